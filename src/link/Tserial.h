@@ -1,0 +1,65 @@
+#pragma once
+// Tserial: one serial-port handle on POSIX termios, 8 data bits, one stop bit,
+// no flow control, raw mode.
+
+#include <cstdint>
+#include <string>
+
+#include "SerialPort.h"
+
+namespace orvan::link {
+
+// Result codes of OpenPort. One code is returned, not a set of bits: when
+// several configuration steps fail, the last failing step wins.
+enum OpenResult : std::int32_t {
+    kOpenOk = 0,
+    kOpenFlushFailed = 1,     // discarding pending input/output of the port failed
+    kOpenModeFailed = 2,      // switching the handle to non-blocking reads failed
+    kOpenLineFailed = 4,      // the line parameters (raw 8N1, speed) were refused
+    kOpenCannotOpen = 8,      // absent, busy (locked by another program) or no access
+    kOpenNoName = 16,         // no name was given
+};
+
+// "COMn" names the n-th platform port (/dev/ttyS(n-1)); anything else is taken
+// as a device path and used as given (/dev/ttyUSB0, a pseudo-terminal, ...).
+std::string ResolvePortName(const std::string& name);
+
+// Human-readable reason for an OpenPort result, for front ends that report it.
+const char* OpenResultText(std::int32_t code);
+
+class Tserial : public ISerialPort {
+public:
+    static constexpr std::size_t kMaxComNameLength = 10;
+
+    Tserial() = default;
+    ~Tserial() override;
+    Tserial(const Tserial&) = delete;
+    Tserial& operator=(const Tserial&) = delete;
+
+    // Closes any open handle first. parity: 0 none, 1 odd, 2 even, other none.
+    [[nodiscard]] std::int32_t OpenPort(const char* name, std::int32_t speed, std::uint8_t parity);
+    void ClosePort() override;
+    bool IsOpen() const override { return Handle >= 0; }
+    void WriteBytes(const std::uint8_t* data, std::size_t count) override;
+    using ISerialPort::WriteByte;
+    std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override;
+    std::int32_t BytesWaiting() override;
+
+    const std::string& GetPortName() const { return PortName; }
+    const std::string& GetDevicePath() const { return DevicePath; }
+    std::int32_t GetBaudRate() const { return BaudRate; }
+    std::uint8_t GetParity() const { return Parity; }
+    // True when the speed was set exactly; false when the driver took only the
+    // nearest standard rate (see OpenPort).
+    bool SpeedExact() const { return speedExact; }
+
+private:
+    std::string PortName;
+    std::int32_t BaudRate = 0;
+    std::uint8_t Parity = 0;
+    int Handle = -1;
+    std::string DevicePath;
+    bool speedExact = false;
+};
+
+}  // namespace orvan::link

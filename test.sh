@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test; then the same tests
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer (built with
+# clang, which also builds and runs the fuzz targets for a bounded time).
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+jobs=$(nproc)
+
+echo "== build (gcc)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C build
+echo "== tests (gcc)"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== build (clang, ASan + UBSan, fuzz targets)"
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DORVAN_SANITIZE=ON -DORVAN_FUZZ=ON -DORVAN_BENCH=OFF >/dev/null
+ninja -C build-asan
+echo "== tests (ASan + UBSan, fuzzing)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -1,0 +1,235 @@
+#include "PtyBoard.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "AtomicFile.h"
+#include "CustomBaud.h"
+#include "FrameCodec.h"
+
+namespace orvan::sim {
+
+using Clock = std::chrono::steady_clock;
+
+TRequestFramer::Verdict TRequestFramer::Feed(std::uint8_t b, std::vector<std::uint8_t>& body) {
+    if (b != 0) {
+        // A line that never sends a delimiter cannot make the board hoard bytes.
+        if (pending_.size() >= 1024) pending_.erase(pending_.begin(), pending_.begin() + 512);
+        pending_.push_back(b);
+        return Verdict::Incomplete;
+    }
+    std::vector<std::uint8_t> frame;
+    frame.swap(pending_);
+    static const std::uint8_t kCobs[4] = {'C', 'O', 'B', 'S'};
+    const auto at = std::search(frame.begin(), frame.end(), kCobs, kCobs + 4);
+    if (at == frame.end()) return Verdict::Ignored;
+    const std::size_t start = static_cast<std::size_t>(at - frame.begin()) + 4;
+    if (frame.size() - start < 2) return Verdict::Ignored;
+    std::vector<std::uint8_t> decoded(frame.size());
+    const std::size_t n = link::CobsDecode(frame.data() + start, frame.size() - start, decoded.data(), decoded.size());
+    if (n < 3) return Verdict::Ignored;  // type and checksum at least, plus the implied zero
+    const std::size_t withChecksum = n - 1;
+    std::uint8_t x = 0;
+    for (std::size_t i = 0; i + 1 < withChecksum; ++i) x ^= decoded[i];
+    body.assign(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(withChecksum - 1));
+    return x == decoded[withChecksum - 1] ? Verdict::Request : Verdict::BadChecksum;
+}
+
+std::vector<std::uint8_t> FrameAnswerBytes(const std::vector<std::uint8_t>& answer) {
+    std::vector<std::uint8_t> wire(link::kPrefix, link::kPrefix + 4);
+    std::vector<std::uint8_t> enc(answer.size() + answer.size() / 254 + 2);
+    const std::size_t n = link::CobsEncode(answer.data(), answer.size(), enc.data(), enc.size());
+    wire.insert(wire.end(), enc.begin(), enc.begin() + static_cast<std::ptrdiff_t>(n));
+    wire.push_back(0);
+    return wire;
+}
+
+TPtyBoard::TPtyBoard(std::string eepromFile) : eepromFile_(std::move(eepromFile)) {
+    model_.onEepromWritten = [this] { SaveEeprom(); };
+}
+
+TPtyBoard::~TPtyBoard() {
+    Stop();
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+}
+
+bool TPtyBoard::Open(std::string* error) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        if (error) *error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    char name[128];
+    if (::ptsname_r(master_, name, sizeof name) != 0) {
+        if (error) *error = std::string("cannot name the pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    slavePath_ = name;
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        if (error) *error = std::string("cannot open ") + name + ": " + std::strerror(errno);
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        (void)::tcsetattr(slave_, TCSANOW, &tio);
+    }
+    const int flags = ::fcntl(master_, F_GETFL);
+    (void)::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    return true;
+}
+
+unsigned TPtyBoard::LineSpeed() const { return slave_ >= 0 ? link::GetCustomBaud(slave_) : 0; }
+
+std::string TPtyBoard::LastError() const {
+    std::lock_guard<std::mutex> g(mutex_);
+    return lastError_;
+}
+
+bool TPtyBoard::LoadOrCreateEeprom(std::string* error) {
+    if (eepromFile_.empty()) {
+        model_.Eeprom() = DefaultEeprom();
+        return true;
+    }
+    std::string content;
+    if (::access(eepromFile_.c_str(), F_OK) == 0) {
+        if (!config::ReadWholeFile(eepromFile_, content, error)) return false;
+        if (content.size() != kEepromSize) {
+            if (error)
+                *error = "\"" + eepromFile_ + "\" holds " + std::to_string(content.size()) + " bytes, not " +
+                         std::to_string(kEepromSize) + ": not an EEPROM file, left untouched";
+            return false;
+        }
+        std::copy(content.begin(), content.end(), model_.Eeprom().begin());
+        return true;
+    }
+    model_.Eeprom() = DefaultEeprom();
+    const auto r = config::SaveFileAtomically(
+        eepromFile_, std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
+    if (!r && error) *error = r.error;
+    return r.ok;
+}
+
+void TPtyBoard::SaveEeprom() {
+    if (eepromFile_.empty()) return;
+    const auto r = config::SaveFileAtomically(
+        eepromFile_, std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
+    if (!r) lastError_ = r.error;
+}
+
+void TPtyBoard::Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts, int gapMs) {
+    auto due = Clock::now() + std::chrono::milliseconds(std::max(0, delayMs));
+    bursts = std::clamp(bursts, 1, static_cast<int>(std::max<std::size_t>(1, wire.size())));
+    const std::size_t per = (wire.size() + static_cast<std::size_t>(bursts) - 1) / static_cast<std::size_t>(bursts);
+    for (std::size_t off = 0; off < wire.size(); off += per) {
+        const std::size_t n = std::min(per, wire.size() - off);
+        out_.push_back({due, std::vector<std::uint8_t>(wire.begin() + static_cast<std::ptrdiff_t>(off),
+                                                       wire.begin() + static_cast<std::ptrdiff_t>(off + n))});
+        due += std::chrono::milliseconds(std::max(0, gapMs));
+    }
+}
+
+void TPtyBoard::HandleBody(const std::vector<std::uint8_t>& body, TRequestFramer::Verdict verdict) {
+    std::vector<std::uint8_t> answer;
+    if (faults_.forceError > 0) {
+        answer = TBoardModel::Refusal(static_cast<std::uint8_t>(faults_.forceError));
+    } else if (verdict == TRequestFramer::Verdict::BadChecksum) {
+        answer = TBoardModel::Refusal(kErrNegative);
+    } else {
+        answer = model_.HandleRequest(body.data(), body.size());
+    }
+    ++served_;
+    if (faults_.noAnswer || answer.empty()) return;
+    std::vector<std::uint8_t> wire;
+    if (faults_.garbage) {
+        std::uniform_int_distribution<int> d(1, 255);
+        for (int i = 0; i < 14; ++i) wire.push_back(static_cast<std::uint8_t>(d(rng_)));
+        wire.push_back(0);
+    } else if (faults_.overlong) {
+        // Longer than the tool's receive buffer before any delimiter.
+        while (answer.size() < 300) answer.push_back(0x55);
+        wire = FrameAnswerBytes(answer);
+    } else {
+        wire = FrameAnswerBytes(answer);
+    }
+    Schedule(std::move(wire), faults_.answerDelayMs, faults_.bursts, faults_.burstGapMs);
+}
+
+void TPtyBoard::Flush() {
+    const auto now = Clock::now();
+    const unsigned baud = LineSpeed();
+    // Ten bit times per byte (start, eight data, stop).
+    const auto byteTime = baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / baud) : std::chrono::nanoseconds(0);
+    while (!out_.empty()) {
+        Pending& p = out_.front();
+        if (p.due > now) return;
+        auto start = std::max(p.due, nextByteAt_);
+        if (start > now) return;
+        std::size_t n = p.bytes.size();
+        if (byteTime.count() > 0) {
+            const auto fit = static_cast<std::size_t>((now - start) / byteTime) + 1;
+            n = std::min(n, fit);
+        }
+        const ssize_t w = ::write(master_, p.bytes.data(), n);
+        if (w <= 0) return;  // the tool is not reading; try again on the next step
+        nextByteAt_ = start + byteTime * w;
+        p.bytes.erase(p.bytes.begin(), p.bytes.begin() + w);
+        if (p.bytes.empty()) out_.pop_front();
+    }
+}
+
+void TPtyBoard::Step(std::chrono::milliseconds wait) {
+    pollfd pfd{master_, POLLIN, 0};
+    const int r = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+    std::lock_guard<std::mutex> g(mutex_);
+    if (r > 0 && (pfd.revents & POLLIN)) {
+        std::uint8_t buf[512];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        for (ssize_t i = 0; i < n; ++i) {
+            std::vector<std::uint8_t> body;
+            const auto v = framer_.Feed(buf[i], body);
+            if (v == TRequestFramer::Verdict::Request || v == TRequestFramer::Verdict::BadChecksum) HandleBody(body, v);
+        }
+    }
+    if (faults_.babble && Clock::now() >= nextBabbleAt_) {
+        std::vector<std::uint8_t> noise(16);
+        std::uniform_int_distribution<int> d(0, 255);
+        for (auto& b : noise) b = static_cast<std::uint8_t>(d(rng_));
+        out_.push_back({Clock::now(), std::move(noise)});
+        nextBabbleAt_ = Clock::now() + std::chrono::milliseconds(5);
+    }
+    Flush();
+}
+
+void TPtyBoard::Serve() {
+    while (!stop_.load()) {
+        std::chrono::milliseconds wait{20};
+        {
+            std::lock_guard<std::mutex> g(mutex_);
+            if (!out_.empty() || faults_.babble) wait = std::chrono::milliseconds(1);
+        }
+        Step(wait);
+    }
+}
+
+void TPtyBoard::Start() {
+    if (thread_.joinable()) return;
+    stop_ = false;
+    thread_ = std::thread([this] { Serve(); });
+}
+
+void TPtyBoard::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace orvan::sim

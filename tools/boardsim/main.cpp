@@ -1,0 +1,152 @@
+// orvan-boardsim: a virtual controller board on a pseudo-terminal.
+
+#include <csignal>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "PtyBoard.h"
+
+namespace {
+
+char g_link[4096];
+
+// EEPROM saves are atomic, so the board may be stopped at any moment; only the
+// convenience link is tidied away.
+void OnSignal(int) {
+    if (g_link[0] != '\0') ::unlink(g_link);
+    std::_Exit(0);
+}
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: orvan-boardsim [options]\n"
+                 "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
+                 "  --link PATH          also make PATH a symbolic link to the device\n"
+                 "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
+                 "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
+                 "  --board-type HEX     board type (default 0100)\n"
+                 "faults:\n"
+                 "  --delay MS           wait MS before each answer\n"
+                 "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
+                 "  --no-answer          never answer\n"
+                 "  --babble             fill the line with endless random bytes\n"
+                 "  --garbage            answer with random bytes\n"
+                 "  --overlong           answer with frames longer than 256 bytes\n"
+                 "  --error CODE         refuse every request with board error CODE\n");
+}
+
+bool ParseVersion(const char* s, orvan::sim::Version3& v) {
+    unsigned a = 0, b = 0, c = 0;
+    if (std::sscanf(s, "%u.%u.%u", &a, &b, &c) != 3 || a > 255 || b > 255 || c > 255) return false;
+    v = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c)};
+    return true;
+}
+
+bool ParseInt(const char* s, long lo, long hi, long& out, int base = 10) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(s, &end, base);
+    if (errno != 0 || end == s || *end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string eeprom, link;
+    orvan::sim::BoardFaults faults;
+    orvan::sim::Version3 protocol{2, 2, 9}, firmware{1, 2, 7};
+    long boardType = 0x0100;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "orvan-boardsim: %s needs %s\n", a.c_str(), what);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        long n = 0;
+        if (a == "--eeprom") {
+            eeprom = value("a file name");
+        } else if (a == "--link") {
+            link = value("a path");
+        } else if (a == "--protocol" || a == "--firmware") {
+            if (!ParseVersion(value("X.Y.Z"), a == "--protocol" ? protocol : firmware)) {
+                std::fprintf(stderr, "orvan-boardsim: %s wants X.Y.Z with numbers up to 255\n", a.c_str());
+                return 2;
+            }
+        } else if (a == "--board-type") {
+            if (!ParseInt(value("a hex number"), 0, 0xFFFF, boardType, 16)) {
+                std::fprintf(stderr, "orvan-boardsim: --board-type wants a hex number up to FFFF\n");
+                return 2;
+            }
+        } else if (a == "--delay") {
+            if (!ParseInt(value("milliseconds"), 0, 60000, n)) return Usage(), 2;
+            faults.answerDelayMs = static_cast<int>(n);
+        } else if (a == "--bursts") {
+            std::string v = value("N[:GAP]");
+            long gap = 20;
+            const auto colon = v.find(':');
+            if (colon != std::string::npos) {
+                if (!ParseInt(v.substr(colon + 1).c_str(), 0, 10000, gap)) return Usage(), 2;
+                v.resize(colon);
+            }
+            if (!ParseInt(v.c_str(), 1, 256, n)) return Usage(), 2;
+            faults.bursts = static_cast<int>(n);
+            faults.burstGapMs = static_cast<int>(gap);
+        } else if (a == "--no-answer") {
+            faults.noAnswer = true;
+        } else if (a == "--babble") {
+            faults.babble = true;
+        } else if (a == "--garbage") {
+            faults.garbage = true;
+        } else if (a == "--overlong") {
+            faults.overlong = true;
+        } else if (a == "--error") {
+            if (!ParseInt(value("a code"), 1, 255, n)) return Usage(), 2;
+            faults.forceError = static_cast<int>(n);
+        } else if (a == "-h" || a == "--help") {
+            Usage();
+            return 0;
+        } else {
+            std::fprintf(stderr, "orvan-boardsim: unknown option %s\n", a.c_str());
+            Usage();
+            return 2;
+        }
+    }
+
+    orvan::sim::TPtyBoard board(eeprom);
+    std::string error;
+    if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) {
+        std::fprintf(stderr, "orvan-boardsim: %s\n", error.c_str());
+        return 1;
+    }
+    board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults& f) {
+        m.protocol = protocol;
+        m.firmware = firmware;
+        m.boardType = static_cast<std::uint16_t>(boardType);
+        f = faults;
+    });
+    if (!link.empty()) {
+        ::unlink(link.c_str());
+        if (::symlink(board.DevicePath().c_str(), link.c_str()) != 0)
+            std::fprintf(stderr, "orvan-boardsim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+    }
+    // The device path alone on the first line, for scripts.
+    std::printf("%s\n", board.DevicePath().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "orvan-boardsim: board type %04lX, firmware %u.%02u.%02u, protocol %u.%02u.%02u on %s\n",
+                 boardType, firmware.major, firmware.minor, firmware.patch, protocol.major, protocol.minor,
+                 protocol.patch, board.DevicePath().c_str());
+    std::snprintf(g_link, sizeof g_link, "%s", link.c_str());
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    board.Serve();
+    return 0;
+}
