@@ -3,92 +3,29 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "Comprotocol.h"
-#include "ExchangeCycle.h"
+#include "Cli.h"
 #include "PtyBoard.h"
-#include "TickDriver.h"
-#include "Tserial.h"
 
 namespace {
 
-using namespace orvan;
-
-struct Options {
-    std::string device;
-    bool simulate = false;
-    std::int32_t speed = 56700;
-    bool quiet = false;
-    std::vector<std::string> args;
-};
-
 void Usage() {
     std::fprintf(stderr,
-                 "usage: orvan-cli (--device PATH | --simulate) [--speed N] [--quiet] COMMAND\n"
-                 "commands:\n"
-                 "  demo      ask the board for firmware version, protocol version and board type,\n"
-                 "            printing every line sent and received\n");
-}
-
-// Prints what the engine does, as the window's debug page shows it.
-class PrintingListener : public link::IExchangeListener {
-public:
-    explicit PrintingListener(bool quiet) : quiet_(quiet) {}
-    void OnLinkState(std::string_view text) override { state = std::string(text); }
-    void OnTxLog(const std::string& line) override {
-        if (!quiet_) std::printf("TX %s\n", line.c_str());
-    }
-    void OnRxLog(const std::string& line) override {
-        if (!quiet_) std::printf("RX %s\n", line.c_str());
-    }
-    void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override {
-        answers.emplace_back(data, data + (lengthLow >= 4 ? lengthLow - 4 : 0));
-    }
-    void OnRxTimeout() override { ++timeouts; }
-
-    std::string state;
-    std::vector<std::vector<std::uint8_t>> answers;
-    int timeouts = 0;
-
-private:
-    bool quiet_;
-};
-
-int RunDemo(link::TComProtocol& protocol, link::TExchangeCycle& cycle, PrintingListener& out) {
-    const std::uint16_t codes[] = {0x0000, 0x0002, 0x0001};
-    const char* names[] = {"firmware version", "protocol version", "board type"};
-    for (std::uint16_t c : codes)
-        (void)protocol.QueueCommand(link::TCmd(0x0B, {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)}));
-    link::RunTicks([&] {
-        cycle.Tick();
-        return protocol.QueueCount() > 0 || protocol.InFlight();
-    }, link::kExchangeTickMs, 15000);
-    if (out.timeouts > 0) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", out.state.c_str());
-        return 1;
-    }
-    for (const auto& a : out.answers) {
-        if (a.size() < 7 || a[0] != 0x06 || a[1] != 0x0B) continue;
-        const std::uint16_t code = static_cast<std::uint16_t>(a[2] | (a[3] << 8));
-        for (int i = 0; i < 3; ++i) {
-            if (code != codes[i]) continue;
-            if (code == 0x0001)
-                std::printf("%s: %04X\n", names[i], a[4] | (a[5] << 8));
-            else
-                std::printf("%s: %d.%02d.%02d\n", names[i], a[4], a[5], a[6]);
-        }
-    }
-    return 0;
+                 "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--quiet] COMMAND [ARGS]\n"
+                 "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
+                 "  --simulate           talk to a built-in simulated board instead\n"
+                 "  --speed N            line speed in bit/s (default 56700)\n"
+                 "commands on a board:\n%s"
+                 "commands on files:\n%s",
+                 orvan::cli::DeviceUsage().c_str(), orvan::cli::OfflineUsage().c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options opt;
+    orvan::cli::Options opt;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--device" && i + 1 < argc) {
@@ -108,7 +45,7 @@ int main(int argc, char** argv) {
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (opt.args.empty() && a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "orvan-cli: unknown option %s\n", a.c_str());
             Usage();
             return 2;
@@ -116,14 +53,25 @@ int main(int argc, char** argv) {
             opt.args.push_back(a);
         }
     }
-    if (opt.args.empty() || (opt.device.empty() && !opt.simulate)) {
+    if (opt.args.empty()) {
         Usage();
         return 2;
     }
+    const std::string& cmd = opt.args[0];
+    if (orvan::cli::IsOfflineCommand(cmd)) return orvan::cli::RunOfflineCommand(opt);
+    if (!orvan::cli::IsDeviceCommand(cmd)) {
+        std::fprintf(stderr, "orvan-cli: unknown command %s\n", cmd.c_str());
+        Usage();
+        return 2;
+    }
+    if (opt.device.empty() && !opt.simulate) {
+        std::fprintf(stderr, "orvan-cli: %s needs --device PATH or --simulate\n", cmd.c_str());
+        return 2;
+    }
 
-    std::unique_ptr<sim::TPtyBoard> board;
+    std::unique_ptr<orvan::sim::TPtyBoard> board;
     if (opt.simulate) {
-        board = std::make_unique<sim::TPtyBoard>();
+        board = std::make_unique<orvan::sim::TPtyBoard>();
         std::string error;
         if (!board->Open(&error) || !board->LoadOrCreateEeprom(&error)) {
             std::fprintf(stderr, "orvan-cli: simulator: %s\n", error.c_str());
@@ -131,23 +79,7 @@ int main(int argc, char** argv) {
         }
         board->Start();
         opt.device = board->DevicePath();
-        if (!opt.quiet) std::printf("simulated board on %s\n", opt.device.c_str());
+        if (!opt.quiet) std::fprintf(stderr, "simulated board on %s\n", opt.device.c_str());
     }
-
-    link::Tserial port;
-    const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
-    if (rc != link::kOpenOk) {
-        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(), link::OpenResultText(rc));
-        return 1;
-    }
-    link::SystemClock clock;
-    link::TComProtocol protocol(port, clock);
-    PrintingListener out(opt.quiet);
-    link::TExchangeCycle cycle(protocol, clock, out);
-
-    const std::string& cmd = opt.args[0];
-    if (cmd == "demo") return RunDemo(protocol, cycle, out);
-    std::fprintf(stderr, "orvan-cli: unknown command %s\n", cmd.c_str());
-    Usage();
-    return 2;
+    return orvan::cli::RunDeviceCommand(opt);
 }

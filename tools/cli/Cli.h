@@ -1,0 +1,32 @@
+#pragma once
+// Shared pieces of orvan-cli. Commands come in two groups: those that work on
+// files alone (CliOffline.cpp) and those that talk to a board (CliDevice.cpp).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvan::cli {
+
+struct Options {
+    std::string device;
+    bool simulate = false;
+    std::int32_t speed = 56700;
+    bool quiet = false;
+    std::vector<std::string> args;  // the command and its arguments
+};
+
+// One line per command for the usage text.
+std::string OfflineUsage();
+std::string DeviceUsage();
+
+// True when args[0] names a command that needs no board.
+bool IsOfflineCommand(const std::string& name);
+// Exit status: 0 success, 1 failure (reason on stderr), 2 bad arguments.
+int RunOfflineCommand(const Options& opt);
+
+bool IsDeviceCommand(const std::string& name);
+// Runs with the port already open on opt.device.
+int RunDeviceCommand(const Options& opt);
+
+}  // namespace orvan::cli
