@@ -1,0 +1,69 @@
+#pragma once
+// TConfig: the program's own settings, "OrvanSuperV.cfg" beside the
+// executable: line port and speed, the last main page shown and the five
+// status-polling boxes. Read at construction, written at Save() (the window
+// calls it at close). Toolkit-free, so the round trip is tested without a
+// window.
+//
+// A program directory the user cannot write (a system-wide install) would
+// lose every setting at close. Then the file lives in the user's
+// configuration directory instead: read from there when present there, and
+// always written there; the first run after such an install starts from the
+// copy beside the executable.
+
+#include <cstdint>
+#include <string>
+
+namespace orvan::app {
+
+inline constexpr const char* kSettingsFileName = "OrvanSuperV.cfg";
+
+class TConfig {
+public:
+    // directory: the executable's directory with its trailing separator.
+    // fallbackDirectory: where the file goes when `directory` is not writable
+    // (empty: no fallback).
+    explicit TConfig(std::string directory, std::string fallbackDirectory = {});
+
+    std::int32_t port = 1;
+    std::int32_t speed = 9600;
+    bool pollAnalog = true;
+    bool pollOptoIO = false;
+    bool pollAnomaly = false;
+    bool pollSourceTime = false;
+    bool pollHeadAnomalies = false;
+    std::int32_t lastTab = 0;
+    // A port chosen by its device path rather than as "COMn" (a USB adapter, a
+    // pseudo-terminal); empty when the port number names the port. Kept under
+    // "COM" "Device", a key only this program writes.
+    std::string device;
+
+    // Where the file is read from and where Save() writes it.
+    const std::string& FileName() const { return fileName_; }
+    const std::string& PrimaryFileName() const { return primary_; }
+    bool UsingFallback() const { return fileName_ != primary_; }
+    // Whether the fallback file was there already when the settings were read.
+    bool FallbackExisted() const { return fallbackExisted_; }
+
+    // Writes all values. False with `error` naming the path and the reason;
+    // nothing else is lost (an existing file stays as it was).
+    [[nodiscard]] bool Save(std::string* error = nullptr) const;
+    // A reason the settings file could not be read (it exists but is
+    // unreadable); empty otherwise. The defaults are in use then.
+    const std::string& LoadError() const { return loadError_; }
+
+private:
+    void Load(const std::string& path);
+
+    std::string primary_;
+    std::string fileName_;
+    std::string loadError_;
+    bool fallbackExisted_ = false;
+};
+
+// The user's configuration directory for this program, with a trailing
+// separator ($XDG_CONFIG_HOME or ~/.config, then "OrvanSuperV/"); empty
+// when neither is known.
+std::string UserConfigDirectory();
+
+}  // namespace orvan::app

@@ -1,0 +1,482 @@
+#include "MainForm.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "Config.h"
+#include "JpegPicture.h"
+#include "LaterPages.h"
+#include "PageComDebug.h"
+#include "PageIOStatus.h"
+#include "PageMultiHead.h"
+#include "PageWelderVelkor.h"
+#include "SerialDevices.h"
+
+namespace orvan::app {
+
+namespace {
+
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+constexpr int kPanelWidths[TMainForm::kPanelCount] = {140, 103, 80, 80, 110, 110, 50};
+
+}  // namespace
+
+TMainForm::TMainForm(TStartOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)), sessionDevice_(options_.device) {
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+    setObjectName(QStringLiteral("MainForm"));
+
+    TmrGestCOMCMD = new QTimer(this);
+    TmrGestCOMCMD->setInterval(kExchangeIntervalMs);
+    connect(TmrGestCOMCMD, &QTimer::timeout, this, &TMainForm::TmrGestCOMCMDTimer);
+    TmrRefreshStatus = new QTimer(this);
+    TmrRefreshStatus->setInterval(kStatusIntervalMs);
+    connect(TmrRefreshStatus, &QTimer::timeout, this, &TMainForm::TmrRefreshStatusTimer);
+
+    BuildPages();
+    BuildMenus();
+    BuildSpeedBar();
+    BuildStatusBar();
+
+    // The owned objects, in the order the rest of the program relies on.
+    protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
+    cycle_ = std::make_unique<link::TExchangeCycle>(*protocol_, clock_, static_cast<link::IExchangeListener&>(*this));
+    cycle_->SetRxLogEnabled(false);
+    cycle_->SetTxLogEnabled(false);
+    trace_.push_back("create protocol");
+    trace_.push_back("create record");
+    config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
+    trace_.push_back("create settings");
+    // The exchange timer exists enabled; it has no work before the port opens.
+    TmrGestCOMCMD->start();
+}
+
+TMainForm::~TMainForm() { FormClose(); }
+
+void TMainForm::BuildPages() {
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    PgcMain = new QTabWidget(central);
+    PgcMain->setObjectName(QStringLiteral("PgcMain"));
+    column->addWidget(PgcMain, 1);
+
+    TshCfgWelder = new pages::TPageWelderVelkor(PgcMain);
+    TshWelderCfg = new QWidget(PgcMain);
+    TshWelderCfg->setObjectName(QStringLiteral("TshWelderCfg"));
+    tshWelderTuning = new pages::TPageWelderTuning(PgcMain);
+    tshWelderLog = new pages::TPageWelderLog(PgcMain);
+    TshBrenta = new pages::TPageIOStatus(PgcMain);
+    tshEEPROM = new pages::TPageEeprom(PgcMain);
+    tshTimeKeep = new pages::TPageTimeKeep(PgcMain);
+    TshComDebug = new pages::TPageComDebug(PgcMain);
+    tshPelta = new pages::TPagePelta(PgcMain);
+    tshMultiHead = new pages::TPageMultiHead(PgcMain);
+    tshDiameterHeight = new pages::TPageDiameter(PgcMain);
+    tbsFlanging = new pages::TPageFlanging(PgcMain);
+    const std::pair<QWidget*, const char*> tabs[kPageCount] = {
+        {TshCfgWelder, "Welder Velkor"},  {TshWelderCfg, "Welder CFG"},
+        {tshWelderTuning, "Welder Tuning"}, {tshWelderLog, "Welder Event Log"},
+        {TshBrenta, "IO Status"},         {tshEEPROM, "EEPROM Manager"},
+        {tshTimeKeep, "Date / Time"},     {TshComDebug, "COM Debug"},
+        {tshPelta, "Pelta"},              {tshMultiHead, "Multi Head"},
+        {tshDiameterHeight, "Diameter / Height"}, {tbsFlanging, "Flanging"},
+    };
+    for (const auto& [page, caption] : tabs) PgcMain->addTab(page, QString::fromLatin1(caption));
+    chkMultiHPolling = tshMultiHead->chkMultiHPolling;
+
+    auto* polling = new QHBoxLayout();
+    cmdPolling = new QPushButton(QStringLiteral("Polling -> START"), central);
+    chkPollAnomaly = new QCheckBox(QStringLiteral("Anomaly"), central);
+    chkPollSourceTime = new QCheckBox(QStringLiteral("Source time"), central);
+    chkPollOptoIO = new QCheckBox(QStringLiteral("Opto I/O"), central);
+    chkPollOptoIO->setChecked(true);
+    chkPollAnalogInput = new QCheckBox(QStringLiteral("Analog input"), central);
+    chkPollAnalogInput->setChecked(true);
+    polling->addWidget(cmdPolling);
+    polling->addWidget(chkPollAnomaly);
+    polling->addWidget(chkPollSourceTime);
+    polling->addWidget(chkPollOptoIO);
+    polling->addWidget(chkPollAnalogInput);
+    polling->addStretch(1);
+    column->addLayout(polling);
+    setCentralWidget(central);
+    connect(cmdPolling, &QPushButton::clicked, this, &TMainForm::cmdPollingClick);
+
+    auto* dbg = TshComDebug;
+    connect(dbg->CmdClearRXLog, &QPushButton::clicked, this, &TMainForm::CmdClearRXLogClick);
+    connect(dbg->CmdClearTXLog, &QPushButton::clicked, this, &TMainForm::CmdClearTXLogClick);
+    connect(dbg->LsbCOMRxLog, &QListView::clicked, this, &TMainForm::LsbCOMRxLogClick);
+    connect(dbg->LsbCOMTxLog, &QListView::clicked, this, &TMainForm::LsbCOMTxLogClick);
+    connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
+        if (cycle_) cycle_->SetRxLogEnabled(on);
+    });
+    connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
+        if (cycle_) cycle_->SetTxLogEnabled(on);
+    });
+}
+
+void TMainForm::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    auto item = [](QMenu* menu, const char* caption, const char* hint) {
+        QAction* a = menu->addAction(QString::fromLatin1(caption));
+        if (hint) a->setStatusTip(QString::fromLatin1(hint));
+        return a;
+    };
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    item(mnuFile, "&New", "Create a new file");
+    item(mnuFile, "&Open...", "Open an existing file");
+    item(mnuFile, "&Save", "Save current file");
+    item(mnuFile, "Save &As...", "Save current file under a new name");
+    mnuFile->addSeparator();
+    item(mnuFile, "&Print", "Print current file");
+    item(mnuFile, "P&rint Setup...", "Change printer setup");
+    mnuFile->addSeparator();
+    connect(item(mnuFile, "E&xit", "Exit this application"), &QAction::triggered, this, &TMainForm::FileExit);
+
+    mnuConfig = bar->addMenu(QStringLiteral("Config"));
+    item(mnuConfig, "WRITE    PC  -->  Board", nullptr);
+    item(mnuConfig, "READ      PC  <--  Board", nullptr);
+    item(mnuConfig, "VERIFY   PC <--> Board", nullptr);
+    mnuConfig->addSeparator();
+    item(mnuConfig, "Set Serial Number", nullptr);
+    item(mnuConfig, "Set welder hours counter", nullptr);
+    item(mnuConfig, "Set welder factory tuning Date/Time", nullptr);
+
+    mnuSettings = bar->addMenu(QStringLiteral("Settings"));
+    mnuPort = mnuSettings->addMenu(QStringLiteral("Port"));
+    portGroup_ = new QActionGroup(this);
+    portGroup_->setExclusive(true);
+    for (int n = 1; n <= kPortCount; ++n) {
+        QAction* a = mnuPort->addAction(QStringLiteral("COM%1").arg(n));
+        a->setObjectName(QStringLiteral("PortCom%1").arg(n));
+        a->setCheckable(true);
+        a->setData(n);
+        portGroup_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, n] { Act_ChangeComPortExecute(n); });
+        PortCom[static_cast<std::size_t>(n - 1)] = a;
+    }
+    mnuPort->addSeparator();
+    Act_FindBoard = mnuPort->addAction(QStringLiteral("Find board..."));
+    Act_FindBoard->setStatusTip(QStringLiteral("Ask each serial device for its firmware version"));
+    connect(Act_FindBoard, &QAction::triggered, this, &TMainForm::Act_FindBoardExecute);
+    connect(mnuPort, &QMenu::aboutToShow, this, &TMainForm::RefreshPortDevices);
+
+    mnuSpeed = mnuSettings->addMenu(QStringLiteral("Speed"));
+    speedGroup_ = new QActionGroup(this);
+    speedGroup_->setExclusive(true);
+    for (std::size_t i = 0; i < kSpeeds.size(); ++i) {
+        const int s = kSpeeds[i];
+        QAction* a = mnuSpeed->addAction(QString::number(s));
+        a->setObjectName(QStringLiteral("PortSpeed%1").arg(s));
+        a->setCheckable(true);
+        a->setData(s);
+        speedGroup_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, s] { Act_ChangeComSpeedExecute(s); });
+        PortSpeed[i] = a;
+    }
+    mnuSettings->addSeparator();
+    item(mnuSettings, "Security code ON", nullptr);
+    item(mnuSettings, "Security code OFF", nullptr);
+
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    item(mnuHelp, "&Contents", "Display the help contents screen");
+    item(mnuHelp, "&Search for Help On...", "Search help file for a topic");
+    item(mnuHelp, "&How to Use Help", "Help on using the help system");
+    mnuHelp->addSeparator();
+    item(mnuHelp, "&About...", "Show program information");
+    RefreshPortDevices();
+}
+
+void TMainForm::BuildSpeedBar() {
+    SpeedBar = addToolBar(QStringLiteral("SpeedBar"));
+    SpeedBar->setObjectName(QStringLiteral("SpeedBar"));
+    SpeedBar->setMovable(false);
+    SpeedBar->addAction(QStringLiteral("Info"));
+    SpeedBar->addSeparator();
+    const char* hints[4] = {"New|", "Open|", "Save|", "Save As|"};
+    const char* texts[4] = {"New", "Open", "Save", "Save As"};
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = SpeedBar->addAction(QString::fromLatin1(texts[i]));
+        a->setToolTip(QString::fromLatin1(hints[i]));
+    }
+}
+
+void TMainForm::BuildStatusBar() {
+    QStatusBar* sb = statusBar();
+    sb->setObjectName(QStringLiteral("StbMain"));
+    for (int i = 0; i < kPanelCount; ++i) {
+        auto* l = new QLabel(sb);
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setMinimumWidth(kPanelWidths[i]);
+        panels_[static_cast<std::size_t>(i)] = l;
+        // The last panel names where the line goes and takes the rest.
+        sb->addPermanentWidget(l, i == kPanelCount - 1 ? 1 : 0);
+    }
+}
+
+QString TMainForm::PanelText(int panel) const {
+    return (panel >= 0 && panel < kPanelCount) ? panels_[static_cast<std::size_t>(panel)]->text() : QString();
+}
+
+void TMainForm::SetPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < kPanelCount) panels_[static_cast<std::size_t>(panel)]->setText(text);
+}
+
+void TMainForm::ShowMessage(const QString& caption, const QString& text) {
+    if (MessageHook) {
+        MessageHook(caption, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormActivate();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormActivate() {
+    if (activated_ || closed_) return;
+    activated_ = true;
+    OpenConfiguredPort();
+    TmrGestCOMCMD->start();
+    trace_.push_back("exchange timer on");
+    configImage_.assign(384, 0);
+    tuningLogImage_.assign(320, 0);
+    trace_.push_back("buffers");
+    SetUpPages();
+    ApplySettings();
+}
+
+void TMainForm::SetUpPages() {
+    move(20, 10);
+    statusBar()->setSizeGripEnabled(true);
+    for (int i = 2; i <= 5; ++i) panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
+    SetPanelText(6, Q(options_.lineNote));
+    TshCfgWelder->SetBoardPicture(BoardPicture());
+    trace_.push_back("set up pages");
+}
+
+void TMainForm::ApplySettings() {
+    // A page index the window does not have leaves the first page shown
+    // rather than an empty window.
+    if (config_->lastTab >= 0 && config_->lastTab < kPageCount) PgcMain->setCurrentIndex(config_->lastTab);
+    chkPollAnalogInput->setChecked(config_->pollAnalog);
+    chkPollOptoIO->setChecked(config_->pollOptoIO);
+    chkPollAnomaly->setChecked(config_->pollAnomaly);
+    chkPollSourceTime->setChecked(config_->pollSourceTime);
+    chkMultiHPolling->setChecked(config_->pollHeadAnomalies);
+    trace_.push_back("apply settings");
+}
+
+std::string TMainForm::ActivePortName() const {
+    if (!sessionDevice_.empty()) return sessionDevice_;
+    if (!config_) return {};
+    if (!config_->device.empty()) return config_->device;
+    return "COM" + std::to_string(config_->port);
+}
+
+void TMainForm::OpenConfiguredPort() {
+    const std::string name = ActivePortName();
+    // As technicians expect, a port that does not open is not reported here:
+    // the link stays closed and the first command ends in "RX TimeOut".
+    (void)port_.OpenPort(name.c_str(), config_->speed, 0);
+    trace_.push_back("open port " + name);
+    for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
+    const bool byNumber = sessionDevice_.empty() && config_->device.empty();
+    for (QAction* a : portGroup_->actions()) {
+        const QVariant d = a->data();
+        a->setChecked(byNumber ? (d.userType() == QMetaType::Int && d.toInt() == config_->port)
+                               : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
+    }
+    if (options_.lineNote.empty() && activated_)
+        SetPanelText(6, port_.IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
+}
+
+void TMainForm::RefreshPortDevices() {
+    for (QAction* a : PortDevices) {
+        portGroup_->removeAction(a);
+        mnuPort->removeAction(a);
+        delete a;
+    }
+    PortDevices.clear();
+    std::vector<std::string> devices = DetectSerialDevices();
+    const std::string active = config_ ? ActivePortName() : std::string();
+    // A device in use that the scan does not show (a pseudo-terminal) stays
+    // choosable too.
+    if (!active.empty() && active.rfind("COM", 0) != 0 &&
+        std::find(devices.begin(), devices.end(), active) == devices.end())
+        devices.insert(devices.begin(), active);
+    for (const std::string& d : devices) {
+        auto* a = new QAction(Q(d), mnuPort);
+        a->setCheckable(true);
+        a->setData(Q(d));
+        a->setChecked(d == active);
+        portGroup_->addAction(a);
+        mnuPort->insertAction(Act_FindBoard, a);
+        connect(a, &QAction::triggered, this, [this, d] { Act_ChangeComDeviceExecute(Q(d)); });
+        PortDevices.push_back(a);
+    }
+}
+
+void TMainForm::Act_ChangeComPortExecute(int port) {
+    if (closed_) return;
+    config_->port = port;
+    config_->device.clear();
+    sessionDevice_.clear();
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_ChangeComSpeedExecute(int speed) {
+    if (closed_) return;
+    config_->speed = speed;
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_ChangeComDeviceExecute(const QString& device) {
+    if (closed_ || device.isEmpty()) return;
+    const std::string d = device.toStdString();
+    if (d == sessionDevice_) {
+        // The device of this run (given on the command line): re-open it, keep
+        // the stored port as it is.
+    } else {
+        config_->device = d;
+        sessionDevice_.clear();
+    }
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_FindBoardExecute() {
+    if (closed_) return;
+    std::vector<std::string> devices = DetectSerialDevices();
+    // The device the link holds open is not probed a second time.
+    const std::string active = port_.IsOpen() ? port_.GetDevicePath() : std::string();
+    std::erase(devices, active);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::vector<FoundBoard> found = FindBoards(devices, config_->speed);
+    QApplication::restoreOverrideCursor();
+    if (found.empty()) {
+        ShowMessage(QStringLiteral("Find board"),
+                    QStringLiteral("No board answered on the %1 serial devices found.").arg(devices.size()));
+        return;
+    }
+    QStringList choices;
+    for (const FoundBoard& f : found)
+        choices << QStringLiteral("%1  (FW Ver. %2)").arg(Q(f.device), Q(f.firmware));
+    bool ok = false;
+    const QString pick = QInputDialog::getItem(this, QStringLiteral("Find board"),
+                                               QStringLiteral("Boards that answered:"), choices, 0, false, &ok);
+    if (!ok) return;
+    const qsizetype i = choices.indexOf(pick);
+    if (i >= 0) Act_ChangeComDeviceExecute(Q(found[static_cast<std::size_t>(i)].device));
+}
+
+void TMainForm::TmrGestCOMCMDTimer() {
+    if (cycle_) cycle_->Tick();
+}
+
+void TMainForm::TmrRefreshStatusTimer() {
+    // The status reads are queued by status polling, built with its page.
+}
+
+void TMainForm::StopStatusPolling() {
+    TmrRefreshStatus->stop();
+    cmdPolling->setText(QStringLiteral("Polling -> START"));
+}
+
+void TMainForm::cmdPollingClick() {
+    if (TmrRefreshStatus->isActive()) {
+        StopStatusPolling();
+    } else {
+        TmrRefreshStatus->start();
+        cmdPolling->setText(QStringLiteral("Polling -> STOP"));
+    }
+}
+
+void TMainForm::OnLinkState(std::string_view text) { SetPanelText(0, Q(text)); }
+void TMainForm::OnTxLog(const std::string& line) { TshComDebug->AppendTx(line); }
+void TMainForm::OnRxLog(const std::string& line) { TshComDebug->AppendRx(line); }
+
+void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
+
+void TMainForm::OnRxTimeout() { StopStatusPolling(); }
+
+void TMainForm::CmdClearRXLogClick() { TshComDebug->ClearRx(); }
+void TMainForm::CmdClearTXLogClick() { TshComDebug->ClearTx(); }
+void TMainForm::LsbCOMRxLogClick() { TshComDebug->CopySelectedRx(); }
+void TMainForm::LsbCOMTxLogClick() { TshComDebug->CopySelectedTx(); }
+
+void TMainForm::FileExit() { close(); }
+
+void TMainForm::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    // Both timers stop before anything they use is released.
+    TmrGestCOMCMD->stop();
+    TmrRefreshStatus->stop();
+    trace_.push_back("exchange timer off");
+    port_.ClosePort();
+    trace_.push_back("port closed");
+    trace_.push_back("record destroyed");
+    cycle_.reset();
+    protocol_.reset();
+    trace_.push_back("protocol destroyed");
+    configImage_.clear();
+    configImage_.shrink_to_fit();
+    config_->lastTab = PgcMain->currentIndex();
+    config_->pollAnalog = chkPollAnalogInput->isChecked();
+    config_->pollOptoIO = chkPollOptoIO->isChecked();
+    config_->pollAnomaly = chkPollAnomaly->isChecked();
+    config_->pollSourceTime = chkPollSourceTime->isChecked();
+    config_->pollHeadAnomalies = chkMultiHPolling->isChecked();
+    trace_.push_back("settings stored");
+    if (!options_.keepSettingsFile) {
+        std::string error;
+        if (!config_->Save(&error)) {
+            ShowMessage(QStringLiteral("Attenzione!"),
+                        QStringLiteral("The settings could not be saved:\n%1\n\n"
+                                       "Port, speed, last page and polling choices of this session are lost.")
+                            .arg(Q(error)));
+        } else if (config_->UsingFallback() && !config_->FallbackExisted()) {
+            // Said once, when the settings first move; later runs read them there.
+            ShowMessage(QStringLiteral("Attenzione!"),
+                        QStringLiteral("The program folder cannot be written, so the settings were saved to\n%1\n"
+                                       "and will be read from there from now on.")
+                            .arg(Q(config_->FileName())));
+            trace_.push_back("settings in fallback");
+        }
+        trace_.push_back("settings written");
+    }
+    config_.reset();
+}
+
+}  // namespace orvan::app

@@ -1,0 +1,204 @@
+#pragma once
+// TMainForm: the one main window. It owns the long-lived objects (the serial
+// port and the exchange engine, the configuration record, the settings), runs
+// the 30 ms exchange timer, carries the menus, the speed-button bar and the
+// status bar, and hosts the twelve main pages. Its slots carry the handler
+// names the technicians' documentation uses and forward to the pages and the
+// core classes.
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "Comprotocol.h"
+#include "ExchangeCycle.h"
+#include "Tserial.h"
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace orvan::pages {
+class TPageComDebug;
+class TPageDiameter;
+class TPageEeprom;
+class TPageFlanging;
+class TPageIOStatus;
+class TPageMultiHead;
+class TPagePelta;
+class TPageTimeKeep;
+class TPageWelderLog;
+class TPageWelderTuning;
+class TPageWelderVelkor;
+}  // namespace orvan::pages
+
+namespace orvan::app {
+
+class TConfig;
+
+inline constexpr const char* kApplicationTitle = "Velkor Orvan SuperVisor";
+inline constexpr const char* kMainCaption = "Velkor Orvan Supervisor - v 2.2.19 - Protocollo Orvan v2.2.9";
+
+// How the program was started.
+struct TStartOptions {
+    // Directory of the settings file, with its trailing separator.
+    std::string settingsDirectory;
+    // Where the settings go when that directory is not writable (empty: none).
+    std::string fallbackDirectory;
+    // A device given on the command line; used for this run instead of the
+    // port of the settings, until the user picks another one in the menu.
+    std::string device;
+    // Text for status panel 6 saying where the line goes (the simulator).
+    std::string lineNote;
+    // Leave the settings file alone at close (screenshots, benchmarks).
+    bool keepSettingsFile = false;
+};
+
+class TMainForm : public QMainWindow, private link::IExchangeListener {
+    Q_OBJECT
+public:
+    static constexpr int kPageCount = 12;
+    static constexpr int kPortCount = 30;
+    static constexpr std::array<int, 4> kSpeeds{9600, 19200, 38400, 56700};
+    static constexpr int kExchangeIntervalMs = 30;
+    static constexpr int kStatusIntervalMs = 150;
+    static constexpr int kPanelCount = 7;
+
+    explicit TMainForm(TStartOptions options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Message boxes go here instead when set (tests record them).
+    std::function<void(const QString& caption, const QString& text)> MessageHook;
+
+    // Status bar.
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+
+    // The state machines of start and close, for the window's events and tests.
+    bool Activated() const { return activated_; }
+    bool Closed() const { return closed_; }
+    // Lifecycle steps in the order they ran (start-up and close).
+    const std::vector<std::string>& Trace() const { return trace_; }
+
+    // Owned objects (null after close).
+    link::TComProtocol* Protocol() const { return protocol_.get(); }
+    link::TExchangeCycle* Cycle() const { return cycle_.get(); }
+    link::Tserial& Port() { return port_; }
+    TConfig* Config() const { return config_.get(); }
+    const std::vector<std::uint8_t>& ConfigImage() const { return configImage_; }
+    const std::vector<std::uint8_t>& TuningLogImage() const { return tuningLogImage_; }
+    // Name the link was last opened with ("COM7", a device path).
+    std::string ActivePortName() const;
+
+    // Widgets.
+    QTabWidget* PgcMain;
+    pages::TPageWelderVelkor* TshCfgWelder;
+    QWidget* TshWelderCfg;
+    pages::TPageWelderTuning* tshWelderTuning;
+    pages::TPageWelderLog* tshWelderLog;
+    pages::TPageIOStatus* TshBrenta;
+    pages::TPageEeprom* tshEEPROM;
+    pages::TPageTimeKeep* tshTimeKeep;
+    pages::TPageComDebug* TshComDebug;
+    pages::TPagePelta* tshPelta;
+    pages::TPageMultiHead* tshMultiHead;
+    pages::TPageDiameter* tshDiameterHeight;
+    pages::TPageFlanging* tbsFlanging;
+
+    QTimer* TmrGestCOMCMD;
+    QTimer* TmrRefreshStatus;
+    QPushButton* cmdPolling;
+    QCheckBox* chkPollAnomaly;
+    QCheckBox* chkPollSourceTime;
+    QCheckBox* chkPollOptoIO;
+    QCheckBox* chkPollAnalogInput;
+    QCheckBox* chkMultiHPolling;
+
+    QMenu* mnuFile;
+    QMenu* mnuConfig;
+    QMenu* mnuSettings;
+    QMenu* mnuPort;
+    QMenu* mnuSpeed;
+    QMenu* mnuHelp;
+    std::array<QAction*, kPortCount> PortCom{};
+    std::array<QAction*, 4> PortSpeed{};
+    // Detected devices in the port menu, refreshed each time it opens.
+    std::vector<QAction*> PortDevices;
+    QAction* Act_FindBoard;
+    QToolBar* SpeedBar;
+
+public slots:
+    // First activation: open the port, start the exchange, set up the pages,
+    // apply the settings. Later calls do nothing.
+    void FormActivate();
+    // The close sequence; later calls do nothing.
+    void FormClose();
+
+    void TmrGestCOMCMDTimer();
+    void TmrRefreshStatusTimer();
+    void cmdPollingClick();
+    void Act_ChangeComPortExecute(int port);
+    void Act_ChangeComSpeedExecute(int speed);
+    // A device chosen by its path (detected, found, or typed on the command line).
+    void Act_ChangeComDeviceExecute(const QString& device);
+    void Act_FindBoardExecute();
+    void FileExit();
+    void CmdClearRXLogClick();
+    void CmdClearTXLogClick();
+    void LsbCOMRxLogClick();
+    void LsbCOMTxLogClick();
+    void RefreshPortDevices();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // IExchangeListener
+    void OnLinkState(std::string_view text) override;
+    void OnTxLog(const std::string& line) override;
+    void OnRxLog(const std::string& line) override;
+    void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
+    void OnRxTimeout() override;
+
+    void BuildMenus();
+    void BuildSpeedBar();
+    void BuildStatusBar();
+    void BuildPages();
+    void OpenConfiguredPort();
+    void SetUpPages();
+    void ApplySettings();
+    void StopStatusPolling();
+    void ShowMessage(const QString& caption, const QString& text);
+
+    TStartOptions options_;
+    // The port outlives the engine that talks through it.
+    link::Tserial port_;
+    link::SystemClock clock_;
+    std::unique_ptr<link::TComProtocol> protocol_;
+    std::unique_ptr<link::TExchangeCycle> cycle_;
+    std::unique_ptr<TConfig> config_;
+    std::vector<std::uint8_t> configImage_;
+    std::vector<std::uint8_t> tuningLogImage_;
+    std::string sessionDevice_;
+
+    std::array<QLabel*, kPanelCount> panels_{};
+    QActionGroup* portGroup_;
+    QActionGroup* speedGroup_;
+    bool activated_ = false;
+    bool closed_ = false;
+    std::vector<std::string> trace_;
+};
+
+}  // namespace orvan::app

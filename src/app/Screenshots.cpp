@@ -1,0 +1,57 @@
+#include "Screenshots.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QThread>
+
+#include "MainForm.h"
+#include "PageComDebug.h"
+
+namespace orvan::app {
+
+namespace {
+
+void Pump(int ms) {
+    QDeadlineTimer until(ms);
+    while (!until.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+QString FileStem(int index, QString caption) {
+    caption.replace(QLatin1Char('/'), QLatin1Char('-'));
+    caption.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return QStringLiteral("%1-%2.png").arg(index, 2, 10, QLatin1Char('0')).arg(caption);
+}
+
+}  // namespace
+
+int RenderScreenshots(TMainForm& window, const QString& dir) {
+    if (!QDir().mkpath(dir)) return -1;
+    window.resize(1100, 720);
+    window.FormActivate();
+    window.TshComDebug->chkRxLogEnable->setChecked(true);
+    window.TshComDebug->chkTxLogEnable->setChecked(true);
+    if (link::TComProtocol* p = window.Protocol()) {
+        // Firmware version, board type and protocol version.
+        for (std::uint8_t code : {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x02}})
+            (void)p->QueueCommand(link::TCmd(0x0B, {code, 0x00}));
+        QDeadlineTimer until(4000);
+        while (!until.hasExpired() && (p->QueueCount() > 0 || p->InFlight())) Pump(30);
+    }
+    int written = 0;
+    for (int i = 0; i < window.PgcMain->count(); ++i) {
+        window.PgcMain->setCurrentIndex(i);
+        Pump(50);
+        const QString file = QDir(dir).filePath(FileStem(i, window.PgcMain->tabText(i)));
+        if (window.grab().save(file, "PNG")) ++written;
+    }
+    return written;
+}
+
+}  // namespace orvan::app

@@ -1,0 +1,101 @@
+#include "PageComDebug.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+
+#include "LogListModel.h"
+
+namespace orvan::pages {
+
+namespace {
+
+QListView* MakeLogView(TLogListModel* model, QWidget* parent) {
+    auto* v = new QListView(parent);
+    // Uniform rows let the view place a million lines without measuring them.
+    v->setUniformItemSizes(true);
+    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setModel(model);
+    QFont f = v->font();
+    f.setFamily(QStringLiteral("monospace"));
+    f.setStyleHint(QFont::Monospace);
+    v->setFont(f);
+    return v;
+}
+
+}  // namespace
+
+TPageComDebug::TPageComDebug(QWidget* parent)
+    : QWidget(parent), rxModel_(new TLogListModel(this)), txModel_(new TLogListModel(this)) {
+    setObjectName(QStringLiteral("TshComDebug"));
+    auto* grid = new QGridLayout(this);
+
+    // The two headings carry each other's names; the captions are what the
+    // technician reads.
+    LblTxLog = new QLabel(QStringLiteral("Log RX data"), this);
+    LsbCOMRxLog = MakeLogView(rxModel_, this);
+    CmdClearRXLog = new QPushButton(QStringLiteral("Clear RX log"), this);
+    chkRxLogEnable = new QCheckBox(QStringLiteral("Enable"), this);
+    TxtRxLogString = new QLineEdit(this);
+    LblRxLog = new QLabel(QStringLiteral("Log TX data"), this);
+    LsbCOMTxLog = MakeLogView(txModel_, this);
+    CmdClearTXLog = new QPushButton(QStringLiteral("Clear TX log"), this);
+    chkTxLogEnable = new QCheckBox(QStringLiteral("Enable"), this);
+    TxtTxLogString = new QLineEdit(this);
+    CmdTXLogString = new QPushButton(QStringLiteral("TX log string"), this);
+    TxtStringTx1 = new QLineEdit(this);
+    TxtStringTx2 = new QLineEdit(this);
+    TxtStringTx3 = new QLineEdit(this);
+    CmdTxString1 = new QPushButton(QStringLiteral("TX"), this);
+    CmdTxString2 = new QPushButton(QStringLiteral("TX"), this);
+    CmdTxString3 = new QPushButton(QStringLiteral("TX"), this);
+
+    int row = 0;
+    grid->addWidget(LblTxLog, row++, 0, 1, 3);
+    grid->addWidget(LsbCOMRxLog, row++, 0, 1, 3);
+    grid->addWidget(CmdClearRXLog, row, 0);
+    grid->addWidget(chkRxLogEnable, row++, 1);
+    grid->addWidget(TxtRxLogString, row++, 0, 1, 3);
+    grid->addWidget(LblRxLog, row++, 0, 1, 3);
+    grid->addWidget(LsbCOMTxLog, row++, 0, 1, 3);
+    grid->addWidget(CmdClearTXLog, row, 0);
+    grid->addWidget(chkTxLogEnable, row++, 1);
+    grid->addWidget(TxtTxLogString, row, 0, 1, 2);
+    grid->addWidget(CmdTXLogString, row++, 2);
+    grid->addWidget(TxtStringTx1, row, 0, 1, 2);
+    grid->addWidget(CmdTxString1, row++, 2);
+    grid->addWidget(TxtStringTx2, row, 0, 1, 2);
+    grid->addWidget(CmdTxString2, row++, 2);
+    grid->addWidget(TxtStringTx3, row, 0, 1, 2);
+    grid->addWidget(CmdTxString3, row++, 2);
+    grid->setColumnStretch(1, 1);
+}
+
+void TPageComDebug::Append(QListView* view, TLogListModel* model, std::string_view line) {
+    model->Append(line);
+    const QModelIndex last = model->index(model->Count() - 1);
+    view->setCurrentIndex(last);
+    view->scrollTo(last);
+}
+
+void TPageComDebug::AppendRx(std::string_view line) { Append(LsbCOMRxLog, rxModel_, line); }
+void TPageComDebug::AppendTx(std::string_view line) { Append(LsbCOMTxLog, txModel_, line); }
+void TPageComDebug::ClearRx() { rxModel_->Clear(); }
+void TPageComDebug::ClearTx() { txModel_->Clear(); }
+
+void TPageComDebug::CopySelected(QListView* view, TLogListModel* model, QLineEdit* target) {
+    const QModelIndex cur = view->currentIndex();
+    if (!cur.isValid() || !view->selectionModel()->isSelected(cur)) return;
+    const std::string_view l = model->Line(cur.row());
+    target->setText(QString::fromLatin1(l.data(), static_cast<qsizetype>(l.size())));
+}
+
+void TPageComDebug::CopySelectedRx() { CopySelected(LsbCOMRxLog, rxModel_, TxtRxLogString); }
+void TPageComDebug::CopySelectedTx() { CopySelected(LsbCOMTxLog, txModel_, TxtTxLogString); }
+
+}  // namespace orvan::pages

@@ -1,0 +1,26 @@
+#pragma once
+// "IO Status": the six opto-isolated I/O groups as indicator frames, fed by
+// status polling; clicks on the indicators mark forced inputs and outputs.
+
+#include <QWidget>
+
+namespace orvan::frames {
+class TfraIOStatus;
+}
+
+namespace orvan::pages {
+
+class TPageIOStatus : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPageIOStatus(QWidget* parent = nullptr);
+
+    frames::TfraIOStatus* fraBrentaOptoInputCPU;
+    frames::TfraIOStatus* fraBrentaOptoInputEXP1;
+    frames::TfraIOStatus* fraBrentaOptoInputEXP2;
+    frames::TfraIOStatus* fraBrentaOptoOutputCPU;
+    frames::TfraIOStatus* fraBrentaOptoOutputEXP1;
+    frames::TfraIOStatus* fraBrentaOptoOutputEXP2;
+};
+
+}  // namespace orvan::pages
