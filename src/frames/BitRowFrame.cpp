@@ -45,7 +45,7 @@ void TBitRowFrame::SetIndicatorName(int index, const QString& text) {
     if (QLabel* l = Label(index)) l->setText(text);
 }
 
-void TBitRowFrame::ShowBitWord(std::uint32_t word) {
+void TBitRowFrame::ShowBitWord(std::uint64_t word) {
     for (int i = 0; i < count_; ++i)
         shapes_[static_cast<std::size_t>(i)]->SetFill(((word >> i) & 1u) ? kRed : kWhite);
 }

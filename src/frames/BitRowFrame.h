@@ -23,7 +23,9 @@ public:
     // Builds min(count, capacity) indicators, after removing every existing one.
     void BuildIndicators(int count);
     void SetIndicatorName(int index, const QString& text);
-    void ShowBitWord(std::uint32_t word);
+    // Bit i colours indicator i. The word is wide enough for all forty heads
+    // of the multi-head page; a 32-bit word leaves indicators 32 to 39 white.
+    void ShowBitWord(std::uint64_t word);
 
     int Capacity() const { return capacity_; }
     std::uint8_t Count() const { return count_; }

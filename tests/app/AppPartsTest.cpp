@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "Config.h"
+#include "JpegPicture.h"
+#include "PtyBoard.h"
+#include "SerialDevices.h"
+
+using namespace orvan::app;
+
+TEST(BoardPicture, ShippedPictureDecodes) {
+    const QImage img = BoardPicture();
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.size(), QSize(160, 100));
+    // The board is drawn green in the middle, on a light margin.
+    const QColor pcb = img.pixelColor(80, 80);
+    EXPECT_GT(pcb.green(), pcb.red());
+    EXPECT_GT(img.pixelColor(1, 1).lightness(), 200);
+}
+
+TEST(BoardPicture, DamagedDataGivesAReasonNotACrash) {
+    QFile f(QStringLiteral(":/orvan/board.jpg"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    const QByteArray cases[] = {QByteArray(), QByteArray("not a picture at all"), good.left(2),
+                                QByteArray(good).replace(2, 40, QByteArray(40, '\x55'))};
+    for (const QByteArray& bytes : cases) {
+        QString why;
+        EXPECT_TRUE(DecodeJpeg(bytes, &why).isNull());
+        EXPECT_FALSE(why.isEmpty());
+    }
+}
+
+TEST(SerialDevices, DetectedInNaturalOrderOfTheirFamilies) {
+    QTemporaryDir dir;
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyS1", "ttyACM0", "ttyS0", "ttyfoo", "ttyUSBx", "tty0", "null"})
+        std::ofstream(dir.path().toStdString() + "/" + n);
+    std::vector<std::string> got = DetectSerialDevices(dir.path().toStdString());
+    for (auto& g : got) g = g.substr(g.rfind('/') + 1);
+    EXPECT_EQ(got, (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyS0", "ttyS1"}));
+    EXPECT_TRUE(DetectSerialDevices("/no/such/dir").empty());
+}
+
+TEST(SerialDevices, FindBoardsKeepsOnlyDevicesThatAnswer) {
+    orvan::sim::TPtyBoard board;
+    std::string error;
+    ASSERT_TRUE(board.Open(&error)) << error;
+    board.Start();
+    orvan::sim::TPtyBoard silent;
+    ASSERT_TRUE(silent.Open(&error)) << error;
+    orvan::sim::BoardFaults f;
+    f.noAnswer = true;
+    silent.SetFaults(f);
+    silent.Start();
+    const auto found = FindBoards({"/no/such/tty", silent.DevicePath(), board.DevicePath()}, 9600, 600);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].device, board.DevicePath());
+    EXPECT_EQ(found[0].firmware, "1.02.07");
+}
+
+TEST(Settings, DevicePathRoundTripAndDefaults) {
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString() + "/";
+    {
+        TConfig c(d);
+        EXPECT_EQ(c.port, 1);
+        EXPECT_EQ(c.speed, 9600);
+        EXPECT_TRUE(c.pollAnalog);
+        EXPECT_EQ(c.lastTab, 0);
+        EXPECT_TRUE(c.device.empty());
+        EXPECT_EQ(c.FileName(), d + "OrvanSuperV.cfg");
+        c.device = "/dev/ttyUSB0";
+        c.speed = 38400;
+        ASSERT_TRUE(c.Save());
+    }
+    {
+        TConfig c(d);
+        EXPECT_EQ(c.device, "/dev/ttyUSB0");
+        EXPECT_EQ(c.speed, 38400);
+        c.device.clear();
+        ASSERT_TRUE(c.Save());
+    }
+    TConfig c(d);
+    EXPECT_TRUE(c.device.empty());
+}

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fstream>
+#include <sstream>
+
+#include "Config.h"
+#include "FormTestSupport.h"
+#include "LogListModel.h"
+#include "MainForm.h"
+#include "PageComDebug.h"
+#include "PtyBoard.h"
+
+using namespace orvan::app;
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+int CheckedCount(const std::vector<QAction*>& actions) {
+    int n = 0;
+    for (QAction* a : actions) n += a->isChecked() ? 1 : 0;
+    return n;
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    std::string Dir() const { return dir_.path().toStdString() + "/"; }
+    std::string SettingsFile() const { return Dir() + kSettingsFileName; }
+
+    std::unique_ptr<TMainForm> Start(TStartOptions o = {}) {
+        if (o.settingsDirectory.empty()) o.settingsDirectory = Dir();
+        auto f = std::make_unique<TMainForm>(o);
+        f->MessageHook = [this](const QString& caption, const QString& text) {
+            messages.push_back((caption + " | " + text).toStdString());
+        };
+        f->FormActivate();
+        return f;
+    }
+
+    // A window on the in-process simulator.
+    std::unique_ptr<TMainForm> StartSimulated() {
+        if (!board_) {
+            board_ = std::make_unique<orvan::sim::TPtyBoard>();
+            std::string error;
+            if (!board_->Open(&error)) ADD_FAILURE() << error;
+            board_->Start();
+        }
+        TStartOptions o;
+        o.device = board_->DevicePath();
+        return Start(o);
+    }
+
+    std::vector<QAction*> PortActions(const TMainForm& f) const {
+        std::vector<QAction*> all(f.PortCom.begin(), f.PortCom.end());
+        all.insert(all.end(), f.PortDevices.begin(), f.PortDevices.end());
+        return all;
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<orvan::sim::TPtyBoard> board_;
+    std::vector<std::string> messages;
+};
+
+TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
+    auto f = Start();
+    const std::vector<std::string> start = {"create protocol", "create record", "create settings",
+                                            "open port COM1",  "exchange timer on", "buffers",
+                                            "set up pages",    "apply settings"};
+    EXPECT_EQ(f->Trace(), start);
+    EXPECT_EQ(f->Port().GetPortName(), "COM1");
+    EXPECT_EQ(f->Port().GetBaudRate(), 9600);
+    EXPECT_TRUE(f->PortCom[0]->isChecked());
+    EXPECT_TRUE(f->PortSpeed[0]->isChecked());
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
+    EXPECT_EQ(f->PgcMain->currentIndex(), 0);
+    EXPECT_TRUE(f->chkPollAnalogInput->isChecked());
+    EXPECT_FALSE(f->chkPollOptoIO->isChecked());  // ticked in the form, cleared by the settings
+    EXPECT_FALSE(f->chkPollAnomaly->isChecked());
+    EXPECT_FALSE(f->chkPollSourceTime->isChecked());
+    EXPECT_FALSE(f->chkMultiHPolling->isChecked());
+    EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
+    EXPECT_EQ(f->TmrGestCOMCMD->interval(), 30);
+    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    EXPECT_EQ(f->ConfigImage().size(), 384u);
+    EXPECT_EQ(f->TuningLogImage().size(), 320u);
+
+    // A later activation repeats nothing.
+    f->FormActivate();
+    EXPECT_EQ(f->Trace().size(), start.size());
+
+    f->FormClose();
+    const std::vector<std::string> close(f->Trace().begin() + static_cast<long>(start.size()), f->Trace().end());
+    const std::vector<std::string> expected = {"exchange timer off", "port closed",     "record destroyed",
+                                               "protocol destroyed", "settings stored", "settings written"};
+    EXPECT_EQ(close, expected);
+    EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
+    EXPECT_EQ(f->Protocol(), nullptr);
+    EXPECT_TRUE(messages.empty());
+
+    const std::string text = ReadText(SettingsFile());
+    std::size_t at = 0;
+    for (const char* key : {"[COM]", "Port=1", "Speed=9600", "[PROGRAM]", "LastTab=0", "[POLLING]", "Analog=1",
+                            "OptoIO=0", "Anomaly=0", "WelderHCouner=0", "MultiHHeadAnomaly=0"}) {
+        const std::size_t p = text.find(key, at);
+        EXPECT_NE(p, std::string::npos) << key << " in order in\n" << text;
+        if (p != std::string::npos) at = p;
+    }
+    EXPECT_EQ(text.find("Device"), std::string::npos);
+}
+
+TEST_F(MainFormTest, PagesCarryTheirCaptionsAndIndices) {
+    auto f = Start();
+    EXPECT_EQ(f->windowTitle(), kMainCaption);
+    const char* captions[TMainForm::kPageCount] = {
+        "Welder Velkor", "Welder CFG", "Welder Tuning", "Welder Event Log", "IO Status", "EEPROM Manager",
+        "Date / Time",   "COM Debug",  "Pelta",         "Multi Head",       "Diameter / Height", "Flanging"};
+    const char* names[TMainForm::kPageCount] = {
+        "TshCfgWelder", "TshWelderCfg", "tshWelderTuning", "tshWelderLog", "TshBrenta", "tshEEPROM",
+        "tshTimeKeep",  "TshComDebug",  "tshPelta",        "tshMultiHead", "tshDiameterHeight", "tbsFlanging"};
+    ASSERT_EQ(f->PgcMain->count(), TMainForm::kPageCount);
+    for (int i = 0; i < TMainForm::kPageCount; ++i) {
+        EXPECT_EQ(f->PgcMain->tabText(i), captions[i]);
+        EXPECT_EQ(f->PgcMain->widget(i)->objectName(), names[i]);
+    }
+    EXPECT_EQ(f->PgcMain->widget(7), f->TshComDebug);
+    EXPECT_EQ(f->PortCom[29]->text(), "COM30");
+    EXPECT_EQ(f->PortSpeed[3]->text(), "56700");
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
+}
+
+TEST_F(MainFormTest, ChoicesSurviveARestart) {
+    {
+        auto f = Start();
+        f->Act_ChangeComPortExecute(7);
+        f->Act_ChangeComSpeedExecute(56700);
+        f->PgcMain->setCurrentIndex(7);
+        f->chkPollAnomaly->setChecked(true);
+        f->chkPollAnalogInput->setChecked(false);
+        f->chkMultiHPolling->setChecked(true);
+        f->FormClose();
+    }
+    auto f = Start();
+    EXPECT_EQ(f->Port().GetPortName(), "COM7");
+    EXPECT_EQ(f->Port().GetBaudRate(), 56700);
+    EXPECT_TRUE(f->PortCom[6]->isChecked());
+    EXPECT_TRUE(f->PortSpeed[3]->isChecked());
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
+    EXPECT_EQ(f->PgcMain->currentIndex(), 7);
+    EXPECT_TRUE(f->chkPollAnomaly->isChecked());
+    EXPECT_FALSE(f->chkPollAnalogInput->isChecked());
+    EXPECT_TRUE(f->chkMultiHPolling->isChecked());
+}
+
+TEST_F(MainFormTest, OddStoredValues) {
+    WriteText(SettingsFile(),
+              "; kept\r\n[com]\r\nport=0\r\nspeed=12345\r\n[Polling]\r\nAnalog=5\r\nOptoIO=-1\r\n"
+              "[PROGRAM]\r\nLastTab=99\r\nOther=keep me\r\n");
+    auto f = Start();
+    EXPECT_EQ(f->Port().GetPortName(), "COM0");
+    EXPECT_EQ(f->Port().GetBaudRate(), 12345);
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 0);
+    EXPECT_EQ(CheckedCount({f->PortSpeed.begin(), f->PortSpeed.end()}), 0);
+    EXPECT_EQ(f->PgcMain->currentIndex(), 0);
+    EXPECT_TRUE(f->chkPollAnalogInput->isChecked());
+    EXPECT_TRUE(f->chkPollOptoIO->isChecked());
+    f->FormClose();
+    const std::string text = ReadText(SettingsFile());
+    EXPECT_NE(text.find("Analog=1"), std::string::npos) << text;
+    EXPECT_NE(text.find("OptoIO=1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Other=keep me"), std::string::npos) << text;
+    EXPECT_NE(text.find("; kept"), std::string::npos) << text;
+}
+
+TEST_F(MainFormTest, UnwritableDirectoryFallsBackToTheUserDirectory) {
+    // A program folder that cannot take the file (root ignores permission
+    // bits, so a folder that is not there stands in for a read-only one).
+    TStartOptions o;
+    o.settingsDirectory = Dir() + "readonly/";
+    o.fallbackDirectory = Dir() + "user/OrvanSuperV/";
+    {
+        auto f = Start(o);
+        f->Act_ChangeComPortExecute(4);
+        f->FormClose();
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(o.fallbackDirectory), std::string::npos) << messages[0];
+    EXPECT_NE(ReadText(o.fallbackDirectory + kSettingsFileName).find("Port=4"), std::string::npos);
+    messages.clear();
+    auto f = Start(o);
+    EXPECT_EQ(f->Port().GetPortName(), "COM4");
+    f->FormClose();
+    EXPECT_TRUE(messages.empty());  // told once, when the settings moved
+}
+
+TEST_F(MainFormTest, UnwritableFileIsReportedAndCloseCompletes) {
+    TStartOptions o;
+    o.settingsDirectory = Dir() + "missing/";
+    auto f = Start(o);
+    f->FormClose();
+    EXPECT_TRUE(f->Closed());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("missing/OrvanSuperV.cfg"), std::string::npos) << messages[0];
+    EXPECT_EQ(f->Protocol(), nullptr);
+}
+
+TEST_F(MainFormTest, PortAndSpeedChangesReopenTheLink) {
+    auto f = StartSimulated();
+    const std::string pty = board_->DevicePath();
+    ASSERT_TRUE(f->Port().IsOpen());
+    EXPECT_EQ(f->Port().GetPortName(), pty);
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 0);  // not in the menu until it is refreshed
+    f->RefreshPortDevices();
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
+
+    f->Act_ChangeComSpeedExecute(19200);
+    EXPECT_TRUE(f->Port().IsOpen());
+    EXPECT_EQ(f->Port().GetBaudRate(), 19200);
+    EXPECT_EQ(f->Config()->speed, 19200);
+    EXPECT_TRUE(f->PortSpeed[1]->isChecked());
+    EXPECT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 19200; }, 2000));
+    // A command-line device is for this run: the stored port is untouched.
+    EXPECT_EQ(f->Config()->port, 1);
+    EXPECT_EQ(f->Config()->device, "");
+
+    f->Act_ChangeComPortExecute(7);
+    EXPECT_EQ(f->Port().GetPortName(), "COM7");
+    EXPECT_EQ(f->Port().GetBaudRate(), 19200);
+    EXPECT_TRUE(f->PortCom[6]->isChecked());
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
+
+    f->Act_ChangeComDeviceExecute(QString::fromStdString(pty));
+    EXPECT_TRUE(f->Port().IsOpen());
+    EXPECT_EQ(f->Port().GetPortName(), pty);
+    EXPECT_EQ(f->Config()->device, pty);  // picked in the menu: kept
+    EXPECT_FALSE(f->PortCom[6]->isChecked());
+    f->FormClose();
+    EXPECT_NE(ReadText(SettingsFile()).find("Device=" + pty), std::string::npos);
+}
+
+TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
+    auto f = StartSimulated();
+    auto* dbg = f->TshComDebug;
+    auto exchange = [&] {
+        const std::uint32_t before = f->Cycle()->RxCounter();
+        (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+        return PumpUntil([&] { return f->Cycle()->RxCounter() == before + 1; }, 3000);
+    };
+    // Nothing is logged while the boxes are clear, but the counters run.
+    ASSERT_TRUE(exchange());
+    EXPECT_EQ(f->PanelText(0), "ACK");
+    EXPECT_EQ(dbg->RxModel()->Count(), 0);
+    EXPECT_EQ(dbg->TxModel()->Count(), 0);
+
+    dbg->chkRxLogEnable->setChecked(true);
+    dbg->chkTxLogEnable->setChecked(true);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(dbg->RxModel()->Count(), 1);
+    ASSERT_EQ(dbg->TxModel()->Count(), 1);
+    const std::string tx(dbg->TxModel()->Line(0));
+    const std::string rx(dbg->RxModel()->Line(0));
+    EXPECT_EQ(tx.rfind("[ 2 ", 0), 0u) << tx;
+    EXPECT_NE(tx.find("] 0B 00 00 0B 00 "), std::string::npos) << tx;
+    EXPECT_EQ(rx.rfind("[ 2 ", 0), 0u) << rx;
+    EXPECT_NE(rx.find("] 06 0B 00 00 01 02 07"), std::string::npos) << rx;
+    EXPECT_EQ(f->PanelText(0), "ACK");
+
+    // Clearing keeps the numbering going.
+    f->CmdClearTXLogClick();
+    EXPECT_EQ(dbg->TxModel()->Count(), 0);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(dbg->TxModel()->Count(), 1);
+    EXPECT_EQ(std::string(dbg->TxModel()->Line(0)).rfind("[ 3 ", 0), 0u);
+    EXPECT_EQ(dbg->RxModel()->Count(), 2);
+    f->LsbCOMRxLogClick();
+    EXPECT_EQ(dbg->TxtRxLogString->text().toStdString(), std::string(dbg->RxModel()->Line(1)));
+}
+
+TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {
+    auto f = StartSimulated();
+    orvan::sim::BoardFaults silent;
+    silent.noAnswer = true;
+    board_->SetFaults(silent);
+    f->cmdPollingClick();
+    EXPECT_TRUE(f->TmrRefreshStatus->isActive());
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
+    for (int i = 0; i < 3; ++i) (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+    ASSERT_TRUE(PumpUntil([&] { return f->PanelText(0) == "RX TimeOut"; }, 5000));
+    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
+    EXPECT_EQ(f->Protocol()->QueueCount(), 0u);
+}
+
+TEST_F(MainFormTest, CloseStopsBothTimers) {
+    auto f = Start();
+    f->cmdPollingClick();
+    ASSERT_TRUE(f->TmrRefreshStatus->isActive());
+    f->FormClose();
+    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
+    // Timer slots after close find nothing to use and do nothing.
+    f->TmrGestCOMCMDTimer();
+    f->Act_ChangeComPortExecute(3);
+    EXPECT_FALSE(f->Port().IsOpen());
+}
+
+}  // namespace
