@@ -6,10 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#if __has_include("IniFile.h")
 #include "IniFile.h"
-#define ORVAN_HAVE_INI 1
-#endif
 
 namespace orvan::app {
 
@@ -54,7 +51,6 @@ TConfig::TConfig(std::string directory, std::string fallbackDirectory)
 }
 
 void TConfig::Load(const std::string& path) {
-#ifdef ORVAN_HAVE_INI
     config::TIniFile ini(path);
     std::string error;
     if (!ini.Load(&error)) {
@@ -70,16 +66,9 @@ void TConfig::Load(const std::string& path) {
     pollSourceTime = ini.ReadInteger(kPolling, "WelderHCouner", 0) != 0;
     pollHeadAnomalies = ini.ReadInteger(kPolling, "MultiHHeadAnomaly", 0) != 0;
     lastTab = ini.ReadInteger(kProgram, "LastTab", 0);
-#else
-    (void)path;
-#endif
 }
 
 bool TConfig::Save(std::string* error) const {
-#ifndef ORVAN_HAVE_INI
-    if (error) *error = "no INI layer";
-    return false;
-#else
     // Start from the file as it is, so whatever else a user put in it stays.
     config::TIniFile ini(fileName_);
     std::string loadError;
@@ -106,7 +95,6 @@ bool TConfig::Save(std::string* error) const {
     const config::SaveResult r = ini.Save();
     if (!r && error) *error = r.error;
     return r.ok;
-#endif
 }
 
 }  // namespace orvan::app
