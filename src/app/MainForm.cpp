@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QListView>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,7 +24,9 @@
 #include "PageComDebug.h"
 #include "PageIOStatus.h"
 #include "PageMultiHead.h"
+#include "PageWelderCfg.h"
 #include "PageWelderVelkor.h"
+#include "NumberText.h"
 #include "SerialDevices.h"
 
 namespace orvan::app {
@@ -59,6 +62,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     cycle_->SetRxLogEnabled(false);
     cycle_->SetTxLogEnabled(false);
     trace_.push_back("create protocol");
+    record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
@@ -76,8 +80,11 @@ void TMainForm::BuildPages() {
     column->addWidget(PgcMain, 1);
 
     TshCfgWelder = new pages::TPageWelderVelkor(PgcMain);
-    TshWelderCfg = new QWidget(PgcMain);
-    TshWelderCfg->setObjectName(QStringLiteral("TshWelderCfg"));
+    TshWelderCfg = new pages::TPageWelderCfg(PgcMain);
+    // Reals are shown and typed with the user's decimal separator.
+    const QString point = QLocale().decimalPoint();
+    decimal_ = point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
+    TshWelderCfg->SetDecimalSeparator(decimal_);
     tshWelderTuning = new pages::TPageWelderTuning(PgcMain);
     tshWelderLog = new pages::TPageWelderLog(PgcMain);
     TshBrenta = new pages::TPageIOStatus(PgcMain);
@@ -257,8 +264,55 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !ConfirmDiscardEdits()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
+}
+
+bool TMainForm::Confirm(const QString& caption, const QString& text) {
+    if (ConfirmHook) return ConfirmHook(caption, text);
+    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+bool TMainForm::ConfirmDiscardEdits() {
+    if (!TshWelderCfg->HasUnwrittenEdits()) return true;
+    return Confirm(QStringLiteral("Attenzione!"),
+                   QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
+                                  "nor saved to a file. Discard them?")
+                       .arg(TshWelderCfg->UnwrittenEditCount()));
+}
+
+void TMainForm::ShowConfig() {
+    if (!record_) return;
+    const config::TCfgWelderRW& cfg = *record_;
+    TshWelderCfg->ShowConfig(cfg);
+    tshWelderTuning->stxFactoryTuningImax->setText(
+        QString::fromStdString(pages::FormatReal(cfg.GetMaxPowerValue(), decimal_)) + QStringLiteral(" A"));
+    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
+    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
+    TshCfgWelder->stxCfgVer->setText(QString::number(cfg.GetVersion()));
+    TshCfgWelder->stxCfgSize->setText(QString::number(cfg.GetSize()));
+    TshCfgWelder->ShowScales(cfg, decimal_);
+    configLoaded_ = true;
+}
+
+bool TMainForm::ReadPagesIntoConfig() {
+    if (!record_) return false;
+    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_);
+    if (!r.ok) {
+        PgcMain->setCurrentWidget(TshWelderCfg);
+        ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
+        return false;
+    }
+    if (!r.limited.isEmpty())
+        ShowMessage(QStringLiteral("Attenzione!"),
+                    QStringLiteral("These values were limited to what the board can hold:\n") +
+                        r.limited.join(QLatin1Char('\n')));
+    return true;
 }
 
 void TMainForm::FormActivate() {
@@ -280,6 +334,7 @@ void TMainForm::SetUpPages() {
     for (int i = 2; i <= 5; ++i) panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
     SetPanelText(6, Q(options_.lineNote));
     TshCfgWelder->SetBoardPicture(BoardPicture());
+    TshWelderCfg->SetUpPages();
     trace_.push_back("set up pages");
 }
 
@@ -446,6 +501,7 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
+    record_.reset();
     trace_.push_back("record destroyed");
     cycle_.reset();
     protocol_.reset();

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Cfgwelderrw.h"
 #include "Clock.h"
 #include "Comprotocol.h"
 #include "ExchangeCycle.h"
@@ -37,6 +38,7 @@ class TPageIOStatus;
 class TPageMultiHead;
 class TPagePelta;
 class TPageTimeKeep;
+class TPageWelderCfg;
 class TPageWelderLog;
 class TPageWelderTuning;
 class TPageWelderVelkor;
@@ -79,6 +81,19 @@ public:
 
     // Message boxes go here instead when set (tests record them).
     std::function<void(const QString& caption, const QString& text)> MessageHook;
+    // Yes/No questions go here instead when set; true is Yes.
+    std::function<bool(const QString& caption, const QString& text)> ConfirmHook;
+
+    // Record to pages: every cell, the dependent displays, configLoaded.
+    void ShowConfig();
+    // Pages to record, changed cells only. False when a cell did not convert:
+    // the user has been told, and the caller must not send or save anything.
+    [[nodiscard]] bool ReadPagesIntoConfig();
+    bool ConfigLoaded() const { return configLoaded_; }
+    // Asked before edits on the pages would be lost (closing the window,
+    // reading a configuration over them); true when they may go.
+    bool ConfirmDiscardEdits();
+    config::TCfgWelderRW* Record() const { return record_.get(); }
 
     // Status bar.
     QString PanelText(int panel) const;
@@ -103,7 +118,7 @@ public:
     // Widgets.
     QTabWidget* PgcMain;
     pages::TPageWelderVelkor* TshCfgWelder;
-    QWidget* TshWelderCfg;
+    pages::TPageWelderCfg* TshWelderCfg;
     pages::TPageWelderTuning* tshWelderTuning;
     pages::TPageWelderLog* tshWelderLog;
     pages::TPageIOStatus* TshBrenta;
@@ -181,6 +196,7 @@ private:
     void ApplySettings();
     void StopStatusPolling();
     void ShowMessage(const QString& caption, const QString& text);
+    bool Confirm(const QString& caption, const QString& text);
 
     TStartOptions options_;
     // The port outlives the engine that talks through it.
@@ -188,7 +204,10 @@ private:
     link::SystemClock clock_;
     std::unique_ptr<link::TComProtocol> protocol_;
     std::unique_ptr<link::TExchangeCycle> cycle_;
+    std::unique_ptr<config::TCfgWelderRW> record_;
     std::unique_ptr<TConfig> config_;
+    bool configLoaded_ = false;
+    char decimal_ = '.';
     std::vector<std::uint8_t> configImage_;
     std::vector<std::uint8_t> tuningLogImage_;
     std::string sessionDevice_;

@@ -8,8 +8,10 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include "Cfgwelder.h"
 #include "MainForm.h"
 #include "PageComDebug.h"
+#include "PageWelderCfg.h"
 
 namespace orvan::app {
 
@@ -44,12 +46,29 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
         QDeadlineTimer until(4000);
         while (!until.hasExpired() && (p->QueueCount() > 0 || p->InFlight())) Pump(30);
     }
+    // A plausible configuration on the pages, as after reading a board.
+    if (config::TCfgWelderRW* rec = window.Record()) {
+        static_cast<config::TWelderCfgBlank&>(*rec) = config::DefaultConfiguration();
+        window.ShowConfig();
+    }
     int written = 0;
     for (int i = 0; i < window.PgcMain->count(); ++i) {
         window.PgcMain->setCurrentIndex(i);
         Pump(50);
         const QString file = QDir(dir).filePath(FileStem(i, window.PgcMain->tabText(i)));
         if (window.grab().save(file, "PNG")) ++written;
+        // The configuration page holds four sub-pages; each gets its own file.
+        if (window.PgcMain->widget(i) == window.TshWelderCfg) {
+            QTabWidget* sub = window.TshWelderCfg->PgcWelderCfg;
+            for (int k = 1; k < sub->count(); ++k) {
+                sub->setCurrentIndex(k);
+                Pump(30);
+                const QString name = QStringLiteral("%1%2-%3").arg(i, 2, 10, QLatin1Char('0')).arg(QChar(u'a' + k)).arg(
+                    sub->tabText(k).replace(QLatin1Char(' '), QLatin1Char('_')));
+                if (window.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")), "PNG")) ++written;
+            }
+            sub->setCurrentIndex(0);
+        }
     }
     return written;
 }

@@ -8,8 +8,11 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "Cfgwelder.h"
 #include "Fraanomaly.h"
+#include "NumberText.h"
 
 namespace orvan::pages {
 
@@ -104,6 +107,37 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
 
 void TPageWelderVelkor::SetBoardPicture(const QImage& picture) {
     imgBoard->setPixmap(QPixmap::fromImage(picture));
+}
+
+}  // namespace orvan::pages
+
+namespace orvan::pages {
+
+void TPageWelderVelkor::ShowScales(const config::TWelderCfgBlank& cfg, char sep) {
+    auto text = [sep](double v) { return QString::fromStdString(FormatReal(v, sep)); };
+    const double minCurrent = cfg.GetMinPowerValue();
+    const double maxCurrent = cfg.GetMaxPowerValue();
+    cgaPowerSet->setRange(static_cast<int>(minCurrent), static_cast<int>(maxCurrent));
+    lblPowerMin->setText(text(minCurrent));
+    lblPowerMax->setText(text(maxCurrent));
+    cgaFeedBackAlimCurr->setMaximum(static_cast<int>(cfg.GetCurrentDiodeMaxValue()));
+    cgaPowerMeter->setMaximum(100000);
+    cgaFeedbackPD->setMaximum(cfg.GetPDiodeMax() * 10);
+
+    const double tMin = cfg.GetTempWorkMinValue();
+    const double tMax = cfg.GetTempWorkMaxValue();
+    const int gaugeMin = static_cast<int>(tMin - 20);
+    const int gaugeMax = static_cast<int>(tMax + 10);
+    cgaTemperature->setRange(gaugeMin, std::max(gaugeMin, gaugeMax));
+    lblTempDiodeMin->setText(text(tMin));
+    lblTempDiodeMax->setText(text(tMax));
+    // Swapped or equal limits (a damaged file) leave no span to divide the
+    // gauge by: the labels then stay where they are.
+    if (gaugeMax <= gaugeMin) return;
+    const int p = cgaTemperature->height() / (gaugeMax - gaugeMin);
+    const int top = cgaTemperature->y();
+    lblTempDiodeMax->move(lblTempDiodeMax->x(), top + 10 * p);
+    lblTempDiodeMin->move(lblTempDiodeMin->x(), top + static_cast<int>((tMax - tMin + 10) * p));
 }
 
 }  // namespace orvan::pages

@@ -10,6 +10,9 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 
+namespace orvan::config {
+class TWelderCfgBlank;
+}
 namespace orvan::frames {
 class TfraAnomaly;
 }
@@ -22,6 +25,8 @@ public:
     explicit TPageWelderVelkor(QWidget* parent = nullptr);
 
     void SetBoardPicture(const QImage& picture);
+    // Gauge limits and their labels from a configuration just shown.
+    void ShowScales(const config::TWelderCfgBlank& cfg, char decimalSeparator);
 
     QGroupBox* grbBoardInfo;
     QLabel* imgBoard;

@@ -1,0 +1,530 @@
+#include "PageWelderCfg.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "Cfgwelder.h"
+#include "NumberText.h"
+
+namespace orvan::pages {
+
+namespace {
+
+constexpr int kRowHeight = 20;
+const QColor kFixedCell(0xE8, 0xE8, 0xE8);
+const QColor kEditedCell(0xFF, 0xF0, 0xA0);
+const QColor kMarkRed(255, 0, 0);
+
+// Paints after the default drawing of each cell.
+class TPaintAfter : public QStyledItemDelegate {
+public:
+    using Hook = std::function<void(QPainter*, const QStyleOptionViewItem&, const QModelIndex&)>;
+    TPaintAfter(Hook hook, QObject* parent) : QStyledItemDelegate(parent), hook_(std::move(hook)) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(p, option, index);
+        hook_(p, option, index);
+    }
+
+private:
+    Hook hook_;
+};
+
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int cols, int rows, int fixedCols, int fixedRows,
+                       bool editing) {
+    auto* g = new QTableWidget(rows, cols, parent);
+    g->setObjectName(QString::fromLatin1(name));
+    g->horizontalHeader()->hide();
+    g->verticalHeader()->hide();
+    g->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(editing ? QAbstractItemView::AllEditTriggers
+                               : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                     QAbstractItemView::AnyKeyPressed);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            auto* item = new QTableWidgetItem();
+            if (r < fixedRows || c < fixedCols) {
+                item->setFlags(Qt::ItemIsEnabled);
+                item->setBackground(kFixedCell);
+            }
+            g->setItem(r, c, item);
+        }
+    }
+    g->setFixedHeight(rows * kRowHeight + 2 * g->frameWidth());
+    return g;
+}
+
+void SetWidths(QTableWidget* g, int totalWidth, std::initializer_list<int> widths) {
+    g->setFixedWidth(totalWidth + 2 * g->frameWidth());
+    int c = 0;
+    for (int w : widths) g->setColumnWidth(c++, w);
+}
+
+QWidget* Labelled(const char* caption, QWidget* w, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* l = new QVBoxLayout(box);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->addWidget(new QLabel(QString::fromLatin1(caption), box));
+    l->addWidget(w);
+    return box;
+}
+
+QLineEdit* Edit(const char* name, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setFixedWidth(90);
+    return e;
+}
+
+}  // namespace
+
+QString TPageWelderCfg::Cell(const QTableWidget* grid, int col, int row) {
+    const QTableWidgetItem* i = grid->item(row, col);
+    return i ? i->text() : QString();
+}
+
+void TPageWelderCfg::SetCell(QTableWidget* grid, int col, int row, const QString& text) {
+    if (QTableWidgetItem* i = grid->item(row, col)) i->setText(text);
+}
+
+QString TPageWelderCfg::Binding::Text() const { return grid ? Cell(grid, col, row) : edit->text(); }
+
+void TPageWelderCfg::Binding::SetText(const QString& t) const {
+    if (grid)
+        SetCell(grid, col, row, t);
+    else
+        edit->setText(t);
+}
+
+TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TshWelderCfg"));
+    auto* outer = new QVBoxLayout(this);
+    PgcWelderCfg = new QTabWidget(this);
+    PgcWelderCfg->setObjectName(QStringLiteral("PgcWelderCfg"));
+    outer->addWidget(PgcWelderCfg);
+    TshCfgInput = new QWidget(PgcWelderCfg);
+    TshCfgAnalogOut = new QWidget(PgcWelderCfg);
+    TshCfgTemperature = new QWidget(PgcWelderCfg);
+    tshAnalogInputTuning = new QWidget(PgcWelderCfg);
+    PgcWelderCfg->addTab(TshCfgInput, QStringLiteral("Gestione ingressi"));
+    PgcWelderCfg->addTab(TshCfgAnalogOut, QStringLiteral("Gestione potenza"));
+    PgcWelderCfg->addTab(TshCfgTemperature, QStringLiteral("Gestione refrigeratore"));
+    PgcWelderCfg->addTab(tshAnalogInputTuning, QStringLiteral("Feedback analogici"));
+
+    // "Gestione ingressi"
+    {
+        auto* page = new QVBoxLayout(TshCfgInput);
+        auto* grbAnalog = new QGroupBox(QStringLiteral("Ingressi analogici"), TshCfgInput);
+        auto* al = new QHBoxLayout(grbAnalog);
+        StrGridAnOffsetAverage = MakeGrid(grbAnalog, "StrGridAnOffsetAverage", 4, 7, 1, 1, false);
+        strGainAdj = MakeGrid(grbAnalog, "strGainAdj", 3, 7, 0, 1, false);
+        al->addWidget(Labelled("Parametrizzazione ingressi analogici:", StrGridAnOffsetAverage, grbAnalog));
+        al->addWidget(Labelled("Correzione amplificazione ingressi analogici:", strGainAdj, grbAnalog));
+        al->addStretch(1);
+        page->addWidget(grbAnalog);
+        auto* grbOpto = new QGroupBox(QStringLiteral("Ingressi optoisolati"), TshCfgInput);
+        auto* ol = new QVBoxLayout(grbOpto);
+        StrGridOptoInFilter = MakeGrid(grbOpto, "StrGridOptoInFilter", 13, 1, 1, 0, false);
+        ol->addWidget(Labelled("Filtro ingressi (ms)", StrGridOptoInFilter, grbOpto));
+        page->addWidget(grbOpto);
+        page->addStretch(1);
+    }
+    // "Gestione potenza"
+    {
+        auto* page = new QGridLayout(TshCfgAnalogOut);
+        auto* grbOut = new QGroupBox(QStringLiteral("Uscita analogica"), TshCfgAnalogOut);
+        auto* l = new QVBoxLayout(grbOut);
+        StrGridAnalogOut = MakeGrid(grbOut, "StrGridAnalogOut", 3, 8, 1, 0, false);
+        l->addWidget(StrGridAnalogOut);
+        memAnalogOutNB = new QPlainTextEdit(grbOut);
+        memAnalogOutNB->setObjectName(QStringLiteral("memAnalogOutNB"));
+        memAnalogOutNB->setReadOnly(true);
+        memAnalogOutNB->setFixedHeight(48);
+        l->addWidget(memAnalogOutNB);
+        page->addWidget(grbOut, 0, 0);
+        auto* grbAnom = new QGroupBox(QStringLiteral("Gestione anomalie segnali di feed-back"), TshCfgAnalogOut);
+        auto* al = new QVBoxLayout(grbAnom);
+        StrGridAnalogAnomaly = MakeGrid(grbAnom, "StrGridAnalogAnomaly", 3, 2, 1, 0, false);
+        al->addWidget(Labelled("Tolleranza feed-back", StrGridAnalogAnomaly, grbAnom));
+        page->addWidget(grbAnom, 1, 0);
+        auto* grbWA = new QGroupBox(QStringLiteral("Linearizzazione corrente in uscita"), TshCfgAnalogOut);
+        auto* wl = new QGridLayout(grbWA);
+        stgWATable = MakeGrid(grbWA, "stgWATable", 2, 7, 0, 1, true);
+        wl->addWidget(stgWATable, 0, 0, 3, 1);
+        wl->addWidget(new QLabel(QStringLiteral("--->Corrente minima (Impostata manualmente)"), grbWA), 0, 1);
+        wl->addWidget(new QLabel(QStringLiteral("--->Corrente massima di lavoro (Impostata con autotuning)"), grbWA),
+                      2, 1);
+        memTableWA = new QPlainTextEdit(grbWA);
+        memTableWA->setObjectName(QStringLiteral("memTableWA"));
+        memTableWA->setReadOnly(true);
+        memTableWA->setFixedHeight(48);
+        memTableWA->hide();
+        wl->addWidget(memTableWA, 3, 0, 1, 2);
+        page->addWidget(grbWA, 0, 1, 2, 1);
+        page->setRowStretch(2, 1);
+        page->setColumnStretch(2, 1);
+    }
+    // "Gestione refrigeratore"
+    {
+        auto* page = new QGridLayout(TshCfgTemperature);
+        auto* grbTemp = new QGroupBox(QStringLiteral("Regolazione temperatura"), TshCfgTemperature);
+        auto* tl = new QVBoxLayout(grbTemp);
+        StrGridTemperature = MakeGrid(grbTemp, "StrGridTemperature", 2, 12, 1, 0, false);
+        tl->addWidget(StrGridTemperature);
+        page->addWidget(grbTemp, 0, 0, 2, 1);
+        // Filled and read back with the rest, though the board's PID settings
+        // are not shown to technicians.
+        grbPID = new QGroupBox(QStringLiteral("Regolazione PID"), TshCfgTemperature);
+        auto* pl = new QVBoxLayout(grbPID);
+        StrGridPIDSetting = MakeGrid(grbPID, "StrGridPIDSetting", 2, 7, 1, 0, false);
+        pl->addWidget(StrGridPIDSetting);
+        grbPID->hide();
+        page->addWidget(grbPID, 0, 2);
+        auto* grbAnom = new QGroupBox(QStringLiteral("Gestione anomalie"), TshCfgTemperature);
+        auto* nl = new QVBoxLayout(grbAnom);
+        StrGridAnomaly = MakeGrid(grbAnom, "StrGridAnomaly", 2, 6, 1, 0, false);
+        nl->addWidget(StrGridAnomaly);
+        page->addWidget(grbAnom, 0, 1);
+        grbTempMQ = new QGroupBox(QStringLiteral("Sensore di temperatura "), TshCfgTemperature);
+        auto* ml = new QGridLayout(grbTempMQ);
+        edtTempCoeffM = Edit("edtTempCoeffM", grbTempMQ);
+        edtTempCoeffQ = Edit("edtTempCoeffQ", grbTempMQ);
+        ml->addWidget(new QLabel(QStringLiteral("m"), grbTempMQ), 0, 0);
+        ml->addWidget(edtTempCoeffM, 0, 1);
+        ml->addWidget(new QLabel(QStringLiteral("q"), grbTempMQ), 1, 0);
+        ml->addWidget(edtTempCoeffQ, 1, 1);
+        page->addWidget(grbTempMQ, 1, 1);
+        page->setRowStretch(2, 1);
+        page->setColumnStretch(3, 1);
+    }
+    // "Feedback analogici"
+    {
+        auto* page = new QGridLayout(tshAnalogInputTuning);
+        auto coeffs = [&](const char* caption, const char* mName, const char* qName, QLineEdit*& m,
+                          QLineEdit*& q, int row) {
+            auto* box = new QGroupBox(QString::fromLatin1(caption), tshAnalogInputTuning);
+            auto* l = new QGridLayout(box);
+            m = Edit(mName, box);
+            q = Edit(qName, box);
+            l->addWidget(new QLabel(QStringLiteral("m"), box), 0, 0);
+            l->addWidget(m, 0, 1);
+            l->addWidget(new QLabel(QStringLiteral("q"), box), 1, 0);
+            l->addWidget(q, 1, 1);
+            page->addWidget(box, row, 0);
+        };
+        coeffs("Power Meter ", "edtPMCoeffM", "edtPMCoeffQ", edtPMCoeffM, edtPMCoeffQ, 0);
+        coeffs("Corrente alimentatore ", "edtIAlimCoeffM", "edtIAlimCoeffQ", edtIAlimCoeffM, edtIAlimCoeffQ, 1);
+        auto* grbPD = new QGroupBox(QStringLiteral("Fotodiodo "), tshAnalogInputTuning);
+        auto* dl = new QVBoxLayout(grbPD);
+        stgPDTable = MakeGrid(grbPD, "stgPDTable", 2, 11, 0, 1, true);
+        dl->addWidget(stgPDTable);
+        page->addWidget(grbPD, 0, 1, 3, 1);
+        page->setRowStretch(2, 1);
+        page->setColumnStretch(2, 1);
+    }
+
+    StrGridAnalogOut->setItemDelegate(new TPaintAfter(
+        [](QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) {
+            // The board now takes these from the linearization table.
+            const int r = i.row();
+            if (i.column() == 1 && (r == 1 || r == 2 || r == 4 || r == 7)) p->fillRect(o.rect, kMarkRed);
+        },
+        StrGridAnalogOut));
+    stgWATable->setItemDelegate(new TPaintAfter(
+        [this](QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) {
+            // Currents replaced by a secondary tuning are struck through.
+            if (!waStruck_ || i.column() != 1 || i.row() < 2) return;
+            p->save();
+            p->setPen(QPen(kMarkRed, 1));
+            const int y = o.rect.top() + o.rect.height() / 2;
+            p->drawLine(o.rect.left(), y, o.rect.right(), y);
+            p->restore();
+        },
+        stgWATable));
+
+    BuildBindings();
+    for (QTableWidget* g : findChildren<QTableWidget*>()) {
+        connect(g, &QTableWidget::itemChanged, this, [this, g](QTableWidgetItem* item) {
+            if (!filling_) MarkEdited(g, item->column(), item->row(), true);
+        });
+    }
+    for (QLineEdit* e : {edtTempCoeffM, edtTempCoeffQ, edtPMCoeffM, edtPMCoeffQ, edtIAlimCoeffM, edtIAlimCoeffQ})
+        connect(e, &QLineEdit::textEdited, this, [this, e] { MarkEdited(e, 0, 0, true); });
+}
+
+void TPageWelderCfg::Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind, bool numeric) {
+    Binding b;
+    b.grid = grid;
+    b.col = col;
+    b.row = row;
+    b.field = config::FindField(key);
+    b.kind = kind;
+    b.numericCompare = numeric;
+    Q_ASSERT(b.field);
+    if (b.field) bindings_.push_back(b);
+}
+
+void TPageWelderCfg::Bind(QLineEdit* edit, const char* key, Kind kind) {
+    Binding b;
+    b.edit = edit;
+    b.field = config::FindField(key);
+    b.kind = kind;
+    Q_ASSERT(b.field);
+    if (b.field) bindings_.push_back(b);
+}
+
+void TPageWelderCfg::BuildBindings() {
+    const Kind I = Kind::Integer;
+    const Kind R = Kind::Real;
+    auto key = [](const char* stem, int i) { return std::string(stem) + "_" + std::to_string(i); };
+    // The write-back order: the end-of-life current first, because the
+    // current cells are scaled by it.
+    Bind(StrGridAnalogOut, 1, 3, "CurrentDiodeMax", R);
+    Bind(StrGridAnalogOut, 1, 0, "StandByPower", R);
+    Bind(StrGridAnalogOut, 1, 1, "MinPower", R);
+    Bind(StrGridAnalogOut, 1, 2, "MaxPower", R);
+    Bind(StrGridAnalogOut, 1, 4, "AlimVolt2Ampere", R);
+    Bind(StrGridAnalogOut, 1, 5, "VsetPowMax", R);
+    Bind(StrGridAnalogOut, 1, 6, "TimeAlimSlope", I);
+    Bind(StrGridAnalogOut, 1, 7, "PDiodeMax", R);
+    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 1, i + 1, key("ADCOffset", i).c_str(), I);
+    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 2, i + 1, key("ADCAverage", i).c_str(), I);
+    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 3, i + 1, key("ADCGain", i).c_str(), R);
+    for (int i = 0; i < 10; ++i) Bind(stgPDTable, 0, i + 1, key("PDTable_W", i).c_str(), R);
+    for (int i = 0; i < 10; ++i) Bind(stgPDTable, 1, i + 1, key("PDTable_V", i).c_str(), R);
+    for (int i = 0; i < 12; ++i) Bind(StrGridOptoInFilter, i + 1, 0, key("OptoInFilter", i).c_str(), I);
+    Bind(StrGridAnalogAnomaly, 1, 0, "CurrentTolerance", I, true);
+    Bind(StrGridAnalogAnomaly, 1, 1, "PowerTolerance", I, true);
+    const std::pair<int, const char*> temps[] = {
+        {0, "TempWorkMax"},     {1, "TempWorkCooling"}, {2, "TempWorkOK"},        {3, "TempWorkHeating"},
+        {4, "TempWorkMin"},     {6, "TempWorkStepChk"}, {7, "TempWorkErrMax"},    {9, "TempStartupStep"},
+        {10, "TempStartupRange"}, {11, "TempStartupErrMax"}};
+    for (const auto& [row, k] : temps) Bind(StrGridTemperature, 1, row, k, R);
+    Bind(StrGridAnomaly, 1, 0, "Timer_0", R);
+    Bind(StrGridAnomaly, 1, 1, "Timer_1", R);
+    Bind(StrGridAnomaly, 1, 2, "TempWorkErrRetry", I);
+    Bind(StrGridAnomaly, 1, 3, "TempStartupErrRetry", I);
+    Bind(StrGridAnomaly, 1, 5, "Timer_2", R);
+    const char* pid[] = {"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP", "HeatPID_KI", "HeatPID_KD", "Period"};
+    for (int r = 0; r < 7; ++r) Bind(StrGridPIDSetting, 1, r, pid[r], I);
+    Bind(edtPMCoeffM, "PMCoeff_m", I);
+    Bind(edtPMCoeffQ, "PMCoeff_q", I);
+    Bind(edtIAlimCoeffM, "IAlimCoeff_m", I);
+    Bind(edtIAlimCoeffQ, "IAlimCoeff_q", I);
+    for (int i = 0; i < 6; ++i) Bind(stgWATable, 0, i + 1, key("WATable_W", i).c_str(), R);
+    for (int i = 0; i < 6; ++i) Bind(stgWATable, 1, i + 1, key("WATable_A", i).c_str(), R);
+    Bind(edtTempCoeffM, "TempCoeff_m", I);
+    Bind(edtTempCoeffQ, "TempCoeff_q", I);
+}
+
+void TPageWelderCfg::SetUpPages() {
+    filling_ = true;
+    auto captions = [](QTableWidget* g, int col, int firstRow, std::initializer_list<const char*> texts) {
+        int r = firstRow;
+        for (const char* t : texts) SetCell(g, col, r++, QString::fromUtf8(t));
+    };
+    auto header = [](QTableWidget* g, int firstCol, std::initializer_list<const char*> texts) {
+        int c = firstCol;
+        for (const char* t : texts) SetCell(g, c++, 0, QString::fromUtf8(t));
+    };
+    // Grid 1.
+    SetWidths(StrGridAnOffsetAverage, 250, {100, 50, 50, 50});
+    header(StrGridAnOffsetAverage, 1, {"Offset", "Medie", "Gain"});
+    captions(StrGridAnOffsetAverage, 0, 1,
+             {"Foto diodo", "Power meter", "Alim feedback", "PT 100", "Set potenza", "Temperatura"});
+    // Grid 2: the nominal input voltages (the third input's full scale is half a volt).
+    SetWidths(strGainAdj, 210, {70, 70, 70});
+    header(strGainAdj, 0, {"Vin (V)", "Vad (V)", "Gain"});
+    const double nominal[6] = {5, 5, 0.5, 5, 5, 5};
+    for (int r = 0; r < 6; ++r)
+        SetCell(strGainAdj, 0, r + 1, QString::fromStdString(FormatReal(nominal[r], decimal_)));
+    // Grid 3.
+    {
+        std::vector<int> w(13, 45);
+        w[0] = 65;
+        StrGridOptoInFilter->setFixedWidth(65 + 12 * 45 + 2 * StrGridOptoInFilter->frameWidth());
+        for (int c = 0; c < 13; ++c) StrGridOptoInFilter->setColumnWidth(c, w[static_cast<std::size_t>(c)]);
+        SetCell(StrGridOptoInFilter, 0, 0, QStringLiteral("Filtro (ms)"));
+    }
+    // Grid 4: 65 %, 25 % and 8.5 % of the grid width, whole pixels.
+    {
+        const int w = 460;
+        SetWidths(StrGridAnalogOut, w, {w * 65 / 100, w * 25 / 100, static_cast<int>(w * 0.085)});
+        captions(StrGridAnalogOut, 0, 0,
+                 {"Corrente di stand-by", "Corrente minima", "Corrente massima di lavoro",
+                  "Corrente massima diodi (Fine vita)", "Tensione di feedback a 1A",
+                  "Tensione massima su ingresso di settaggio", "Tempo rampa soft-start", "Potenza diodi"});
+        captions(StrGridAnalogOut, 2, 0, {"A", "A", "A", "A", "V", "mV", "ms", "W"});
+        SetWidths(StrGridAnalogAnomaly, w, {w * 65 / 100, w * 25 / 100, static_cast<int>(w * 0.085)});
+        captions(StrGridAnalogAnomaly, 0, 0, {"Tolleranza feed-back corrente", "Tolleranza feed-back fotodiodo"});
+        captions(StrGridAnalogAnomaly, 2, 0, {"mA", "mW"});
+    }
+    memAnalogOutNB->setPlainText(
+        QStringLiteral("NB I campi in rosso sono ora scritti nella tabella di linearizzazione corrente in uscita"));
+    // Grid 6.
+    SetWidths(stgWATable, 200, {100, 100});
+    header(stgWATable, 0, {"W", "A"});
+    memTableWA->setPlainText(
+        QStringLiteral("I valori barrati sono stati sostituiti da un tuning secondario. I valori correnti sono "
+                       "visualizzati nella sezione 'Welder Tuning'"));
+    // Grid 7.
+    SetWidths(StrGridTemperature, 360, {270, 90});
+    captions(StrGridTemperature, 0, 0,
+             {"Lavoro - Temperatura massima", "Lavoro - Temperatura di raffreddamento",
+              "Lavoro - Temperatura di funzinamento", "Lavoro - Temperatura di riscaldamento",
+              "Lavoro - Temperatura minima", "", "Lavoro - Temperatura variazione minima", "Lavoro - Errore massimo",
+              "", "Startup - Temperatura variazione minima", "Startup - Temperatura range validazione",
+              "Startup - Errore massimo"});
+    // Grid 8.
+    SetWidths(StrGridPIDSetting, 240, {180, 60});
+    captions(StrGridPIDSetting, 0, 0,
+             {"KP raffreddamento", "KI raffreddamento", "KD raffreddamento", "KP riscaldamento", "KI riscaldamento",
+              "KD riscaldamento", "Base tempi (ms) 0-65535"});
+    // Grid 9.
+    SetWidths(StrGridAnomaly, 400, {320, 80});
+    captions(StrGridAnomaly, 0, 0,
+             {"Lavoro - Periodo controllo temperatura (s)", "Startup - Periodo controllo temperatura (s)",
+              "Lavoro - Periodi di controllo negativo x anomalia",
+              "Startup - Periodi di controllo negativo x anomalia", "", "Accensione refrigeratore (s)"});
+    // Grid 10.
+    SetWidths(stgPDTable, 200, {100, 100});
+    header(stgPDTable, 0, {"W", "V"});
+    filling_ = false;
+}
+
+QString TPageWelderCfg::Format(const Binding& b, const config::TWelderCfgBlank& cfg) const {
+    const double v = b.field->Value(cfg);
+    if (b.kind == Kind::Integer) return QString::fromStdString(FormatInteger(std::llround(v)));
+    return QString::fromStdString(FormatReal(v, decimal_));
+}
+
+void TPageWelderCfg::ShowConfig(const config::TWelderCfgBlank& cfg) {
+    filling_ = true;
+    for (const Binding& b : bindings_) b.SetText(Format(b, cfg));
+    filling_ = false;
+    memTableWA->hide();
+    ClearEditMarks();
+}
+
+bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg, TWriteBackResult& result) {
+    const config::TFieldInfo& f = *b.field;
+    const QString text = b.Text();
+    const std::string t = text.toStdString();
+    const QString name = QString::fromStdString(f.key);
+    config::TSetResult r;
+    if (b.kind == Kind::Integer) {
+        std::int64_t n = 0;
+        if (!ParseInteger(t, n)) {
+            result.error = QStringLiteral("'%1' is not a valid integer value").arg(text);
+            return false;
+        }
+        if (f.setValue) {
+            r = f.setValue(cfg, f.index, static_cast<double>(n));
+        } else {
+            const std::int64_t limitedTo = std::clamp<std::int64_t>(n, f.Min(), f.Max());
+            f.setRaw(cfg, f.index, static_cast<std::int32_t>(limitedTo));
+            if (limitedTo != n) {
+                r.status = config::TSetStatus::Clamped;
+                r.message = "outside " + std::to_string(f.Min()) + ".." + std::to_string(f.Max()) +
+                            ": limited to " + std::to_string(limitedTo);
+            }
+        }
+    } else {
+        double x = 0;
+        if (!ParseReal(t, decimal_, x)) {
+            result.error = QStringLiteral("'%1' is not a valid floating point value").arg(text);
+            return false;
+        }
+        r = f.setValue ? f.setValue(cfg, f.index, x) : config::TSetResult{};
+        if (!f.setValue) f.setRaw(cfg, f.index, static_cast<std::int32_t>(x));
+    }
+    if (!r.ok()) {
+        result.error = QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+        return false;
+    }
+    if (r.status == config::TSetStatus::Clamped)
+        result.limited << QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+    ++result.stored;
+    return true;
+}
+
+TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cfg) {
+    TWriteBackResult result;
+    for (const Binding& b : bindings_) {
+        bool changed = false;
+        if (b.numericCompare) {
+            std::int64_t n = 0;
+            if (!ParseInteger(b.Text().toStdString(), n)) {
+                result.error = QStringLiteral("'%1' is not a valid integer value").arg(b.Text());
+                changed = true;  // reported below
+            } else {
+                changed = n != b.field->Raw(cfg);
+            }
+        } else {
+            changed = b.Text() != Format(b, cfg);
+        }
+        if (!changed) continue;
+        if (result.error.isEmpty() && Store(b, cfg, result)) continue;
+        result.ok = false;
+        if (b.grid) {
+            for (QWidget* w = b.grid; w; w = w->parentWidget())
+                if (PgcWelderCfg->indexOf(w) >= 0) PgcWelderCfg->setCurrentWidget(w);
+            b.grid->setCurrentCell(b.row, b.col);
+        } else {
+            b.edit->setFocus();
+        }
+        return result;
+    }
+    ClearEditMarks();
+    return result;
+}
+
+void TPageWelderCfg::SetWATableStruck(bool on) {
+    waStruck_ = on;
+    stgWATable->viewport()->update();
+}
+
+void TPageWelderCfg::MarkEdited(const void* where, int col, int row, bool on) {
+    // Only cells of the record count; the gain-correction grid holds readings.
+    const auto b = std::find_if(bindings_.begin(), bindings_.end(), [&](const Binding& x) {
+        return x.grid ? (x.grid == where && x.col == col && x.row == row) : x.edit == where;
+    });
+    if (b == bindings_.end()) return;
+    const auto key = std::make_tuple(where, col, row);
+    if (on)
+        edited_.insert(key);
+    else
+        edited_.erase(key);
+    if (b->grid) {
+        const bool wasFilling = filling_;
+        filling_ = true;
+        b->grid->item(row, col)->setBackground(on ? QBrush(kEditedCell) : QBrush());
+        filling_ = wasFilling;
+    } else {
+        QPalette p = b->edit->palette();
+        p.setColor(QPalette::Base, on ? kEditedCell : palette().color(QPalette::Base));
+        b->edit->setPalette(p);
+    }
+}
+
+void TPageWelderCfg::ClearEditMarks() {
+    const auto marks = edited_;
+    for (const auto& [where, col, row] : marks) MarkEdited(where, col, row, false);
+    edited_.clear();
+}
+
+}  // namespace orvan::pages

@@ -1,0 +1,121 @@
+#pragma once
+// "Welder CFG": the welder configuration record as editable grids and fields
+// on four sub-pages. ShowConfig fills them from the record; ReadPagesIntoConfig
+// copies back only what the user changed, so untouched fields stay bit-exact
+// even where display units would not convert back to the stored count.
+//
+// Every value cell is bound to a record field through one table (field key,
+// integer or real, how it compares), in the order the write-back walks it.
+
+#include <QStringList>
+#include <QWidget>
+#include <set>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableWidget;
+
+namespace orvan::config {
+class TWelderCfgBlank;
+struct TFieldInfo;
+}  // namespace orvan::config
+
+namespace orvan::pages {
+
+// What a write-back did.
+struct TWriteBackResult {
+    bool ok = true;
+    // Why it stopped (a text that is not a number, a setter that could not
+    // convert); the operation that asked must not go on.
+    QString error;
+    // Values the record limited to what its field can hold, one line each.
+    QStringList limited;
+    int stored = 0;  // fields written
+};
+
+class TPageWelderCfg : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPageWelderCfg(QWidget* parent = nullptr);
+
+    // Decimal separator for reals shown and typed (the user's locale).
+    void SetDecimalSeparator(char c) { decimal_ = c; }
+    char DecimalSeparator() const { return decimal_; }
+
+    // Fixed captions and widths, once.
+    void SetUpPages();
+    void ShowConfig(const config::TWelderCfgBlank& cfg);
+    TWriteBackResult ReadPagesIntoConfig(config::TWelderCfgBlank& cfg);
+
+    // Cells the user edited since the pages were last filled or written back.
+    bool HasUnwrittenEdits() const { return !edited_.empty(); }
+    int UnwrittenEditCount() const { return static_cast<int>(edited_.size()); }
+    // Tuning log holds a secondary tuning (the struck currents of grid 6).
+    void SetWATableStruck(bool on);
+    bool WATableStruck() const { return waStruck_; }
+
+    // Cell text by (column, row), as the tables of the documentation count them.
+    static QString Cell(const QTableWidget* grid, int col, int row);
+    static void SetCell(QTableWidget* grid, int col, int row, const QString& text);
+
+    QTabWidget* PgcWelderCfg;
+    QWidget* TshCfgInput;
+    QWidget* TshCfgAnalogOut;
+    QWidget* TshCfgTemperature;
+    QWidget* tshAnalogInputTuning;
+    QTableWidget* StrGridAnOffsetAverage;  // grid 1
+    QTableWidget* strGainAdj;              // grid 2
+    QTableWidget* StrGridOptoInFilter;     // grid 3
+    QTableWidget* StrGridAnalogOut;        // grid 4
+    QTableWidget* StrGridAnalogAnomaly;    // grid 5
+    QTableWidget* stgWATable;              // grid 6
+    QTableWidget* StrGridTemperature;      // grid 7
+    QTableWidget* StrGridPIDSetting;       // grid 8
+    QTableWidget* StrGridAnomaly;          // grid 9
+    QTableWidget* stgPDTable;              // grid 10
+    QPlainTextEdit* memAnalogOutNB;
+    QPlainTextEdit* memTableWA;
+    QGroupBox* grbTempMQ;
+    QGroupBox* grbPID;
+    QLineEdit* edtTempCoeffM;
+    QLineEdit* edtTempCoeffQ;
+    QLineEdit* edtPMCoeffM;
+    QLineEdit* edtPMCoeffQ;
+    QLineEdit* edtIAlimCoeffM;
+    QLineEdit* edtIAlimCoeffQ;
+
+private:
+    enum class Kind { Integer, Real };
+    struct Binding {
+        QTableWidget* grid = nullptr;  // or an edit field
+        QLineEdit* edit = nullptr;
+        int col = 0;
+        int row = 0;
+        const config::TFieldInfo* field = nullptr;
+        Kind kind = Kind::Integer;
+        bool numericCompare = false;
+        QString Text() const;
+        void SetText(const QString& t) const;
+    };
+
+    void Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind, bool numeric = false);
+    void Bind(QLineEdit* edit, const char* key, Kind kind);
+    void BuildBindings();
+    QString Format(const Binding& b, const config::TWelderCfgBlank& cfg) const;
+    // Stores the cell's text through the field's setter; false with `error`.
+    bool Store(const Binding& b, config::TWelderCfgBlank& cfg, TWriteBackResult& result);
+    void MarkEdited(const void* where, int col, int row, bool on);
+    void ClearEditMarks();
+
+    std::vector<Binding> bindings_;
+    std::set<std::tuple<const void*, int, int>> edited_;
+    char decimal_ = '.';
+    bool filling_ = false;
+    bool waStruck_ = false;
+};
+
+}  // namespace orvan::pages
