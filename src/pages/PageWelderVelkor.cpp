@@ -136,8 +136,13 @@ void TPageWelderVelkor::ShowScales(const config::TWelderCfgBlank& cfg, char sep)
     if (gaugeMax <= gaugeMin) return;
     const int p = cgaTemperature->height() / (gaugeMax - gaugeMin);
     const int top = cgaTemperature->y();
-    lblTempDiodeMax->move(lblTempDiodeMax->x(), top + 10 * p);
-    lblTempDiodeMin->move(lblTempDiodeMin->x(), top + static_cast<int>((tMax - tMin + 10) * p));
+    // Limits in the wrong order would put a label off the canvas.
+    auto place = [this](QLabel* l, double y) {
+        const int lowest = pnlTemperature->height() - l->height();
+        l->move(l->x(), static_cast<int>(std::clamp(y, 0.0, static_cast<double>(lowest))));
+    };
+    place(lblTempDiodeMax, top + 10.0 * p);
+    place(lblTempDiodeMin, top + (tMax - tMin + 10) * p);
 }
 
 }  // namespace orvan::pages
