@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
-#include <QListView>
+#include "LogView.h"
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -127,8 +127,8 @@ void TMainForm::BuildPages() {
     auto* dbg = TshComDebug;
     connect(dbg->CmdClearRXLog, &QPushButton::clicked, this, &TMainForm::CmdClearRXLogClick);
     connect(dbg->CmdClearTXLog, &QPushButton::clicked, this, &TMainForm::CmdClearTXLogClick);
-    connect(dbg->LsbCOMRxLog, &QListView::clicked, this, &TMainForm::LsbCOMRxLogClick);
-    connect(dbg->LsbCOMTxLog, &QListView::clicked, this, &TMainForm::LsbCOMTxLogClick);
+    connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
+    connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
         if (cycle_) cycle_->SetRxLogEnabled(on);
     });

@@ -1,5 +1,7 @@
 #include "LogListModel.h"
 
+#include <algorithm>
+
 namespace orvan::pages {
 
 int TLogListModel::rowCount(const QModelIndex& parent) const {
@@ -8,9 +10,10 @@ int TLogListModel::rowCount(const QModelIndex& parent) const {
 
 std::string_view TLogListModel::Line(int row) const {
     if (row < 0 || row >= Count()) return {};
-    const auto r = static_cast<std::size_t>(row);
-    const std::uint64_t begin = r == 0 ? 0 : ends_[r - 1];
-    return std::string_view(text_).substr(begin, ends_[r] - begin);
+    const std::uint64_t loc = lines_[static_cast<std::size_t>(row)];
+    const std::size_t length = loc & ((std::uint64_t{1} << kLengthBits) - 1);
+    const std::uint64_t start = loc >> kLengthBits;
+    return {blocks_[start >> 20].get() + (start & (kBlockSize - 1)), length};
 }
 
 QVariant TLogListModel::data(const QModelIndex& index, int role) const {
@@ -21,24 +24,38 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
 }
 
 void TLogListModel::Append(std::string_view line) {
+    if (line.size() >= (std::size_t{1} << kLengthBits)) line = line.substr(0, (std::size_t{1} << kLengthBits) - 1);
+    // A line never straddles two blocks; one longer than a block gets a block
+    // of its own size.
+    if (blocks_.empty() || used_ + line.size() > blockSizes_.back()) {
+        const std::size_t size = std::max(kBlockSize, line.size());
+        blocks_.push_back(std::make_unique<char[]>(size));
+        blockSizes_.push_back(size);
+        used_ = 0;
+    }
+    const std::uint64_t start = (static_cast<std::uint64_t>(blocks_.size() - 1) << 20) | used_;
+    std::copy(line.begin(), line.end(), blocks_.back().get() + used_);
+    used_ += line.size();
     const int row = Count();
     beginInsertRows(QModelIndex(), row, row);
-    text_.append(line);
-    ends_.push_back(text_.size());
+    lines_.push_back((start << kLengthBits) | line.size());
     endInsertRows();
 }
 
 void TLogListModel::Clear() {
     beginResetModel();
-    text_.clear();
-    text_.shrink_to_fit();
-    ends_.clear();
-    ends_.shrink_to_fit();
+    blocks_.clear();
+    blockSizes_.clear();
+    used_ = 0;
+    lines_.clear();
+    lines_.shrink_to_fit();
     endResetModel();
 }
 
 std::size_t TLogListModel::MemoryBytes() const {
-    return text_.capacity() + ends_.capacity() * sizeof(std::uint64_t);
+    std::size_t n = lines_.capacity() * sizeof(std::uint64_t);
+    for (std::size_t b : blockSizes_) n += b;
+    return n;
 }
 
 }  // namespace orvan::pages

@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include "LogView.h"
 #include <QPushButton>
 
 #include "LogListModel.h"
@@ -14,17 +14,9 @@ namespace orvan::pages {
 
 namespace {
 
-QListView* MakeLogView(TLogListModel* model, QWidget* parent) {
-    auto* v = new QListView(parent);
-    // Uniform rows let the view place a million lines without measuring them.
-    v->setUniformItemSizes(true);
-    v->setSelectionMode(QAbstractItemView::SingleSelection);
-    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+TLogView* MakeLogView(TLogListModel* model, QWidget* parent) {
+    auto* v = new TLogView(parent);
     v->setModel(model);
-    QFont f = v->font();
-    f.setFamily(QStringLiteral("monospace"));
-    f.setStyleHint(QFont::Monospace);
-    v->setFont(f);
     return v;
 }
 
@@ -76,7 +68,7 @@ TPageComDebug::TPageComDebug(QWidget* parent)
     grid->setColumnStretch(1, 1);
 }
 
-void TPageComDebug::Append(QListView* view, TLogListModel* model, std::string_view line) {
+void TPageComDebug::Append(TLogView* view, TLogListModel* model, std::string_view line) {
     model->Append(line);
     const QModelIndex last = model->index(model->Count() - 1);
     view->setCurrentIndex(last);
@@ -88,7 +80,7 @@ void TPageComDebug::AppendTx(std::string_view line) { Append(LsbCOMTxLog, txMode
 void TPageComDebug::ClearRx() { rxModel_->Clear(); }
 void TPageComDebug::ClearTx() { txModel_->Clear(); }
 
-void TPageComDebug::CopySelected(QListView* view, TLogListModel* model, QLineEdit* target) {
+void TPageComDebug::CopySelected(TLogView* view, TLogListModel* model, QLineEdit* target) {
     const QModelIndex cur = view->currentIndex();
     if (!cur.isValid() || !view->selectionModel()->isSelected(cur)) return;
     const std::string_view l = model->Line(cur.row());

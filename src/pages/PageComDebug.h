@@ -9,12 +9,12 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 
 namespace orvan::pages {
 
 class TLogListModel;
+class TLogView;
 
 class TPageComDebug : public QWidget {
     Q_OBJECT
@@ -34,12 +34,12 @@ public:
     TLogListModel* TxModel() const { return txModel_; }
 
     QLabel* LblTxLog;
-    QListView* LsbCOMRxLog;
+    TLogView* LsbCOMRxLog;
     QPushButton* CmdClearRXLog;
     QCheckBox* chkRxLogEnable;
     QLineEdit* TxtRxLogString;
     QLabel* LblRxLog;
-    QListView* LsbCOMTxLog;
+    TLogView* LsbCOMTxLog;
     QPushButton* CmdClearTXLog;
     QCheckBox* chkTxLogEnable;
     QLineEdit* TxtTxLogString;
@@ -52,8 +52,8 @@ public:
     QPushButton* CmdTxString3;
 
 private:
-    void Append(QListView* view, TLogListModel* model, std::string_view line);
-    static void CopySelected(QListView* view, TLogListModel* model, QLineEdit* target);
+    void Append(TLogView* view, TLogListModel* model, std::string_view line);
+    static void CopySelected(TLogView* view, TLogListModel* model, QLineEdit* target);
 
     TLogListModel* rxModel_;
     TLogListModel* txModel_;

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QListView>
+#include "LogView.h"
 #include <QPushButton>
 
 #include "LogListModel.h"
