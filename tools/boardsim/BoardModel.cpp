@@ -382,7 +382,10 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
     RefreshIdentity();
     const std::uint8_t type = body[0];
     ++requestsByType[type];
-    if (forced_ && forced_->remaining != 0 && (forced_->type < 0 || forced_->type == type)) {
+    const bool matches = forced_ && forced_->remaining != 0 && (forced_->type < 0 || forced_->type == type);
+    if (matches && forced_->after > 0) {
+        --forced_->after;
+    } else if (matches) {
         if (forced_->remaining > 0) --forced_->remaining;
         std::vector<std::uint8_t> a = {kNack, forced_->code};
         for (std::uint16_t v : forced_->values) {

@@ -79,6 +79,7 @@ struct Variable {
 struct ForcedError {
     std::uint8_t code = 0;
     int remaining = -1;  // requests still refused; -1 for every one
+    int after = 0;       // matching requests served normally first
     int type = -1;       // only requests of this frame type; -1 for all
     std::vector<std::uint16_t> values;  // 16-bit values after the code
 };
