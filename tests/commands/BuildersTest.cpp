@@ -25,6 +25,8 @@ struct WriteCase {
     std::vector<std::uint8_t> payload;  // code low, code high, value bytes
 };
 
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.what; }
+
 class WriteVariableBytes : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(WriteVariableBytes, PayloadAsTheBoardExpectsIt) {

@@ -42,6 +42,8 @@ struct DecodeCase {
     std::map<std::string, std::string> fields;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << CodeText(c.code); }
+
 class VariableAnswers : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(VariableAnswers, FieldsShowTheDecodedValues) {

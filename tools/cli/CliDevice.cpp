@@ -58,8 +58,12 @@ public:
         serialRead = true;
     }
     void OnAnswerIgnored(const std::string& why) override { ignored.push_back(why); }
-    void ShowRefusal(std::string_view, std::string_view text) override { refusals.emplace_back(text); }
-    void ShowMissingAck(std::string_view, std::string_view text) override { refusals.emplace_back(text); }
+    void ShowRefusal(std::string_view, std::string_view text) override {
+        refusals.push_back("refused by the board: " + std::string(text));
+    }
+    void ShowMissingAck(std::string_view, std::string_view text) override {
+        refusals.push_back("corrupted answer from the board (" + std::string(text) + ")");
+    }
 
     std::vector<DecodedVariable> variables;
     std::vector<std::string> refusals;
@@ -86,7 +90,7 @@ int RunUntilIdle(Link& l) {
         },
         link::kExchangeTickMs, kRunLimitMs);
     if (!l.view.refusals.empty()) {
-        std::fprintf(stderr, "orvan-cli: refused by the board: %s\n", l.view.refusals.front().c_str());
+        std::fprintf(stderr, "orvan-cli: %s\n", l.view.refusals.front().c_str());
         return 1;
     }
     if (l.out.timeouts > 0) {
