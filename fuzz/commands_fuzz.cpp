@@ -15,7 +15,7 @@
 namespace {
 
 class NullPort : public orvan::link::ISerialPort {
-public:
+  public:
     bool IsOpen() const override { return true; }
     void WriteBytes(const std::uint8_t*, std::size_t) override {}
     std::int32_t ReadBytes(std::uint8_t*, std::int32_t) override { return 0; }
@@ -24,7 +24,7 @@ public:
 };
 
 class Quiet : public orvan::commands::IBoardView, public orvan::commands::INotifier {
-public:
+  public:
     void ShowRefusal(std::string_view, std::string_view) override {}
     void ShowMissingAck(std::string_view, std::string_view) override {}
 };
@@ -42,13 +42,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const int purpose = 1 + data[0] % 7;
     switch (purpose) {
-        case kPurposeSerialNumber: s.StartChain(purpose, 0, 15); break;
-        case kPurposeConfigUpload: s.StartConfigUpload(); break;
-        case kPurposeTuningLog: (void)s.StartTuningLogRead(); break;
-        case kPurposeEventLog: s.StartEventLogRead(); break;
-        case kPurposeFlangingProfiles: s.StartFlangingProfilesRead((data[0] & 0x80) != 0); break;
-        case kPurposeEepromDump: s.StartEepromDump(); break;
-        default: break;
+        case kPurposeSerialNumber:
+            s.StartChain(purpose, 0, 15);
+            break;
+        case kPurposeConfigUpload:
+            s.StartConfigUpload();
+            break;
+        case kPurposeTuningLog:
+            (void)s.StartTuningLogRead();
+            break;
+        case kPurposeEventLog:
+            s.StartEventLogRead();
+            break;
+        case kPurposeFlangingProfiles:
+            s.StartFlangingProfilesRead((data[0] & 0x80) != 0);
+            break;
+        case kPurposeEepromDump:
+            s.StartEepromDump();
+            break;
+        default:
+            break;
     }
     if (data[1] & 1) s.StartConfigDownload();
     if (data[1] & 2) s.StartEepromFormat();

@@ -12,7 +12,9 @@ namespace orvan::commands {
 
 namespace {
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t Le32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -24,7 +26,7 @@ std::string Hex(std::uint32_t v, int digits) {
 }
 
 class FieldList {
-public:
+  public:
     void Add(std::string field, double value, std::string text) {
         fields.push_back({std::move(field), value, std::move(text)});
     }
@@ -74,16 +76,19 @@ MemoryRow MakeMemoryRow(std::uint16_t address, const std::uint8_t* bytes, std::s
     return row;
 }
 
-void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value, std::size_t available) {
+void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value,
+                    std::size_t available) {
     IBoardView& view = session.View();
     const VariableInfo* info = FindVariable(code);
     if (info == nullptr || !info->readable) {
-        view.OnAnswerIgnored("answer for variable " + CodeText(code) + ", which is not read by this program");
+        view.OnAnswerIgnored("answer for variable " + CodeText(code) +
+                             ", which is not read by this program");
         return;
     }
     if (available < info->readLength) {
-        view.OnAnswerIgnored("answer for " + std::string(info->name) + " carries " + std::to_string(available) +
-                             " value bytes, " + std::to_string(info->readLength) + " expected");
+        view.OnAnswerIgnored("answer for " + std::string(info->name) + " carries " +
+                             std::to_string(available) + " value bytes, " +
+                             std::to_string(info->readLength) + " expected");
         return;
     }
     const std::uint8_t* p = value;
@@ -102,7 +107,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             view.OnFirmwareVersion(p[0], p[1], p[2], text);
             if (session.boardType != 0) {
                 char name[64];
-                std::snprintf(name, sizeof name, "IOC_%04X_%d%02d%02d.ini", session.boardType, p[0], p[1], p[2]);
+                std::snprintf(name, sizeof name, "IOC_%04X_%d%02d%02d.ini", session.boardType, p[0],
+                              p[1], p[2]);
                 view.OnMachineNamesFile(name);
             }
             return;
@@ -117,7 +123,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         }
         case ProtocolVersion: {
             std::copy_n(p, 3, session.protocolVersion.begin());
-            const std::uint32_t packed = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+            const std::uint32_t packed =
+                (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
             session.Protocol().BoardProtocolVersion = packed;
             const std::string text = VersionText(p[0], p[1], p[2]);
             f.Add("stxProtVer", packed, text);
@@ -125,7 +132,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             view.OnVariable(out);
             // At 2.1.0 the code travels inside the frames that need it; later
             // versions want it switched on once.
-            if (packed > link::kSecuredProtocolVersion) (void)SendSecurityCode(session.Protocol(), true);
+            if (packed > link::kSecuredProtocolVersion)
+                (void)SendSecurityCode(session.Protocol(), true);
             view.OnProtocolVersion(packed, text);
             return;
         }
@@ -180,7 +188,9 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         case ClockRun:
         case PeltaPreion2Enable: {
             const bool on = code == PeltaPreion2Enable ? (p[0] & 1) != 0 : p[0] != 0;
-            const char* field = code == Dac16Force ? "chkDac16Force" : code == ClockRun ? "chkTKClockEN" : "chkPeltaPreion2EN";
+            const char* field = code == Dac16Force ? "chkDac16Force"
+                                : code == ClockRun ? "chkTKClockEN"
+                                                   : "chkPeltaPreion2EN";
             f.Add(field, on ? 1 : 0, on ? "1" : "0");
             out.fields = std::move(f.fields);
             view.OnVariable(out);
@@ -201,7 +211,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             const bool valid = ValidDate(y, m, d);
             char text[32];
             std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
-            f.Add("calOrvanDate", y * 10000.0 + m * 100.0 + d, valid ? text : std::string(text) + " (not a date)");
+            f.Add("calOrvanDate", y * 10000.0 + m * 100.0 + d,
+                  valid ? text : std::string(text) + " (not a date)");
             out.fields = std::move(f.fields);
             view.OnVariable(out);
             view.OnClockDate(y, m, d, valid);
@@ -209,7 +220,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         }
         case DiagnosisStatus:
         case TuningStatus:
-            f.Add(code == DiagnosisStatus ? "DiagnosisStatus" : "TuningStatus", p[0], "0x" + Hex(p[0], 2));
+            f.Add(code == DiagnosisStatus ? "DiagnosisStatus" : "TuningStatus", p[0],
+                  "0x" + Hex(p[0], 2));
             out.fields = std::move(f.fields);
             view.OnVariable(out);
             if (code == DiagnosisStatus)
@@ -243,18 +255,30 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("stxOrvanPwPD", w.photodiode / 100.0, " W");
             f.Number("stxOrvanPwPM", w.powerMeter / 100.0, " W");
             f.Number("stxOrvanIAlim", w.supplyCurrent / 100.0, " A");
-            f.Number("stxOrvanTemp", w.temperature / 10.0, " \xC2\xB0" "C");
+            f.Number("stxOrvanTemp", w.temperature / 10.0,
+                     " \xC2\xB0"
+                     "C");
             f.Number("stxOrvanPwSet", w.setPower / 100.0, " W");
             out.fields = std::move(f.fields);
             view.OnVariable(out);
             view.OnPowerReadings(w);
             return;
         }
-        case ImaxByTime: f.Number("stxImaxByTime", Le16(p) / 100.0, " A"); break;
-        case Imax: f.Number("edtImax", Le16(p) / 100.0); break;
-        case IDiodeEndLife: f.Number("stxIDiodeEndLife", Le16(p) / 100.0, " A"); break;
-        case IMaxLow: f.Number("stxIMaxLow", Le16(p) / 100.0, " A"); break;
-        case IAdj: f.Number("edtIAdj", Le16(p) / 100.0); break;
+        case ImaxByTime:
+            f.Number("stxImaxByTime", Le16(p) / 100.0, " A");
+            break;
+        case Imax:
+            f.Number("edtImax", Le16(p) / 100.0);
+            break;
+        case IDiodeEndLife:
+            f.Number("stxIDiodeEndLife", Le16(p) / 100.0, " A");
+            break;
+        case IMaxLow:
+            f.Number("stxIMaxLow", Le16(p) / 100.0, " A");
+            break;
+        case IAdj:
+            f.Number("edtIAdj", Le16(p) / 100.0);
+            break;
         case PeltaWork:
             f.Number("edtPeltaWork_f", Le16(p) / 100.0);
             f.Number("edtPeltaWork_d", Le16(p + 2) / 10.0);
@@ -270,12 +294,24 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("edtPeltaPreion" + n + "_d", Le16(p + 2) / 1000.0);
             break;
         }
-        case PeltaStrobeCounter: f.Number("edtPeltaStrobeCounter", Le32(p)); break;
-        case PeltaStrobeFault: f.Number("edtPeltaStrobeFault", Le16(p)); break;
-        case PeltaStrobeFilter: f.Number("edtPeltaStrobeFilter", Le16(p) / 1000); break;
-        case PeltaStrobeDelay: f.Number("edtPeltaStrobeDelay", Le16(p) / 100); break;
-        case PeltaLaserPulse: f.Number("edtPeltaLaserPulse", Le16(p) / 1000); break;
-        case PeltaStrobe2Shot: f.Number("edtPeltaStrobe2Shot", Le16(p)); break;
+        case PeltaStrobeCounter:
+            f.Number("edtPeltaStrobeCounter", Le32(p));
+            break;
+        case PeltaStrobeFault:
+            f.Number("edtPeltaStrobeFault", Le16(p));
+            break;
+        case PeltaStrobeFilter:
+            f.Number("edtPeltaStrobeFilter", Le16(p) / 1000);
+            break;
+        case PeltaStrobeDelay:
+            f.Number("edtPeltaStrobeDelay", Le16(p) / 100);
+            break;
+        case PeltaLaserPulse:
+            f.Number("edtPeltaLaserPulse", Le16(p) / 1000);
+            break;
+        case PeltaStrobe2Shot:
+            f.Number("edtPeltaStrobe2Shot", Le16(p));
+            break;
         case MultiHeadCount:
             f.Number("edtMultiHHeadsNum", p[0]);
             out.fields = std::move(f.fields);
@@ -285,16 +321,21 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         case MultiHeadTimeouts:
         case MultiHeadErrorPositions:
         case MultiHeadCrcPositions: {
-            const char* frame = code == MultiHeadTimeouts ? "fraMultiHHeadsTout"
-                                : code == MultiHeadErrorPositions ? "fraMultiHErrPos" : "fraMultiHCRCPos";
+            const char* frame = code == MultiHeadTimeouts         ? "fraMultiHHeadsTout"
+                                : code == MultiHeadErrorPositions ? "fraMultiHErrPos"
+                                                                  : "fraMultiHCRCPos";
             f.Add(frame, Le32(p), "0x" + Hex(Le32(p), 8));
             out.fields = std::move(f.fields);
             view.OnVariable(out);
             view.OnMultiHeadWord(code, Le32(p));
             return;
         }
-        case MultiHeadFrequency: f.Number("edtMultiHFreq", Le16(p) / 100.0); break;
-        case MultiHeadPreion: f.Number("edtMultiHPreion", Le16(p) / 10.0); break;
+        case MultiHeadFrequency:
+            f.Number("edtMultiHFreq", Le16(p) / 100.0);
+            break;
+        case MultiHeadPreion:
+            f.Number("edtMultiHPreion", Le16(p) / 10.0);
+            break;
         case DiameterHeightPoint0:
         case DiameterHeightPoint1:
         case DiameterHeightPoint2:
@@ -308,9 +349,15 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number(pairs[i][1], Le16(p + 2) * 5.0 / 1023.0);
             break;
         }
-        case FlangingSpeed: f.Number("edtFlangSpeed", p[0]); break;
-        case FlangingPower: f.Number("edtFlangPower", p[0]); break;
-        case FlangingProfile: f.Number("cseFlangingProfile", p[0]); break;
+        case FlangingSpeed:
+            f.Number("edtFlangSpeed", p[0]);
+            break;
+        case FlangingPower:
+            f.Number("edtFlangPower", p[0]);
+            break;
+        case FlangingProfile:
+            f.Number("cseFlangingProfile", p[0]);
+            break;
         case FlangingWave:
             f.Number("edtFlangWaveAmplitude", Le16(p) * 10.0 / 65535.0);
             f.Number("edtFlangWaveOffset", Le16(p + 2) * 10.0 / 65535.0);
@@ -332,7 +379,8 @@ bool CopyInsideRaw(std::uint8_t* dst, std::size_t size, std::uint16_t base, std:
     // Work in wide signed numbers: address - base may be negative.
     const long long from = static_cast<long long>(address) - base;
     const long long lo = std::max<long long>(from, 0);
-    const long long hi = std::min<long long>(from + static_cast<long long>(n), static_cast<long long>(size));
+    const long long hi =
+        std::min<long long>(from + static_cast<long long>(n), static_cast<long long>(size));
     if (lo >= hi) return false;
     std::copy(data + (lo - from), data + (hi - from), dst + lo);
     return true;
@@ -340,7 +388,8 @@ bool CopyInsideRaw(std::uint8_t* dst, std::size_t size, std::uint16_t base, std:
 
 }  // namespace
 
-void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available, std::uint8_t lengthLow) {
+void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
+                  std::uint8_t lengthLow) {
     IBoardView& view = session.View();
     if (available < 2) return;
     const auto address = static_cast<std::uint16_t>((content[0] << 8) | content[1]);
@@ -359,7 +408,8 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
         const int cap = sent && sent->type == kReadMemory ? sent->count : kMaxReadChunk;
         n = std::min(n, cap);
         if (n <= 0) {
-            view.OnAnswerIgnored("memory answer at " + std::to_string(address) + " carries no data");
+            view.OnAnswerIgnored("memory answer at " + std::to_string(address) +
+                                 " carries no data");
             return;
         }
         std::vector<MemoryRow> rows;
@@ -371,8 +421,8 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
     }
     if (n < chunk->count) {
         const std::string why = "memory answer at " + std::to_string(address) + " carries " +
-                                std::to_string(std::max(n, 0)) + " bytes, " + std::to_string(chunk->count) +
-                                " asked";
+                                std::to_string(std::max(n, 0)) + " bytes, " +
+                                std::to_string(chunk->count) + " asked";
         view.OnAnswerIgnored(why);
         session.EndChain(why);
         return;
@@ -394,7 +444,8 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             }
             break;
         case kPurposeConfigUpload:
-            CopyInsideRaw(session.configImage.data(), kConfigImageSize, kConfigImageAddress, address, data, count);
+            CopyInsideRaw(session.configImage.data(), kConfigImageSize, kConfigImageAddress,
+                          address, data, count);
             ++session.chunkCounter;
             view.OnConfigUploadProgress(session.chunkCounter);
             if (last) {
@@ -407,12 +458,15 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             }
             break;
         case kPurposeTuningLog:
-            CopyInsideRaw(session.tuningLogImage.data(), kTuningLogSize, kTuningLogAddress, address, data, count);
+            CopyInsideRaw(session.tuningLogImage.data(), kTuningLogSize, kTuningLogAddress, address,
+                          data, count);
             if (last) view.OnTuningLogComplete(session.tuningLogImage);
             break;
         case kPurposeEventLog:
-            if (session.eventLog.size() != kEventLogSize) session.eventLog.assign(kEventLogSize, 0xFF);
-            CopyInsideRaw(session.eventLog.data(), kEventLogSize, kEventLogAddress, address, data, count);
+            if (session.eventLog.size() != kEventLogSize)
+                session.eventLog.assign(kEventLogSize, 0xFF);
+            CopyInsideRaw(session.eventLog.data(), kEventLogSize, kEventLogAddress, address, data,
+                          count);
             if (last) {
                 view.OnEventLogComplete(session.eventLog);
                 session.eventLog.clear();
@@ -424,7 +478,8 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             const int first = address == 32 ? 1 : 9;
             for (std::size_t i = 0; i < 8 && 4 * i + 4 <= count; ++i) {
                 const double a = std::round(Le16(data + 4 * i) * 10.0 / 65535.0 * 1000.0) / 1000.0;
-                const double o = std::round(Le16(data + 4 * i + 2) * 10.0 / 65535.0 * 1000.0) / 1000.0;
+                const double o =
+                    std::round(Le16(data + 4 * i + 2) * 10.0 / 65535.0 * 1000.0) / 1000.0;
                 rows.push_back({first + static_cast<int>(i), a, o});
             }
             view.OnFlangingProfiles(rows);
@@ -439,7 +494,8 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             break;
         }
         default: {
-            std::vector<MemoryRow> rows{MakeMemoryRow(address, data, std::min<std::size_t>(count, 16))};
+            std::vector<MemoryRow> rows{
+                MakeMemoryRow(address, data, std::min<std::size_t>(count, 16))};
             view.OnMemoryRows(rows, false);
             break;
         }

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "ExchangeCycle.h"
 #include <cstring>
+#include "ExchangeCycle.h"
 
 #include "Session.h"
 
@@ -12,7 +12,9 @@ namespace orvan::commands {
 
 namespace {
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 }  // namespace
 
@@ -21,34 +23,51 @@ std::string RefusalText(const std::uint8_t* a, std::size_t available) {
     std::memcpy(b, a, std::min<std::size_t>(available, sizeof b));
     const std::string v1 = std::to_string(Le16(b + 2));
     switch (b[1]) {
-        case 1: return "Protocol initiator not found!";
-        case 2: return "Negative acknowledge";
-        case 3: return "Unknown command";
-        case 4: return "Invalid parameters";
-        case 5: return "Unknown variable: " + v1;
-        case 6: return "Read only variable :" + v1;
-        case 7: return "Invalid EEPROM address: " + v1;
-        case 8: return "Trying to write accross two EEPROM pages";
-        case 9: return "DAC16bit write error! Written value:" + v1 + " Readed value:" + std::to_string(Le16(b + 4));
-        case 10: return "EEPROM previous writing in course. Wait a while and retry...";
-        case 11: return "Operation denied in the current work phase!";
-        case 12: return "Security code error!";
-        default: return "Error number: " + std::to_string(b[1]);
+        case 1:
+            return "Protocol initiator not found!";
+        case 2:
+            return "Negative acknowledge";
+        case 3:
+            return "Unknown command";
+        case 4:
+            return "Invalid parameters";
+        case 5:
+            return "Unknown variable: " + v1;
+        case 6:
+            return "Read only variable :" + v1;
+        case 7:
+            return "Invalid EEPROM address: " + v1;
+        case 8:
+            return "Trying to write accross two EEPROM pages";
+        case 9:
+            return "DAC16bit write error! Written value:" + v1 +
+                   " Readed value:" + std::to_string(Le16(b + 4));
+        case 10:
+            return "EEPROM previous writing in course. Wait a while and retry...";
+        case 11:
+            return "Operation denied in the current work phase!";
+        case 12:
+            return "Security code error!";
+        default:
+            return "Error number: " + std::to_string(b[1]);
     }
 }
 
 std::string StartAnswerRefusal(std::uint8_t type, std::uint8_t s) {
-    const bool meter = type == kStartPowerDiagnosis || type == kStartFactoryTuning || type == kStartSecondaryTuning;
+    const bool meter = type == kStartPowerDiagnosis || type == kStartFactoryTuning ||
+                       type == kStartSecondaryTuning;
     if (meter && (s & 0x02)) return "Power meter not present";
     if (meter && (s & 0x04)) return "Power meter high temperature";
     if (s & 0x08) return "Permission denied - Anomaly";
     if (s & 0x10) return "Permission denied - Welding in course";
     if (type == kStartFactoryTuning && (s & 0x80)) return "Permission denied - Security code error";
-    if (type == kStartSecondaryTuning && (s & 0x20)) return "Permission denied - Diagnosis not performed";
+    if (type == kStartSecondaryTuning && (s & 0x20))
+        return "Permission denied - Diagnosis not performed";
     return {};
 }
 
-void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer, std::uint8_t lengthLow) {
+void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer,
+                   std::uint8_t lengthLow) {
     std::array<std::uint8_t, link::kBufferSize> buf{};
     std::copy_n(answer.begin(), std::min(answer.size(), buf.size()), buf.begin());
     ProcessAnswer(session, buf.data(), lengthLow);

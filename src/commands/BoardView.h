@@ -56,7 +56,7 @@ struct MemoryRow {
 };
 
 struct FlangingProfileRow {
-    int profile = 0;  // 1..16
+    int profile = 0;                   // 1..16
     double amplitude = 0, offset = 0;  // rounded to 3 decimals
 };
 
@@ -68,13 +68,13 @@ enum class Sequence : std::uint8_t {
 };
 
 class IBoardView {
-public:
+  public:
     virtual ~IBoardView() = default;
 
     // Identity.
     virtual void OnBoardType(std::uint16_t /*boardType*/) {}
-    virtual void OnFirmwareVersion(std::uint8_t /*major*/, std::uint8_t /*minor*/, std::uint8_t /*patch*/,
-                                   const std::string& /*text*/) {}
+    virtual void OnFirmwareVersion(std::uint8_t /*major*/, std::uint8_t /*minor*/,
+                                   std::uint8_t /*patch*/, const std::string& /*text*/) {}
     // The machine naming file to apply (board type known and firmware read).
     virtual void OnMachineNamesFile(const std::string& /*fileName*/) {}
     virtual void OnProtocolVersion(std::uint32_t /*packed*/, const std::string& /*text*/) {}
@@ -105,8 +105,8 @@ public:
     // The answer to a start request: its text for the power-meter view and
     // whether the board started the procedure (its first status read is then
     // queued already).
-    virtual void OnStartAnswer(std::uint8_t /*type*/, std::uint8_t /*status*/, const std::string& /*text*/,
-                               bool /*started*/) {}
+    virtual void OnStartAnswer(std::uint8_t /*type*/, std::uint8_t /*status*/,
+                               const std::string& /*text*/, bool /*started*/) {}
     virtual void OnDiagnosisStatus(std::uint8_t /*status*/) {}
     // step 1..4, power in 0.01 W.
     virtual void OnDiagnosisPower(int /*step*/, std::uint16_t /*raw*/) {}
@@ -148,7 +148,7 @@ public:
 // exchange must not run meanwhile: the owner stops its exchange timer around
 // the call (TSessionCycle does so by refusing ticks while a box is open).
 class INotifier {
-public:
+  public:
     virtual ~INotifier() = default;
     // A board refusal or error code.
     virtual void ShowRefusal(std::string_view caption, std::string_view text) = 0;

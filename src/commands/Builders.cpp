@@ -33,8 +33,8 @@ double ScaleTruncate(double value, double factor) {
     return std::trunc(nudged);
 }
 
-bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values, std::vector<std::uint8_t>& out,
-                      std::string* why) {
+bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values,
+                      std::vector<std::uint8_t>& out, std::string* why) {
     out.clear();
     auto fail = [&](std::string w) {
         if (why) *why = std::move(w);
@@ -43,8 +43,8 @@ bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values, std
     };
     if (!v.writable) return fail(std::string(v.name) + " is not written by this program");
     if (values.size() != v.WriteValueCount())
-        return fail(std::string(v.name) + " takes " + std::to_string(v.WriteValueCount()) + " value(s), not " +
-                    std::to_string(values.size()));
+        return fail(std::string(v.name) + " takes " + std::to_string(v.WriteValueCount()) +
+                    " value(s), not " + std::to_string(values.size()));
     std::size_t k = 0;
     for (std::size_t i = 0; i < v.fieldCount; ++i) {
         const WriteField& f = v.fields[i];
@@ -53,21 +53,29 @@ bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values, std
             continue;
         }
         const double typed = values[k++];
-        const std::string what = std::string(v.name) + (f.source.empty() ? "" : " (" + std::string(f.source) + ")");
+        const std::string what =
+            std::string(v.name) + (f.source.empty() ? "" : " (" + std::string(f.source) + ")");
         if (!std::isfinite(typed)) return fail(what + ": not a number");
         if (f.kind == WriteKind::Flag8) {
             out.push_back(typed != 0 ? 1 : 0);
             continue;
         }
-        if (f.integer && typed != std::trunc(typed)) return fail(what + ": " + Num(typed) + " is not a whole number");
+        if (f.integer && typed != std::trunc(typed))
+            return fail(what + ": " + Num(typed) + " is not a whole number");
         const double raw = f.integer ? typed : ScaleTruncate(typed, f.factor);
         double max = 0;
         switch (f.kind) {
             case WriteKind::U8:
-            case WriteKind::U8Complement: max = 0xFF; break;
+            case WriteKind::U8Complement:
+                max = 0xFF;
+                break;
             case WriteKind::U16Le:
-            case WriteKind::U16Be: max = 0xFFFF; break;
-            default: max = 0xFFFFFFFFu; break;
+            case WriteKind::U16Be:
+                max = 0xFFFF;
+                break;
+            default:
+                max = 0xFFFFFFFFu;
+                break;
         }
         if (raw < 0 || raw > max) {
             std::string range = "0.." + Num(max / f.factor);
@@ -75,27 +83,40 @@ bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values, std
         }
         const auto r = static_cast<std::uint32_t>(raw);
         switch (f.kind) {
-            case WriteKind::U8: out.push_back(static_cast<std::uint8_t>(r)); break;
-            case WriteKind::U8Complement: out.push_back(static_cast<std::uint8_t>(~r)); break;
-            case WriteKind::U16Le: PutLe(out, r, 2); break;
+            case WriteKind::U8:
+                out.push_back(static_cast<std::uint8_t>(r));
+                break;
+            case WriteKind::U8Complement:
+                out.push_back(static_cast<std::uint8_t>(~r));
+                break;
+            case WriteKind::U16Le:
+                PutLe(out, r, 2);
+                break;
             case WriteKind::U16Be:
                 out.push_back(static_cast<std::uint8_t>(r >> 8));
                 out.push_back(static_cast<std::uint8_t>(r));
                 break;
-            case WriteKind::U32Le: PutLe(out, r, 4); break;
-            case WriteKind::U32LeComplement: PutLe(out, ~r, 4); break;
+            case WriteKind::U32Le:
+                PutLe(out, r, 4);
+                break;
+            case WriteKind::U32LeComplement:
+                PutLe(out, ~r, 4);
+                break;
             case WriteKind::Flag8:
-            case WriteKind::Zero8: break;
+            case WriteKind::Zero8:
+                break;
         }
     }
     return true;
 }
 
 link::TCmd MakeReadVariable(std::uint16_t code) {
-    return link::TCmd(kReadVariable, {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
+    return link::TCmd(kReadVariable, {static_cast<std::uint8_t>(code & 0xFF),
+                                      static_cast<std::uint8_t>(code >> 8)});
 }
 
-bool MakeWriteVariable(std::uint16_t code, std::span<const double> values, link::TCmd& out, std::string* why) {
+bool MakeWriteVariable(std::uint16_t code, std::span<const double> values, link::TCmd& out,
+                       std::string* why) {
     const VariableInfo* v = FindVariable(code);
     if (v == nullptr || !v->writable) {
         if (why) *why = "variable " + CodeText(code) + " has no write layout; nothing sent";
@@ -103,7 +124,8 @@ bool MakeWriteVariable(std::uint16_t code, std::span<const double> values, link:
     }
     std::vector<std::uint8_t> bytes;
     if (!EncodeWriteValue(*v, values, bytes, why)) return false;
-    out = link::TCmd(kWriteVariable, {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
+    out = link::TCmd(kWriteVariable, {static_cast<std::uint8_t>(code & 0xFF),
+                                      static_cast<std::uint8_t>(code >> 8)});
     std::copy(bytes.begin(), bytes.end(), out.Payload.begin() + 2);
     out.Count = static_cast<std::int32_t>(2 + bytes.size());
     return true;
@@ -113,15 +135,18 @@ SendResult SendReadVariable(link::TComProtocol& protocol, std::uint16_t code) {
     return Queue(protocol, MakeReadVariable(code));
 }
 
-SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code, std::span<const double> values) {
+SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code,
+                             std::span<const double> values) {
     link::TCmd cmd;
     std::string why;
     if (!MakeWriteVariable(code, values, cmd, &why)) return SendResult::Fail(why);
     return Queue(protocol, cmd);
 }
 
-SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code, std::initializer_list<double> values) {
-    return SendWriteVariable(protocol, code, std::span<const double>(values.begin(), values.size()));
+SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code,
+                             std::initializer_list<double> values) {
+    return SendWriteVariable(protocol, code,
+                             std::span<const double>(values.begin(), values.size()));
 }
 
 SendResult SendIoForce(link::TComProtocol& protocol, const IoForceMasks& m) {
@@ -154,31 +179,34 @@ bool ClockDateValues(int year, int month, int day, std::vector<double>& out, std
     if (year < 2000 || year > 2255 || month < 1 || month > 12 || day < 1 ||
         day > days[month - 1] + (month == 2 && leap ? 1 : 0)) {
         if (why)
-            *why = "not a date the board clock holds: " + std::to_string(year) + "-" + std::to_string(month) + "-" +
-                   std::to_string(day);
+            *why = "not a date the board clock holds: " + std::to_string(year) + "-" +
+                   std::to_string(month) + "-" + std::to_string(day);
         return false;
     }
-    out = {static_cast<double>(day), static_cast<double>(month), static_cast<double>(DayOfWeek(year, month, day)),
-           static_cast<double>(year - 2000)};
+    out = {static_cast<double>(day), static_cast<double>(month),
+           static_cast<double>(DayOfWeek(year, month, day)), static_cast<double>(year - 2000)};
     return true;
 }
 
 link::TCmd MakeReadMemory(std::uint16_t address, std::uint8_t count) {
-    return link::TCmd(kReadMemory,
-                      {static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address & 0xFF), count});
+    return link::TCmd(kReadMemory, {static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address & 0xFF), count});
 }
 
-bool MakeWriteMemory(std::uint16_t address, std::span<const std::uint8_t> data, link::TCmd& out, std::string* why) {
+bool MakeWriteMemory(std::uint16_t address, std::span<const std::uint8_t> data, link::TCmd& out,
+                     std::string* why) {
     // Counted with the security code, which the line may need by the time it goes.
-    const std::size_t body = link::RequestBodySize(kWriteMemory, static_cast<std::int32_t>(data.size() + 2),
-                                                   link::kSecuredProtocolVersion);
+    const std::size_t body = link::RequestBodySize(
+        kWriteMemory, static_cast<std::int32_t>(data.size() + 2), link::kSecuredProtocolVersion);
     if (body > link::kMaxBodySize) {
         if (why)
-            *why = "at most " + std::to_string(link::kMaxBodySize - 7) + " bytes fit one memory write, not " +
-                   std::to_string(data.size()) + "; nothing sent";
+            *why = "at most " + std::to_string(link::kMaxBodySize - 7) +
+                   " bytes fit one memory write, not " + std::to_string(data.size()) +
+                   "; nothing sent";
         return false;
     }
-    out = link::TCmd(kWriteMemory, {static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address & 0xFF)});
+    out = link::TCmd(kWriteMemory, {static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address & 0xFF)});
     std::copy(data.begin(), data.end(), out.Payload.begin() + 2);
     out.Count = static_cast<std::int32_t>(data.size() + 2);
     return true;
@@ -188,7 +216,8 @@ SendResult SendReadMemory(link::TComProtocol& protocol, std::uint16_t address, s
     return Queue(protocol, MakeReadMemory(address, count));
 }
 
-SendResult SendWriteMemory(link::TComProtocol& protocol, std::uint16_t address, std::span<const std::uint8_t> data) {
+SendResult SendWriteMemory(link::TComProtocol& protocol, std::uint16_t address,
+                           std::span<const std::uint8_t> data) {
     link::TCmd cmd;
     std::string why;
     if (!MakeWriteMemory(address, data, cmd, &why)) return SendResult::Fail(why);
@@ -211,7 +240,8 @@ link::TCmd MakeFlangingCommand(std::uint8_t type, std::uint8_t profile) {
     return link::TCmd(type, {});
 }
 
-SendResult SendFlangingCommand(link::TComProtocol& protocol, std::uint8_t type, std::uint8_t profile) {
+SendResult SendFlangingCommand(link::TComProtocol& protocol, std::uint8_t type,
+                               std::uint8_t profile) {
     if (type < kSaveFlangingProfile || type > kFlangingOffsetDown)
         return SendResult::Fail("not a flanging command: " + std::to_string(type));
     return Queue(protocol, MakeFlangingCommand(type, profile));
@@ -220,10 +250,12 @@ SendResult SendFlangingCommand(link::TComProtocol& protocol, std::uint8_t type, 
 link::TCmd MakeSecurityCode(bool on) {
     const std::uint32_t c = link::kSecurityCode;
     return link::TCmd(on ? kSecurityCodeOn : kSecurityCodeOff,
-                      {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16),
-                       static_cast<std::uint8_t>(c >> 24)});
+                      {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                       static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 24)});
 }
 
-SendResult SendSecurityCode(link::TComProtocol& protocol, bool on) { return Queue(protocol, MakeSecurityCode(on)); }
+SendResult SendSecurityCode(link::TComProtocol& protocol, bool on) {
+    return Queue(protocol, MakeSecurityCode(on));
+}
 
 }  // namespace orvan::commands

@@ -34,15 +34,16 @@ double ScaleTruncate(double value, double factor);
                                     std::vector<std::uint8_t>& out, std::string* why);
 
 link::TCmd MakeReadVariable(std::uint16_t code);
-[[nodiscard]] bool MakeWriteVariable(std::uint16_t code, std::span<const double> values, link::TCmd& out,
-                                     std::string* why);
+[[nodiscard]] bool MakeWriteVariable(std::uint16_t code, std::span<const double> values,
+                                     link::TCmd& out, std::string* why);
 
 // ReadVariable of any code (codes outside the catalogue included: the board
 // answers or refuses them itself).
 SendResult SendReadVariable(link::TComProtocol& protocol, std::uint16_t code);
 // WriteVariable with the layout of the catalogue; a code without a write
 // layout queues nothing.
-SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code, std::span<const double> values);
+SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code,
+                             std::span<const double> values);
 SendResult SendWriteVariable(link::TComProtocol& protocol, std::uint16_t code,
                              std::initializer_list<double> values);
 
@@ -61,24 +62,27 @@ SendResult SendIoForce(link::TComProtocol& protocol, const IoForceMasks& m);
 // ClockDate values for a calendar date: day, month, day of week (1 Sunday to
 // 7 Saturday), year - 2000. False for a date that does not exist or a year
 // outside 2000..2255.
-[[nodiscard]] bool ClockDateValues(int year, int month, int day, std::vector<double>& out, std::string* why);
+[[nodiscard]] bool ClockDateValues(int year, int month, int day, std::vector<double>& out,
+                                   std::string* why);
 // 1 Sunday .. 7 Saturday.
 int DayOfWeek(int year, int month, int day);
 
 link::TCmd MakeReadMemory(std::uint16_t address, std::uint8_t count);
 // WriteMemory of bytes at an address; false when the request could never be
 // sent whole.
-[[nodiscard]] bool MakeWriteMemory(std::uint16_t address, std::span<const std::uint8_t> data, link::TCmd& out,
-                                   std::string* why);
+[[nodiscard]] bool MakeWriteMemory(std::uint16_t address, std::span<const std::uint8_t> data,
+                                   link::TCmd& out, std::string* why);
 SendResult SendReadMemory(link::TComProtocol& protocol, std::uint16_t address, std::uint8_t count);
-SendResult SendWriteMemory(link::TComProtocol& protocol, std::uint16_t address, std::span<const std::uint8_t> data);
+SendResult SendWriteMemory(link::TComProtocol& protocol, std::uint16_t address,
+                           std::span<const std::uint8_t> data);
 
 // Start commands 0x10..0x13 (StartFactoryTuning carries four zero bytes).
 link::TCmd MakeStartCommand(std::uint8_t type);
 SendResult SendStartCommand(link::TComProtocol& protocol, std::uint8_t type);
 // Flanging commands 0x20..0x24; the profile number goes with 0x20 only.
 link::TCmd MakeFlangingCommand(std::uint8_t type, std::uint8_t profile = 0);
-SendResult SendFlangingCommand(link::TComProtocol& protocol, std::uint8_t type, std::uint8_t profile = 0);
+SendResult SendFlangingCommand(link::TComProtocol& protocol, std::uint8_t type,
+                               std::uint8_t profile = 0);
 link::TCmd MakeSecurityCode(bool on);
 SendResult SendSecurityCode(link::TComProtocol& protocol, bool on);
 

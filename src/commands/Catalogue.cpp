@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <vector>
 #include <cstdio>
+#include <vector>
 
 namespace orvan::commands {
 
@@ -12,7 +12,9 @@ namespace {
 
 using K = WriteKind;
 
-constexpr WriteField I(K kind, std::string_view source) { return {kind, 1.0, source, true}; }
+constexpr WriteField I(K kind, std::string_view source) {
+    return {kind, 1.0, source, true};
+}
 constexpr WriteField X(K kind, double factor, std::string_view source) {
     return {kind, factor, source, false};
 }
@@ -37,7 +39,8 @@ VariableInfo W(VariableInfo v, std::initializer_list<WriteField> fields) {
     return v;
 }
 
-VariableInfo WO(std::uint16_t code, std::string_view name, std::initializer_list<WriteField> fields) {
+VariableInfo WO(std::uint16_t code, std::string_view name,
+                std::initializer_list<WriteField> fields) {
     VariableInfo v;
     v.code = code;
     v.name = name;
@@ -55,11 +58,15 @@ const std::vector<VariableInfo>& Table() {
         R(AnalogStatus, "AnalogStatus", 12),
         W(R(Dac16Value, "Dac16Value", 2), {I(K::U16Le, "cspDac16")}),
         WO(IoForce, "IoForce",
-           {I(K::U32Le, "fraBrentaOptoInputCPU on"), I(K::U32LeComplement, "fraBrentaOptoInputCPU off"),
-            I(K::U32Le, "fraBrentaOptoInputEXP on"), I(K::U32LeComplement, "fraBrentaOptoInputEXP off"),
-            I(K::U32Le, "fraBrentaOptoOutputCPU on"), I(K::U32LeComplement, "fraBrentaOptoOutputCPU off"),
-            I(K::U32Le, "fraBrentaOptoOutputEXP on"), I(K::U32LeComplement, "fraBrentaOptoOutputEXP off"),
-            I(K::U8, "edtReleLedForceON"), I(K::U8Complement, "edtReleLedForceOFF")}),
+           {I(K::U32Le, "fraBrentaOptoInputCPU on"),
+            I(K::U32LeComplement, "fraBrentaOptoInputCPU off"),
+            I(K::U32Le, "fraBrentaOptoInputEXP on"),
+            I(K::U32LeComplement, "fraBrentaOptoInputEXP off"),
+            I(K::U32Le, "fraBrentaOptoOutputCPU on"),
+            I(K::U32LeComplement, "fraBrentaOptoOutputCPU off"),
+            I(K::U32Le, "fraBrentaOptoOutputEXP on"),
+            I(K::U32LeComplement, "fraBrentaOptoOutputEXP off"), I(K::U8, "edtReleLedForceON"),
+            I(K::U8Complement, "edtReleLedForceOFF")}),
         W(R(Dac16Force, "Dac16Force", 1), {I(K::Flag8, "chkDac16Force")}),
         W(R(ClockTime, "ClockTime", 3),
           {I(K::U8, "edtHours"), I(K::U8, "edtMinutes"), I(K::U8, "edtSeconds")}),
@@ -95,7 +102,8 @@ const std::vector<VariableInfo>& Table() {
           {I(K::Zero8, ""), I(K::Flag8, "chkPeltaPreion2EN")}),
         W(R(PeltaStrobeCounter, "PeltaStrobeCounter", 4), {I(K::U32Le, "edtPeltaStrobeCounter")}),
         W(R(PeltaStrobeFault, "PeltaStrobeFault", 2), {I(K::U16Le, "edtPeltaStrobeFault")}),
-        W(R(PeltaStrobeFilter, "PeltaStrobeFilter", 2), {X(K::U16Be, 1000, "edtPeltaStrobeFilter")}),
+        W(R(PeltaStrobeFilter, "PeltaStrobeFilter", 2),
+          {X(K::U16Be, 1000, "edtPeltaStrobeFilter")}),
         W(R(PeltaStrobeDelay, "PeltaStrobeDelay", 2), {X(K::U16Be, 100, "edtPeltaStrobeDelay")}),
         W(R(PeltaLaserPulse, "PeltaLaserPulse", 2), {X(K::U16Be, 1000, "edtPeltaLaserPulse")}),
         W(R(PeltaStrobe2Shot, "PeltaStrobe2Shot", 2), {I(K::U16Be, "edtPeltaStrobe2Shot")}),
@@ -116,15 +124,16 @@ const std::vector<VariableInfo>& Table() {
         W(R(FlangingSpeed, "FlangingSpeed", 1), {I(K::U16Le, "edtFlangSpeed")}),
         W(R(FlangingPower, "FlangingPower", 1), {I(K::U16Le, "edtFlangPower")}),
         W(R(FlangingProfile, "FlangingProfile", 1), {I(K::U8, "cseFlangingProfile")}),
-        W(R(FlangingWave, "FlangingWave", 4),
-          {X(K::U16Le, kWaveFactor, "edtFlangWaveAmplitude"), X(K::U16Le, kWaveFactor, "edtFlangWaveOffset")}),
+        W(R(FlangingWave, "FlangingWave", 4), {X(K::U16Le, kWaveFactor, "edtFlangWaveAmplitude"),
+                                               X(K::U16Le, kWaveFactor, "edtFlangWaveOffset")}),
     };
     return t;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -133,11 +142,14 @@ std::size_t KindBytes(WriteKind k) {
         case K::U8:
         case K::Flag8:
         case K::Zero8:
-        case K::U8Complement: return 1;
+        case K::U8Complement:
+            return 1;
         case K::U16Le:
-        case K::U16Be: return 2;
+        case K::U16Be:
+            return 2;
         case K::U32Le:
-        case K::U32LeComplement: return 4;
+        case K::U32LeComplement:
+            return 4;
     }
     return 0;
 }
@@ -156,7 +168,9 @@ std::size_t VariableInfo::WriteValueCount() const {
     return n;
 }
 
-std::span<const VariableInfo> Variables() { return Table(); }
+std::span<const VariableInfo> Variables() {
+    return Table();
+}
 
 const VariableInfo* FindVariable(std::uint16_t code) {
     for (const VariableInfo& v : Table())
@@ -168,7 +182,8 @@ std::optional<std::uint16_t> ParseVariableCode(std::string_view text) {
     for (const VariableInfo& v : Table())
         if (EqualNoCase(v.name, text)) return v.code;
     std::string_view digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits.remove_prefix(2);
     if (digits.empty() || digits.size() > 4) return std::nullopt;
     unsigned value = 0;
     const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);

@@ -94,14 +94,14 @@ enum VariableCode : std::uint16_t {
 
 // How one value of a WriteVariable is put on the wire.
 enum class WriteKind : std::uint8_t {
-    U8,              // integer 0..255
-    Flag8,           // 1 when the value is non-zero, else 0
-    Zero8,           // a constant 0x00 byte; takes no value
-    U8Complement,    // bitwise complement of an integer 0..255
-    U16Le,           // integer 0..65535, least significant byte first
-    U16Be,           // integer 0..65535, most significant byte first
-    U32Le,           // integer 0..2^32-1, least significant byte first
-    U32LeComplement, // bitwise complement of an integer 0..2^32-1
+    U8,               // integer 0..255
+    Flag8,            // 1 when the value is non-zero, else 0
+    Zero8,            // a constant 0x00 byte; takes no value
+    U8Complement,     // bitwise complement of an integer 0..255
+    U16Le,            // integer 0..65535, least significant byte first
+    U16Be,            // integer 0..65535, most significant byte first
+    U32Le,            // integer 0..2^32-1, least significant byte first
+    U32LeComplement,  // bitwise complement of an integer 0..2^32-1
 };
 
 struct WriteField {

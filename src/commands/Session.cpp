@@ -17,7 +17,8 @@ bool TSession::ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool rest
         pendingChunk_.reset();
         return true;
     }
-    const auto count = static_cast<std::uint8_t>(std::min<int>(rangeEnd - rangeCursor, kMaxReadChunk));
+    const auto count =
+        static_cast<std::uint8_t>(std::min<int>(rangeEnd - rangeCursor, kMaxReadChunk));
     if (!SendReadMemory(protocol_, rangeCursor, count)) {
         pendingChunk_.reset();
         return true;
@@ -48,24 +49,30 @@ void TSession::StartConfigUpload() {
 bool TSession::StartTuningLogRead() {
     if (ChainRunning() && readPurpose != kPurposeTuningLog) return false;
     tuningLogImage.fill(0xFF);
-    StartChain(kPurposeTuningLog, kTuningLogAddress, static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
+    StartChain(kPurposeTuningLog, kTuningLogAddress,
+               static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
     return true;
 }
 
 void TSession::StartEventLogRead() {
     eventLog.assign(kEventLogSize, 0);
     std::fill_n(eventLog.begin(), 4, 0xFF);
-    StartChain(kPurposeEventLog, kEventLogAddress, static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
+    StartChain(kPurposeEventLog, kEventLogAddress,
+               static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
 }
 
-void TSession::StartFlangingProfilesRead(bool sixteen) { StartChain(kPurposeFlangingProfiles, 32, sixteen ? 96 : 64); }
+void TSession::StartFlangingProfilesRead(bool sixteen) {
+    StartChain(kPurposeFlangingProfiles, 32, sixteen ? 96 : 64);
+}
 
-void TSession::StartEepromDump() { StartChain(kPurposeEepromDump, 0, kEepromSize); }
+void TSession::StartEepromDump() {
+    StartChain(kPurposeEepromDump, 0, kEepromSize);
+}
 
 SendResult TSession::ReadRaw(std::uint16_t address, std::uint8_t count) {
     if (count == 0 || count > kMaxReadChunk)
-        return SendResult::Fail("a read takes 1 to " + std::to_string(kMaxReadChunk) + " bytes, not " +
-                                std::to_string(count));
+        return SendResult::Fail("a read takes 1 to " + std::to_string(kMaxReadChunk) +
+                                " bytes, not " + std::to_string(count));
     return SendReadMemory(protocol_, address, count);
 }
 
@@ -78,8 +85,9 @@ void TSession::SendConfigChunk(bool restart) {
     }
     const std::size_t offset = std::size_t{kConfigBlockSize} * chunkCounter;
     const auto address = static_cast<std::uint16_t>(kConfigImageAddress + offset);
-    const SendResult r = SendWriteMemory(protocol_, address,
-                                         std::span<const std::uint8_t>(configImage.data() + offset, kConfigBlockSize));
+    const SendResult r = SendWriteMemory(
+        protocol_, address,
+        std::span<const std::uint8_t>(configImage.data() + offset, kConfigBlockSize));
     if (!r) EndDownload(r.why);
 }
 
@@ -97,7 +105,8 @@ void TSession::SendEepromPage() {
         return;
     }
     const SendResult r = SendWriteMemory(
-        protocol_, eepromAddress, std::span<const std::uint8_t>(eepromImage.data() + eepromAddress, kEepromPageSize));
+        protocol_, eepromAddress,
+        std::span<const std::uint8_t>(eepromImage.data() + eepromAddress, kEepromPageSize));
     if (!r) {
         EndFormat(r.why);
         return;
@@ -136,7 +145,8 @@ void TSession::OnRxTimeout() {
 void TSession::HandleWriteAck(std::uint16_t address) {
     const bool sentThis = !sent_ || (sent_->type == kWriteMemory && sent_->address == address);
     if (!sentThis) return;
-    if (downloadActive && address == kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter) {
+    if (downloadActive &&
+        address == kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter) {
         ++chunkCounter;
         view_.OnDownloadProgress(chunkCounter);
         if (chunkCounter >= kConfigBlocks) {
@@ -190,7 +200,9 @@ void TSession::EndChain(const std::string& why) {
 void TSession::EndRefusedSequence(const std::string& why) {
     if (sent_) {
         if (sent_->type == kWriteMemory) {
-            if (downloadActive && sent_->address == kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter)
+            if (downloadActive &&
+                sent_->address ==
+                    kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter)
                 EndDownload(why);
             else if (pendingPage_ && sent_->address == *pendingPage_)
                 EndFormat(why);

@@ -48,7 +48,7 @@ inline constexpr std::uint8_t kConfigBlockSize = 16;
 inline constexpr std::size_t kEepromPageSize = 32;
 
 class TSession {
-public:
+  public:
     TSession(link::TComProtocol& protocol, IBoardView& view, INotifier& notifier)
         : protocol_(protocol), view_(view), notifier_(notifier) {}
     TSession(const TSession&) = delete;
@@ -80,7 +80,7 @@ public:
     std::array<std::uint8_t, 3> protocolVersion{};
     std::string serialNumber;
     std::array<std::uint16_t, 6> analogRaw{};  // channel order
-    std::array<double, 6> analogVolts{};      // filled by the status feature
+    std::array<double, 6> analogVolts{};       // filled by the status feature
     bool configLoaded = false;
 
     std::uint32_t BoardProtocolVersion() const { return protocol_.BoardProtocolVersion; }
@@ -152,7 +152,7 @@ public:
     void ShowMissingAck();
     void AnswerDone() { sent_.reset(); }
 
-private:
+  private:
     void EndDownload(const std::string& why);
     void EndFormat(const std::string& why);
 
@@ -179,10 +179,12 @@ void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer, std:
 
 // A ReadVariable answer's value: `value` points at the first value byte and
 // `available` bytes can be read from it.
-void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value, std::size_t available);
+void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value,
+                    std::size_t available);
 // A ReadMemory answer: `content` points at the address (answer position 2),
 // `available` bytes can be read from it.
-void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available, std::uint8_t lengthLow);
+void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
+                  std::uint8_t lengthLow);
 
 // "%d.%02d.%02d".
 std::string VersionText(std::uint8_t major, std::uint8_t minor, std::uint8_t patch);

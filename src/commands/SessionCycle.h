@@ -11,18 +11,21 @@
 namespace orvan::commands {
 
 class TSessionCycle : private link::IExchangeListener {
-public:
+  public:
     // `front` sees the link state and the log lines; may be null.
-    TSessionCycle(TSession& session, const link::IClock& clock, link::IExchangeListener* front = nullptr)
+    TSessionCycle(TSession& session, const link::IClock& clock,
+                  link::IExchangeListener* front = nullptr)
         : session_(session), front_(front), cycle_(session.Protocol(), clock, *this) {}
 
     // One tick of the exchange timer.
     link::PollState Tick();
     link::TExchangeCycle& Cycle() { return cycle_; }
     // Nothing queued and nothing in flight.
-    bool Idle() const { return session_.Protocol().QueueCount() == 0 && !session_.Protocol().InFlight(); }
+    bool Idle() const {
+        return session_.Protocol().QueueCount() == 0 && !session_.Protocol().InFlight();
+    }
 
-private:
+  private:
     void OnLinkState(std::string_view text) override;
     void OnTxLog(const std::string& line) override;
     void OnRxLog(const std::string& line) override;

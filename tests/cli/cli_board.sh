@@ -105,6 +105,14 @@ for code in $(seq 1 13) 42 255; do
     stop_sim
 done
 
+# A refusal of one chosen request: the first read passes, the second is refused.
+start_sim --error-on 0B:11:1:1
+check "first read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" read-var FirmwareVersion
+check "second read refused" 1 "" "Operation denied in the current work phase!" -- \
+    "$cli" --device "$dev" read-var FirmwareVersion
+check "third read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" read-var FirmwareVersion
+stop_sim
+
 start_sim --no-answer
 check "no answer" 1 "" "no answer from the board (RX TimeOut)" -- "$cli" --device "$dev" info
 stop_sim

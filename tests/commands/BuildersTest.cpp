@@ -25,7 +25,9 @@ struct WriteCase {
     std::vector<std::uint8_t> payload;  // code low, code high, value bytes
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class WriteVariableBytes : public ::testing::TestWithParam<WriteCase> {};
 
@@ -44,40 +46,67 @@ TEST_P(WriteVariableBytes, PayloadAsTheBoardExpectsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, WriteVariableBytes,
     ::testing::Values(
-        WriteCase{"anomaly mask is complemented", AnomalyAndMask, {5}, {0x01, 0x01, 0xFA, 0xFF, 0xFF, 0xFF}},
+        WriteCase{"anomaly mask is complemented",
+                  AnomalyAndMask,
+                  {5},
+                  {0x01, 0x01, 0xFA, 0xFF, 0xFF, 0xFF}},
         WriteCase{"dac16 little-endian", Dac16Value, {0x1234}, {0x02, 0x02, 0x34, 0x12}},
         WriteCase{"dac16 force flag", Dac16Force, {1}, {0x0B, 0x02, 0x01}},
         WriteCase{"clock time", ClockTime, {9, 5, 30}, {0x00, 0x03, 0x09, 0x05, 0x1E}},
         WriteCase{"clock time untested range", ClockTime, {25, 0, 0}, {0x00, 0x03, 25, 0, 0}},
-        WriteCase{"clock date 7 Dec 2026 Monday", ClockDate, {7, 12, 2, 26}, {0x01, 0x03, 0x07, 0x0C, 0x02, 0x1A}},
+        WriteCase{"clock date 7 Dec 2026 Monday",
+                  ClockDate,
+                  {7, 12, 2, 26},
+                  {0x01, 0x03, 0x07, 0x0C, 0x02, 0x1A}},
         WriteCase{"clock run", ClockRun, {0}, {0x02, 0x03, 0x00}},
-        WriteCase{"source work time 1.5 h", SourceWorkTime, {5400}, {0x06, 0x06, 0x18, 0x15, 0x00, 0x00}},
-        WriteCase{"factory tuning date", FactoryTuningDate, {1796630400}, {0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}},
+        WriteCase{
+            "source work time 1.5 h", SourceWorkTime, {5400}, {0x06, 0x06, 0x18, 0x15, 0x00, 0x00}},
+        WriteCase{"factory tuning date",
+                  FactoryTuningDate,
+                  {1796630400},
+                  {0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}},
         WriteCase{"imax x100 of 2.3 is 230", Imax, {2.3}, {0x20, 0x06, 0xE6, 0x00}},
         WriteCase{"iadj 1.005 truncates to 100", IAdj, {1.005}, {0x23, 0x06, 0x64, 0x00}},
         WriteCase{"iadj 1.999 stays 199", IAdj, {1.999}, {0x23, 0x06, 0xC7, 0x00}},
         WriteCase{"imax store", ImaxStore, {50}, {0x30, 0x06, 0x88, 0x13}},
         WriteCase{"iadj store", IAdjStore, {100}, {0x31, 0x06, 0x10, 0x27}},
-        WriteCase{"pelta work d then f", PeltaWork, {1.5, 2.25}, {0x00, 0x07, 0x0F, 0x00, 0xE1, 0x00}},
-        WriteCase{"pelta slope off then on", PeltaSlope, {30, 20}, {0x01, 0x07, 0x1E, 0x00, 0x14, 0x00}},
-        WriteCase{"pelta preion1 d x1000 f x100", PeltaPreion1, {1.5, 1.2}, {0x02, 0x07, 0xDC, 0x05, 0x78, 0x00}},
+        WriteCase{
+            "pelta work d then f", PeltaWork, {1.5, 2.25}, {0x00, 0x07, 0x0F, 0x00, 0xE1, 0x00}},
+        WriteCase{
+            "pelta slope off then on", PeltaSlope, {30, 20}, {0x01, 0x07, 0x1E, 0x00, 0x14, 0x00}},
+        WriteCase{"pelta preion1 d x1000 f x100",
+                  PeltaPreion1,
+                  {1.5, 1.2},
+                  {0x02, 0x07, 0xDC, 0x05, 0x78, 0x00}},
         WriteCase{"pelta preion2", PeltaPreion2, {0.25, 0.8}, {0x03, 0x07, 0xFA, 0x00, 0x50, 0x00}},
         WriteCase{"pelta preion2 enable", PeltaPreion2Enable, {1}, {0x04, 0x07, 0x00, 0x01}},
-        WriteCase{"pelta strobe counter", PeltaStrobeCounter, {70000}, {0x05, 0x07, 0x70, 0x11, 0x01, 0x00}},
+        WriteCase{"pelta strobe counter",
+                  PeltaStrobeCounter,
+                  {70000},
+                  {0x05, 0x07, 0x70, 0x11, 0x01, 0x00}},
         WriteCase{"pelta strobe fault", PeltaStrobeFault, {3}, {0x06, 0x07, 0x03, 0x00}},
-        WriteCase{"pelta strobe filter big-endian", PeltaStrobeFilter, {1.5}, {0x07, 0x07, 0x05, 0xDC}},
+        WriteCase{
+            "pelta strobe filter big-endian", PeltaStrobeFilter, {1.5}, {0x07, 0x07, 0x05, 0xDC}},
         WriteCase{"pelta strobe delay big-endian", PeltaStrobeDelay, {5}, {0x08, 0x07, 0x01, 0xF4}},
         WriteCase{"pelta laser pulse big-endian", PeltaLaserPulse, {4}, {0x09, 0x07, 0x0F, 0xA0}},
         WriteCase{"pelta 2 shot big-endian", PeltaStrobe2Shot, {258}, {0x0A, 0x07, 0x01, 0x02}},
         WriteCase{"multi-head count", MultiHeadCount, {4}, {0x00, 0x08, 0x04}},
-        WriteCase{"multi-head frequency big-endian", MultiHeadFrequency, {50}, {0x20, 0x08, 0x13, 0x88}},
+        WriteCase{
+            "multi-head frequency big-endian", MultiHeadFrequency, {50}, {0x20, 0x08, 0x13, 0x88}},
         WriteCase{"multi-head preion big-endian", MultiHeadPreion, {2.5}, {0x21, 0x08, 0x00, 0x19}},
-        WriteCase{"diameter point 0", DiameterHeightPoint0, {10, 5}, {0x00, 0x09, 0x00, 0x0A, 0x03, 0xFF}},
-        WriteCase{"diameter point 3", DiameterHeightPoint3, {300, 1}, {0x03, 0x09, 0x01, 0x2C, 0x00, 0xCC}},
+        WriteCase{"diameter point 0",
+                  DiameterHeightPoint0,
+                  {10, 5},
+                  {0x00, 0x09, 0x00, 0x0A, 0x03, 0xFF}},
+        WriteCase{"diameter point 3",
+                  DiameterHeightPoint3,
+                  {300, 1},
+                  {0x03, 0x09, 0x01, 0x2C, 0x00, 0xCC}},
         WriteCase{"flanging speed two bytes", FlangingSpeed, {20}, {0x00, 0x0A, 0x14, 0x00}},
         WriteCase{"flanging power", FlangingPower, {63}, {0x01, 0x0A, 0x3F, 0x00}},
         WriteCase{"flanging profile", FlangingProfile, {7}, {0x02, 0x0A, 0x07}},
-        WriteCase{"flanging wave x6553.5", FlangingWave, {1, 0.5}, {0x03, 0x0A, 0x99, 0x19, 0xCC, 0x0C}}),
+        WriteCase{
+            "flanging wave x6553.5", FlangingWave, {1, 0.5}, {0x03, 0x0A, 0x99, 0x19, 0xCC, 0x0C}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 
 struct BadWrite {
@@ -88,11 +117,11 @@ struct BadWrite {
 
 TEST(WriteVariableRefusals, NothingIsBuiltAndTheReasonSaysWhy) {
     const BadWrite cases[] = {
-        {IAdj, {700}, "outside"},                 // 70000 does not fit 16 bits
-        {IAdj, {-1}, "outside"},                  // negative
-        {ClockTime, {256, 0, 0}, "outside"},      // one byte
-        {ClockTime, {1.5, 0, 0}, "whole number"}, // integer field
-        {PeltaWork, {1}, "takes 2"},              // value count
+        {IAdj, {700}, "outside"},                  // 70000 does not fit 16 bits
+        {IAdj, {-1}, "outside"},                   // negative
+        {ClockTime, {256, 0, 0}, "outside"},       // one byte
+        {ClockTime, {1.5, 0, 0}, "whole number"},  // integer field
+        {PeltaWork, {1}, "takes 2"},               // value count
         {FirmwareVersion, {1}, "no write layout"},
         {0x070B, {1}, "no write layout"},  // asked for by the Pelta page on newer boards
         {AnomalyAndMask, {4294967296.0}, "outside"},
@@ -140,10 +169,10 @@ TEST(OtherRequests, TypeAndPayload) {
         resetBytes.insert(resetBytes.end(), {0xFF, 0xFF, 0xFF, 0xFF});
     }
     resetBytes.insert(resetBytes.end(), {0x00, 0xFF});
-    std::vector<std::uint8_t> someBytes = {0x0A, 0x02, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0x21, 0x43, 0x65, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0, 0, 0, 0, 0xF0, 0x0F, 0xFF, 0xFF, 0x00, 0xFF};
+    std::vector<std::uint8_t> someBytes = {0x0A, 0x02, 0,    0,    0,    0,    0xFF, 0xFF, 0xFF,
+                                           0xFF, 0x21, 0x43, 0x65, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
+                                           0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0,
+                                           0,    0,    0,    0xF0, 0x0F, 0xFF, 0xFF, 0x00, 0xFF};
     const Row rows[] = {
         {MakeReadVariable(ClockTime), kReadVariable, {0x00, 0x03}},
         {MakeReadVariable(FirmwareVersion), kReadVariable, {0x00, 0x00}},
@@ -188,12 +217,14 @@ TEST(SecurityCode, TravelsInsideWriteMemoryAndFactoryTuningAtExactly210) {
     link::EncodedRequest req;
     const link::TCmd start = MakeStartCommand(kStartFactoryTuning);
     for (std::uint32_t version : {0x020100u, 0x020101u, 0u}) {
-        ASSERT_TRUE(link::EncodeRequest(start.Type, start.Payload.data(), start.Count, version, req));
+        ASSERT_TRUE(
+            link::EncodeRequest(start.Type, start.Payload.data(), start.Count, version, req));
         const std::size_t body = req.unencodedCount - 2;
         EXPECT_EQ(body, version == 0x020100u ? 9u : 5u) << std::hex << version;
         if (version == 0x020100u) {
-            EXPECT_EQ((std::vector<std::uint8_t>(req.unencoded.begin() + 1, req.unencoded.begin() + 5)),
-                      (std::vector<std::uint8_t>{0x19, 0x2D, 0x7E, 0x4B}));
+            EXPECT_EQ(
+                (std::vector<std::uint8_t>(req.unencoded.begin() + 1, req.unencoded.begin() + 5)),
+                (std::vector<std::uint8_t>{0x19, 0x2D, 0x7E, 0x4B}));
         }
     }
 }

@@ -35,14 +35,16 @@ TEST(ReadMemoryRange, ChunksOfAtMost32OneAtATime) {
     for (int a = 16; a < 400; a += 32) config.push_back({a, 32});
     for (int a = 784; a < 1008; a += 32) events.push_back({a, 32});
     events.push_back({1008, 7});
-    const Row rows[] = {{0, 15, {{0, 15}}}, {16, 400, config}, {784, 1015, events}, {32, 64, {{32, 32}}}};
+    const Row rows[] = {
+        {0, 15, {{0, 15}}}, {16, 400, config}, {784, 1015, events}, {32, 64, {{32, 32}}}};
     for (const Row& r : rows) {
         test::SimRig rig;
         rig.session.StartChain(kPurposeEepromDump, r.start, r.end);
         EXPECT_EQ(rig.protocol.QueueCount(), 1u) << "one request per answer";
         rig.Run();
         EXPECT_EQ(Reads(rig.port), r.requests) << r.start << ".." << r.end;
-        EXPECT_EQ(rig.session.readPurpose, kPurposeRaw) << "purpose back to rest after the last answer";
+        EXPECT_EQ(rig.session.readPurpose, kPurposeRaw)
+            << "purpose back to rest after the last answer";
         EXPECT_FALSE(rig.session.ChainRunning());
     }
 }
@@ -82,7 +84,8 @@ TEST(HardwareInfo, IdentityAndSerialNumber) {
 
 TEST(ConfigUpload, ImageThenTuningLog) {
     test::SimRig rig;
-    for (std::size_t i = 400; i < 720; ++i) rig.model.Eeprom()[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 400; i < 720; ++i)
+        rig.model.Eeprom()[i] = static_cast<std::uint8_t>(i * 7);
     rig.session.StartConfigUpload();
     rig.Run();
     std::vector<std::pair<int, int>> expected;
@@ -104,7 +107,8 @@ TEST(EventLogAndDump, ListedAndReleased) {
     rig.session.StartEventLogRead();
     rig.Run();
     ASSERT_EQ(rig.view.eventLog.size(), 231u);
-    EXPECT_TRUE(std::equal(rig.view.eventLog.begin(), rig.view.eventLog.end(), rig.model.Eeprom().begin() + 784));
+    EXPECT_TRUE(std::equal(rig.view.eventLog.begin(), rig.view.eventLog.end(),
+                           rig.model.Eeprom().begin() + 784));
     EXPECT_TRUE(rig.session.eventLog.empty());
 
     rig.session.StartEepromDump();
@@ -197,7 +201,8 @@ TEST(EepromFormat, ThirtyTwoPagesAndARefusalEndsIt) {
         ASSERT_EQ(w.size(), 32u);
         EXPECT_EQ(w.back(), 992);
         EXPECT_EQ(rig.view.formatComplete, 1);
-        EXPECT_TRUE(std::all_of(rig.model.Eeprom().begin(), rig.model.Eeprom().end(), [](auto b) { return b == 0xFF; }));
+        EXPECT_TRUE(std::all_of(rig.model.Eeprom().begin(), rig.model.Eeprom().end(),
+                                [](auto b) { return b == 0xFF; }));
     }
     {
         test::SimRig rig;
@@ -268,7 +273,8 @@ TEST(ForeignAnswers, NeverLandInAnImage) {
     const auto image = s.configImage;
     // Answers whose address is not the outstanding one: listed as raw reads.
     for (std::uint16_t addr : {0, 399, 500, 48, 0xFFFF}) {
-        std::vector<std::uint8_t> a = {0x06, 0x02, static_cast<std::uint8_t>(addr >> 8), static_cast<std::uint8_t>(addr)};
+        std::vector<std::uint8_t> a = {0x06, 0x02, static_cast<std::uint8_t>(addr >> 8),
+                                       static_cast<std::uint8_t>(addr)};
         a.resize(4 + 32 + 3, 0xEE);
         ProcessAnswer(s, a, static_cast<std::uint8_t>(a.size() + 4));
     }
@@ -280,7 +286,8 @@ TEST(ForeignAnswers, NeverLandInAnImage) {
     std::vector<std::uint8_t> a = {0x06, 0x02, 0x01, 0x80};
     a.resize(4 + 32 + 3, 0xCC);
     ProcessAnswer(s, a, static_cast<std::uint8_t>(a.size() + 4));
-    EXPECT_TRUE(std::all_of(s.configImage.begin() + 368, s.configImage.end(), [](auto b) { return b == 0xCC; }));
+    EXPECT_TRUE(std::all_of(s.configImage.begin() + 368, s.configImage.end(),
+                            [](auto b) { return b == 0xCC; }));
     EXPECT_EQ(s.configImage[367], 0x11);
 }
 
@@ -312,7 +319,7 @@ TEST(TuningLogRead, WaitsItsTurnBehindAnotherChain) {
 
 TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
     test::SimRig rig;
-    rig.session.StartEepromDump();  // read at 0 queued
+    rig.session.StartEepromDump();    // read at 0 queued
     rig.session.StartConfigUpload();  // read at 16 queued behind it
     rig.Run();
     EXPECT_TRUE(rig.view.dumpRows.empty()) << "the dump was replaced; its answer is only listed";

@@ -23,7 +23,8 @@ struct Fixture {
 
     // A ReadVariable answer with the board's one-byte trailer.
     void Answer(std::uint16_t code, std::vector<std::uint8_t> value) {
-        std::vector<std::uint8_t> a = {0x06, 0x0B, static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8)};
+        std::vector<std::uint8_t> a = {0x06, 0x0B, static_cast<std::uint8_t>(code),
+                                       static_cast<std::uint8_t>(code >> 8)};
         a.insert(a.end(), value.begin(), value.end());
         a.push_back(0x00);
         ProcessAnswer(session, a, static_cast<std::uint8_t>(a.size() + 4));
@@ -42,7 +43,9 @@ struct DecodeCase {
     std::map<std::string, std::string> fields;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << CodeText(c.code); }
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << CodeText(c.code);
+}
 
 class VariableAnswers : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -59,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{FirmwareVersion, {1, 2, 7}, {{"stxFWVer", "1.02.07"}}},
         DecodeCase{BoardType, {0x00, 0x05}, {{"stxBoardType", "0500"}}},
         DecodeCase{AnomalyStatus, {0x01, 0x00, 0x00, 0x80}, {{"fraAnomaly1", "0x80000001"}}},
-        DecodeCase{IoStatus, {0x34, 0x12, 9, 9, 0x21, 0x43, 0x65, 9, 0x02, 0x00, 9, 9, 0xAA, 0x55, 9, 9, 7},
+        DecodeCase{IoStatus,
+                   {0x34, 0x12, 9, 9, 0x21, 0x43, 0x65, 9, 0x02, 0x00, 9, 9, 0xAA, 0x55, 9, 9, 7},
                    {{"fraBrentaOptoInputCPU", "0x1234"},
                     {"fraBrentaOptoInputEXP1", "0x321"},
                     {"fraBrentaOptoInputEXP2", "0x654"},
@@ -67,37 +71,59 @@ INSTANTIATE_TEST_SUITE_P(
                     {"fraBrentaOptoOutputEXP1", "0xAA"},
                     {"fraBrentaOptoOutputEXP2", "0x55"},
                     {"stxOutRele", "7"}}},
-        DecodeCase{AnalogStatus, {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0},
-                   {{"CgaAnalog0", "0"}, {"CgaAnalog1", "1"}, {"CgaAnalog2", "2"},
-                    {"CgaAnalog3", "5"}, {"CgaAnalog4", "4"}, {"CgaAnalog5", "3"}}},
+        DecodeCase{AnalogStatus,
+                   {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0},
+                   {{"CgaAnalog0", "0"},
+                    {"CgaAnalog1", "1"},
+                    {"CgaAnalog2", "2"},
+                    {"CgaAnalog3", "5"},
+                    {"CgaAnalog4", "4"},
+                    {"CgaAnalog5", "3"}}},
         DecodeCase{Dac16Value, {0x34, 0x12}, {{"cspDac16", "4660"}}},
         DecodeCase{Dac16Force, {2}, {{"chkDac16Force", "1"}}},
-        DecodeCase{ClockTime, {9, 5, 30}, {{"edtHours", "9"}, {"edtMinutes", "5"}, {"edtSeconds", "30"}}},
+        DecodeCase{
+            ClockTime, {9, 5, 30}, {{"edtHours", "9"}, {"edtMinutes", "5"}, {"edtSeconds", "30"}}},
         DecodeCase{ClockDate, {0x07, 0x0C, 0x02, 0x1A}, {{"calOrvanDate", "2026-12-07"}}},
         DecodeCase{ClockDate, {0x1F, 0x0C, 0x05, 0x63}, {{"calOrvanDate", "2099-12-31"}}},
         DecodeCase{ClockRun, {0}, {{"chkTKClockEN", "0"}}},
         DecodeCase{DiagnosisPower25, {0x14, 0x05}, {{"stxPwPM25", "13"}}},
         DecodeCase{DiagnosisPower100, {0x1D, 0x00}, {{"stxPwPM100", "0.29"}}},
-        DecodeCase{SourceWorkTime, {0x18, 0x15, 0, 0}, {{"stxSourceSeconds", "5400"}, {"stxSourceHours", "1.5"}}},
-        DecodeCase{SourceWorkTime, {0x39, 0x30, 0, 0}, {{"stxSourceSeconds", "12345"}, {"stxSourceHours", "3.43"}}},
+        DecodeCase{SourceWorkTime,
+                   {0x18, 0x15, 0, 0},
+                   {{"stxSourceSeconds", "5400"}, {"stxSourceHours", "1.5"}}},
+        DecodeCase{SourceWorkTime,
+                   {0x39, 0x30, 0, 0},
+                   {{"stxSourceSeconds", "12345"}, {"stxSourceHours", "3.43"}}},
         DecodeCase{ImaxByTime, {0xE6, 0x00}, {{"stxImaxByTime", "2.3 A"}}},
-        DecodeCase{PowerReadings, {0x10, 0x27, 0x00, 0x00, 0x64, 0x00, 0x38, 0x01, 0x40, 0x1F},
-                   {{"stxOrvanPwPD", "100 W"}, {"stxOrvanPwPM", "0 W"}, {"stxOrvanIAlim", "1 A"},
-                    {"stxOrvanTemp", "31.2 \xC2\xB0" "C"}, {"stxOrvanPwSet", "80 W"}}},
+        DecodeCase{PowerReadings,
+                   {0x10, 0x27, 0x00, 0x00, 0x64, 0x00, 0x38, 0x01, 0x40, 0x1F},
+                   {{"stxOrvanPwPD", "100 W"},
+                    {"stxOrvanPwPM", "0 W"},
+                    {"stxOrvanIAlim", "1 A"},
+                    {"stxOrvanTemp",
+                     "31.2 \xC2\xB0"
+                     "C"},
+                    {"stxOrvanPwSet", "80 W"}}},
         DecodeCase{Imax, {0x88, 0x13}, {{"edtImax", "50"}}},
         DecodeCase{IDiodeEndLife, {0x70, 0x17}, {{"stxIDiodeEndLife", "60 A"}}},
         DecodeCase{IMaxLow, {0xAC, 0x0D}, {{"stxIMaxLow", "35 A"}}},
         DecodeCase{IAdj, {0x10, 0x27}, {{"edtIAdj", "100"}}},
         // Read halves come in the other order than written.
-        DecodeCase{PeltaWork, {0xE1, 0x00, 0x0F, 0x00}, {{"edtPeltaWork_f", "2.25"}, {"edtPeltaWork_d", "1.5"}}},
-        DecodeCase{PeltaSlope, {20, 0, 30, 0}, {{"edtPeltaSlopeON", "20"}, {"edtPeltaSlopeOFF", "30"}}},
-        DecodeCase{PeltaPreion1, {0x78, 0x00, 0xDC, 0x05},
+        DecodeCase{PeltaWork,
+                   {0xE1, 0x00, 0x0F, 0x00},
+                   {{"edtPeltaWork_f", "2.25"}, {"edtPeltaWork_d", "1.5"}}},
+        DecodeCase{
+            PeltaSlope, {20, 0, 30, 0}, {{"edtPeltaSlopeON", "20"}, {"edtPeltaSlopeOFF", "30"}}},
+        DecodeCase{PeltaPreion1,
+                   {0x78, 0x00, 0xDC, 0x05},
                    {{"edtPeltaPreion1_f", "1.2"}, {"edtPeltaPreion1_d", "1.5"}}},
-        DecodeCase{PeltaPreion2, {0x50, 0x00, 0xFA, 0x00},
+        DecodeCase{PeltaPreion2,
+                   {0x50, 0x00, 0xFA, 0x00},
                    {{"edtPeltaPreion2_f", "0.8"}, {"edtPeltaPreion2_d", "0.25"}}},
         DecodeCase{PeltaPreion2Enable, {0x03}, {{"chkPeltaPreion2EN", "1"}}},
         DecodeCase{PeltaPreion2Enable, {0x02}, {{"chkPeltaPreion2EN", "0"}}},
-        DecodeCase{PeltaStrobeCounter, {0x70, 0x11, 0x01, 0x00}, {{"edtPeltaStrobeCounter", "70000"}}},
+        DecodeCase{
+            PeltaStrobeCounter, {0x70, 0x11, 0x01, 0x00}, {{"edtPeltaStrobeCounter", "70000"}}},
         DecodeCase{PeltaStrobeFault, {3, 0}, {{"edtPeltaStrobeFault", "3"}}},
         // Written big-endian, read little-endian; whole numbers only.
         DecodeCase{PeltaStrobeFilter, {0xCF, 0x07}, {{"edtPeltaStrobeFilter", "1"}}},
@@ -109,12 +135,14 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{MultiHeadCrcPositions, {0, 0, 0, 1}, {{"fraMultiHCRCPos", "0x01000000"}}},
         DecodeCase{MultiHeadFrequency, {0x88, 0x13}, {{"edtMultiHFreq", "50"}}},
         DecodeCase{MultiHeadPreion, {0x19, 0x00}, {{"edtMultiHPreion", "2.5"}}},
-        DecodeCase{DiameterHeightPoint1, {0x0A, 0x00, 0xFF, 0x03},
+        DecodeCase{DiameterHeightPoint1,
+                   {0x0A, 0x00, 0xFF, 0x03},
                    {{"edtBirHeightMmMin", "10"}, {"edtBirHeightVMin", "5"}}},
         DecodeCase{FlangingSpeed, {20}, {{"edtFlangSpeed", "20"}}},
         DecodeCase{FlangingPower, {63}, {{"edtFlangPower", "63"}}},
         DecodeCase{FlangingProfile, {7}, {{"cseFlangingProfile", "7"}}},
-        DecodeCase{FlangingWave, {0xFF, 0xFF, 0x00, 0x00},
+        DecodeCase{FlangingWave,
+                   {0xFF, 0xFF, 0x00, 0x00},
                    {{"edtFlangWaveAmplitude", "10"}, {"edtFlangWaveOffset", "0"}}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
 

@@ -38,7 +38,8 @@ TEST(Refusals, EveryCodeHasItsText) {
         {{0x0F, 6, 0x01, 0x00}, "Read only variable :1"},
         {{0x0F, 7, 0x00, 0x04}, "Invalid EEPROM address: 1024"},
         {{0x0F, 8}, "Trying to write accross two EEPROM pages"},
-        {{0x0F, 9, 0xE8, 0x03, 0xE6, 0x03}, "DAC16bit write error! Written value:1000 Readed value:998"},
+        {{0x0F, 9, 0xE8, 0x03, 0xE6, 0x03},
+         "DAC16bit write error! Written value:1000 Readed value:998"},
         {{0x0F, 10}, "EEPROM previous writing in course. Wait a while and retry..."},
         {{0x0F, 11}, "Operation denied in the current work phase!"},
         {{0x0F, 12}, "Security code error!"},
@@ -55,7 +56,8 @@ TEST(Refusals, EveryCodeHasItsText) {
         EXPECT_EQ(f.view.boxes[0].caption, "Comunication error!");
         EXPECT_EQ(f.view.boxes[0].text, r.text);
         EXPECT_EQ(f.view.linkState, "NACK");
-        EXPECT_TRUE(f.view.pausedDuringBox) << "the exchange must stand still while the box is open";
+        EXPECT_TRUE(f.view.pausedDuringBox)
+            << "the exchange must stand still while the box is open";
         EXPECT_FALSE(f.session.ExchangePaused());
     }
 }

@@ -9,14 +9,14 @@
 #include "BoardView.h"
 #include "Clock.h"
 #include "PtyBoard.h"
+#include "SerialPort.h"
 #include "Session.h"
 #include "SessionCycle.h"
-#include "SerialPort.h"
 
 namespace orvan::test {
 
 class SimPort : public link::ISerialPort {
-public:
+  public:
     explicit SimPort(sim::TBoardModel& model) : model_(model) {}
     bool IsOpen() const override { return true; }
     void WriteBytes(const std::uint8_t* data, std::size_t count) override {
@@ -32,7 +32,8 @@ public:
         }
     }
     std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override {
-        const auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), input_.size());
+        const auto n =
+            std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), input_.size());
         std::copy_n(input_.begin(), n, dest);
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
         return static_cast<std::int32_t>(n);
@@ -40,17 +41,17 @@ public:
     std::int32_t BytesWaiting() override { return static_cast<std::int32_t>(input_.size()); }
     void ClosePort() override {}
 
-    bool silent = false;                          // requests taken, never answered
+    bool silent = false;                            // requests taken, never answered
     std::vector<std::vector<std::uint8_t>> bodies;  // every request body received
 
-private:
+  private:
     sim::TBoardModel& model_;
     sim::TRequestFramer framer_;
     std::vector<std::uint8_t> input_;
 };
 
 class RecordingView : public commands::IBoardView, public commands::INotifier {
-public:
+  public:
     void OnVariable(const commands::DecodedVariable& v) override { variables.push_back(v); }
     void OnSerialNumber(const std::string& t) override { serial = t; }
     void OnMachineNamesFile(const std::string& f) override { namesFiles.push_back(f); }
@@ -71,7 +72,9 @@ public:
     void OnConfigImageComplete(const std::array<std::uint8_t, 384>&) override { ++configComplete; }
     void OnTuningLogComplete(const std::array<std::uint8_t, 320>&) override { ++tuningComplete; }
     void OnEventLogComplete(const std::vector<std::uint8_t>& b) override { eventLog = b; }
-    void OnFlangingProfiles(const std::vector<commands::FlangingProfileRow>& r) override { profiles = r; }
+    void OnFlangingProfiles(const std::vector<commands::FlangingProfileRow>& r) override {
+        profiles = r;
+    }
     void OnDownloadProgress(std::uint8_t n) override { downloadBlocks = n; }
     void OnDownloadComplete() override { ++downloadComplete; }
     void OnEepromFormatComplete() override { ++formatComplete; }
@@ -110,7 +113,8 @@ public:
     std::array<std::uint16_t, 6> analog{};
     std::vector<commands::MemoryRow> rawRows, dumpRows;
     std::uint8_t uploadChunks = 0, downloadBlocks = 0;
-    int configComplete = 0, tuningComplete = 0, downloadComplete = 0, formatComplete = 0, pollingStopped = 0;
+    int configComplete = 0, tuningComplete = 0, downloadComplete = 0, formatComplete = 0,
+        pollingStopped = 0;
     std::vector<std::uint8_t> eventLog;
     std::vector<commands::FlangingProfileRow> profiles;
     std::vector<Stop> stopped;

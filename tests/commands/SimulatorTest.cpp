@@ -13,7 +13,9 @@ namespace {
 struct Board {
     sim::TBoardModel m;
     std::int64_t now = 0;
-    Board() { m.nowMs = [this] { return now; }; }
+    Board() {
+        m.nowMs = [this] { return now; };
+    }
     // The answer without its trailing checksum byte.
     Bytes Ask(Bytes body) {
         Bytes a = m.HandleRequest(body.data(), body.size());
@@ -21,7 +23,8 @@ struct Board {
         return a;
     }
     Bytes Read(std::uint16_t code) {
-        Bytes a = Ask({0x0B, static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8)});
+        Bytes a =
+            Ask({0x0B, static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8)});
         return a.size() >= 4 && a[0] == sim::kAck ? Bytes(a.begin() + 4, a.end()) : a;
     }
     Bytes Write(std::uint16_t code, Bytes value) {
@@ -66,14 +69,16 @@ TEST(SimulatedBoard, RefusesAsTheBoardDoes) {
     EXPECT_EQ(b.Write(0x0000, {1, 2, 3}), (Bytes{0x0F, 6, 0x00, 0x00}));
     EXPECT_EQ(b.Write(0x0202, {1}), (Bytes{0x0F, 4})) << "wrong length";
     EXPECT_EQ(b.Write(0x0202, {0xFF, 0xFF}), (Bytes{0x0F, 9, 0xFF, 0xFF, 0xF0, 0xFF}));
-    EXPECT_EQ(b.Ask({0x02, 0x03, 0xF0, 0x20}), (Bytes{0x0F, 7, 0xF0, 0x03})) << "read beyond memory";
+    EXPECT_EQ(b.Ask({0x02, 0x03, 0xF0, 0x20}), (Bytes{0x0F, 7, 0xF0, 0x03}))
+        << "read beyond memory";
     EXPECT_EQ(b.Ask({0x02, 0x00, 0x00, 33}), (Bytes{0x0F, 4}));
     EXPECT_EQ(b.Ask({0x01, 0x04, 0x00, 1}), (Bytes{0x0F, 7, 0x00, 0x04})) << "write beyond memory";
     EXPECT_EQ(b.Ask({0x01, 0x00, 0x1F, 1, 2}), (Bytes{0x0F, 8})) << "across two pages";
     EXPECT_EQ(b.Ask({0x77}), (Bytes{0x0F, 3}));
     b.m.protocol = {2, 1, 0};
     EXPECT_EQ(b.Ask({0x01, 0x00, 0x20, 1}), (Bytes{0x0F, 12})) << "security code missing at 2.1.0";
-    EXPECT_EQ(b.Ask({0x01, 0x19, 0x2D, 0x7E, 0x4B, 0x00, 0x20, 1}), (Bytes{0x06, 0x01, 0x00, 0x20}));
+    EXPECT_EQ(b.Ask({0x01, 0x19, 0x2D, 0x7E, 0x4B, 0x00, 0x20, 1}),
+              (Bytes{0x06, 0x01, 0x00, 0x20}));
     EXPECT_EQ(b.Read(0x0610), (Bytes{0x0F, 5, 0x10, 0x06})) << "no power readings before 2.1.1";
 }
 
@@ -140,7 +145,8 @@ TEST(SimulatedBoard, DiagnosisAndTuningProgress) {
 TEST(SimulatedBoard, ForcedOutputsAndFlangingJog) {
     Board b;
     Bytes force(34, 0);
-    for (int g = 0; g < 4; ++g) force[8 * g + 4] = force[8 * g + 5] = force[8 * g + 6] = force[8 * g + 7] = 0xFF;
+    for (int g = 0; g < 4; ++g)
+        force[8 * g + 4] = force[8 * g + 5] = force[8 * g + 6] = force[8 * g + 7] = 0xFF;
     force[16] = 0x80;  // CPU output 7 forced on
     force[32] = 0x02;  // relay 1 on
     force[33] = 0xFF;  // none forced off

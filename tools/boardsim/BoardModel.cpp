@@ -10,12 +10,22 @@ namespace orvan::sim {
 
 namespace {
 
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
-Slot L(int field, std::uint8_t width = 2) { return {width, false, field}; }
-Slot B(int field, std::uint8_t width = 2) { return {width, true, field}; }
-Slot Zero() { return {1, false, -1}; }
+Slot L(int field, std::uint8_t width = 2) {
+    return {width, false, field};
+}
+Slot B(int field, std::uint8_t width = 2) {
+    return {width, true, field};
+}
+Slot Zero() {
+    return {1, false, -1};
+}
 
 std::size_t SlotsLength(const std::vector<Slot>& slots) {
     std::size_t n = 0;
@@ -82,7 +92,9 @@ TBoardModel::TBoardModel() {
     DefineVariables();
 }
 
-std::int64_t TBoardModel::Now() const { return nowMs ? nowMs() : 0; }
+std::int64_t TBoardModel::Now() const {
+    return nowMs ? nowMs() : 0;
+}
 
 std::int64_t TBoardModel::ClockSeconds() const {
     const std::int64_t at = clockRunning_ ? Now() : clockFrozenAt_;
@@ -96,7 +108,8 @@ void TBoardModel::SetClockSeconds(std::int64_t s) {
 
 void TBoardModel::RefreshIdentity() {
     SetVariable(0x0000, {firmware.major, firmware.minor, firmware.patch});
-    SetVariable(0x0001, {static_cast<std::uint8_t>(boardType & 0xFF), static_cast<std::uint8_t>(boardType >> 8)});
+    SetVariable(0x0001, {static_cast<std::uint8_t>(boardType & 0xFF),
+                         static_cast<std::uint8_t>(boardType >> 8)});
     SetVariable(0x0002, {protocol.major, protocol.minor, protocol.patch});
 }
 
@@ -113,8 +126,8 @@ std::vector<std::uint32_t> TBoardModel::Fields(std::uint16_t code) const {
     return it == variables_.end() ? std::vector<std::uint32_t>{} : it->second.fields;
 }
 
-Variable& TBoardModel::Fielded(std::uint16_t code, std::vector<std::uint32_t> init, std::vector<Slot> read,
-                               std::vector<Slot> write) {
+Variable& TBoardModel::Fielded(std::uint16_t code, std::vector<std::uint32_t> init,
+                               std::vector<Slot> read, std::vector<Slot> write) {
     Variable& v = variables_[code];
     v.fields = std::move(init);
     v.readable = !read.empty();
@@ -128,11 +141,11 @@ Variable& TBoardModel::Fielded(std::uint16_t code, std::vector<std::uint32_t> in
 void TBoardModel::DefineVariables() {
     // Anomalies and their AND mask.
     Fielded(0x0100, {0}, {L(0, 4)}, {}).onRead = [this](Variable& v) { v.fields[0] = anomalies; };
-    Fielded(0x0101, {0xFFFFFFFF}, {}, {L(0, 4)}).onWrite = [this](Variable&, std::vector<std::uint32_t>& f,
-                                                                    const std::uint8_t*, std::size_t) {
-        anomalies &= f[0];
-        return std::optional<std::vector<std::uint8_t>>{};
-    };
+    Fielded(0x0101, {0xFFFFFFFF}, {}, {L(0, 4)}).onWrite =
+        [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
+            anomalies &= f[0];
+            return std::optional<std::vector<std::uint8_t>>{};
+        };
 
     // Opto I/O: fixed inputs, outputs driven by the forces.
     Variable& io = variables_[0x0200];
@@ -142,18 +155,34 @@ void TBoardModel::DefineVariables() {
         const std::uint32_t outExp = (0x0000u | ioForce_[2]) & ioForce_[3];
         const std::uint8_t rele = static_cast<std::uint8_t>((0x01 | releOn_) & releOff_);
         const std::uint32_t exp = inExp1 | (inExp2 << 12);
-        v.value = {static_cast<std::uint8_t>(inCpu), static_cast<std::uint8_t>(inCpu >> 8), 0, 0,
-                   static_cast<std::uint8_t>(exp), static_cast<std::uint8_t>(exp >> 8),
-                   static_cast<std::uint8_t>(exp >> 16), 0,
-                   static_cast<std::uint8_t>(outCpu), static_cast<std::uint8_t>(outCpu >> 8), 0, 0,
-                   static_cast<std::uint8_t>(outExp), static_cast<std::uint8_t>(outExp >> 8), 0, 0, rele};
+        v.value = {static_cast<std::uint8_t>(inCpu),
+                   static_cast<std::uint8_t>(inCpu >> 8),
+                   0,
+                   0,
+                   static_cast<std::uint8_t>(exp),
+                   static_cast<std::uint8_t>(exp >> 8),
+                   static_cast<std::uint8_t>(exp >> 16),
+                   0,
+                   static_cast<std::uint8_t>(outCpu),
+                   static_cast<std::uint8_t>(outCpu >> 8),
+                   0,
+                   0,
+                   static_cast<std::uint8_t>(outExp),
+                   static_cast<std::uint8_t>(outExp >> 8),
+                   0,
+                   0,
+                   rele};
     };
     Variable& force = variables_[0x020A];
     force.readable = false;
     force.writable = true;
     force.writeLength = 34;
-    force.onWrite = [this](Variable&, std::vector<std::uint32_t>&, const std::uint8_t* d, std::size_t) {
-        auto u32 = [d](int i) { return std::uint32_t{d[i]} | (d[i + 1] << 8) | (d[i + 2] << 16) | (std::uint32_t{d[i + 3]} << 24); };
+    force.onWrite = [this](Variable&, std::vector<std::uint32_t>&, const std::uint8_t* d,
+                           std::size_t) {
+        auto u32 = [d](int i) {
+            return std::uint32_t{d[i]} | (d[i + 1] << 8) | (d[i + 2] << 16) |
+                   (std::uint32_t{d[i + 3]} << 24);
+        };
         ioForce_ = {u32(16), u32(20), u32(24), u32(28)};
         releOn_ = d[32];
         releOff_ = d[33];
@@ -164,9 +193,11 @@ void TBoardModel::DefineVariables() {
     Variable& analog = variables_[0x0201];
     analog.onRead = [this](Variable& v) {
         const int jitter = static_cast<int>((Now() / 150) % 3);
-        const std::uint16_t pm = static_cast<std::uint16_t>(tuningReads_ >= 0 ? 300 + 60 * std::min(tuningReads_, 8) : 12);
+        const std::uint16_t pm = static_cast<std::uint16_t>(
+            tuningReads_ >= 0 ? 300 + 60 * std::min(tuningReads_, 8) : 12);
         // Words: photodiode, power meter, supply current, temperature, power set, PT100.
-        const std::uint16_t w[6] = {static_cast<std::uint16_t>(40 + jitter), pm, 210, 610, 512, 480};
+        const std::uint16_t w[6] = {
+            static_cast<std::uint16_t>(40 + jitter), pm, 210, 610, 512, 480};
         v.value.clear();
         for (std::uint16_t x : w) {
             v.value.push_back(static_cast<std::uint8_t>(x));
@@ -177,7 +208,7 @@ void TBoardModel::DefineVariables() {
     // 16-bit DAC: a written value is read back by the board; values that the
     // converter cannot hold read back short and are refused.
     Fielded(0x0202, {32768}, {L(0)}, {L(0)}).onWrite = [](Variable&, std::vector<std::uint32_t>& f,
-                                                             const std::uint8_t*, std::size_t) {
+                                                          const std::uint8_t*, std::size_t) {
         if (f[0] > 0xFFF0) {
             const auto back = static_cast<std::uint16_t>(0xFFF0);
             return std::optional<std::vector<std::uint8_t>>(
@@ -188,15 +219,19 @@ void TBoardModel::DefineVariables() {
     Fielded(0x020B, {0}, {L(0, 1)}, {L(0, 1)});
 
     // Clock.
-    Variable& time = Fielded(0x0300, {0, 0, 0}, {L(0, 1), L(1, 1), L(2, 1)}, {L(0, 1), L(1, 1), L(2, 1)});
+    Variable& time =
+        Fielded(0x0300, {0, 0, 0}, {L(0, 1), L(1, 1), L(2, 1)}, {L(0, 1), L(1, 1), L(2, 1)});
     time.onRead = [this](Variable& v) {
         const std::int64_t s = ClockSeconds();
         const std::int64_t day = s % 86400;
-        v.fields = {static_cast<std::uint32_t>(day / 3600), static_cast<std::uint32_t>(day / 60 % 60),
+        v.fields = {static_cast<std::uint32_t>(day / 3600),
+                    static_cast<std::uint32_t>(day / 60 % 60),
                     static_cast<std::uint32_t>(day % 60)};
     };
-    time.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
-        if (f[0] > 23 || f[1] > 59 || f[2] > 59) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
+    time.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
+                          std::size_t) {
+        if (f[0] > 23 || f[1] > 59 || f[2] > 59)
+            return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
         const std::int64_t s = ClockSeconds();
         SetClockSeconds(s - s % 86400 + f[0] * 3600 + f[1] * 60 + f[2]);
         return std::optional<std::vector<std::uint8_t>>{};
@@ -208,19 +243,23 @@ void TBoardModel::DefineVariables() {
         int y = 0;
         unsigned m = 0, d = 0;
         CivilFromDays(days, y, m, d);
-        const std::uint32_t dow = static_cast<std::uint32_t>((days + 4) % 7) + 1;  // 1970-01-01 was a Thursday
+        const std::uint32_t dow =
+            static_cast<std::uint32_t>((days + 4) % 7) + 1;  // 1970-01-01 was a Thursday
         v.fields = {d, m, dow, static_cast<std::uint32_t>(y - 2000) & 0xFF};
     };
-    date.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
+    date.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
+                          std::size_t) {
         if (f[0] < 1 || f[0] > 31 || f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 7)
             return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
         const std::int64_t s = ClockSeconds();
-        SetClockSeconds(DaysFromCivil(2000 + static_cast<int>(f[3]), f[1], f[0]) * 86400 + s % 86400);
+        SetClockSeconds(DaysFromCivil(2000 + static_cast<int>(f[3]), f[1], f[0]) * 86400 +
+                        s % 86400);
         return std::optional<std::vector<std::uint8_t>>{};
     };
     Variable& run = Fielded(0x0302, {1}, {L(0, 1)}, {L(0, 1)});
     run.onRead = [this](Variable& v) { v.fields = {clockRunning_ ? 1u : 0u}; };
-    run.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
+    run.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
+                         std::size_t) {
         const bool on = f[0] != 0;
         if (on != clockRunning_) {
             const std::int64_t s = ClockSeconds();
@@ -255,7 +294,8 @@ void TBoardModel::DefineVariables() {
     for (int step = 1; step <= 4; ++step) {
         // 80 W source; the measure wanders a little around the expected power.
         static const double deviation[4] = {1.02, 0.99, 1.01, 0.98};
-        const auto raw = static_cast<std::uint32_t>(std::lround(8000 * 0.25 * step * deviation[step - 1]));
+        const auto raw =
+            static_cast<std::uint32_t>(std::lround(8000 * 0.25 * step * deviation[step - 1]));
         Fielded(static_cast<std::uint16_t>(0x0600 + step), {raw}, {L(0)}, {});
     }
     // Tuning: running for five status reads, then terminated.
@@ -282,13 +322,14 @@ void TBoardModel::DefineVariables() {
     work.onRead = [this](Variable& v) {
         v.fields = {workSecondsBase_ + static_cast<std::uint32_t>((Now() - workBaseMs_) / 1000)};
     };
-    work.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
+    work.onWrite = [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
+                          std::size_t) {
         workSecondsBase_ = f[0];
         workBaseMs_ = Now();
         return std::optional<std::vector<std::uint8_t>>{};
     };
     Fielded(0x0607, {0}, {}, {L(0, 4)}).onWrite = [this](Variable&, std::vector<std::uint32_t>& f,
-                                                           const std::uint8_t*, std::size_t) {
+                                                         const std::uint8_t*, std::size_t) {
         // The tuning log carries the factory tuning date at its start.
         for (int i = 0; i < 4; ++i) eeprom_[400 + i] = static_cast<std::uint8_t>(f[0] >> (8 * i));
         return std::optional<std::vector<std::uint8_t>>{};
@@ -307,7 +348,8 @@ void TBoardModel::DefineVariables() {
 
     // Currents: the RAM values refuse changes while a tuning runs; the stored
     // ones set the RAM value as well.
-    auto busyGuard = [this](Variable&, std::vector<std::uint32_t>&, const std::uint8_t*, std::size_t) {
+    auto busyGuard = [this](Variable&, std::vector<std::uint32_t>&, const std::uint8_t*,
+                            std::size_t) {
         if (tuningReads_ >= 0) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
         return std::optional<std::vector<std::uint8_t>>{};
     };
@@ -316,8 +358,10 @@ void TBoardModel::DefineVariables() {
     Fielded(0x0622, {3500}, {L(0)}, {});
     Fielded(0x0623, {10000}, {L(0)}, {L(0)}).onWrite = busyGuard;
     auto store = [this](std::uint16_t ram) {
-        return [this, ram](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
-            if (tuningReads_ >= 0) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
+        return [this, ram](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
+                           std::size_t) {
+            if (tuningReads_ >= 0)
+                return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
             variables_[ram].fields = f;
             return std::optional<std::vector<std::uint8_t>>{};
         };
@@ -341,11 +385,12 @@ void TBoardModel::DefineVariables() {
     Fielded(0x070A, {5}, {L(0)}, {B(0)});
 
     // Multi-head page.
-    Fielded(0x0800, {4}, {L(0, 1)}, {L(0, 1)}).onWrite = [](Variable&, std::vector<std::uint32_t>& f,
-                                                              const std::uint8_t*, std::size_t) {
-        if (f[0] > 32) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
-        return std::optional<std::vector<std::uint8_t>>{};
-    };
+    Fielded(0x0800, {4}, {L(0, 1)}, {L(0, 1)}).onWrite =
+        [](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
+            if (f[0] > 32)
+                return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
+            return std::optional<std::vector<std::uint8_t>>{};
+        };
     Fielded(0x0810, {0x00000002}, {L(0, 4)}, {});
     Fielded(0x0811, {0x00000000}, {L(0, 4)}, {});
     Fielded(0x0812, {0x00000008}, {L(0, 4)}, {});
@@ -354,8 +399,9 @@ void TBoardModel::DefineVariables() {
 
     // Diameter/height sensor points: millimetres and reading, written big-endian.
     for (int i = 0; i < 4; ++i)
-        Fielded(static_cast<std::uint16_t>(0x0900 + i), {static_cast<std::uint32_t>(10 * (4 - i)), 1023u - 200u * i},
-                {L(0), L(1)}, {B(0), B(1)});
+        Fielded(static_cast<std::uint16_t>(0x0900 + i),
+                {static_cast<std::uint32_t>(10 * (4 - i)), 1023u - 200u * i}, {L(0), L(1)},
+                {B(0), B(1)});
 
     // Flanging page: speed and power are written as two bytes, read as one.
     Fielded(0x0A00, {20}, {L(0, 1)}, {L(0)});
@@ -364,7 +410,8 @@ void TBoardModel::DefineVariables() {
     Fielded(0x0A03, {13107, 6553}, {L(0), L(1)}, {L(0), L(1)});
 }
 
-std::vector<std::uint8_t> TBoardModel::Refusal(std::uint8_t code, std::initializer_list<std::uint16_t> values) {
+std::vector<std::uint8_t> TBoardModel::Refusal(std::uint8_t code,
+                                               std::initializer_list<std::uint16_t> values) {
     std::vector<std::uint8_t> a = {kNack, code};
     for (std::uint16_t v : values) {
         a.push_back(static_cast<std::uint8_t>(v & 0xFF));
@@ -382,7 +429,8 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
     RefreshIdentity();
     const std::uint8_t type = body[0];
     ++requestsByType[type];
-    const bool matches = forced_ && forced_->remaining != 0 && (forced_->type < 0 || forced_->type == type);
+    const bool matches =
+        forced_ && forced_->remaining != 0 && (forced_->type < 0 || forced_->type == type);
     if (matches && forced_->after > 0) {
         --forced_->after;
     } else if (matches) {
@@ -399,7 +447,8 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
     std::size_t n = count - 1;
     if (link::NeedsSecurityCode(type, protocol.Packed())) {
         std::uint32_t code = 0;
-        if (n >= 4) code = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+        if (n >= 4)
+            code = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
         if (n < 4 || code != link::kSecurityCode) {
             ++refusals;
             return Refusal(kErrSecurityCode);
@@ -409,23 +458,36 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
     }
     std::vector<std::uint8_t> a;
     switch (type) {
-        case 0x01: a = WriteMemory(p, n); break;
-        case 0x02: a = ReadMemory(p, n); break;
-        case 0x0A: a = WriteVariable(p, n); break;
-        case 0x0B: a = ReadVariable(p, n); break;
+        case 0x01:
+            a = WriteMemory(p, n);
+            break;
+        case 0x02:
+            a = ReadMemory(p, n);
+            break;
+        case 0x0A:
+            a = WriteVariable(p, n);
+            break;
+        case 0x0B:
+            a = ReadVariable(p, n);
+            break;
         case 0x10:
         case 0x11:
         case 0x12:
-        case 0x13: a = Start(type); break;
+        case 0x13:
+            a = Start(type);
+            break;
         case 0x20:
         case 0x21:
         case 0x22:
         case 0x23:
-        case 0x24: a = Flanging(type, p, n); break;
+        case 0x24:
+            a = Flanging(type, p, n);
+            break;
         case 0xF0:
         case 0xF1: {
             std::uint32_t code = 0;
-            if (n >= 4) code = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+            if (n >= 4)
+                code = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
             if (n != 4 || code != link::kSecurityCode) {
                 a = Refusal(kErrSecurityCode);
                 break;
@@ -435,7 +497,9 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
             AppendAnswerChecksum(a);
             break;
         }
-        default: a = Refusal(kErrUnknownCommand); break;
+        default:
+            a = Refusal(kErrUnknownCommand);
+            break;
     }
     if (!a.empty() && a[0] == kNack) ++refusals;
     return a;
@@ -449,7 +513,8 @@ std::vector<std::uint8_t> TBoardModel::Start(std::uint8_t type) {
     if (welding) s |= 0x10;
     // Above 2.1.0 the factory tuning needs the security code switched on; at
     // 2.1.0 the frame itself carries it (checked before).
-    if (type == 0x11 && protocol.Packed() > link::kSecuredProtocolVersion && !securityCodeOn) s |= 0x80;
+    if (type == 0x11 && protocol.Packed() > link::kSecuredProtocolVersion && !securityCodeOn)
+        s |= 0x80;
     if (type == 0x12 && !diagDone_) s |= 0x20;
     const bool refused = (meter && (s & 0x06)) || (s & 0x18) || (type == 0x11 && (s & 0x80)) ||
                          (type == 0x12 && (s & 0x20));
@@ -466,7 +531,8 @@ std::vector<std::uint8_t> TBoardModel::Start(std::uint8_t type) {
     return a;
 }
 
-std::vector<std::uint8_t> TBoardModel::Flanging(std::uint8_t type, const std::uint8_t* p, std::size_t n) {
+std::vector<std::uint8_t> TBoardModel::Flanging(std::uint8_t type, const std::uint8_t* p,
+                                                std::size_t n) {
     Variable& wave = variables_[0x0A03];
     constexpr std::uint32_t kStep = 655;  // about 0.1 of the full scale of 10
     switch (type) {
@@ -480,11 +546,20 @@ std::vector<std::uint8_t> TBoardModel::Flanging(std::uint8_t type, const std::ui
             if (onEepromWritten) onEepromWritten();
             break;
         }
-        case 0x21: wave.fields[0] = std::min<std::uint32_t>(65535, wave.fields[0] + kStep); break;
-        case 0x22: wave.fields[0] = wave.fields[0] > kStep ? wave.fields[0] - kStep : 0; break;
-        case 0x23: wave.fields[1] = std::min<std::uint32_t>(65535, wave.fields[1] + kStep); break;
-        case 0x24: wave.fields[1] = wave.fields[1] > kStep ? wave.fields[1] - kStep : 0; break;
-        default: break;
+        case 0x21:
+            wave.fields[0] = std::min<std::uint32_t>(65535, wave.fields[0] + kStep);
+            break;
+        case 0x22:
+            wave.fields[0] = wave.fields[0] > kStep ? wave.fields[0] - kStep : 0;
+            break;
+        case 0x23:
+            wave.fields[1] = std::min<std::uint32_t>(65535, wave.fields[1] + kStep);
+            break;
+        case 0x24:
+            wave.fields[1] = wave.fields[1] > kStep ? wave.fields[1] - kStep : 0;
+            break;
+        default:
+            break;
     }
     std::vector<std::uint8_t> a = {kAck, type};
     AppendAnswerChecksum(a);
@@ -503,7 +578,8 @@ std::vector<std::uint8_t> TBoardModel::ReadVariable(const std::uint8_t* p, std::
     if (v.onRead) v.onRead(v);
     std::vector<std::uint8_t> a = {kAck, 0x0B, p[0], p[1]};
     if (!v.readSlots.empty()) {
-        for (const Slot& s : v.readSlots) Put(a, s.field >= 0 ? v.fields[static_cast<std::size_t>(s.field)] : 0, s);
+        for (const Slot& s : v.readSlots)
+            Put(a, s.field >= 0 ? v.fields[static_cast<std::size_t>(s.field)] : 0, s);
     } else {
         a.insert(a.end(), v.value.begin(), v.value.end());
     }
@@ -526,7 +602,8 @@ std::vector<std::uint8_t> TBoardModel::WriteVariable(const std::uint8_t* p, std:
         const std::uint8_t* q = data;
         for (const Slot& s : v.writeSlots) {
             if (s.field >= 0) {
-                if (proposed.size() <= static_cast<std::size_t>(s.field)) proposed.resize(static_cast<std::size_t>(s.field) + 1);
+                if (proposed.size() <= static_cast<std::size_t>(s.field))
+                    proposed.resize(static_cast<std::size_t>(s.field) + 1);
                 proposed[static_cast<std::size_t>(s.field)] = Get(q, s);
             }
             q += s.width;
@@ -551,7 +628,8 @@ std::vector<std::uint8_t> TBoardModel::ReadMemory(const std::uint8_t* p, std::si
     if (len == 0 || len > kMaxReadCount) return Refusal(kErrInvalidParameters);
     if (addr + len > kEepromSize) return Refusal(kErrInvalidAddress, {addr});
     std::vector<std::uint8_t> a = {kAck, 0x02, p[0], p[1]};
-    a.insert(a.end(), eeprom_.begin() + addr, eeprom_.begin() + addr + static_cast<std::ptrdiff_t>(len));
+    a.insert(a.end(), eeprom_.begin() + addr,
+             eeprom_.begin() + addr + static_cast<std::ptrdiff_t>(len));
     // Three trailer bytes follow the data: the count, a reserved zero and the checksum.
     a.push_back(static_cast<std::uint8_t>(len));
     a.push_back(0);
@@ -564,7 +642,8 @@ std::vector<std::uint8_t> TBoardModel::WriteMemory(const std::uint8_t* p, std::s
     const std::uint16_t addr = Be16(p);
     const std::size_t len = n - 2;
     if (addr >= kEepromSize || addr + len > kEepromSize) return Refusal(kErrInvalidAddress, {addr});
-    if (len > kEepromPage || addr / kEepromPage != (addr + len - 1) / kEepromPage) return Refusal(kErrAcrossPages);
+    if (len > kEepromPage || addr / kEepromPage != (addr + len - 1) / kEepromPage)
+        return Refusal(kErrAcrossPages);
     std::copy_n(p + 2, len, eeprom_.begin() + addr);
     if (onEepromWritten) onEepromWritten();
     std::vector<std::uint8_t> a = {kAck, 0x01, p[0], p[1]};

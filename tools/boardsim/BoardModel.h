@@ -44,7 +44,9 @@ enum BoardError : std::uint8_t {
 
 struct Version3 {
     std::uint8_t major = 0, minor = 0, patch = 0;
-    std::uint32_t Packed() const { return (std::uint32_t{major} << 16) | (std::uint32_t{minor} << 8) | patch; }
+    std::uint32_t Packed() const {
+        return (std::uint32_t{major} << 16) | (std::uint32_t{minor} << 8) | patch;
+    }
 };
 
 // One value field on the wire: its width in bytes, its byte order and which
@@ -70,22 +72,22 @@ struct Variable {
     std::function<void(Variable&)> onRead;
     // Checks and applies a write (fields already decoded into `proposed`);
     // returns a refusal answer, or nothing to accept `proposed`.
-    std::function<std::optional<std::vector<std::uint8_t>>(Variable&, std::vector<std::uint32_t>& proposed,
-                                                           const std::uint8_t* data, std::size_t n)>
+    std::function<std::optional<std::vector<std::uint8_t>>(
+        Variable&, std::vector<std::uint32_t>& proposed, const std::uint8_t* data, std::size_t n)>
         onWrite;
 };
 
 // A chosen error code answered instead of the real answer.
 struct ForcedError {
     std::uint8_t code = 0;
-    int remaining = -1;  // requests still refused; -1 for every one
-    int after = 0;       // matching requests served normally first
-    int type = -1;       // only requests of this frame type; -1 for all
+    int remaining = -1;                 // requests still refused; -1 for every one
+    int after = 0;                      // matching requests served normally first
+    int type = -1;                      // only requests of this frame type; -1 for all
     std::vector<std::uint16_t> values;  // 16-bit values after the code
 };
 
 class TBoardModel {
-public:
+  public:
     TBoardModel();
 
     // Handles one request body (type, security code where it carries one,
@@ -94,7 +96,8 @@ public:
     std::vector<std::uint8_t> HandleRequest(const std::uint8_t* body, std::size_t count);
 
     // An answer refusing with `code` and optional 16-bit little-endian values.
-    static std::vector<std::uint8_t> Refusal(std::uint8_t code, std::initializer_list<std::uint16_t> values = {});
+    static std::vector<std::uint8_t> Refusal(std::uint8_t code,
+                                             std::initializer_list<std::uint16_t> values = {});
 
     std::array<std::uint8_t, kEepromSize>& Eeprom() { return eeprom_; }
     const std::array<std::uint8_t, kEepromSize>& Eeprom() const { return eeprom_; }
@@ -134,7 +137,7 @@ public:
     int refusals = 0;
     std::map<std::uint8_t, int> requestsByType;
 
-private:
+  private:
     std::vector<std::uint8_t> ReadVariable(const std::uint8_t* p, std::size_t n);
     std::vector<std::uint8_t> WriteVariable(const std::uint8_t* p, std::size_t n);
     std::vector<std::uint8_t> ReadMemory(const std::uint8_t* p, std::size_t n);

@@ -27,7 +27,7 @@ constexpr std::int64_t kRunLimitMs = 20000;
 
 // Prints what the engine does, as the window's debug page shows it.
 class PrintingListener : public link::IExchangeListener {
-public:
+  public:
     explicit PrintingListener(bool printTraffic) : print_(printTraffic) {}
     void OnLinkState(std::string_view text) override { state = std::string(text); }
     void OnTxLog(const std::string& line) override {
@@ -45,13 +45,13 @@ public:
     std::vector<std::vector<std::uint8_t>> answers;
     int timeouts = 0;
 
-private:
+  private:
     bool print_;
 };
 
 // The board facts and message boxes of a command-line run: kept for printing.
 class CliView : public IBoardView, public INotifier {
-public:
+  public:
     void OnVariable(const DecodedVariable& v) override { variables.push_back(v); }
     void OnSerialNumber(const std::string& text) override {
         serial = text;
@@ -111,8 +111,9 @@ int RunDemo(Link& l) {
     const int rc = RunUntilIdle(l);
     if (rc != 0) return rc;
     for (const DecodedVariable& v : l.view.variables) {
-        const char* label = v.code == FirmwareVersion ? "firmware version"
-                            : v.code == ProtocolVersion ? "protocol version" : "board type";
+        const char* label = v.code == FirmwareVersion   ? "firmware version"
+                            : v.code == ProtocolVersion ? "protocol version"
+                                                        : "board type";
         if (!v.fields.empty()) std::printf("%s: %s\n", label, v.fields[0].text.c_str());
     }
     return 0;
@@ -131,7 +132,8 @@ int RunInfo(Link& l) {
     }
     if (fw.empty() || proto.empty() || type.empty() || !l.view.serialRead) {
         std::fprintf(stderr, "orvan-cli: the board did not tell its identity%s%s\n",
-                     l.view.ignored.empty() ? "" : ": ", l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
+                     l.view.ignored.empty() ? "" : ": ",
+                     l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
         return 1;
     }
     std::printf("firmware version: %s\n", fw.c_str());
@@ -148,7 +150,8 @@ int RunReadVar(Link& l, const std::vector<std::string>& args) {
     }
     const auto code = ParseVariableCode(args[1]);
     if (!code) {
-        std::fprintf(stderr, "orvan-cli: %s is neither a variable name nor a hex code\n", args[1].c_str());
+        std::fprintf(stderr, "orvan-cli: %s is neither a variable name nor a hex code\n",
+                     args[1].c_str());
         return 2;
     }
     (void)SendReadVariable(l.protocol, *code);
@@ -156,12 +159,14 @@ int RunReadVar(Link& l, const std::vector<std::string>& args) {
     if (rc != 0) return rc;
     for (const DecodedVariable& v : l.view.variables) {
         if (v.code != *code) continue;
-        for (const DecodedField& f : v.fields) std::printf("%s: %s\n", f.field.c_str(), f.text.c_str());
+        for (const DecodedField& f : v.fields)
+            std::printf("%s: %s\n", f.field.c_str(), f.text.c_str());
         return 0;
     }
     // Not a variable this program decodes: show the value bytes as they came.
     for (const auto& a : l.out.answers) {
-        if (a.size() >= 4 && a[0] == kAck && a[1] == kReadVariable && (a[2] | (a[3] << 8)) == *code) {
+        if (a.size() >= 4 && a[0] == kAck && a[1] == kReadVariable &&
+            (a[2] | (a[3] << 8)) == *code) {
             std::string hex = link::FormatHexBytes(a.data() + 4, a.size() - 4);
             if (!hex.empty()) hex.pop_back();
             std::printf("value: %s\n", hex.c_str());
@@ -169,7 +174,8 @@ int RunReadVar(Link& l, const std::vector<std::string>& args) {
         }
     }
     std::fprintf(stderr, "orvan-cli: no usable answer for %s%s%s\n", CodeText(*code).c_str(),
-                 l.view.ignored.empty() ? "" : ": ", l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
+                 l.view.ignored.empty() ? "" : ": ",
+                 l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
     return 1;
 }
 
@@ -179,7 +185,8 @@ bool ParseNumber(std::string text, double& out) {
         char* end = nullptr;
         errno = 0;
         const unsigned long long v = std::strtoull(text.c_str() + 2, &end, 16);
-        if (errno != 0 || end == text.c_str() + 2 || *end != '\0' || v > 0xFFFFFFFFull) return false;
+        if (errno != 0 || end == text.c_str() + 2 || *end != '\0' || v > 0xFFFFFFFFull)
+            return false;
         out = static_cast<double>(v);
         return true;
     }
@@ -192,14 +199,16 @@ bool ParseNumber(std::string text, double& out) {
 }
 
 // Values of a write as typed; false with the reason printed.
-bool ParseWriteValues(const VariableInfo& v, const std::vector<std::string>& typed, std::vector<double>& values) {
+bool ParseWriteValues(const VariableInfo& v, const std::vector<std::string>& typed,
+                      std::vector<double>& values) {
     if (v.code == ClockDate && typed.size() == 1) {
         int y = 0, m = 0, d = 0;
         char tail = 0;
         std::string why;
         if (std::sscanf(typed[0].c_str(), "%d-%d-%d%c", &y, &m, &d, &tail) != 3 ||
             !ClockDateValues(y, m, d, values, &why)) {
-            std::fprintf(stderr, "orvan-cli: ClockDate wants YYYY-MM-DD%s%s\n", why.empty() ? "" : ": ", why.c_str());
+            std::fprintf(stderr, "orvan-cli: ClockDate wants YYYY-MM-DD%s%s\n",
+                         why.empty() ? "" : ": ", why.c_str());
             return false;
         }
         return true;
@@ -236,11 +245,13 @@ int RunWriteVar(Link& l, const std::vector<std::string>& args) {
     }
     const VariableInfo* v = FindVariable(args[1]);
     if (v == nullptr || !v->writable) {
-        std::fprintf(stderr, "orvan-cli: %s is not a variable this program writes\n", args[1].c_str());
+        std::fprintf(stderr, "orvan-cli: %s is not a variable this program writes\n",
+                     args[1].c_str());
         return 2;
     }
     std::vector<double> values;
-    if (!ParseWriteValues(*v, std::vector<std::string>(args.begin() + 2, args.end()), values)) return 2;
+    if (!ParseWriteValues(*v, std::vector<std::string>(args.begin() + 2, args.end()), values))
+        return 2;
     const SendResult sent = SendWriteVariable(l.protocol, v->code, values);
     if (!sent) {
         std::fprintf(stderr, "orvan-cli: %s\n", sent.why.c_str());
@@ -252,10 +263,13 @@ int RunWriteVar(Link& l, const std::vector<std::string>& args) {
 }  // namespace
 
 std::string DeviceUsage() {
-    return "  demo                 ask the board for firmware version, protocol version and board type,\n"
+    return "  demo                 ask the board for firmware version, protocol version and board "
+           "type,\n"
            "                       printing every line sent and received\n"
-           "  info                 firmware version, protocol version, board type and serial number\n"
-           "  read-var VAR         read a variable (name such as ClockTime, or hex code such as 0x0300)\n"
+           "  info                 firmware version, protocol version, board type and serial "
+           "number\n"
+           "  read-var VAR         read a variable (name such as ClockTime, or hex code such as "
+           "0x0300)\n"
            "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
            "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n";
 }
@@ -274,7 +288,9 @@ int RunDeviceCommand(const Options& opt) {
     if (cmd == "write-var") {
         const VariableInfo* v = opt.args.size() >= 3 ? FindVariable(opt.args[1]) : nullptr;
         if (v == nullptr || !v->writable) {
-            std::fprintf(stderr, "orvan-cli: write-var takes a variable this program writes and its value(s)\n");
+            std::fprintf(
+                stderr,
+                "orvan-cli: write-var takes a variable this program writes and its value(s)\n");
             return 2;
         }
     }
