@@ -113,6 +113,10 @@ check "second read refused" 1 "" "Operation denied in the current work phase!" -
 check "third read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" read-var FirmwareVersion
 stop_sim
 
+start_sim --garbage
+check "corrupted answers" 1 "" "corrupted answer from the board (Missing ACK...)" -- "$cli" --device "$dev" info
+stop_sim
+
 start_sim --no-answer
 check "no answer" 1 "" "no answer from the board (RX TimeOut)" -- "$cli" --device "$dev" info
 stop_sim
