@@ -330,3 +330,22 @@ TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConfigDownload, ARefusalOfAnotherRequestLeavesItRunning) {
+    test::SimRig rig;
+    sim::ForcedError e;
+    e.code = 5;
+    e.remaining = 1;
+    e.type = kReadVariable;
+    rig.model.ForceError(e);
+    rig.session.StartConfigDownload();
+    ASSERT_TRUE(SendReadVariable(rig.protocol, AnomalyStatus));  // a status poll in between
+    rig.Run();
+    EXPECT_EQ(rig.view.boxes.size(), 1u);
+    EXPECT_EQ(rig.view.downloadComplete, 1);
+    EXPECT_TRUE(rig.view.stopped.empty());
+}
+
+}  // namespace
