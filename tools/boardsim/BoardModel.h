@@ -2,11 +2,18 @@
 // The board as the simulator plays it: its EEPROM, its variables and how it
 // answers a request. Pure logic, no I/O, so tests can drive it directly; the
 // pseudo-terminal front (PtyBoard) adds framing, timing and faults.
+//
+// Every variable of the catalogue is served with the board's own read and
+// write layouts (which differ for several variables: halves swapped, byte
+// orders, widths). The clock runs, the hours counter counts, diagnosis and
+// tuning progress with each status read, forced outputs show in the I/O word.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,23 +44,50 @@ enum BoardError : std::uint8_t {
 
 struct Version3 {
     std::uint8_t major = 0, minor = 0, patch = 0;
-    std::uint32_t Packed() const { return (std::uint32_t{major} << 16) | (std::uint32_t{minor} << 8) | patch; }
+    std::uint32_t Packed() const {
+        return (std::uint32_t{major} << 16) | (std::uint32_t{minor} << 8) | patch;
+    }
 };
 
-// One board variable: its current value bytes as a ReadVariable answer
-// carries them, and how a WriteVariable is taken.
+// One value field on the wire: its width in bytes, its byte order and which
+// of the variable's stored fields it carries (-1: a constant zero byte).
+struct Slot {
+    std::uint8_t width = 2;
+    bool bigEndian = false;
+    int field = 0;
+};
+
+// One board variable. Either plain bytes (`value`) or stored fields laid out
+// by `readSlots` / `writeSlots`.
 struct Variable {
     std::vector<std::uint8_t> value;
     bool readable = true;
     bool writable = false;
     // Value bytes a write must carry; 0 accepts any length.
     std::size_t writeLength = 0;
-    // Applies a write; null stores the written bytes as the new value.
-    std::function<void(const std::uint8_t* data, std::size_t n)> onWrite;
+    std::vector<std::uint32_t> fields;
+    std::vector<Slot> readSlots;
+    std::vector<Slot> writeSlots;
+    // Computes the value before a read (live values).
+    std::function<void(Variable&)> onRead;
+    // Checks and applies a write (fields already decoded into `proposed`);
+    // returns a refusal answer, or nothing to accept `proposed`.
+    std::function<std::optional<std::vector<std::uint8_t>>(
+        Variable&, std::vector<std::uint32_t>& proposed, const std::uint8_t* data, std::size_t n)>
+        onWrite;
+};
+
+// A chosen error code answered instead of the real answer.
+struct ForcedError {
+    std::uint8_t code = 0;
+    int remaining = -1;                 // requests still refused; -1 for every one
+    int after = 0;                      // matching requests served normally first
+    int type = -1;                      // only requests of this frame type; -1 for all
+    std::vector<std::uint16_t> values;  // 16-bit values after the code
 };
 
 class TBoardModel {
-public:
+  public:
     TBoardModel();
 
     // Handles one request body (type, security code where it carries one,
@@ -62,7 +96,8 @@ public:
     std::vector<std::uint8_t> HandleRequest(const std::uint8_t* body, std::size_t count);
 
     // An answer refusing with `code` and optional 16-bit little-endian values.
-    static std::vector<std::uint8_t> Refusal(std::uint8_t code, std::initializer_list<std::uint16_t> values = {});
+    static std::vector<std::uint8_t> Refusal(std::uint8_t code,
+                                             std::initializer_list<std::uint16_t> values = {});
 
     std::array<std::uint8_t, kEepromSize>& Eeprom() { return eeprom_; }
     const std::array<std::uint8_t, kEepromSize>& Eeprom() const { return eeprom_; }
@@ -75,6 +110,24 @@ public:
     std::map<std::uint16_t, Variable>& Variables() { return variables_; }
     void SetVariable(std::uint16_t code, std::vector<std::uint8_t> value, bool writable = false,
                      std::size_t writeLength = 0);
+    // Stored fields of a field variable (empty for plain ones).
+    std::vector<std::uint32_t> Fields(std::uint16_t code) const;
+
+    // Refuse requests with a chosen code (see ForcedError).
+    void ForceError(ForcedError e) { forced_ = std::move(e); }
+    void ClearForcedError() { forced_.reset(); }
+
+    // Milliseconds of board time; the default follows the steady clock, tests
+    // move their own.
+    std::function<std::int64_t()> nowMs;
+    // The board clock's calendar time at board time 0 (seconds since 1970).
+    std::int64_t clockBase = 0;
+
+    // Live state a test or the user may change.
+    std::uint32_t anomalies = 0;
+    bool powerMeterPresent = true;
+    bool welding = false;
+    bool securityCodeOn = false;
 
     // Called after every accepted WriteMemory (the front saves the EEPROM file).
     std::function<void()> onEepromWritten;
@@ -82,16 +135,39 @@ public:
     // Counters for tests.
     int requests = 0;
     int refusals = 0;
+    std::map<std::uint8_t, int> requestsByType;
 
-private:
+  private:
     std::vector<std::uint8_t> ReadVariable(const std::uint8_t* p, std::size_t n);
     std::vector<std::uint8_t> WriteVariable(const std::uint8_t* p, std::size_t n);
     std::vector<std::uint8_t> ReadMemory(const std::uint8_t* p, std::size_t n);
     std::vector<std::uint8_t> WriteMemory(const std::uint8_t* p, std::size_t n);
+    std::vector<std::uint8_t> Start(std::uint8_t type);
+    std::vector<std::uint8_t> Flanging(std::uint8_t type, const std::uint8_t* p, std::size_t n);
     void RefreshIdentity();
+    void DefineVariables();
+    Variable& Fielded(std::uint16_t code, std::vector<std::uint32_t> init, std::vector<Slot> read,
+                      std::vector<Slot> write);
+    std::int64_t Now() const;
+    std::int64_t ClockSeconds() const;
+    void SetClockSeconds(std::int64_t s);
 
     std::array<std::uint8_t, kEepromSize> eeprom_{};
     std::map<std::uint16_t, Variable> variables_;
+    std::optional<ForcedError> forced_;
+
+    // Clock: calendar seconds = clockBase + (running ? elapsed : frozen).
+    bool clockRunning_ = true;
+    std::int64_t clockFrozenAt_ = 0;  // board ms when halted
+    std::int64_t startMs_ = 0;
+    std::uint32_t workSecondsBase_ = 123456;
+    std::int64_t workBaseMs_ = 0;
+    std::array<std::uint32_t, 4> ioForce_{};  // output force on/off masks, CPU and expansion
+    std::uint8_t releOn_ = 0, releOff_ = 0xFF;
+    // Procedures.
+    int diagReads_ = -1;  // status reads since the start; -1 idle
+    bool diagDone_ = false;
+    int tuningReads_ = -1;
 };
 
 // Appends the trailer the board puts after every answer (its XOR checksum).

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -36,7 +37,10 @@ void Usage() {
                  "  --babble             fill the line with endless random bytes\n"
                  "  --garbage            answer with random bytes\n"
                  "  --overlong           answer with frames longer than 256 bytes\n"
-                 "  --error CODE         refuse every request with board error CODE\n");
+                 "  --error CODE         refuse every request with board error CODE\n"
+                 "  --error-on TYPE:CODE[:AFTER[:COUNT]]\n"
+                 "                       refuse requests of frame TYPE (hex) with CODE, after AFTER of\n"
+                 "                       them were served, COUNT times (default: every one)\n");
 }
 
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
@@ -62,6 +66,7 @@ int main(int argc, char** argv) {
     orvan::sim::BoardFaults faults;
     orvan::sim::Version3 protocol{2, 2, 9}, firmware{1, 2, 7};
     long boardType = 0x0100;
+    std::optional<orvan::sim::ForcedError> forced;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -111,6 +116,21 @@ int main(int argc, char** argv) {
         } else if (a == "--error") {
             if (!ParseInt(value("a code"), 1, 255, n)) return Usage(), 2;
             faults.forceError = static_cast<int>(n);
+        } else if (a == "--error-on") {
+            unsigned type = 0, code = 0;
+            int after = 0, count = -1;
+            const char* spec = value("TYPE:CODE[:AFTER[:COUNT]]");
+            const int got = std::sscanf(spec, "%x:%u:%d:%d", &type, &code, &after, &count);
+            if (got < 2 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 || count < -1) {
+                std::fprintf(stderr, "orvan-boardsim: --error-on wants TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1\n");
+                return 2;
+            }
+            orvan::sim::ForcedError e;
+            e.type = static_cast<int>(type);
+            e.code = static_cast<std::uint8_t>(code);
+            e.after = after;
+            e.remaining = count;
+            forced = e;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
@@ -131,6 +151,7 @@ int main(int argc, char** argv) {
         m.protocol = protocol;
         m.firmware = firmware;
         m.boardType = static_cast<std::uint16_t>(boardType);
+        if (forced) m.ForceError(*forced);
         f = faults;
     });
     if (!link.empty()) {

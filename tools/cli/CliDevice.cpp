@@ -1,11 +1,17 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Builders.h"
+#include "Catalogue.h"
 #include "Cli.h"
 #include "Comprotocol.h"
 #include "ExchangeCycle.h"
+#include "Session.h"
+#include "SessionCycle.h"
 #include "TickDriver.h"
 #include "Tserial.h"
 
@@ -13,16 +19,22 @@ namespace orvan::cli {
 
 namespace {
 
+using namespace orvan::commands;
+
+// Longest a command-line exchange may take: a few answers, each bounded by
+// the receive time-out.
+constexpr std::int64_t kRunLimitMs = 20000;
+
 // Prints what the engine does, as the window's debug page shows it.
 class PrintingListener : public link::IExchangeListener {
-public:
-    explicit PrintingListener(bool quiet) : quiet_(quiet) {}
+  public:
+    explicit PrintingListener(bool printTraffic) : print_(printTraffic) {}
     void OnLinkState(std::string_view text) override { state = std::string(text); }
     void OnTxLog(const std::string& line) override {
-        if (!quiet_) std::printf("TX %s\n", line.c_str());
+        if (print_) std::printf("TX %s\n", line.c_str());
     }
     void OnRxLog(const std::string& line) override {
-        if (!quiet_) std::printf("RX %s\n", line.c_str());
+        if (print_) std::printf("RX %s\n", line.c_str());
     }
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override {
         answers.emplace_back(data, data + (lengthLow >= 4 ? lengthLow - 4 : 0));
@@ -33,47 +45,260 @@ public:
     std::vector<std::vector<std::uint8_t>> answers;
     int timeouts = 0;
 
-private:
-    bool quiet_;
+  private:
+    bool print_;
 };
 
-int RunDemo(link::TComProtocol& protocol, link::TExchangeCycle& cycle, PrintingListener& out) {
-    const std::uint16_t codes[] = {0x0000, 0x0002, 0x0001};
-    const char* names[] = {"firmware version", "protocol version", "board type"};
-    for (std::uint16_t c : codes)
-        (void)protocol.QueueCommand(link::TCmd(0x0B, {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)}));
-    link::RunTicks([&] {
-        cycle.Tick();
-        return protocol.QueueCount() > 0 || protocol.InFlight();
-    }, link::kExchangeTickMs, 15000);
-    if (out.timeouts > 0) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", out.state.c_str());
+// The board facts and message boxes of a command-line run: kept for printing.
+class CliView : public IBoardView, public INotifier {
+  public:
+    void OnVariable(const DecodedVariable& v) override { variables.push_back(v); }
+    void OnSerialNumber(const std::string& text) override {
+        serial = text;
+        serialRead = true;
+    }
+    void OnAnswerIgnored(const std::string& why) override { ignored.push_back(why); }
+    void ShowRefusal(std::string_view, std::string_view text) override {
+        refusals.push_back("refused by the board: " + std::string(text));
+    }
+    void ShowMissingAck(std::string_view, std::string_view text) override {
+        refusals.push_back("corrupted answer from the board (" + std::string(text) + ")");
+    }
+
+    std::vector<DecodedVariable> variables;
+    std::vector<std::string> refusals;
+    std::vector<std::string> ignored;
+    std::string serial;
+    bool serialRead = false;
+};
+
+struct Link {
+    link::TComProtocol& protocol;
+    TSession& session;
+    TSessionCycle& cycle;
+    PrintingListener& out;
+    CliView& view;
+};
+
+// Runs the exchange until nothing is queued or in flight. Returns 0, or 1
+// with the reason printed when the board refused or did not answer.
+int RunUntilIdle(Link& l) {
+    link::RunTicks(
+        [&] {
+            l.cycle.Tick();
+            return !l.cycle.Idle();
+        },
+        link::kExchangeTickMs, kRunLimitMs);
+    if (!l.view.refusals.empty()) {
+        std::fprintf(stderr, "orvan-cli: %s\n", l.view.refusals.front().c_str());
         return 1;
     }
-    for (const auto& a : out.answers) {
-        if (a.size() < 7 || a[0] != 0x06 || a[1] != 0x0B) continue;
-        const std::uint16_t code = static_cast<std::uint16_t>(a[2] | (a[3] << 8));
-        for (int i = 0; i < 3; ++i) {
-            if (code != codes[i]) continue;
-            if (code == 0x0001)
-                std::printf("%s: %04X\n", names[i], a[4] | (a[5] << 8));
-            else
-                std::printf("%s: %d.%02d.%02d\n", names[i], a[4], a[5], a[6]);
-        }
+    if (l.out.timeouts > 0) {
+        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", l.out.state.c_str());
+        return 1;
+    }
+    if (!l.cycle.Idle()) {
+        std::fprintf(stderr, "orvan-cli: the exchange did not finish within %lld ms\n",
+                     static_cast<long long>(kRunLimitMs));
+        return 1;
     }
     return 0;
+}
+
+int RunDemo(Link& l) {
+    const std::uint16_t codes[] = {FirmwareVersion, ProtocolVersion, BoardType};
+    for (std::uint16_t c : codes) (void)SendReadVariable(l.protocol, c);
+    const int rc = RunUntilIdle(l);
+    if (rc != 0) return rc;
+    for (const DecodedVariable& v : l.view.variables) {
+        const char* label = v.code == FirmwareVersion   ? "firmware version"
+                            : v.code == ProtocolVersion ? "protocol version"
+                                                        : "board type";
+        if (!v.fields.empty()) std::printf("%s: %s\n", label, v.fields[0].text.c_str());
+    }
+    return 0;
+}
+
+int RunInfo(Link& l) {
+    l.session.RequestHardwareInfo();
+    const int rc = RunUntilIdle(l);
+    if (rc != 0) return rc;
+    std::string fw, proto, type;
+    for (const DecodedVariable& v : l.view.variables) {
+        if (v.fields.empty()) continue;
+        if (v.code == FirmwareVersion) fw = v.fields[0].text;
+        if (v.code == ProtocolVersion) proto = v.fields[0].text;
+        if (v.code == BoardType) type = v.fields[0].text;
+    }
+    if (fw.empty() || proto.empty() || type.empty() || !l.view.serialRead) {
+        std::fprintf(stderr, "orvan-cli: the board did not tell its identity%s%s\n",
+                     l.view.ignored.empty() ? "" : ": ",
+                     l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
+        return 1;
+    }
+    std::printf("firmware version: %s\n", fw.c_str());
+    std::printf("protocol version: %s\n", proto.c_str());
+    std::printf("board type: %s\n", type.c_str());
+    std::printf("serial number: %s\n", l.view.serial.c_str());
+    return 0;
+}
+
+int RunReadVar(Link& l, const std::vector<std::string>& args) {
+    if (args.size() != 2) {
+        std::fprintf(stderr, "orvan-cli: read-var takes one variable, by name or hex code\n");
+        return 2;
+    }
+    const auto code = ParseVariableCode(args[1]);
+    if (!code) {
+        std::fprintf(stderr, "orvan-cli: %s is neither a variable name nor a hex code\n",
+                     args[1].c_str());
+        return 2;
+    }
+    (void)SendReadVariable(l.protocol, *code);
+    const int rc = RunUntilIdle(l);
+    if (rc != 0) return rc;
+    for (const DecodedVariable& v : l.view.variables) {
+        if (v.code != *code) continue;
+        for (const DecodedField& f : v.fields)
+            std::printf("%s: %s\n", f.field.c_str(), f.text.c_str());
+        return 0;
+    }
+    // Not a variable this program decodes: show the value bytes as they came.
+    for (const auto& a : l.out.answers) {
+        if (a.size() >= 4 && a[0] == kAck && a[1] == kReadVariable &&
+            (a[2] | (a[3] << 8)) == *code) {
+            std::string hex = link::FormatHexBytes(a.data() + 4, a.size() - 4);
+            if (!hex.empty()) hex.pop_back();
+            std::printf("value: %s\n", hex.c_str());
+            return 0;
+        }
+    }
+    std::fprintf(stderr, "orvan-cli: no usable answer for %s%s%s\n", CodeText(*code).c_str(),
+                 l.view.ignored.empty() ? "" : ": ",
+                 l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
+    return 1;
+}
+
+// A number as typed: decimal with '.' or ',' as the separator, or 0x hex.
+bool ParseNumber(std::string text, double& out) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long v = std::strtoull(text.c_str() + 2, &end, 16);
+        if (errno != 0 || end == text.c_str() + 2 || *end != '\0' || v > 0xFFFFFFFFull)
+            return false;
+        out = static_cast<double>(v);
+        return true;
+    }
+    for (char& c : text)
+        if (c == ',') c = '.';
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(text.c_str(), &end);
+    return errno == 0 && end != text.c_str() && *end == '\0';
+}
+
+// Values of a write as typed; false with the reason printed.
+bool ParseWriteValues(const VariableInfo& v, const std::vector<std::string>& typed,
+                      std::vector<double>& values) {
+    if (v.code == ClockDate && typed.size() == 1) {
+        int y = 0, m = 0, d = 0;
+        char tail = 0;
+        std::string why;
+        if (std::sscanf(typed[0].c_str(), "%d-%d-%d%c", &y, &m, &d, &tail) != 3 ||
+            !ClockDateValues(y, m, d, values, &why)) {
+            std::fprintf(stderr, "orvan-cli: ClockDate wants YYYY-MM-DD%s%s\n",
+                         why.empty() ? "" : ": ", why.c_str());
+            return false;
+        }
+        return true;
+    }
+    std::vector<std::string> parts = typed;
+    if (v.code == ClockTime && typed.size() == 1) {
+        parts.clear();
+        std::string cur;
+        for (char c : typed[0] + ":") {
+            if (c == ':') {
+                parts.push_back(cur);
+                cur.clear();
+            } else {
+                cur.push_back(c);
+            }
+        }
+    }
+    values.clear();
+    for (const std::string& p : parts) {
+        double x = 0;
+        if (!ParseNumber(p, x)) {
+            std::fprintf(stderr, "orvan-cli: \"%s\" is not a number; nothing sent\n", p.c_str());
+            return false;
+        }
+        values.push_back(x);
+    }
+    return true;
+}
+
+int RunWriteVar(Link& l, const std::vector<std::string>& args) {
+    if (args.size() < 3) {
+        std::fprintf(stderr, "orvan-cli: write-var takes a variable and its value(s)\n");
+        return 2;
+    }
+    const VariableInfo* v = FindVariable(args[1]);
+    if (v == nullptr || !v->writable) {
+        std::fprintf(stderr, "orvan-cli: %s is not a variable this program writes\n",
+                     args[1].c_str());
+        return 2;
+    }
+    std::vector<double> values;
+    if (!ParseWriteValues(*v, std::vector<std::string>(args.begin() + 2, args.end()), values))
+        return 2;
+    const SendResult sent = SendWriteVariable(l.protocol, v->code, values);
+    if (!sent) {
+        std::fprintf(stderr, "orvan-cli: %s\n", sent.why.c_str());
+        return 2;
+    }
+    return RunUntilIdle(l);
 }
 
 }  // namespace
 
 std::string DeviceUsage() {
-    return "  demo                 ask the board for firmware version, protocol version and board type,\n"
-           "                       printing every line sent and received\n";
+    return "  demo                 ask the board for firmware version, protocol version and board "
+           "type,\n"
+           "                       printing every line sent and received\n"
+           "  info                 firmware version, protocol version, board type and serial "
+           "number\n"
+           "  read-var VAR         read a variable (name such as ClockTime, or hex code such as "
+           "0x0300)\n"
+           "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
+           "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n";
 }
 
-bool IsDeviceCommand(const std::string& name) { return name == "demo"; }
+bool IsDeviceCommand(const std::string& name) {
+    return name == "demo" || name == "info" || name == "read-var" || name == "write-var";
+}
 
 int RunDeviceCommand(const Options& opt) {
+    const std::string& cmd = opt.args[0];
+    // Argument mistakes are told before the port is touched.
+    if (cmd == "read-var" && (opt.args.size() != 2 || !ParseVariableCode(opt.args[1]))) {
+        std::fprintf(stderr, "orvan-cli: read-var takes one variable, by name or hex code\n");
+        return 2;
+    }
+    if (cmd == "write-var") {
+        const VariableInfo* v = opt.args.size() >= 3 ? FindVariable(opt.args[1]) : nullptr;
+        if (v == nullptr || !v->writable) {
+            std::fprintf(
+                stderr,
+                "orvan-cli: write-var takes a variable this program writes and its value(s)\n");
+            return 2;
+        }
+    }
+    if (cmd == "info" && opt.args.size() != 1) {
+        std::fprintf(stderr, "orvan-cli: info takes no arguments\n");
+        return 2;
+    }
+
     link::Tserial port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
@@ -82,9 +307,15 @@ int RunDeviceCommand(const Options& opt) {
     }
     link::SystemClock clock;
     link::TComProtocol protocol(port, clock);
-    PrintingListener out(opt.quiet);
-    link::TExchangeCycle cycle(protocol, clock, out);
-    if (opt.args[0] == "demo") return RunDemo(protocol, cycle, out);
+    PrintingListener out(cmd == "demo" && !opt.quiet);
+    CliView view;
+    TSession session(protocol, view, view);
+    TSessionCycle cycle(session, clock, &out);
+    Link l{protocol, session, cycle, out, view};
+    if (cmd == "demo") return RunDemo(l);
+    if (cmd == "info") return RunInfo(l);
+    if (cmd == "read-var") return RunReadVar(l, opt.args);
+    if (cmd == "write-var") return RunWriteVar(l, opt.args);
     return 2;
 }
 

@@ -1,0 +1,159 @@
+#pragma once
+// What the command layer hands up. Decoders and sequences never touch a
+// widget: they call these interfaces, which the window implements with its
+// pages and message boxes, the command-line companion by printing, and the
+// tests by recording. Every method of IBoardView has an empty default, so a
+// front end overrides only what it shows.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvan::commands {
+
+inline constexpr std::string_view kCommunicationErrorCaption = "Comunication error!";
+inline constexpr std::string_view kMissingAckText = "Missing ACK...";
+
+// One value of a decoded variable, named after the page field that shows it.
+struct DecodedField {
+    std::string field;  // "edtPeltaWork_f", "stxImaxByTime", ...
+    double value = 0;   // the engineering value (or the raw number)
+    std::string text;   // as the page shows it
+};
+
+struct DecodedVariable {
+    std::uint16_t code = 0;
+    std::string name;  // catalogue name
+    std::vector<DecodedField> fields;
+};
+
+struct IoStatusWords {
+    std::uint16_t cpuInputs = 0;
+    std::uint16_t exp1Inputs = 0;  // 12 bits
+    std::uint16_t exp2Inputs = 0;  // 12 bits
+    std::uint16_t cpuOutputs = 0;
+    std::uint8_t exp1Outputs = 0;
+    std::uint8_t exp2Outputs = 0;
+    std::uint8_t relays = 0;
+};
+
+// Raw words of PowerReadings: photodiode 0.01 W, power meter 0.01 W, supply
+// current 0.01 A, temperature 0.1 degC, set power 0.01 W.
+struct PowerReadingWords {
+    std::uint16_t photodiode = 0, powerMeter = 0, supplyCurrent = 0, temperature = 0, setPower = 0;
+};
+
+// One line of the EEPROM listing.
+struct MemoryRow {
+    std::uint16_t address = 0;
+    std::vector<std::uint8_t> bytes;
+    std::string addressText;  // at least 4 upper-case hex digits
+    std::string hexText;      // "%02X " per byte
+    std::string asciiText;    // one character per byte, '.' for what does not print
+};
+
+struct FlangingProfileRow {
+    int profile = 0;                   // 1..16
+    double amplitude = 0, offset = 0;  // rounded to 3 decimals
+};
+
+// The multi-step sequences, for their progress and their end.
+enum class Sequence : std::uint8_t {
+    ConfigDownload,
+    EepromFormat,
+    MemoryChain,  // any ReadMemoryRange chain; its purpose is given
+};
+
+class IBoardView {
+  public:
+    virtual ~IBoardView() = default;
+
+    // Identity.
+    virtual void OnBoardType(std::uint16_t /*boardType*/) {}
+    virtual void OnFirmwareVersion(std::uint8_t /*major*/, std::uint8_t /*minor*/,
+                                   std::uint8_t /*patch*/, const std::string& /*text*/) {}
+    // The machine naming file to apply (board type known and firmware read).
+    virtual void OnMachineNamesFile(const std::string& /*fileName*/) {}
+    virtual void OnProtocolVersion(std::uint32_t /*packed*/, const std::string& /*text*/) {}
+    // After the serial-number read: the serial number shown (kept when the
+    // board's first byte is zero).
+    virtual void OnSerialNumber(const std::string& /*text*/) {}
+
+    // Every decoded variable, with its page fields; called before the specific
+    // notifications below.
+    virtual void OnVariable(const DecodedVariable& /*v*/) {}
+
+    // Status words.
+    virtual void OnAnomalyStatus(std::uint32_t /*bits*/) {}
+    virtual void OnIoStatus(const IoStatusWords& /*w*/) {}
+    // Raw ADC words in channel order (photodiode, power meter, supply current,
+    // PT100, power set, temperature).
+    virtual void OnAnalogStatus(const std::array<std::uint16_t, 6>& /*channels*/) {}
+    virtual void OnPowerReadings(const PowerReadingWords& /*w*/) {}
+    virtual void OnSourceWorkTime(std::uint32_t /*seconds*/) {}
+
+    // Clock.
+    virtual void OnClockTime(std::uint8_t /*h*/, std::uint8_t /*m*/, std::uint8_t /*s*/) {}
+    // valid is false for a date that does not exist (day 0, month 13...).
+    virtual void OnClockDate(int /*year*/, int /*month*/, int /*day*/, bool /*valid*/) {}
+    virtual void OnClockRun(bool /*running*/) {}
+
+    // Power procedures.
+    // The answer to a start request: its text for the power-meter view and
+    // whether the board started the procedure (its first status read is then
+    // queued already).
+    virtual void OnStartAnswer(std::uint8_t /*type*/, std::uint8_t /*status*/,
+                               const std::string& /*text*/, bool /*started*/) {}
+    virtual void OnDiagnosisStatus(std::uint8_t /*status*/) {}
+    // step 1..4, power in 0.01 W.
+    virtual void OnDiagnosisPower(int /*step*/, std::uint16_t /*raw*/) {}
+    virtual void OnTuningStatus(std::uint8_t /*status*/) {}
+
+    // Machine pages.
+    virtual void OnMultiHeadCount(std::uint8_t /*heads*/) {}
+    virtual void OnMultiHeadWord(std::uint16_t /*code*/, std::uint32_t /*bits*/) {}
+    virtual void OnDac16(std::uint16_t /*value*/) {}
+    virtual void OnDac16Force(bool /*on*/) {}
+    virtual void OnFlangingProfiles(const std::vector<FlangingProfileRow>& /*rows*/) {}
+
+    // Memory answers.
+    // Rows for the EEPROM grid: a raw read (one row) or a dump answer (two).
+    virtual void OnMemoryRows(const std::vector<MemoryRow>& /*rows*/, bool /*dump*/) {}
+    virtual void OnConfigUploadProgress(std::uint8_t /*chunks*/) {}
+    // The 384-byte image is complete (the tuning-log read is already under way).
+    virtual void OnConfigImageComplete(const std::array<std::uint8_t, 384>& /*image*/) {}
+    virtual void OnTuningLogComplete(const std::array<std::uint8_t, 320>& /*image*/) {}
+    virtual void OnEventLogComplete(const std::vector<std::uint8_t>& /*buffer*/) {}
+
+    // Block writes.
+    virtual void OnDownloadProgress(std::uint8_t /*blocksAcknowledged*/) {}
+    virtual void OnDownloadComplete() {}
+    virtual void OnEepromFormatProgress(std::uint16_t /*nextAddress*/) {}
+    virtual void OnEepromFormatComplete() {}
+
+    // A sequence ended before its end (refusal, time-out, a corrupted answer).
+    virtual void OnSequenceStopped(Sequence /*s*/, int /*purpose*/, const std::string& /*why*/) {}
+    // Status polling must stop (receive time-out, corrupted line).
+    virtual void OnStopPolling() {}
+    // An answer that was not used, and why (short, outside its destination...).
+    virtual void OnAnswerIgnored(const std::string& /*why*/) {}
+    // Status-bar panel 0 after a refusal.
+    virtual void OnLinkState(std::string_view /*text*/) {}
+};
+
+// The message boxes. Both calls return once the user has closed the box; the
+// exchange must not run meanwhile: the owner stops its exchange timer around
+// the call (TSessionCycle does so by refusing ticks while a box is open).
+class INotifier {
+  public:
+    virtual ~INotifier() = default;
+    // A board refusal or error code.
+    virtual void ShowRefusal(std::string_view caption, std::string_view text) = 0;
+    // An answer that starts with neither acknowledge nor refusal.
+    virtual void ShowMissingAck(std::string_view caption, std::string_view text) = 0;
+};
+
+}  // namespace orvan::commands

@@ -1,0 +1,231 @@
+#include "Session.h"
+
+#include <algorithm>
+
+#include "ExchangeCycle.h"
+
+namespace orvan::commands {
+
+bool TSession::ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool restart) {
+    if (restart) {
+        rangeCursor = start;
+        rangeEnd = end;
+    }
+    // The cursor only moves up to the end; a start past the end is an empty range.
+    if (rangeCursor >= rangeEnd) {
+        rangeCursor = rangeEnd;
+        pendingChunk_.reset();
+        return true;
+    }
+    const auto count =
+        static_cast<std::uint8_t>(std::min<int>(rangeEnd - rangeCursor, kMaxReadChunk));
+    if (!SendReadMemory(protocol_, rangeCursor, count)) {
+        pendingChunk_.reset();
+        return true;
+    }
+    pendingChunk_ = PendingChunk{rangeCursor, count};
+    rangeCursor = static_cast<std::uint16_t>(rangeCursor + count);
+    return false;
+}
+
+void TSession::StartChain(int purpose, std::uint16_t start, std::uint16_t end) {
+    readPurpose = purpose;
+    if (ReadMemoryRange(start, end, true)) readPurpose = kPurposeRaw;
+}
+
+void TSession::RequestHardwareInfo() {
+    (void)SendReadVariable(protocol_, BoardType);
+    StartChain(kPurposeSerialNumber, 0, 15);
+    (void)SendReadVariable(protocol_, FirmwareVersion);
+    (void)SendReadVariable(protocol_, ProtocolVersion);
+}
+
+void TSession::StartConfigUpload() {
+    chunkCounter = 0;
+    StartChain(kPurposeConfigUpload, kConfigImageAddress,
+               static_cast<std::uint16_t>(kConfigImageAddress + kConfigImageSize));
+}
+
+bool TSession::StartTuningLogRead() {
+    if (ChainRunning() && readPurpose != kPurposeTuningLog) return false;
+    tuningLogImage.fill(0xFF);
+    StartChain(kPurposeTuningLog, kTuningLogAddress,
+               static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
+    return true;
+}
+
+void TSession::StartEventLogRead() {
+    eventLog.assign(kEventLogSize, 0);
+    std::fill_n(eventLog.begin(), 4, 0xFF);
+    StartChain(kPurposeEventLog, kEventLogAddress,
+               static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
+}
+
+void TSession::StartFlangingProfilesRead(bool sixteen) {
+    StartChain(kPurposeFlangingProfiles, 32, sixteen ? 96 : 64);
+}
+
+void TSession::StartEepromDump() {
+    StartChain(kPurposeEepromDump, 0, kEepromSize);
+}
+
+SendResult TSession::ReadRaw(std::uint16_t address, std::uint8_t count) {
+    if (count == 0 || count > kMaxReadChunk)
+        return SendResult::Fail("a read takes 1 to " + std::to_string(kMaxReadChunk) +
+                                " bytes, not " + std::to_string(count));
+    return SendReadMemory(protocol_, address, count);
+}
+
+void TSession::SendConfigChunk(bool restart) {
+    downloadActive = true;
+    if (restart) chunkCounter = 0;
+    if (chunkCounter >= kConfigBlocks) {
+        downloadActive = false;
+        return;
+    }
+    const std::size_t offset = std::size_t{kConfigBlockSize} * chunkCounter;
+    const auto address = static_cast<std::uint16_t>(kConfigImageAddress + offset);
+    const SendResult r = SendWriteMemory(
+        protocol_, address,
+        std::span<const std::uint8_t>(configImage.data() + offset, kConfigBlockSize));
+    if (!r) EndDownload(r.why);
+}
+
+void TSession::StartEepromFormat() {
+    eepromImage.fill(0xFF);
+    eepromAddress = 0;
+    eepromLastAddress = static_cast<std::uint16_t>(kEepromSize - 1);
+    eepromFormatActive = true;
+    SendEepromPage();
+}
+
+void TSession::SendEepromPage() {
+    if (std::size_t{eepromAddress} + kEepromPageSize > kEepromSize) {
+        eepromFormatActive = false;
+        return;
+    }
+    const SendResult r = SendWriteMemory(
+        protocol_, eepromAddress,
+        std::span<const std::uint8_t>(eepromImage.data() + eepromAddress, kEepromPageSize));
+    if (!r) {
+        EndFormat(r.why);
+        return;
+    }
+    pendingPage_ = eepromAddress;
+    if (eepromAddress + kEepromPageSize - 1 >= eepromLastAddress) eepromFormatActive = false;
+    eepromAddress = static_cast<std::uint16_t>(eepromAddress + kEepromPageSize);
+    view_.OnEepromFormatProgress(eepromAddress);
+}
+
+SendResult TSession::WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data) {
+    downloadActive = false;
+    return SendWriteMemory(protocol_, address, data);
+}
+
+void TSession::NoteSent(const link::TCmd& cmd) {
+    SentRequest s;
+    s.type = cmd.Type;
+    if ((cmd.Type == kWriteMemory || cmd.Type == kReadMemory) && cmd.Count >= 2)
+        s.address = static_cast<std::uint16_t>((cmd.Payload[0] << 8) | cmd.Payload[1]);
+    if (cmd.Type == kReadMemory && cmd.Count >= 3) s.count = cmd.Payload[2];
+    sent_ = s;
+}
+
+void TSession::OnRxTimeout() {
+    const std::string why(link::kLinkTimeout);
+    if (downloadActive) EndDownload(why);
+    if (eepromFormatActive || pendingPage_) EndFormat(why);
+    if (pendingChunk_) EndChain(why);
+    downloadActive = false;
+    eepromFormatActive = false;
+    sent_.reset();
+    view_.OnStopPolling();
+}
+
+void TSession::HandleWriteAck(std::uint16_t address) {
+    const bool sentThis = !sent_ || (sent_->type == kWriteMemory && sent_->address == address);
+    if (!sentThis) return;
+    if (downloadActive &&
+        address == kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter) {
+        ++chunkCounter;
+        view_.OnDownloadProgress(chunkCounter);
+        if (chunkCounter >= kConfigBlocks) {
+            downloadActive = false;
+            view_.OnDownloadComplete();
+        } else {
+            SendConfigChunk(false);
+        }
+        return;
+    }
+    if (pendingPage_ && address == *pendingPage_) {
+        pendingPage_.reset();
+        if (eepromFormatActive)
+            SendEepromPage();
+        else
+            view_.OnEepromFormatComplete();
+    }
+}
+
+void TSession::HandleStartAnswer(std::uint8_t type, std::uint8_t status) {
+    std::string text = StartAnswerRefusal(type, status);
+    const bool started = text.empty();
+    if (started) {
+        text = "Executing...";
+        const bool diagnosis = type == kStartPowerDiagnosis || type == kStartPdDiagnosis;
+        (void)SendReadVariable(protocol_, diagnosis ? DiagnosisStatus : TuningStatus);
+    }
+    view_.OnStartAnswer(type, status, text, started);
+}
+
+void TSession::EndDownload(const std::string& why) {
+    downloadActive = false;
+    view_.OnSequenceStopped(Sequence::ConfigDownload, 0, why);
+}
+
+void TSession::EndFormat(const std::string& why) {
+    eepromFormatActive = false;
+    pendingPage_.reset();
+    view_.OnSequenceStopped(Sequence::EepromFormat, 0, why);
+}
+
+void TSession::EndChain(const std::string& why) {
+    const int purpose = readPurpose;
+    pendingChunk_.reset();
+    rangeCursor = rangeEnd;
+    readPurpose = kPurposeRaw;
+    eventLog.clear();
+    view_.OnSequenceStopped(Sequence::MemoryChain, purpose, why);
+}
+
+void TSession::EndRefusedSequence(const std::string& why) {
+    if (sent_) {
+        if (sent_->type == kWriteMemory) {
+            if (downloadActive &&
+                sent_->address ==
+                    kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter)
+                EndDownload(why);
+            else if (pendingPage_ && sent_->address == *pendingPage_)
+                EndFormat(why);
+        } else if (sent_->type == kReadMemory) {
+            if (pendingChunk_ && sent_->address == pendingChunk_->address) EndChain(why);
+        }
+        return;
+    }
+    if (downloadActive) EndDownload(why);
+    if (eepromFormatActive || pendingPage_) EndFormat(why);
+    if (pendingChunk_) EndChain(why);
+}
+
+void TSession::ShowRefusal(std::string_view text) {
+    ++boxOpen_;
+    notifier_.ShowRefusal(kCommunicationErrorCaption, text);
+    --boxOpen_;
+}
+
+void TSession::ShowMissingAck() {
+    ++boxOpen_;
+    notifier_.ShowMissingAck(kCommunicationErrorCaption, kMissingAckText);
+    --boxOpen_;
+}
+
+}  // namespace orvan::commands

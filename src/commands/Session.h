@@ -1,0 +1,197 @@
+#pragma once
+// The session: the state the window keeps about the board and the running
+// sequences, in one core object so the window, the command-line companion and
+// the tests share the very same state and sequences. ProcessAnswer,
+// DecodeVariable and DecodeMemory work on it; ReadMemoryRange and the block
+// writers run the chains.
+//
+// Sequences advance only from the answer to the request they sent: a memory
+// chain takes an answer only when it carries the address of the chain's
+// outstanding request, a block write continues only on the acknowledge of the
+// block it sent. A refusal, a corrupted answer or a receive time-out ends the
+// sequence whose request it answered and resets the read purpose.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "BoardView.h"
+#include "Builders.h"
+#include "Comprotocol.h"
+
+namespace orvan::commands {
+
+// Read purposes of a memory chain.
+enum ReadPurpose : int {
+    kPurposeRaw = 1,
+    kPurposeSerialNumber = 2,
+    kPurposeConfigUpload = 3,
+    kPurposeTuningLog = 4,
+    kPurposeEventLog = 5,
+    kPurposeFlangingProfiles = 6,
+    kPurposeEepromDump = 7,
+};
+
+// Board memory map as the program uses it.
+inline constexpr std::uint16_t kConfigImageAddress = 16;
+inline constexpr std::size_t kConfigImageSize = 384;
+inline constexpr std::uint16_t kTuningLogAddress = 400;
+inline constexpr std::size_t kTuningLogSize = 320;
+inline constexpr std::uint16_t kEventLogAddress = 784;
+inline constexpr std::size_t kEventLogSize = 231;
+inline constexpr std::size_t kEepromSize = 1024;
+inline constexpr std::uint8_t kConfigBlocks = 24;
+inline constexpr std::uint8_t kConfigBlockSize = 16;
+inline constexpr std::size_t kEepromPageSize = 32;
+
+class TSession {
+  public:
+    TSession(link::TComProtocol& protocol, IBoardView& view, INotifier& notifier)
+        : protocol_(protocol), view_(view), notifier_(notifier) {}
+    TSession(const TSession&) = delete;
+    TSession& operator=(const TSession&) = delete;
+
+    link::TComProtocol& Protocol() { return protocol_; }
+    IBoardView& View() { return view_; }
+    INotifier& Notifier() { return notifier_; }
+
+    // --- state -----------------------------------------------------------
+    int readPurpose = kPurposeRaw;
+    std::uint16_t rangeCursor = 0;
+    std::uint16_t rangeEnd = 0;
+
+    std::array<std::uint8_t, kConfigImageSize> configImage{};
+    std::array<std::uint8_t, kTuningLogSize> tuningLogImage{};
+    std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
+
+    bool downloadActive = false;
+    std::uint8_t chunkCounter = 0;
+
+    bool eepromFormatActive = false;  // more pages to queue
+    std::uint16_t eepromAddress = 0;  // next page
+    std::uint16_t eepromLastAddress = 1023;
+    std::array<std::uint8_t, kEepromSize> eepromImage{};
+
+    std::uint16_t boardType = 0;
+    std::array<std::uint8_t, 3> firmwareVersion{};
+    std::array<std::uint8_t, 3> protocolVersion{};
+    std::string serialNumber;
+    std::array<std::uint16_t, 6> analogRaw{};  // channel order
+    std::array<double, 6> analogVolts{};       // filled by the status feature
+    bool configLoaded = false;
+
+    std::uint32_t BoardProtocolVersion() const { return protocol_.BoardProtocolVersion; }
+
+    // --- memory chains ----------------------------------------------------
+    // Queues the next chunk of the running range (or, with restart, the first
+    // one of start..end). True when the whole range has been requested.
+    bool ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool restart);
+    // Sets the purpose and starts a range.
+    void StartChain(int purpose, std::uint16_t start, std::uint16_t end);
+    bool ChainRunning() const { return pendingChunk_.has_value(); }
+
+    // Hardware information: BoardType, serial number (purpose 2), firmware
+    // and protocol versions, in this order.
+    void RequestHardwareInfo();
+    // Configuration upload: purpose 3 over 16..400, then the tuning log.
+    void StartConfigUpload();
+    // The tuning-log read (purpose 4 over 400..720). Refused (false, nothing
+    // queued) while another chain runs, so the end of a tuning run cannot take
+    // over a configuration upload or a dump.
+    bool StartTuningLogRead();
+    void StartEventLogRead();
+    // Flanging profiles (purpose 6): 32..64, or 32..96 for all sixteen.
+    void StartFlangingProfilesRead(bool sixteen);
+    void StartEepromDump();
+    // One raw read listed in the EEPROM grid.
+    SendResult ReadRaw(std::uint16_t address, std::uint8_t count);
+
+    // --- block writes -----------------------------------------------------
+    // One 16-byte block of configImage; restart begins at block 0.
+    void SendConfigChunk(bool restart);
+    // Sends configImage (prepared by the caller) in 24 blocks.
+    void StartConfigDownload() { SendConfigChunk(true); }
+    // Erases the whole EEPROM page by page.
+    void StartEepromFormat();
+    void SendEepromPage();
+    // A WriteMemory of other senders (typed bytes, serial number): it ends a
+    // configuration download first so its acknowledge continues nothing.
+    SendResult WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data);
+
+    // --- engine events ----------------------------------------------------
+    // The request that just went out (TSessionCycle tells; tests may too).
+    void NoteSent(const link::TCmd& cmd);
+    void OnRxTimeout();
+    // True while a message box is open: the exchange must not tick.
+    bool ExchangePaused() const { return boxOpen_ > 0; }
+
+    // --- used by ProcessAnswer / DecodeMemory ------------------------------
+    struct SentRequest {
+        std::uint8_t type = 0;
+        std::uint16_t address = 0;  // memory requests
+        std::uint8_t count = 0;     // ReadMemory
+    };
+    struct PendingChunk {
+        std::uint16_t address = 0;
+        std::uint8_t count = 0;
+    };
+    const std::optional<SentRequest>& Sent() const { return sent_; }
+    const std::optional<PendingChunk>& PendingChunkRequest() const { return pendingChunk_; }
+    std::optional<std::uint16_t> PendingEepromPage() const { return pendingPage_; }
+
+    void HandleWriteAck(std::uint16_t address);
+    void HandleStartAnswer(std::uint8_t type, std::uint8_t status);
+    // A refusal or a corrupted answer ends the sequence its request belonged
+    // to (every waiting sequence when the request is not known).
+    void EndRefusedSequence(const std::string& why);
+    void EndChain(const std::string& why);
+    void ShowRefusal(std::string_view text);
+    void ShowMissingAck();
+    void AnswerDone() { sent_.reset(); }
+
+  private:
+    void EndDownload(const std::string& why);
+    void EndFormat(const std::string& why);
+
+    link::TComProtocol& protocol_;
+    IBoardView& view_;
+    INotifier& notifier_;
+    std::optional<SentRequest> sent_;
+    std::optional<PendingChunk> pendingChunk_;
+    std::optional<std::uint16_t> pendingPage_;
+    int boxOpen_ = 0;
+};
+
+// The text of a refusal answer (0x0F, code, values).
+std::string RefusalText(const std::uint8_t* answer, std::size_t available);
+// The power-meter view text of a start answer; empty when the board started
+// the procedure.
+std::string StartAnswerRefusal(std::uint8_t type, std::uint8_t status);
+
+// Every decoded answer the exchange cycle receives. `data` must hold the whole
+// 256-byte decoded buffer the engine hands on (zero beyond the answer).
+void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t lengthLow);
+// The same for an answer of any size (copied into a zero-filled buffer first).
+void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer, std::uint8_t lengthLow);
+
+// A ReadVariable answer's value: `value` points at the first value byte and
+// `available` bytes can be read from it.
+void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value,
+                    std::size_t available);
+// A ReadMemory answer: `content` points at the address (answer position 2),
+// `available` bytes can be read from it.
+void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
+                  std::uint8_t lengthLow);
+
+// "%d.%02d.%02d".
+std::string VersionText(std::uint8_t major, std::uint8_t minor, std::uint8_t patch);
+// Shortest decimal text of a double.
+std::string NumberText(double v);
+// Rounded to `decimals`, then the shortest text.
+std::string RoundedText(double v, int decimals);
+MemoryRow MakeMemoryRow(std::uint16_t address, const std::uint8_t* bytes, std::size_t count);
+
+}  // namespace orvan::commands

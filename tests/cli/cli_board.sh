@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# orvan-cli against orvan-boardsim through a pseudo-terminal: identity at both
+# line speeds, variables read and written, every board error code reaching the
+# user with its text, time-out and bad arguments.
+set -u
+cli="$1"
+sim="$2"
+failures=0
+work=$(mktemp -d)
+pid=""
+
+start_sim() {
+    "$sim" "$@" >"$work/sim.out" 2>"$work/sim.err" &
+    pid=$!
+    dev=""
+    for _ in $(seq 200); do
+        dev=$(head -n 1 "$work/sim.out" 2>/dev/null)
+        [ -n "$dev" ] && break
+        sleep 0.02
+    done
+    [ -n "$dev" ] || { echo "simulator did not start: $(cat "$work/sim.err")"; exit 1; }
+}
+stop_sim() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    pid=""
+}
+trap 'stop_sim; rm -rf "$work"' EXIT
+
+# check NAME EXPECTED_RC EXPECTED_STDOUT EXPECTED_STDERR_PART -- command...
+check() {
+    local name="$1" rc_want="$2" out_want="$3" err_part="$4"
+    shift 5
+    "$@" >"$work/out" 2>"$work/err"
+    local rc=$?
+    local out
+    out=$(cat "$work/out")
+    if [ "$rc" != "$rc_want" ]; then
+        echo "FAIL $name: exit $rc, wanted $rc_want; stderr: $(cat "$work/err")"
+        failures=$((failures + 1))
+    elif [ "$out_want" != "*" ] && [ "$out" != "$out_want" ]; then
+        echo "FAIL $name: stdout was:"; cat "$work/out"; echo "wanted:"; echo "$out_want"
+        failures=$((failures + 1))
+    elif [ -n "$err_part" ] && ! grep -qF -- "$err_part" "$work/err"; then
+        echo "FAIL $name: stderr lacks \"$err_part\": $(cat "$work/err")"
+        failures=$((failures + 1))
+    elif [ "$rc_want" != 0 ] && [ "$(wc -l <"$work/err")" != 1 ]; then
+        echo "FAIL $name: wanted a one-line reason, got: $(cat "$work/err")"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name"
+    fi
+}
+
+identity="firmware version: 1.02.07
+protocol version: 2.02.09
+board type: 0100
+serial number: SIM-000001"
+
+start_sim
+for speed in 9600 56700; do
+    check "info at $speed" 0 "$identity" "" -- "$cli" --device "$dev" --speed "$speed" info
+done
+check "write ClockTime" 0 "" "" -- "$cli" --device "$dev" write-var ClockTime 10:20:30
+"$cli" --device "$dev" read-var 0x0300 >"$work/t" 2>&1
+if ! head -n 2 "$work/t" | diff -q - <(printf 'edtHours: 10\nedtMinutes: 20\n') >/dev/null; then
+    echo "FAIL read ClockTime back: $(cat "$work/t")"; failures=$((failures + 1))
+else
+    echo "ok   read ClockTime back"
+fi
+check "write PeltaStrobeFilter with a comma" 0 "" "" -- "$cli" --device "$dev" write-var PeltaStrobeFilter 2,5
+check "read PeltaStrobeFilter" 0 "edtPeltaStrobeFilter: 2" "" -- "$cli" --device "$dev" read-var PeltaStrobeFilter
+check "write ClockDate" 0 "" "" -- "$cli" --device "$dev" write-var ClockDate 2026-12-07
+check "read PeltaWork" 0 "edtPeltaWork_f: 2.5
+edtPeltaWork_d: 15" "" -- "$cli" --device "$dev" read-var peltawork
+check "unknown variable refused" 1 "" "Unknown variable: 2457" -- "$cli" --device "$dev" read-var 0x0999
+check "value out of range" 2 "" "outside" -- "$cli" --device "$dev" write-var IAdj 700
+check "not a number" 2 "" "not a number" -- "$cli" --device "$dev" write-var IAdj abc
+check "not writable" 2 "" "writes" -- "$cli" --device "$dev" write-var FirmwareVersion 1
+check "bad variable" 2 "" "hex code" -- "$cli" --device "$dev" read-var nonsense
+check "DAC readback refused" 1 "" "DAC16bit write error! Written value:65535 Readed value:65520" -- \
+    "$cli" --device "$dev" write-var Dac16Value 65535
+stop_sim
+
+# Every board error code reaches the user with its text.
+texts=(
+    ""
+    "Protocol initiator not found!"
+    "Negative acknowledge"
+    "Unknown command"
+    "Invalid parameters"
+    "Unknown variable: 0"
+    "Read only variable :0"
+    "Invalid EEPROM address: 0"
+    "Trying to write accross two EEPROM pages"
+    "DAC16bit write error! Written value:0 Readed value:0"
+    "EEPROM previous writing in course. Wait a while and retry..."
+    "Operation denied in the current work phase!"
+    "Security code error!"
+    "Error number: 13"
+)
+for code in $(seq 1 13) 42 255; do
+    text="${texts[$code]:-Error number: $code}"
+    start_sim --error "$code"
+    check "error code $code" 1 "" "refused by the board: $text" -- "$cli" --device "$dev" read-var FirmwareVersion
+    stop_sim
+done
+
+# A refusal of one chosen request: the first read passes, the second is refused.
+start_sim --error-on 0B:11:1:1
+check "first read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" read-var FirmwareVersion
+check "second read refused" 1 "" "Operation denied in the current work phase!" -- \
+    "$cli" --device "$dev" read-var FirmwareVersion
+check "third read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" read-var FirmwareVersion
+stop_sim
+
+start_sim --garbage
+check "corrupted answers" 1 "" "corrupted answer from the board (Missing ACK...)" -- "$cli" --device "$dev" info
+stop_sim
+
+start_sim --no-answer
+check "no answer" 1 "" "no answer from the board (RX TimeOut)" -- "$cli" --device "$dev" info
+stop_sim
+
+start_sim --protocol 2.1.0
+check "info at protocol 2.1.0" 0 "firmware version: 1.02.07
+protocol version: 2.01.00
+board type: 0100
+serial number: SIM-000001" "" -- "$cli" --device "$dev" info
+stop_sim
+
+check "in-process simulator" 0 "$identity" "" -- "$cli" --simulate --quiet info
+
+[ "$failures" = 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"
