@@ -18,7 +18,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "Builders.h"
 #include "Config.h"
+#include "Fraanomaly.h"
+#include "Fraiostatus.h"
 #include "JpegPicture.h"
 #include "LaterPages.h"
 #include "PageComDebug.h"
@@ -58,9 +61,11 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
 
     // The owned objects, in the order the rest of the program relies on.
     protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    cycle_ = std::make_unique<link::TExchangeCycle>(*protocol_, clock_, static_cast<link::IExchangeListener&>(*this));
-    cycle_->SetRxLogEnabled(false);
-    cycle_->SetTxLogEnabled(false);
+    session_ = std::make_unique<commands::TSession>(*protocol_, static_cast<commands::IBoardView&>(*this),
+                                                    static_cast<commands::INotifier&>(*this));
+    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_, static_cast<link::IExchangeListener*>(this));
+    cycle_->Cycle().SetRxLogEnabled(false);
+    cycle_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
     record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
@@ -130,10 +135,10 @@ void TMainForm::BuildPages() {
     connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
     connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->SetRxLogEnabled(on);
+        if (cycle_) cycle_->Cycle().SetRxLogEnabled(on);
     });
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->SetTxLogEnabled(on);
+        if (cycle_) cycle_->Cycle().SetTxLogEnabled(on);
     });
 }
 
@@ -197,8 +202,10 @@ void TMainForm::BuildMenus() {
         PortSpeed[i] = a;
     }
     mnuSettings->addSeparator();
-    item(mnuSettings, "Security code ON", nullptr);
-    item(mnuSettings, "Security code OFF", nullptr);
+    connect(item(mnuSettings, "Security code ON", nullptr), &QAction::triggered, this,
+            &TMainForm::Act_SecurityCodeOnExecute);
+    connect(item(mnuSettings, "Security code OFF", nullptr), &QAction::triggered, this,
+            &TMainForm::Act_SecurityCodeOffExecute);
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     item(mnuHelp, "&Contents", "Display the help contents screen");
@@ -213,7 +220,7 @@ void TMainForm::BuildSpeedBar() {
     SpeedBar = addToolBar(QStringLiteral("SpeedBar"));
     SpeedBar->setObjectName(QStringLiteral("SpeedBar"));
     SpeedBar->setMovable(false);
-    SpeedBar->addAction(QStringLiteral("Info"));
+    connect(SpeedBar->addAction(QStringLiteral("Info")), &QAction::triggered, this, &TMainForm::SpeedButtonInfoClick);
     SpeedBar->addSeparator();
     const char* hints[4] = {"New|", "Open|", "Save|", "Save As|"};
     const char* texts[4] = {"New", "Open", "Save", "Save As"};
@@ -297,7 +304,7 @@ void TMainForm::ShowConfig() {
     TshCfgWelder->stxCfgVer->setText(QString::number(cfg.GetVersion()));
     TshCfgWelder->stxCfgSize->setText(QString::number(cfg.GetSize()));
     TshCfgWelder->ShowScales(cfg, decimal_);
-    configLoaded_ = true;
+    session_->configLoaded = true;
 }
 
 bool TMainForm::ReadPagesIntoConfig() {
@@ -321,8 +328,9 @@ void TMainForm::FormActivate() {
     OpenConfiguredPort();
     TmrGestCOMCMD->start();
     trace_.push_back("exchange timer on");
-    configImage_.assign(384, 0);
-    tuningLogImage_.assign(320, 0);
+    // The session holds both buffers for its whole life; they start empty here.
+    session_->configImage.fill(0);
+    session_->tuningLogImage.fill(0);
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
@@ -481,9 +489,50 @@ void TMainForm::OnLinkState(std::string_view text) { SetPanelText(0, Q(text)); }
 void TMainForm::OnTxLog(const std::string& line) { TshComDebug->AppendTx(line); }
 void TMainForm::OnRxLog(const std::string& line) { TshComDebug->AppendRx(line); }
 
+// Answers go to answer processing through the session cycle.
 void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
 
 void TMainForm::OnRxTimeout() { StopStatusPolling(); }
+
+void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t, const std::string& text) {
+    SetPanelText(5, QStringLiteral("FW Ver. ") + Q(text));
+}
+
+void TMainForm::OnSerialNumber(const std::string& text) { SetPanelText(4, QStringLiteral("SN: ") + Q(text)); }
+
+void TMainForm::OnAnomalyStatus(std::uint32_t bits) { TshCfgWelder->fraAnomaly1->ShowBitWord(bits); }
+
+void TMainForm::OnIoStatus(const commands::IoStatusWords& w) {
+    TshBrenta->fraBrentaOptoInputCPU->ShowBitWord(w.cpuInputs);
+    TshBrenta->fraBrentaOptoInputEXP1->ShowBitWord(w.exp1Inputs);
+    TshBrenta->fraBrentaOptoInputEXP2->ShowBitWord(w.exp2Inputs);
+    TshBrenta->fraBrentaOptoOutputCPU->ShowBitWord(w.cpuOutputs);
+    TshBrenta->fraBrentaOptoOutputEXP1->ShowBitWord(w.exp1Outputs);
+    TshBrenta->fraBrentaOptoOutputEXP2->ShowBitWord(w.exp2Outputs);
+}
+
+void TMainForm::OnStopPolling() { StopStatusPolling(); }
+
+void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
+    // No command goes out or comes in while the technician reads the refusal.
+    TmrGestCOMCMD->stop();
+    ShowMessage(Q(caption), Q(text));
+    if (!closed_) TmrGestCOMCMD->start();
+}
+
+void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) { ShowMessage(Q(caption), Q(text)); }
+
+void TMainForm::SpeedButtonInfoClick() {
+    if (session_) session_->RequestHardwareInfo();
+}
+
+void TMainForm::Act_SecurityCodeOnExecute() {
+    if (protocol_) (void)commands::SendSecurityCode(*protocol_, true);
+}
+
+void TMainForm::Act_SecurityCodeOffExecute() {
+    if (protocol_) (void)commands::SendSecurityCode(*protocol_, false);
+}
 
 void TMainForm::CmdClearRXLogClick() { TshComDebug->ClearRx(); }
 void TMainForm::CmdClearTXLogClick() { TshComDebug->ClearTx(); }
@@ -503,11 +552,11 @@ void TMainForm::FormClose() {
     trace_.push_back("port closed");
     record_.reset();
     trace_.push_back("record destroyed");
+    // Queued commands are dropped unsent with the engine.
     cycle_.reset();
+    session_.reset();
     protocol_.reset();
     trace_.push_back("protocol destroyed");
-    configImage_.clear();
-    configImage_.shrink_to_fit();
     config_->lastTab = PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();
     config_->pollOptoIO = chkPollOptoIO->isChecked();

@@ -10,13 +10,17 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "BoardView.h"
 #include "Cfgwelderrw.h"
 #include "Clock.h"
 #include "Comprotocol.h"
 #include "ExchangeCycle.h"
+#include "Session.h"
+#include "SessionCycle.h"
 #include "Tserial.h"
 
 class QAction;
@@ -66,7 +70,10 @@ struct TStartOptions {
     bool keepSettingsFile = false;
 };
 
-class TMainForm : public QMainWindow, private link::IExchangeListener {
+class TMainForm : public QMainWindow,
+                  private link::IExchangeListener,
+                  private commands::IBoardView,
+                  private commands::INotifier {
     Q_OBJECT
 public:
     static constexpr int kPageCount = 12;
@@ -89,7 +96,7 @@ public:
     // Pages to record, changed cells only. False when a cell did not convert:
     // the user has been told, and the caller must not send or save anything.
     [[nodiscard]] bool ReadPagesIntoConfig();
-    bool ConfigLoaded() const { return configLoaded_; }
+    bool ConfigLoaded() const { return session_ && session_->configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
     bool ConfirmDiscardEdits();
@@ -107,11 +114,16 @@ public:
 
     // Owned objects (null after close).
     link::TComProtocol* Protocol() const { return protocol_.get(); }
-    link::TExchangeCycle* Cycle() const { return cycle_.get(); }
+    link::TExchangeCycle* Cycle() const { return cycle_ ? &cycle_->Cycle() : nullptr; }
+    commands::TSession* Session() const { return session_.get(); }
     link::Tserial& Port() { return port_; }
     TConfig* Config() const { return config_.get(); }
-    const std::vector<std::uint8_t>& ConfigImage() const { return configImage_; }
-    const std::vector<std::uint8_t>& TuningLogImage() const { return tuningLogImage_; }
+    std::span<const std::uint8_t> ConfigImage() const {
+        return session_ ? std::span<const std::uint8_t>(session_->configImage) : std::span<const std::uint8_t>();
+    }
+    std::span<const std::uint8_t> TuningLogImage() const {
+        return session_ ? std::span<const std::uint8_t>(session_->tuningLogImage) : std::span<const std::uint8_t>();
+    }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
 
@@ -173,6 +185,10 @@ public slots:
     void LsbCOMRxLogClick();
     void LsbCOMTxLogClick();
     void RefreshPortDevices();
+    // "Info" on the speed-button bar: board type, serial number, versions.
+    void SpeedButtonInfoClick();
+    void Act_SecurityCodeOnExecute();
+    void Act_SecurityCodeOffExecute();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -186,6 +202,17 @@ private:
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
+    // IBoardView: what this window shows itself; the pages of the features
+    // take the rest.
+    void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
+                           const std::string& text) override;
+    void OnSerialNumber(const std::string& text) override;
+    void OnAnomalyStatus(std::uint32_t bits) override;
+    void OnIoStatus(const commands::IoStatusWords& w) override;
+    void OnStopPolling() override;
+    // INotifier: the refusal box stops the exchange timer while it is open.
+    void ShowRefusal(std::string_view caption, std::string_view text) override;
+    void ShowMissingAck(std::string_view caption, std::string_view text) override;
 
     void BuildMenus();
     void BuildSpeedBar();
@@ -203,13 +230,11 @@ private:
     link::Tserial port_;
     link::SystemClock clock_;
     std::unique_ptr<link::TComProtocol> protocol_;
-    std::unique_ptr<link::TExchangeCycle> cycle_;
+    std::unique_ptr<commands::TSession> session_;
+    std::unique_ptr<commands::TSessionCycle> cycle_;
     std::unique_ptr<config::TCfgWelderRW> record_;
     std::unique_ptr<TConfig> config_;
-    bool configLoaded_ = false;
     char decimal_ = '.';
-    std::vector<std::uint8_t> configImage_;
-    std::vector<std::uint8_t> tuningLogImage_;
     std::string sessionDevice_;
 
     std::array<QLabel*, kPanelCount> panels_{};

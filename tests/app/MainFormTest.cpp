@@ -291,6 +291,39 @@ TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
     EXPECT_EQ(dbg->TxtRxLogString->text().toStdString(), std::string(dbg->RxModel()->Line(1)));
 }
 
+TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
+    auto f = StartSimulated();
+    orvan::sim::BoardFaults refuse;
+    refuse.forceError = 5;
+    board_->SetFaults(refuse);
+    bool timerRanDuringBox = true;
+    f->MessageHook = [&](const QString& caption, const QString& text) {
+        messages.push_back((caption + " | " + text).toStdString());
+        timerRanDuringBox = f->TmrGestCOMCMD->isActive();
+        EXPECT_EQ(f->PanelText(0), "NACK");
+    };
+    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x0B, 0x07}));
+    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 1; }, 3000));
+    EXPECT_EQ(messages[0].rfind("Comunication error! | Unknown variable: ", 0), 0u) << messages[0];
+    EXPECT_FALSE(timerRanDuringBox);
+    EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
+    // The queue stays: the next command goes out after the box.
+    board_->SetFaults({});
+    EXPECT_TRUE(PumpUntil([&] { return f->Cycle()->RxCounter() == 2; }, 3000));
+    EXPECT_EQ(f->PanelText(0), "ACK");
+}
+
+TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
+    auto f = StartSimulated();
+    f->SpeedButtonInfoClick();
+    ASSERT_TRUE(PumpUntil([&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }, 5000));
+    EXPECT_EQ(f->PanelText(5), "FW Ver. 1.02.07");
+    EXPECT_EQ(f->PanelText(4).left(4), "SN: ");
+    EXPECT_GT(f->PanelText(4).size(), 4);
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {
     auto f = StartSimulated();
     orvan::sim::BoardFaults silent;
