@@ -40,9 +40,8 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     window.TshComDebug->chkRxLogEnable->setChecked(true);
     window.TshComDebug->chkTxLogEnable->setChecked(true);
     if (link::TComProtocol* p = window.Protocol()) {
-        // Firmware version, board type and protocol version.
-        for (std::uint8_t code : {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x02}})
-            (void)p->QueueCommand(link::TCmd(0x0B, {code, 0x00}));
+        // Board type, serial number, firmware and protocol versions.
+        window.SpeedButtonInfoClick();
         QDeadlineTimer until(4000);
         while (!until.hasExpired() && (p->QueueCount() > 0 || p->InFlight())) Pump(30);
     }
