@@ -92,7 +92,6 @@ TEST(IniFile, AddedLinesFollowTheFilesLineEnding) {
     TIniFile fresh;
     fresh.WriteInteger("A", "y", 2);
     EXPECT_EQ(fresh.Text(), "[A]\r\ny=2\r\n");
-    fresh.SetNewFileLineEnding("\n");
     TIniFile freshLf;
     freshLf.SetNewFileLineEnding("\n");
     freshLf.WriteString("A", "s", "v");
