@@ -30,8 +30,9 @@ public:
 // A clock that moves only when told to.
 class ManualClock final : public IClock {
 public:
+    // Starts at 7 December 2026, 06:47:30 UTC.
     explicit ManualClock(std::chrono::system_clock::time_point wallStart =
-                             std::chrono::system_clock::time_point{std::chrono::seconds{1796630850}})
+                             std::chrono::system_clock::time_point{std::chrono::seconds{1796626050}})
         : wallStart_(wallStart) {}
     std::int64_t MonotonicMs() const override { return nowMs_; }
     std::chrono::system_clock::time_point WallNow() const override {

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "CustomBaud.h"
+#include "LineSettings.h"
 #include "Tserial.h"
 
 namespace orvan::link {
@@ -20,7 +21,7 @@ namespace orvan::link {
 std::string ResolvePortName(const std::string& name) {
     if (name.size() > 3 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "com") == 0)) {
         const std::string digits = name.substr(3);
-        bool allDigits = !digits.empty() && digits.size() <= 4;
+        bool allDigits = !digits.empty() && digits.size() <= 7;
         for (char c : digits) allDigits = allDigits && c >= '0' && c <= '9';
         if (allDigits) {
             const int n = std::atoi(digits.c_str());
@@ -70,6 +71,21 @@ speed_t NearestStandardSpeed(std::int32_t bps) {
 
 }  // namespace
 
+void MakeLineSettings(termios& tio, std::uint8_t parity) {
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+    if (parity == 1 || parity == 2) {
+        tio.c_cflag |= PARENB;
+        if (parity == 1) tio.c_cflag |= PARODD;
+        tio.c_iflag |= INPCK;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
 Tserial::~Tserial() { Tserial::ClosePort(); }
 
 std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_t parity) {
@@ -103,18 +119,7 @@ std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_
     bool lineOk = false;
     termios tio{};
     if (::tcgetattr(Handle, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | HUPCL);
-        tio.c_cflag |= CS8;
-        tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
-        if (parity == 1 || parity == 2) {
-            tio.c_cflag |= PARENB;
-            if (parity == 1) tio.c_cflag |= PARODD;
-            tio.c_iflag |= INPCK;
-        }
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
+        MakeLineSettings(tio, parity);
         const speed_t standard = StandardSpeed(speed);
         if (standard != 0) {
             ::cfsetispeed(&tio, standard);
