@@ -66,7 +66,7 @@ TSetResult DivisionByZero(const char* what) {
 
 TSetResult BadIndex() {
     TSetResult r;
-    r.status = TSetStatus::NotANumber;
+    r.status = TSetStatus::NoSuchElement;
     r.message = "no such table element";
     return r;
 }
