@@ -29,7 +29,6 @@ double R(double x, int n) {
 struct TRange {
     std::int32_t min, max;
 };
-constexpr TRange kU8{0, 255};
 constexpr TRange kU16{0, 65535};
 constexpr TRange kS16{-32768, 32767};
 
@@ -67,7 +66,7 @@ TSetResult DivisionByZero(const char* what) {
 
 TSetResult BadIndex() {
     TSetResult r;
-    r.status = TSetStatus::NotANumber;
+    r.status = TSetStatus::NoSuchElement;
     r.message = "no such table element";
     return r;
 }
@@ -363,7 +362,7 @@ TWelderCfgBlank DefaultConfiguration() {
         c.SetADCAverage(i, 8);
         c.SetADCGain(i, 1000);
     }
-    c.SetTempWorkMax(624);  // sensor counts, about 30 C down to 15 C
+    c.SetTempWorkMax(624);  // sensor counts: about 24 C, falling to 3 C at 800
     c.SetTempWorkCooling(690);
     c.SetTempWorkOK(720);
     c.SetTempWorkHeating(760);

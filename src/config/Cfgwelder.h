@@ -29,6 +29,7 @@ enum class TSetStatus : std::uint8_t {
     Clamped,         // outside the field's range: the nearest limit was stored
     DivisionByZero,  // a configured divisor is zero: nothing stored
     NotANumber,      // NaN or infinite: nothing stored
+    NoSuchElement,   // array index out of range: nothing stored
 };
 
 struct TSetResult {

@@ -117,6 +117,11 @@ bool TIniFile::Load(std::string* error) {
         if (error) *error = "cannot open \"" + path_ + "\": it is a folder";
         return false;
     }
+    // A device or pipe could feed bytes for ever.
+    if (st.type() != std::filesystem::file_type::regular) {
+        if (error) *error = "cannot open \"" + path_ + "\": not a regular file";
+        return false;
+    }
     const auto size = std::filesystem::file_size(path_, ec);
     if (!ec && size > kMaxIniFileSize) {
         if (error) *error = "cannot read \"" + path_ + "\": the file is too large";

@@ -34,7 +34,7 @@ public:
     // A missing file gives empty content and true (Exists() false); a file that
     // exists but cannot be read, or is too large, gives false and a message
     // naming the path and the reason, and leaves the content empty.
-    [[nodiscard]] bool Load(std::string* error = nullptr);
+    bool Load(std::string* error = nullptr);
     bool Exists() const { return exists_; }
     // Replaces the content by the text (for tests and fuzzing). Always true.
     bool LoadFromText(std::string_view text);

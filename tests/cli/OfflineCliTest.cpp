@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -111,6 +112,7 @@ TEST_F(OfflineCli, ShowListsRawAndEngineeringValues) {
 
 TEST_F(OfflineCli, BadInputAndArguments) {
     WriteText(dir_.File("short.bin"), std::string(100, '\0'));
+    ASSERT_EQ(::mkfifo(dir_.File("pipe.wcf").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -123,6 +125,8 @@ TEST_F(OfflineCli, BadInputAndArguments) {
         {{"wcf-show", dir_.File("none.wcf")}, 1, "does not exist"},
         {{"image-to-wcf", dir_.File("short.bin"), dir_.File("x.wcf")}, 1, "100 bytes"},
         {{"image-to-wcf", dir_.File("none.bin"), dir_.File("x.wcf")}, 1, "none.bin"},
+        {{"image-to-wcf", "/dev/zero", dir_.File("x.wcf")}, 1, "not a regular file"},
+        {{"wcf-to-image", dir_.File("pipe.wcf"), dir_.File("x.bin")}, 1, "not a regular file"},
         {{"wcf-to-image", dir_.File("in.wcf"), dir_.File("no-folder/out.bin")}, 1, "no-folder/out.bin"},
     };
     for (const Case& c : cases) {

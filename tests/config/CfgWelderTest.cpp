@@ -189,7 +189,8 @@ TEST(Fields, RawSettersTruncateToTheWidth) {
     // an index out of range is ignored
     c.SetTimer(16, 5);
     EXPECT_EQ(c.GetTimer(16), 0);
-    EXPECT_EQ(c.SetTimerValue(-1, 5).status, TSetStatus::NotANumber);
+    EXPECT_EQ(c.SetTimerValue(-1, 5).status, TSetStatus::NoSuchElement);
+    EXPECT_EQ(c.SetWATableAValue(6, 1).status, TSetStatus::NoSuchElement);
 }
 
 TEST(Default, DefaultConfigurationMakesAValidImage) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "IniFile.h"
@@ -92,7 +94,6 @@ TEST(IniFile, AddedLinesFollowTheFilesLineEnding) {
     TIniFile fresh;
     fresh.WriteInteger("A", "y", 2);
     EXPECT_EQ(fresh.Text(), "[A]\r\ny=2\r\n");
-    fresh.SetNewFileLineEnding("\n");
     TIniFile freshLf;
     freshLf.SetNewFileLineEnding("\n");
     freshLf.WriteString("A", "s", "v");
@@ -209,6 +210,12 @@ TEST(IniFile, AFolderOrHugeFileIsRefusedOnLoad) {
     std::string error;
     EXPECT_FALSE(folder.Load(&error));
     EXPECT_NE(error.find(dir.Path().string()), std::string::npos);
+
+    const std::string fifo = dir.File("pipe.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TIniFile pipe(fifo);
+    EXPECT_FALSE(pipe.Load(&error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 
     const std::string big = dir.File("big.ini");
     WriteText(big, std::string(kMaxIniFileSize + 1, 'x'));

@@ -24,6 +24,10 @@ void Fail(const std::string& message) { std::fprintf(stderr, "orvan-cli: %s\n", 
 
 void PrintWarnings(const config::TFileResult& r) {
     for (const std::string& w : r.warnings) std::fprintf(stderr, "warning: %s: %s\n", r.path.c_str(), w.c_str());
+    if (!r.missingKeys.empty()) {
+        std::fprintf(stderr, "note: %s: %zu keys missing (%s%s), defaults used\n", r.path.c_str(),
+                     r.missingKeys.size(), r.missingKeys.front().c_str(), r.missingKeys.size() > 1 ? ", ..." : "");
+    }
 }
 
 // Splits the arguments after the command into names and the --force flag.
@@ -81,6 +85,11 @@ int ImageToWcf(const Options& opt) {
     }
     const std::string& in = names[0];
     std::error_code ec;
+    const auto type = std::filesystem::status(in, ec).type();
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
+        Fail("\"" + in + "\" is not a regular file");
+        return 1;
+    }
     const auto size = std::filesystem::file_size(in, ec);
     if (!ec && size != config::kImageSize && size != kEepromDumpSize) {
         Fail("\"" + in + "\" holds " + std::to_string(size) + " bytes: expected a " +
