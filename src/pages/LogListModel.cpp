@@ -27,7 +27,9 @@ void TLogListModel::Append(std::string_view line) {
     if (line.size() >= (std::size_t{1} << kLengthBits)) line = line.substr(0, (std::size_t{1} << kLengthBits) - 1);
     // A line never straddles two blocks; one longer than a block gets a block
     // of its own size.
-    if (blocks_.empty() || used_ + line.size() > blockSizes_.back()) {
+    // The offset inside a block must stay below 2^20, which a block holding
+    // one long line reaches at once.
+    if (blocks_.empty() || used_ + line.size() > blockSizes_.back() || used_ >= kBlockSize) {
         const std::size_t size = std::max(kBlockSize, line.size());
         blocks_.push_back(std::make_unique<char[]>(size));
         blockSizes_.push_back(size);

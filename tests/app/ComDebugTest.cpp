@@ -32,6 +32,16 @@ TEST(LogListModel, KeepsLinesPackedAndWhole) {
     EXPECT_EQ(m.Line(0), "again");
 }
 
+TEST(LogListModel, LinesAcrossBlocksStayWhole) {
+    TLogListModel m;
+    const std::size_t block = TLogListModel::kBlockSize;
+    const std::string lines[] = {std::string(block - 3, 'a'), "bcde", std::string(block + 10, 'f'), "",
+                                 "g", std::string(block, 'h'), ""};
+    for (const auto& l : lines) m.Append(l);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(m.Line(i), lines[i]) << i;
+    EXPECT_GE(m.MemoryBytes(), 3 * block);
+}
+
 TEST(ComDebugPage, StartsEmptyAndNotLogging) {
     TPageComDebug page;
     EXPECT_FALSE(page.chkRxLogEnable->isChecked());
