@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     orvan::sim::TPtyBoard board;
     std::string error;
-    if (!board.Open(&error)) {
+    if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }

@@ -498,7 +498,10 @@ void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t, cons
     SetPanelText(5, QStringLiteral("FW Ver. ") + Q(text));
 }
 
-void TMainForm::OnSerialNumber(const std::string& text) { SetPanelText(4, QStringLiteral("SN: ") + Q(text)); }
+// The board's bytes as they are: any byte shows as some character.
+void TMainForm::OnSerialNumber(const std::string& text) {
+    SetPanelText(4, QStringLiteral("SN: ") + QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
 
 void TMainForm::OnAnomalyStatus(std::uint32_t bits) { TshCfgWelder->fraAnomaly1->ShowBitWord(bits); }
 

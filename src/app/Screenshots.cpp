@@ -10,7 +10,13 @@
 
 #include "Cfgwelder.h"
 #include "MainForm.h"
+#include "Fraanomaly.h"
+#include "Frahorizbit.h"
+#include "Fraiostatus.h"
 #include "PageComDebug.h"
+#include "PageIOStatus.h"
+#include "PageMultiHead.h"
+#include "PageWelderVelkor.h"
 #include "PageWelderCfg.h"
 
 namespace orvan::app {
@@ -50,6 +56,18 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
         static_cast<config::TWelderCfgBlank&>(*rec) = config::DefaultConfiguration();
         window.ShowConfig();
     }
+    // Indicators as the naming file and the multi-head page would build them,
+    // so the reviewer sees the frames filled.
+    window.TshCfgWelder->fraAnomaly1->BuildIndicators(16);
+    window.TshCfgWelder->fraAnomaly1->ShowBitWord(0x0025);
+    for (frames::TfraHorizBit* h : {window.tshMultiHead->fraMultiHHeadsTout, window.tshMultiHead->fraMultiHErrPos,
+                                    window.tshMultiHead->fraMultiHCRCPos}) {
+        h->BuildIndicators(24);
+        h->ShowBitWord(h == window.tshMultiHead->fraMultiHErrPos ? 0x000810 : 0);
+    }
+    window.TshBrenta->fraBrentaOptoInputCPU->ShowBitWord(0x0013);
+    window.TshBrenta->fraBrentaOptoInputCPU->IndicatorMouseDown(6, Qt::ControlModifier);
+    window.TshBrenta->fraBrentaOptoInputCPU->IndicatorMouseDown(7, Qt::ShiftModifier);
     int written = 0;
     for (int i = 0; i < window.PgcMain->count(); ++i) {
         window.PgcMain->setCurrentIndex(i);

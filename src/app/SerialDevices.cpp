@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <future>
+#include <optional>
 
 #include "Comprotocol.h"
 #include "TickDriver.h"

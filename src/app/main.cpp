@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
         if (simulate && device.empty()) {
             board = std::make_unique<orvan::sim::TPtyBoard>();
             std::string error;
-            if (!board->Open(&error)) {
+            if (!board->Open(&error) || !board->LoadOrCreateEeprom(&error)) {
                 std::fprintf(stderr, "orvan-supervisor: simulator: %s\n", error.c_str());
                 return 1;
             }
