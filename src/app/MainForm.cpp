@@ -340,7 +340,7 @@ void TMainForm::SetUpPages() {
     move(20, 10);
     statusBar()->setSizeGripEnabled(true);
     for (int i = 2; i <= 5; ++i) panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
-    SetPanelText(6, Q(options_.lineNote));
+    if (!options_.lineNote.empty()) SetPanelText(6, Q(options_.lineNote));
     TshCfgWelder->SetBoardPicture(BoardPicture());
     TshWelderCfg->SetUpPages();
     trace_.push_back("set up pages");

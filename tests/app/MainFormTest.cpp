@@ -238,9 +238,11 @@ TEST_F(MainFormTest, PortAndSpeedChangesReopenTheLink) {
     EXPECT_EQ(f->Config()->port, 1);
     EXPECT_EQ(f->Config()->device, "");
 
+    EXPECT_EQ(f->PanelText(6).toStdString(), pty);
     f->Act_ChangeComPortExecute(7);
     EXPECT_EQ(f->Port().GetPortName(), "COM7");
     EXPECT_EQ(f->Port().GetBaudRate(), 19200);
+    EXPECT_EQ(f->PanelText(6), f->Port().IsOpen() ? "COM7" : "COM7 (closed)");
     EXPECT_TRUE(f->PortCom[6]->isChecked());
     EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
 
