@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "IniFile.h"
+#include "TempDir.h"
+
+namespace orvan::config {
+namespace {
+
+using test::ReadText;
+using test::TempDir;
+using test::WriteText;
+
+// Comments, blank lines, mixed case, unknown keys, blanks around '=', CRLF
+// endings and a last line without an ending.
+const std::string kSample =
+    "; written by hand\r\n"
+    "\r\n"
+    "[Info]\r\n"
+    "  version = 3\r\n"
+    "Comment=keep me\r\n"
+    "# another comment\r\n"
+    "\r\n"
+    "[ANALOG_OUT]\r\n"
+    "MinPower=100\r\n"
+    "UnknownKey=  spaced value  \r\n"
+    "\r\n"
+    "\r\n"
+    "[extra]\r\n"
+    "a=1";
+
+TEST(IniFile, KeepsTextAsReadAndMatchesWithoutCase) {
+    TIniFile ini;
+    ini.LoadFromText(kSample);
+    EXPECT_EQ(ini.Text(), kSample);
+    EXPECT_EQ(ini.ReadInteger("INFO", "VERSION", -1), 3);
+    EXPECT_EQ(ini.ReadInteger("info", "Version", -1), 3);
+    EXPECT_EQ(ini.ReadString("Analog_Out", "unknownkey", ""), "spaced value");
+    EXPECT_EQ(ini.ReadString("EXTRA", "A", ""), "1");
+    EXPECT_TRUE(ini.ValueExists("analog_out", "MINPOWER"));
+    EXPECT_FALSE(ini.ValueExists("ANALOG_OUT", "Version"));  // other section
+    EXPECT_FALSE(ini.ValueExists("INFO", "written by hand"));
+    EXPECT_FALSE(ini.ValueExists("INFO", "# another comment"));
+}
+
+TEST(IniFile, WritingOneKeyChangesOnlyItsValue) {
+    struct Case {
+        const char* section;
+        const char* key;
+        std::int32_t value;
+        std::string expected;
+    };
+    const std::string head = "; written by hand\r\n\r\n[Info]\r\n";
+    const Case cases[] = {
+        // existing key, other case: key spelling and blanks around '=' kept
+        {"INFO", "VERSION", 42,
+         head + "  version = 42\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
+                "MinPower=100\r\nUnknownKey=  spaced value  \r\n\r\n\r\n[extra]\r\na=1"},
+        // the same value again: not a byte changes
+        {"info", "version", 3, kSample},
+        // new key: after the last non-blank line of its section
+        {"analog_out", "MaxPower", 7,
+         head + "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
+                "MinPower=100\r\nUnknownKey=  spaced value  \r\nMaxPower=7\r\n\r\n\r\n[extra]\r\na=1"},
+        // new key in the last section, whose last line had no ending
+        {"EXTRA", "b", -2,
+         head + "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
+                "MinPower=100\r\nUnknownKey=  spaced value  \r\n\r\n\r\n[extra]\r\na=1\r\nb=-2\r\n"},
+        // new section at the end
+        {"TIMER_100", "Timer_0", 50, kSample + "\r\n[TIMER_100]\r\nTimer_0=50\r\n"},
+    };
+    for (const Case& c : cases) {
+        TIniFile ini;
+        ini.LoadFromText(kSample);
+        EXPECT_TRUE(ini.WriteInteger(c.section, c.key, c.value));
+        EXPECT_EQ(ini.Text(), c.expected) << c.section << "/" << c.key;
+        EXPECT_EQ(ini.ReadInteger(c.section, c.key, -999), c.value);
+        // everything else reads as before
+        EXPECT_EQ(ini.ReadString("INFO", "Comment", ""), "keep me");
+        EXPECT_EQ(ini.ReadString("EXTRA", "a", ""), "1");
+    }
+}
+
+TEST(IniFile, AddedLinesFollowTheFilesLineEnding) {
+    TIniFile lf;
+    lf.LoadFromText("[A]\nx=1\n");
+    lf.WriteInteger("A", "y", 2);
+    lf.WriteInteger("B", "z", 3);
+    EXPECT_EQ(lf.Text(), "[A]\nx=1\ny=2\n[B]\nz=3\n");
+
+    TIniFile fresh;
+    fresh.WriteInteger("A", "y", 2);
+    EXPECT_EQ(fresh.Text(), "[A]\r\ny=2\r\n");
+    TIniFile freshLf;
+    freshLf.SetNewFileLineEnding("\n");
+    freshLf.WriteString("A", "s", "v");
+    EXPECT_EQ(freshLf.Text(), "[A]\ns=v\n");
+}
+
+TEST(IniFile, FirstSectionAndFirstKeyWin) {
+    TIniFile ini;
+    ini.LoadFromText("[S]\nk=1\nK=2\n[s]\nk=3\nonly=4\n");
+    EXPECT_EQ(ini.ReadInteger("S", "k", 0), 1);
+    EXPECT_FALSE(ini.ValueExists("S", "only"));  // the second [s] is never searched
+    ini.WriteInteger("S", "k", 9);
+    EXPECT_EQ(ini.Text(), "[S]\nk=9\nK=2\n[s]\nk=3\nonly=4\n");
+}
+
+TEST(IniFile, IntegersParseWholeOrGiveTheDefault) {
+    struct Case {
+        const char* text;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {"12", 12},          {" -5 ", -5},       {"+7", 7},         {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN}, {"2147483648", -1}, {"0x10", -1},     {"12abc", -1},
+        {"", -1},            {"1 2", -1},        {"+-3", -1},       {"3.5", -1},
+    };
+    for (const Case& c : cases) {
+        TIniFile ini;
+        ini.LoadFromText(std::string("[S]\nk=") + c.text + "\n");
+        EXPECT_EQ(ini.ReadInteger("S", "k", -1), c.expected) << '"' << c.text << '"';
+    }
+    TIniFile ini;
+    ini.LoadFromText("[S]\n");
+    EXPECT_EQ(ini.ReadInteger("S", "missing", 77), 77);
+    EXPECT_EQ(ini.ReadInteger("NOPE", "k", 78), 78);
+    EXPECT_EQ(ini.ReadString("NOPE", "k", "def"), "def");
+}
+
+TEST(IniFile, NamesThatCouldNotBeReadBackAreRefused) {
+    TIniFile ini;
+    ini.LoadFromText("[S]\nk=1\n");
+    const std::string before = ini.Text();
+    EXPECT_FALSE(ini.WriteInteger("", "k", 1));
+    EXPECT_FALSE(ini.WriteInteger("A]B", "k", 1));
+    EXPECT_FALSE(ini.WriteInteger("S", "a=b", 1));
+    EXPECT_FALSE(ini.WriteInteger("S", ";k", 1));
+    EXPECT_FALSE(ini.WriteInteger("S", "k\nx", 1));
+    EXPECT_FALSE(ini.WriteInteger("S", " k", 1));
+    EXPECT_EQ(ini.Text(), before);
+    // a line break in a value cannot split the line
+    EXPECT_TRUE(ini.WriteString("S", "v", "one\r\n[X]\ntwo"));
+    EXPECT_FALSE(ini.SectionExists("X"));
+    EXPECT_EQ(ini.ReadString("S", "v", ""), "one  [X] two");
+}
+
+TEST(IniFile, ByteOrderMarkDoesNotHideTheFirstSection) {
+    TIniFile ini;
+    const std::string text = "\xEF\xBB\xBF[INFO]\r\nVersion=2\r\n";
+    ini.LoadFromText(text);
+    EXPECT_EQ(ini.ReadInteger("INFO", "Version", 0), 2);
+    EXPECT_EQ(ini.Text(), text);
+}
+
+TEST(IniFile, MissingFileLoadsEmpty) {
+    TempDir dir;
+    TIniFile ini(dir.File("none.ini"));
+    std::string error;
+    EXPECT_TRUE(ini.Load(&error));
+    EXPECT_FALSE(ini.Exists());
+    EXPECT_EQ(ini.ReadInteger("COM", "Port", 1), 1);
+    EXPECT_EQ(ini.Text(), "");
+}
+
+TEST(IniFile, FileRoundTripKeepsEveryOtherByte) {
+    TempDir dir;
+    const std::string path = dir.File("s.ini");
+    WriteText(path, kSample);
+    TIniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    EXPECT_TRUE(ini.Exists());
+    ini.WriteInteger("ANALOG_OUT", "minpower", 250);
+    ASSERT_TRUE(ini.Save());
+    std::string expected = kSample;
+    expected.replace(expected.find("MinPower=100"), 12, "MinPower=250");
+    EXPECT_EQ(ReadText(path), expected);
+    EXPECT_EQ(dir.EntryCount(), 1u);  // no temporary left behind
+}
+
+TEST(IniFile, UnwritableTargetGivesAClearErrorAndNoPartialFile) {
+    TempDir dir;
+    WriteText(dir.File("plain"), "x");
+    const std::string cases[] = {dir.File("missing-folder/s.ini"), dir.File("plain/s.ini")};
+    for (const std::string& path : cases) {
+        TIniFile ini(path);
+        ASSERT_TRUE(ini.Load()) << path;
+        ini.WriteInteger("A", "b", 1);
+        const SaveResult r = ini.Save();
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find(path), std::string::npos) << r.error;
+        EXPECT_NE(r.error.find(": "), std::string::npos) << r.error;  // and the reason
+    }
+    // a target that cannot be replaced stays as it was
+    std::filesystem::create_directory(dir.File("taken"));
+    WriteText(dir.File("taken/inside"), "keep");
+    TIniFile ini(dir.File("taken"));
+    ini.WriteInteger("A", "b", 1);
+    EXPECT_FALSE(ini.Save().ok);
+    EXPECT_EQ(ReadText(dir.File("taken/inside")), "keep");
+    EXPECT_EQ(dir.EntryCount(), 2u);
+}
+
+TEST(IniFile, AFolderOrHugeFileIsRefusedOnLoad) {
+    TempDir dir;
+    TIniFile folder(dir.Path().string());
+    std::string error;
+    EXPECT_FALSE(folder.Load(&error));
+    EXPECT_NE(error.find(dir.Path().string()), std::string::npos);
+
+    const std::string fifo = dir.File("pipe.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TIniFile pipe(fifo);
+    EXPECT_FALSE(pipe.Load(&error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+
+    const std::string big = dir.File("big.ini");
+    WriteText(big, std::string(kMaxIniFileSize + 1, 'x'));
+    TIniFile huge(big);
+    EXPECT_FALSE(huge.Load(&error));
+    EXPECT_NE(error.find("too large"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvan::config
