@@ -8,11 +8,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "BoardViewFanout.h"
 #include "Comprotocol.h"
@@ -119,9 +119,10 @@ void BM_ConfigWriteAndRead(benchmark::State& state) {
     state.counters["read_ms"] = read;
     state.counters["write_ms"] = write;
     state.counters["ratio_to_floor"] = total / kFloorMs;
-    std::printf("configuration write and read at 56700 bit/s: %.0f ms (write %.0f ms, read %.0f "
-                "ms), ratio %.3f to the floor of %.0f ms (target <= 1.1)\n",
-                total, write, read, total / kFloorMs, kFloorMs);
+    std::printf(
+        "configuration write and read at 56700 bit/s: %.0f ms (write %.0f ms, read %.0f "
+        "ms), ratio %.3f to the floor of %.0f ms (target <= 1.1)\n",
+        total, write, read, total / kFloorMs, kFloorMs);
 }
 BENCHMARK(BM_ConfigWriteAndRead)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

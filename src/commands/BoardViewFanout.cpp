@@ -15,8 +15,8 @@ void TBoardViewFanout::Remove(IBoardView& view) {
 }
 
 std::size_t TBoardViewFanout::Count() const {
-    return static_cast<std::size_t>(std::count_if(views_.begin(), views_.end(),
-                                                  [](const IBoardView* v) { return v != nullptr; }));
+    return static_cast<std::size_t>(std::count_if(
+        views_.begin(), views_.end(), [](const IBoardView* v) { return v != nullptr; }));
 }
 
 template <typename F>

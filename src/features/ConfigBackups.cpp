@@ -75,8 +75,8 @@ std::string DefaultBackupDir() {
 std::string BackupSerialPart(std::string_view serial) {
     std::string out;
     for (char c : serial) {
-        const bool keep = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
-                          (c >= 'a' && c <= 'z') || c == '-';
+        const bool keep =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
         out.push_back(keep ? c : '_');
     }
     return out.empty() ? std::string("unknown") : out;
@@ -85,8 +85,8 @@ std::string BackupSerialPart(std::string_view serial) {
 std::string BackupFileName(std::string_view serial, TBackupClock::time_point when) {
     const std::tm p = UtcParts(when);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", p.tm_year + 1900,
-                  p.tm_mon + 1, p.tm_mday, p.tm_hour, p.tm_min, p.tm_sec);
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", p.tm_year + 1900, p.tm_mon + 1,
+                  p.tm_mday, p.tm_hour, p.tm_min, p.tm_sec);
     return BackupSerialPart(serial) + "_" + stamp + ".wcf";
 }
 

@@ -161,9 +161,8 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
     if (!op_ || (phase_ != TTransferPhase::Upload && phase_ != TTransferPhase::BackupRead)) return;
     if (session_.chunkCounter != kUploadBlocks) {
         // A chain that could not queue its next request ends as if complete.
-        Stop("the board's configuration came incomplete (" +
-             std::to_string(session_.chunkCounter) + " of " + std::to_string(kUploadBlocks) +
-             " blocks)");
+        Stop("the board's configuration came incomplete (" + std::to_string(session_.chunkCounter) +
+             " of " + std::to_string(kUploadBlocks) + " blocks)");
         return;
     }
     const auto img = image;
@@ -184,12 +183,12 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
         board.LoadFromImage(img.data());
         out = Outcome(true);
         out.differences = CompareConfigurations(record_, board);
-        out.message = out.differences.empty()
-                          ? "The configuration on the board is identical to the one on the PC."
-                          : std::to_string(out.differences.size()) +
-                                (out.differences.size() == 1 ? " field differs"
-                                                             : " fields differ") +
-                                " between the PC and the board.";
+        out.message =
+            out.differences.empty()
+                ? "The configuration on the board is identical to the one on the PC."
+                : std::to_string(out.differences.size()) +
+                      (out.differences.size() == 1 ? " field differs" : " fields differ") +
+                      " between the PC and the board.";
     }
     Finish(std::move(out));
 }
@@ -230,19 +229,18 @@ void TConfigTransfer::OnDownloadComplete() {
     known_ = TKnownImage{serial_, pending_};
     TTransferOutcome out = Outcome(true);
     out.message = "Configuration written to the board: " + std::to_string(kConfigBlocks) + " of " +
-                  std::to_string(kConfigBlocks) + " blocks. Backup of the previous configuration: " +
-                  backupPath_;
+                  std::to_string(kConfigBlocks) +
+                  " blocks. Backup of the previous configuration: " + backupPath_;
     Finish(std::move(out));
 }
 
 void TConfigTransfer::OnSequenceStopped(Sequence s, int purpose, const std::string& why) {
     if (!op_) return;
-    const bool ours =
-        (phase_ == TTransferPhase::Identify && s == Sequence::MemoryChain &&
-         purpose == commands::kPurposeSerialNumber) ||
-        ((phase_ == TTransferPhase::Upload || phase_ == TTransferPhase::BackupRead) &&
-         s == Sequence::MemoryChain && purpose == commands::kPurposeConfigUpload) ||
-        (phase_ == TTransferPhase::Download && s == Sequence::ConfigDownload);
+    const bool ours = (phase_ == TTransferPhase::Identify && s == Sequence::MemoryChain &&
+                       purpose == commands::kPurposeSerialNumber) ||
+                      ((phase_ == TTransferPhase::Upload || phase_ == TTransferPhase::BackupRead) &&
+                       s == Sequence::MemoryChain && purpose == commands::kPurposeConfigUpload) ||
+                      (phase_ == TTransferPhase::Download && s == Sequence::ConfigDownload);
     if (!ours) return;
     // Part of the blocks went: what the board holds is no longer known.
     if (phase_ == TTransferPhase::Download) known_.reset();
@@ -272,8 +270,8 @@ TTransferOutcome TConfigTransfer::Outcome(bool completed) const {
 void TConfigTransfer::Stop(const std::string& reason) {
     TTransferOutcome o = Outcome(false);
     o.reason = reason;
-    const std::string at = "block " + std::to_string(o.blocksDone + 1) + " of " +
-                           std::to_string(o.blocksTotal);
+    const std::string at =
+        "block " + std::to_string(o.blocksDone + 1) + " of " + std::to_string(o.blocksTotal);
     switch (phase_) {
         case TTransferPhase::Identify:
             o.message = std::string(TransferOpText(o.op)) +
@@ -295,10 +293,10 @@ void TConfigTransfer::Stop(const std::string& reason) {
                         backupPath_ + ".";
             break;
         case TTransferPhase::Upload:
-            o.message = std::string(TransferOpText(o.op)) + " stopped at " + at + ": " + reason +
-                        (o.op == TTransferOp::Read
-                             ? ". The configuration on the pages is unchanged."
-                             : ".");
+            o.message =
+                std::string(TransferOpText(o.op)) + " stopped at " + at + ": " + reason +
+                (o.op == TTransferOp::Read ? ". The configuration on the pages is unchanged."
+                                           : ".");
             break;
     }
     Finish(std::move(o));

@@ -51,14 +51,14 @@ struct TTransferOutcome {
     TTransferOp op = TTransferOp::Read;
     bool completed = false;
     TTransferPhase phase = TTransferPhase::Identify;  // where it ended
-    int blocksDone = 0;   // of the phase it ended in
+    int blocksDone = 0;                               // of the phase it ended in
     int blocksTotal = 0;  // 24 for a download, 12 for an upload, 1 otherwise
     std::string reason;   // why it stopped (the board's refusal text, "RX TimeOut"...)
     std::string message;  // one line for the user
     // Set when the board's image failed its checksum (the read or the backup).
     std::string checksumWarning;
-    std::string serial;      // the board's serial number, when read
-    std::string backupPath;  // write: the copy of what the board held
+    std::string serial;                         // the board's serial number, when read
+    std::string backupPath;                     // write: the copy of what the board held
     std::vector<TFieldDifference> differences;  // verify
 };
 

@@ -42,7 +42,7 @@ TFileKind DetectFileKind(const std::string& path) {
     const fs::file_status st = fs::status(path, ec);
     if (ec || !fs::exists(st)) {
         return ec && ec != std::errc::no_such_file_or_directory ? TFileKind::Unreadable
-                                                                 : TFileKind::Missing;
+                                                                : TFileKind::Missing;
     }
     if (!fs::is_regular_file(st)) return TFileKind::NotAFile;
     std::ifstream in(path, std::ios::binary);
@@ -110,8 +110,8 @@ TSaveCheck CheckSave(const std::string& chosen, TFileKind kind) {
     }
     // Names the user did not mean, or meant for the other kind.
     const std::string ext = LowerExtension(chosen);
-    if (kind == TFileKind::Configuration && c.target != chosen && c.existing != TFileKind::Missing &&
-        c.existing != TFileKind::Empty) {
+    if (kind == TFileKind::Configuration && c.target != chosen &&
+        c.existing != TFileKind::Missing && c.existing != TFileKind::Empty) {
         c.ask = true;
         c.message = "A configuration is always saved as .wcf: " + c.target +
                     " exists and would be replaced. Replace it?";

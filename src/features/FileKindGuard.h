@@ -28,10 +28,10 @@ const char* FileKindText(TFileKind kind);
 std::string SaveTarget(const std::string& chosen, TFileKind kind);
 
 struct TSaveCheck {
-    std::string target;      // the file that would be written
+    std::string target;  // the file that would be written
     TFileKind existing = TFileKind::Missing;
-    bool ask = false;        // confirm with the user first (message says why)
-    bool refuse = false;     // cannot be saved there at all (message says why)
+    bool ask = false;     // confirm with the user first (message says why)
+    bool refuse = false;  // cannot be saved there at all (message says why)
     std::string message;
 };
 

@@ -13,7 +13,9 @@ using features::TBackupClock;
 
 namespace {
 
-TBackupClock::time_point At(std::int64_t t) { return TBackupClock::from_time_t(t); }
+TBackupClock::time_point At(std::int64_t t) {
+    return TBackupClock::from_time_t(t);
+}
 constexpr std::int64_t kT0 = 1796703540;  // 2026-12-08 04:19:00 UTC
 
 TEST(Backups, FileNames) {
@@ -85,8 +87,8 @@ TEST(Backups, SavedListedNewestFirstAndRestored) {
 TEST(Backups, FolderThatCannotBeMadeIsReported) {
     test::TempDir dir;
     test::WriteText(dir.File("file"), "x");
-    const auto r = features::SaveBackup(dir.File("file/backups"), "SN", config::TWelderCfgBlank{},
-                                        At(kT0));
+    const auto r =
+        features::SaveBackup(dir.File("file/backups"), "SN", config::TWelderCfgBlank{}, At(kT0));
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find(dir.File("file/backups")), std::string::npos) << r.message;
     EXPECT_FALSE(features::SaveBackup("", "SN", config::TWelderCfgBlank{}, At(kT0)));

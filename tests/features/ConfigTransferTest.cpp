@@ -123,7 +123,7 @@ TEST(ConfigWrite, BlocksOnTheWire) {
 // The board's blocks before a write, to see what a stopped one changed.
 struct StopCase {
     const char* name;
-    int k;            // blocks acknowledged before the stop
+    int k;              // blocks acknowledged before the stop
     std::uint8_t code;  // refusal code; 0 for a time-out
     std::string why;
 };

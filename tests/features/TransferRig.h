@@ -20,9 +20,7 @@ class TransferRecorder : public features::ITransferListener {
         progress.push_back({phase, done, total});
         if (onProgress) onProgress(phase, done);
     }
-    void OnTransferFinished(const features::TTransferOutcome& o) override {
-        outcomes.push_back(o);
-    }
+    void OnTransferFinished(const features::TTransferOutcome& o) override { outcomes.push_back(o); }
     struct Step {
         features::TTransferPhase phase;
         int done, total;

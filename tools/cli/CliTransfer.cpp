@@ -34,7 +34,9 @@ struct TransferArgs {
     bool force = false;
 };
 
-void Fail(const std::string& message) { std::fprintf(stderr, "orvan-cli: %s\n", message.c_str()); }
+void Fail(const std::string& message) {
+    std::fprintf(stderr, "orvan-cli: %s\n", message.c_str());
+}
 
 // Board refusals reach the user through the outcome, which names them.
 class QuietNotifier : public commands::INotifier {
@@ -107,8 +109,9 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
     // unasked.
     if (a.command == "config-write" && !a.force &&
         (!r.warnings.empty() || !r.missingKeys.empty())) {
-        Fail(r.path + " is incomplete or holds values out of range; nothing written (--force "
-                      "writes it anyway)");
+        Fail(r.path +
+             " is incomplete or holds values out of range; nothing written (--force "
+             "writes it anyway)");
         return false;
     }
     return true;
@@ -193,7 +196,8 @@ int RunTransferCommand(const Options& opt) {
         std::array<std::uint8_t, config::kImageSize> image{};
         config::BuildDeviceImage(record, image.data());
     } else {
-        const features::TSaveCheck c = features::CheckSave(a.file, features::TFileKind::Configuration);
+        const features::TSaveCheck c =
+            features::CheckSave(a.file, features::TFileKind::Configuration);
         if (c.refuse || c.ask) {
             Fail(c.message + (c.ask ? " (not replaced; remove it or choose another name)" : ""));
             return 1;
@@ -225,7 +229,8 @@ int RunTransferCommand(const Options& opt) {
             Fail(saved.message);
             return 1;
         }
-        if (!opt.quiet) std::fprintf(stderr, "%s Saved to %s\n", o.message.c_str(), saved.path.c_str());
+        if (!opt.quiet)
+            std::fprintf(stderr, "%s Saved to %s\n", o.message.c_str(), saved.path.c_str());
         if (!o.checksumWarning.empty()) {
             Fail(o.checksumWarning + " (saved as read)");
             return 1;
@@ -244,8 +249,9 @@ int RunTransferCommand(const Options& opt) {
         }
         if (!opt.quiet) std::fprintf(stderr, "%s\n", w.message.c_str());
         if (!w.checksumWarning.empty())
-            std::fprintf(stderr, "note: what the board held before failed its checksum; it was "
-                                 "kept as read\n");
+            std::fprintf(stderr,
+                         "note: what the board held before failed its checksum; it was "
+                         "kept as read\n");
     }
     if (const auto s = t.Verify(); !s) {
         Fail(s.message);
