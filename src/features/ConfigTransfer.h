@@ -6,6 +6,10 @@
 // completed, or stopped with the block it stopped at and why. The record
 // changes only when a read completes; a board image whose checksum is wrong is
 // still loaded, with a warning in the outcome.
+//
+// The backup and verify reads are configuration uploads of the session too:
+// front ends see their OnConfigImageComplete and must fill the pages only
+// from a completed Read outcome, never from that event.
 
 #include <array>
 #include <cstdint>

@@ -223,6 +223,22 @@ TEST(ConfigWrite, NothingIsWrittenWithoutABackup) {
         EXPECT_TRUE(rig.Bodies(commands::kWriteMemory).empty());
     }
     {
+        SCOPED_TRACE("protocol version unknown and refused");
+        test::TransferRig rig;
+        sim::ForcedError e;
+        e.code = 3;
+        e.remaining = 1;
+        e.type = commands::kReadVariable;
+        rig.model.ForceError(e);
+        ASSERT_TRUE(rig.transfer.Write());
+        const auto o = rig.Run();
+        EXPECT_FALSE(o.completed);
+        EXPECT_EQ(o.phase, TTransferPhase::Identify);
+        EXPECT_EQ(o.reason, "the board did not tell its protocol version");
+        EXPECT_EQ(o.serial, "SIM-000001");
+        EXPECT_TRUE(rig.Bodies(commands::kWriteMemory).empty());
+    }
+    {
         SCOPED_TRACE("no folder at all");
         test::TransferRig rig;
         rig.transfer.SetBackupDir("");
