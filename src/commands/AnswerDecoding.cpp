@@ -448,6 +448,13 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
                           address, data, count);
             ++session.chunkCounter;
             view.OnConfigUploadProgress(session.chunkCounter);
+            if (last && !session.uploadThenTuningLog) {
+                // The purpose rests before the view hears of the image: its
+                // handler may start the next read at once.
+                session.readPurpose = kPurposeRaw;
+                view.OnConfigImageComplete(session.configImage);
+                return;
+            }
             if (last) {
                 // The tuning log follows the configuration, under its own purpose.
                 session.tuningLogImage.fill(0xFF);

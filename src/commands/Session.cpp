@@ -29,6 +29,11 @@ bool TSession::ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool rest
 }
 
 void TSession::StartChain(int purpose, std::uint16_t start, std::uint16_t end) {
+    if (pendingChunk_) {
+        const int old = readPurpose;
+        pendingChunk_.reset();
+        view_.OnSequenceStopped(Sequence::MemoryChain, old, "another memory read was started");
+    }
     readPurpose = purpose;
     if (ReadMemoryRange(start, end, true)) readPurpose = kPurposeRaw;
 }
@@ -40,8 +45,9 @@ void TSession::RequestHardwareInfo() {
     (void)SendReadVariable(protocol_, ProtocolVersion);
 }
 
-void TSession::StartConfigUpload() {
+void TSession::StartConfigUpload(bool thenTuningLog) {
     chunkCounter = 0;
+    uploadThenTuningLog = thenTuningLog;
     StartChain(kPurposeConfigUpload, kConfigImageAddress,
                static_cast<std::uint16_t>(kConfigImageAddress + kConfigImageSize));
 }
@@ -118,7 +124,7 @@ void TSession::SendEepromPage() {
 }
 
 SendResult TSession::WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data) {
-    downloadActive = false;
+    if (downloadActive) EndDownload("another write to the board memory");
     return SendWriteMemory(protocol_, address, data);
 }
 

@@ -67,6 +67,7 @@ class TSession {
     std::array<std::uint8_t, kTuningLogSize> tuningLogImage{};
     std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
 
+    bool uploadThenTuningLog = true;  // the running upload goes on with the tuning log
     bool downloadActive = false;
     std::uint8_t chunkCounter = 0;
 
@@ -89,15 +90,17 @@ class TSession {
     // Queues the next chunk of the running range (or, with restart, the first
     // one of start..end). True when the whole range has been requested.
     bool ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool restart);
-    // Sets the purpose and starts a range.
+    // Sets the purpose and starts a range. A chain still running is
+    // superseded, and reported stopped so whoever waited for it knows.
     void StartChain(int purpose, std::uint16_t start, std::uint16_t end);
     bool ChainRunning() const { return pendingChunk_.has_value(); }
 
     // Hardware information: BoardType, serial number (purpose 2), firmware
     // and protocol versions, in this order.
     void RequestHardwareInfo();
-    // Configuration upload: purpose 3 over 16..400, then the tuning log.
-    void StartConfigUpload();
+    // Configuration upload: purpose 3 over 16..400, then the tuning log
+    // unless told otherwise (a read only to compare or to keep a backup).
+    void StartConfigUpload(bool thenTuningLog = true);
     // The tuning-log read (purpose 4 over 400..720). Refused (false, nothing
     // queued) while another chain runs, so the end of a tuning run cannot take
     // over a configuration upload or a dump.
@@ -118,7 +121,8 @@ class TSession {
     void StartEepromFormat();
     void SendEepromPage();
     // A WriteMemory of other senders (typed bytes, serial number): it ends a
-    // configuration download first so its acknowledge continues nothing.
+    // configuration download first (reported stopped) so its acknowledge
+    // continues nothing.
     SendResult WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data);
 
     // --- engine events ----------------------------------------------------

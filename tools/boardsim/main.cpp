@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
         } else if (a == "--error-on") {
             unsigned type = 0, code = 0;
             int after = 0, count = -1;
-            const char* spec = value("TYPE:CODE[:AFTER[:COUNT]]");
-            const int got = std::sscanf(spec, "%x:%u:%d:%d", &type, &code, &after, &count);
+            const char* arg = value("TYPE:CODE[:AFTER[:COUNT]]");
+            const int got = std::sscanf(arg, "%x:%u:%d:%d", &type, &code, &after, &count);
             if (got < 2 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 || count < -1) {
                 std::fprintf(stderr, "orvan-boardsim: --error-on wants TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1\n");
                 return 2;

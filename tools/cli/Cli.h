@@ -26,6 +26,10 @@ bool IsOfflineCommand(const std::string& name);
 int RunOfflineCommand(const Options& opt);
 
 bool IsDeviceCommand(const std::string& name);
+// config-read, config-write, config-verify (CliTransfer.cpp).
+std::string TransferUsage();
+bool IsTransferCommand(const std::string& name);
+int RunTransferCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 

@@ -271,15 +271,18 @@ std::string DeviceUsage() {
            "  read-var VAR         read a variable (name such as ClockTime, or hex code such as "
            "0x0300)\n"
            "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
-           "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n";
+           "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n" +
+           TransferUsage();
 }
 
 bool IsDeviceCommand(const std::string& name) {
-    return name == "demo" || name == "info" || name == "read-var" || name == "write-var";
+    return name == "demo" || name == "info" || name == "read-var" || name == "write-var" ||
+           IsTransferCommand(name);
 }
 
 int RunDeviceCommand(const Options& opt) {
     const std::string& cmd = opt.args[0];
+    if (IsTransferCommand(cmd)) return RunTransferCommand(opt);
     // Argument mistakes are told before the port is touched.
     if (cmd == "read-var" && (opt.args.size() != 2 || !ParseVariableCode(opt.args[1]))) {
         std::fprintf(stderr, "orvan-cli: read-var takes one variable, by name or hex code\n");
