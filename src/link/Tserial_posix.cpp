@@ -156,6 +156,9 @@ std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_
 
 void Tserial::ClosePort() {
     if (Handle >= 0) {
+        // Exclusivity outlives the handle while anyone else keeps the device
+        // open (a simulator holds its pseudo-terminal); hand the port back.
+        (void)::ioctl(Handle, TIOCNXCL);
         ::close(Handle);
         Handle = -1;
     }
