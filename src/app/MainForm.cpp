@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -61,14 +62,18 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
 
     // The owned objects, in the order the rest of the program relies on.
     protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    session_ = std::make_unique<commands::TSession>(*protocol_, static_cast<commands::IBoardView&>(*this),
-                                                    static_cast<commands::INotifier&>(*this));
+    fanout_.Add(static_cast<commands::IBoardView&>(*this));
+    session_ = std::make_unique<commands::TSession>(*protocol_, fanout_, static_cast<commands::INotifier&>(*this));
     cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_, static_cast<link::IExchangeListener*>(this));
     cycle_->Cycle().SetRxLogEnabled(false);
     cycle_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
     record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
+    transfer_ = std::make_unique<features::TConfigTransfer>(*session_, *record_,
+                                                            static_cast<features::ITransferListener&>(*this));
+    if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
+    fanout_.Add(*transfer_);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     // The exchange timer exists enabled; it has no work before the port opens.
@@ -150,20 +155,30 @@ void TMainForm::BuildMenus() {
         return a;
     };
     mnuFile = bar->addMenu(QStringLiteral("&File"));
-    item(mnuFile, "&New", "Create a new file");
-    item(mnuFile, "&Open...", "Open an existing file");
-    item(mnuFile, "&Save", "Save current file");
-    item(mnuFile, "Save &As...", "Save current file under a new name");
+    FileNewItem = item(mnuFile, "&New", "Create a new file");
+    connect(FileNewItem, &QAction::triggered, this, &TMainForm::FileNew);
+    FileOpenItem = item(mnuFile, "&Open...", "Open an existing file");
+    connect(FileOpenItem, &QAction::triggered, this, &TMainForm::FileOpen);
+    FileSaveItem = item(mnuFile, "&Save", "Save current file");
+    connect(FileSaveItem, &QAction::triggered, this, &TMainForm::FileSave);
+    FileSaveAsItem = item(mnuFile, "Save &As...", "Save current file under a new name");
+    connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAs);
+    FileBackupsItem = item(mnuFile, "Backups...", "Restore what a board held before a write");
+    connect(FileBackupsItem, &QAction::triggered, this, &TMainForm::FileBackups);
     mnuFile->addSeparator();
-    item(mnuFile, "&Print", "Print current file");
-    item(mnuFile, "P&rint Setup...", "Change printer setup");
+    connect(item(mnuFile, "&Print", "Print current file"), &QAction::triggered, this, &TMainForm::FilePrint);
+    connect(item(mnuFile, "P&rint Setup...", "Change printer setup"), &QAction::triggered, this,
+            &TMainForm::FilePrintSetup);
     mnuFile->addSeparator();
     connect(item(mnuFile, "E&xit", "Exit this application"), &QAction::triggered, this, &TMainForm::FileExit);
 
     mnuConfig = bar->addMenu(QStringLiteral("Config"));
-    item(mnuConfig, "WRITE    PC  -->  Board", nullptr);
-    item(mnuConfig, "READ      PC  <--  Board", nullptr);
-    item(mnuConfig, "VERIFY   PC <--> Board", nullptr);
+    ConfigDownload = item(mnuConfig, "WRITE    PC  -->  Board", nullptr);
+    connect(ConfigDownload, &QAction::triggered, this, &TMainForm::ConfigDownloadClick);
+    ConfigUpload = item(mnuConfig, "READ      PC  <--  Board", nullptr);
+    connect(ConfigUpload, &QAction::triggered, this, &TMainForm::ConfigUploadClick);
+    VerifyPCTarget1 = item(mnuConfig, "VERIFY   PC <--> Board", nullptr);
+    connect(VerifyPCTarget1, &QAction::triggered, this, &TMainForm::VerifyPCTarget1Click);
     mnuConfig->addSeparator();
     item(mnuConfig, "Set Serial Number", nullptr);
     item(mnuConfig, "Set welder hours counter", nullptr);
@@ -224,15 +239,23 @@ void TMainForm::BuildSpeedBar() {
     SpeedBar->addSeparator();
     const char* hints[4] = {"New|", "Open|", "Save|", "Save As|"};
     const char* texts[4] = {"New", "Open", "Save", "Save As"};
+    void (TMainForm::*handlers[4])() = {&TMainForm::FileNew, &TMainForm::FileOpen, &TMainForm::FileSave,
+                                        &TMainForm::FileSaveAs};
     for (int i = 0; i < 4; ++i) {
         QAction* a = SpeedBar->addAction(QString::fromLatin1(texts[i]));
         a->setToolTip(QString::fromLatin1(hints[i]));
+        connect(a, &QAction::triggered, this, handlers[i]);
     }
 }
 
 void TMainForm::BuildStatusBar() {
     QStatusBar* sb = statusBar();
     sb->setObjectName(QStringLiteral("StbMain"));
+    cgaTransfer = new QProgressBar(sb);
+    cgaTransfer->setObjectName(QStringLiteral("cgaTransfer"));
+    cgaTransfer->setMaximumWidth(220);
+    cgaTransfer->hide();
+    sb->addWidget(cgaTransfer, 1);
     for (int i = 0; i < kPanelCount; ++i) {
         auto* l = new QLabel(sb);
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -307,9 +330,9 @@ void TMainForm::ShowConfig() {
     session_->configLoaded = true;
 }
 
-bool TMainForm::ReadPagesIntoConfig() {
+bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
     if (!record_) return false;
-    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_);
+    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_, keepEditMarks);
     if (!r.ok) {
         PgcMain->setCurrentWidget(TshWelderCfg);
         ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
@@ -464,7 +487,10 @@ void TMainForm::Act_FindBoardExecute() {
 }
 
 void TMainForm::TmrGestCOMCMDTimer() {
-    if (cycle_) cycle_->Tick();
+    if (!cycle_) return;
+    cycle_->Tick();
+    // A transfer whose next request was never queued would wait for ever.
+    if (transfer_ && cycle_ && cycle_->Idle()) transfer_->NoteExchangeIdle();
 }
 
 void TMainForm::TmrRefreshStatusTimer() {
@@ -553,6 +579,8 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
+    if (transfer_) fanout_.Remove(*transfer_);
+    transfer_.reset();
     record_.reset();
     trace_.push_back("record destroyed");
     // Queued commands are dropped unsent with the engine.

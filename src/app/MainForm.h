@@ -7,17 +7,22 @@
 // core classes.
 
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "BoardView.h"
+#include "BoardViewFanout.h"
 #include "Cfgwelderrw.h"
 #include "Clock.h"
 #include "Comprotocol.h"
+#include "ConfigBackups.h"
+#include "ConfigTransfer.h"
 #include "ExchangeCycle.h"
 #include "Session.h"
 #include "SessionCycle.h"
@@ -28,6 +33,7 @@ class QActionGroup;
 class QCheckBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -68,12 +74,29 @@ struct TStartOptions {
     std::string lineNote;
     // Leave the settings file alone at close (screenshots, benchmarks).
     bool keepSettingsFile = false;
+    // Where the copies of what a board held before each write go (empty:
+    // the user's data folder).
+    std::string backupDirectory;
+};
+
+// A file dialog as the window asks for it; filter indices count from 1.
+struct TFileRequest {
+    bool save = false;
+    QString caption;
+    QStringList filters;  // "File configurazione (*.wcf)"
+    int filterIndex = 1;
+    QString defaultSuffix;
+};
+struct TFileChoice {
+    QString path;
+    int filterIndex = 1;
 };
 
 class TMainForm : public QMainWindow,
                   private link::IExchangeListener,
                   private commands::IBoardView,
-                  private commands::INotifier {
+                  private commands::INotifier,
+                  private features::ITransferListener {
     Q_OBJECT
 public:
     static constexpr int kPageCount = 12;
@@ -90,17 +113,30 @@ public:
     std::function<void(const QString& caption, const QString& text)> MessageHook;
     // Yes/No questions go here instead when set; true is Yes.
     std::function<bool(const QString& caption, const QString& text)> ConfirmHook;
+    // File dialogs go here instead when set; nullopt is Cancel.
+    std::function<std::optional<TFileChoice>(const TFileRequest&)> FileDialogHook;
+    // The verify result table goes here instead when set (no differences: not called).
+    std::function<void(const std::vector<features::TFieldDifference>&)> DifferencesHook;
+    // The backup chooser goes here instead when set: the index chosen, or -1.
+    std::function<int(const std::vector<features::TBackupEntry>&)> BackupChoiceHook;
 
     // Record to pages: every cell, the dependent displays, configLoaded.
     void ShowConfig();
     // Pages to record, changed cells only. False when a cell did not convert:
     // the user has been told, and the caller must not send or save anything.
-    [[nodiscard]] bool ReadPagesIntoConfig();
+    // keepEditMarks: the values are not yet on the board nor in a file.
+    [[nodiscard]] bool ReadPagesIntoConfig(bool keepEditMarks = false);
     bool ConfigLoaded() const { return session_ && session_->configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
     bool ConfirmDiscardEdits();
     config::TCfgWelderRW* Record() const { return record_.get(); }
+    features::TConfigTransfer* Transfer() const { return transfer_.get(); }
+    // The file "&Save" writes to (empty until one was opened or saved).
+    const QString& CurrentFile() const { return currentFile_; }
+    // The rows of the verify table: field, value on the PC, value on the board.
+    static std::vector<std::array<QString, 3>> DifferenceRows(
+        const std::vector<features::TFieldDifference>& differences);
 
     // Status bar.
     QString PanelText(int panel) const;
@@ -163,6 +199,16 @@ public:
     std::vector<QAction*> PortDevices;
     QAction* Act_FindBoard;
     QToolBar* SpeedBar;
+    QAction* ConfigDownload;
+    QAction* ConfigUpload;
+    QAction* VerifyPCTarget1;
+    QAction* FileNewItem;
+    QAction* FileOpenItem;
+    QAction* FileSaveItem;
+    QAction* FileSaveAsItem;
+    QAction* FileBackupsItem;
+    // Shown while a transfer runs.
+    QProgressBar* cgaTransfer;
 
 public slots:
     // First activation: open the port, start the exchange, set up the pages,
@@ -189,6 +235,17 @@ public slots:
     void SpeedButtonInfoClick();
     void Act_SecurityCodeOnExecute();
     void Act_SecurityCodeOffExecute();
+    // Configuration transfer and files.
+    void ConfigDownloadClick();
+    void ConfigUploadClick();
+    void VerifyPCTarget1Click();
+    void FileNew();
+    void FileOpen();
+    void FileSave();
+    void FileSaveAs();
+    void FilePrint();
+    void FilePrintSetup();
+    void FileBackups();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -213,6 +270,16 @@ private:
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
     void ShowMissingAck(std::string_view caption, std::string_view text) override;
+    // ITransferListener: the end is handled once the exchange tick is over,
+    // so its dialogs never run inside the tick.
+    void OnTransferProgress(features::TTransferOp op, features::TTransferPhase phase, int done,
+                            int total) override;
+    void OnTransferFinished(const features::TTransferOutcome& outcome) override;
+    void TransferEnded(const features::TTransferOutcome& outcome);
+    void StartTransfer(features::TTransferOp op);
+    void ShowDifferences(const std::vector<features::TFieldDifference>& differences);
+    bool SaveConfigTo(const QString& chosen);
+    std::optional<TFileChoice> ChooseFile(const TFileRequest& request);
 
     void BuildMenus();
     void BuildSpeedBar();
@@ -229,11 +296,15 @@ private:
     // The port outlives the engine that talks through it.
     link::Tserial port_;
     link::SystemClock clock_;
+    // Every board event goes to the window's own view and to the features.
+    commands::TBoardViewFanout fanout_;
     std::unique_ptr<link::TComProtocol> protocol_;
     std::unique_ptr<commands::TSession> session_;
     std::unique_ptr<commands::TSessionCycle> cycle_;
     std::unique_ptr<config::TCfgWelderRW> record_;
+    std::unique_ptr<features::TConfigTransfer> transfer_;
     std::unique_ptr<TConfig> config_;
+    QString currentFile_;
     char decimal_ = '.';
     std::string sessionDevice_;
 

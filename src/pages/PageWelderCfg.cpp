@@ -462,7 +462,7 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg, TWrit
     return true;
 }
 
-TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cfg) {
+TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cfg, bool keepEditMarks) {
     TWriteBackResult result;
     for (const Binding& b : bindings_) {
         bool changed = false;
@@ -489,7 +489,7 @@ TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cf
         }
         return result;
     }
-    ClearEditMarks();
+    if (!keepEditMarks) ClearEditMarks();
     return result;
 }
 
@@ -519,6 +519,10 @@ void TPageWelderCfg::MarkEdited(const void* where, int col, int row, bool on) {
         p.setColor(QPalette::Base, on ? kEditedCell : palette().color(QPalette::Base));
         b->edit->setPalette(p);
     }
+}
+
+void TPageWelderCfg::MarkAllEdited() {
+    for (const Binding& b : bindings_) MarkEdited(b.grid ? static_cast<const void*>(b.grid) : b.edit, b.col, b.row, true);
 }
 
 void TPageWelderCfg::ClearEditMarks() {

@@ -49,11 +49,18 @@ public:
     // Fixed captions and widths, once.
     void SetUpPages();
     void ShowConfig(const config::TWelderCfgBlank& cfg);
-    TWriteBackResult ReadPagesIntoConfig(config::TWelderCfgBlank& cfg);
+    // The edit marks go when the write-back succeeds, unless kept (the values
+    // are then in the record but not yet on the board nor in a file).
+    TWriteBackResult ReadPagesIntoConfig(config::TWelderCfgBlank& cfg, bool keepEditMarks = false);
 
     // Cells the user edited since the pages were last filled or written back.
     bool HasUnwrittenEdits() const { return !edited_.empty(); }
     int UnwrittenEditCount() const { return static_cast<int>(edited_.size()); }
+    // Every value cell counts as edited (a configuration restored from a
+    // backup is still to be written).
+    void MarkAllEdited();
+    // Drops the marks (the values reached the board or a file).
+    void ClearEditMarks();
     // Tuning log holds a secondary tuning (the struck currents of grid 6).
     void SetWATableStruck(bool on);
     bool WATableStruck() const { return waStruck_; }
@@ -109,7 +116,6 @@ private:
     // Stores the cell's text through the field's setter; false with `error`.
     bool Store(const Binding& b, config::TWelderCfgBlank& cfg, TWriteBackResult& result);
     void MarkEdited(const void* where, int col, int row, bool on);
-    void ClearEditMarks();
 
     std::vector<Binding> bindings_;
     std::set<std::tuple<const void*, int, int>> edited_;

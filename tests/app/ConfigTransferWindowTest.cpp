@@ -1,0 +1,411 @@
+// The window's configuration commands through their handlers: write, read and
+// verify against the simulated board, ".wcf" open and save, and the backups.
+// Dialogs are answered by the window's hooks.
+
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "Cfgwelder.h"
+#include "ConfigBackups.h"
+#include "FormTestSupport.h"
+#include "MainForm.h"
+#include "PageWelderCfg.h"
+#include "PtyBoard.h"
+
+using namespace orvan::app;
+using orvan::pages::TPageWelderCfg;
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class ConfigTransferWindow : public ::testing::Test {
+protected:
+    std::string Dir() const { return dir_.path().toStdString() + "/"; }
+    std::string Backups() const { return Dir() + "backups"; }
+
+    std::unique_ptr<TMainForm> Start(const std::string& device = {}) {
+        TStartOptions o;
+        o.settingsDirectory = Dir();
+        o.device = device;
+        o.backupDirectory = Backups();
+        o.keepSettingsFile = true;
+        auto f = std::make_unique<TMainForm>(o);
+        f->MessageHook = [this](const QString& caption, const QString& text) {
+            messages.push_back((caption + " | " + text).toStdString());
+        };
+        f->ConfirmHook = [this](const QString&, const QString& text) {
+            questions.push_back(text.toStdString());
+            return answer;
+        };
+        f->FileDialogHook = [this](const TFileRequest& r) -> std::optional<TFileChoice> {
+            requests.push_back(r);
+            if (chosen.empty()) return std::nullopt;
+            return TFileChoice{QString::fromStdString(chosen), 1};
+        };
+        f->DifferencesHook = [this](const std::vector<orvan::features::TFieldDifference>& d) { differences = d; };
+        f->FormActivate();
+        return f;
+    }
+
+    // A window on the in-process simulator, at the fastest line speed.
+    std::unique_ptr<TMainForm> StartSimulated() {
+        board_ = std::make_unique<orvan::sim::TPtyBoard>();
+        std::string error;
+        if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error)) ADD_FAILURE() << error;
+        board_->Start();
+        auto f = Start(board_->DevicePath());
+        f->Act_ChangeComSpeedExecute(56700);
+        EXPECT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 56700; }, 2000));
+        return f;
+    }
+
+    // Pumps until one more message came (the end of a transfer).
+    bool AwaitMessage(std::size_t before, int limitMs = 30000) {
+        return PumpUntil([&] { return messages.size() > before; }, limitMs);
+    }
+
+    void EditCell(TMainForm& f, QTableWidget* g, int col, int row, const char* text) {
+        (void)f;
+        TPageWelderCfg::SetCell(g, col, row, QString::fromLatin1(text));
+    }
+    static std::string CellText(QTableWidget* g, int col, int row) {
+        return TPageWelderCfg::Cell(g, col, row).toStdString();
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<orvan::sim::TPtyBoard> board_;
+    std::vector<std::string> messages, questions;
+    std::vector<TFileRequest> requests;
+    std::vector<orvan::features::TFieldDifference> differences;
+    std::string chosen;
+    bool answer = true;
+};
+
+TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
+    auto f = StartSimulated();
+    auto* cfg = f->TshWelderCfg;
+    f->FileNew();
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 1, "17");
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 3, "200");
+    EditCell(*f, cfg->StrGridPIDSetting, 1, 0, "1234");
+    ASSERT_TRUE(cfg->HasUnwrittenEdits());
+
+    QString marksAtEnd;
+    f->ConfirmHook = [&](const QString&, const QString& text) {
+        questions.push_back(text.toStdString());
+        marksAtEnd = f->PanelText(1);
+        return answer;
+    };
+    f->ConfigDownloadClick();
+    EXPECT_TRUE(f->Transfer()->Busy());
+    EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
+    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000)) << "the write ends with an offer";
+    EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks")) << questions[0];
+    EXPECT_TRUE(Has(questions[0], Backups())) << "names the backup";
+    EXPECT_EQ(marksAtEnd, QString(24, QLatin1Char('|')));
+    EXPECT_FALSE(cfg->HasUnwrittenEdits());
+    EXPECT_FALSE(f->Session()->downloadActive);
+    // The verification offered (and accepted) finds nothing to list.
+    ASSERT_TRUE(AwaitMessage(0));
+    EXPECT_EQ(messages.back(),
+              "VERIFY   PC <--> Board | The configuration on the board is identical to the one on the PC.");
+    EXPECT_TRUE(differences.empty());
+    EXPECT_EQ(orvan::features::ListBackups(Backups()).size(), 1u);
+
+    // Other values on the pages, then the board's read over them.
+    f->FileNew();
+    ASSERT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "0");
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "5");
+    answer = false;
+    f->ConfigUploadClick();
+    EXPECT_FALSE(f->Transfer()->Busy()) << "the edits were not given up";
+    answer = true;
+    const std::size_t asked = questions.size();
+    f->PgcMain->setCurrentIndex(0);
+    f->ConfigUploadClick();
+    EXPECT_EQ(questions.size(), asked + 1);
+    EXPECT_EQ(f->PgcMain->currentWidget(), cfg);
+    const std::size_t before = messages.size();
+    ASSERT_TRUE(AwaitMessage(before));
+    EXPECT_EQ(messages.back(), "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_EQ(f->PanelText(1), QString(24, QLatin1Char('|')));
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "17");
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "0");
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "200");
+    EXPECT_EQ(CellText(cfg->StrGridPIDSetting, 1, 0), "1234");
+    EXPECT_EQ(f->Record()->GetVersion(), 3);
+    EXPECT_TRUE(f->ConfigLoaded());
+    EXPECT_FALSE(cfg->HasUnwrittenEdits());
+    EXPECT_FALSE(f->cgaTransfer->isVisibleTo(f.get()));
+}
+
+TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues) {
+    auto f = StartSimulated();
+    auto* cfg = f->TshWelderCfg;
+    f->FileNew();
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 4, "33");
+    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        orvan::sim::ForcedError e;
+        e.code = 10;
+        e.remaining = 1;
+        e.type = 0x01;  // WriteMemory
+        e.after = 5;
+        m.ForceError(e);
+    });
+    f->ConfigDownloadClick();
+    // The refusal box first, then how the write ended.
+    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    EXPECT_TRUE(Has(messages[0], "Comunication error! | EEPROM previous writing")) << messages[0];
+    const std::string& end = messages[1];
+    EXPECT_EQ(end.rfind("WRITE    PC  -->  Board | Write stopped at block 6 of 24", 0), 0u) << end;
+    EXPECT_TRUE(Has(end, "EEPROM previous writing in course")) << end;
+    EXPECT_TRUE(questions.empty()) << "no verification offered after a stopped write";
+    EXPECT_EQ(f->PanelText(1), QString(5, QLatin1Char('|')));
+    EXPECT_FALSE(f->Session()->downloadActive);
+    EXPECT_FALSE(f->Transfer()->Busy());
+    // The backup read before the write filled nothing: the pages are as typed,
+    // and still marked as not written.
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 4), "33");
+    EXPECT_TRUE(cfg->HasUnwrittenEdits());
+    EXPECT_FALSE(f->cgaTransfer->isVisibleTo(f.get()));
+}
+
+TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
+    auto f = StartSimulated();
+    auto* cfg = f->TshWelderCfg;
+    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        orvan::sim::ForcedError e;
+        e.code = 7;
+        e.values = {16 + 32 * 4};
+        e.remaining = 1;
+        e.type = 0x02;  // ReadMemory: after the serial number and four blocks
+        e.after = 5;
+        m.ForceError(e);
+    });
+    f->ConfigUploadClick();
+    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    EXPECT_TRUE(Has(messages[1], "READ      PC  <--  Board | ")) << messages[1];
+    EXPECT_TRUE(Has(messages[1], "block 5 of 12")) << messages[1];
+    EXPECT_TRUE(Has(messages[1], "Invalid EEPROM address: 144")) << messages[1];
+    EXPECT_EQ(f->PanelText(1), QString(8, QLatin1Char('|')));
+    EXPECT_FALSE(f->ConfigLoaded());
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "");
+    EXPECT_EQ(CellText(cfg->StrGridAnalogOut, 1, 3), "");
+}
+
+TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterChanges) {
+    auto f = StartSimulated();
+    auto* cfg = f->TshWelderCfg;
+    // ADCOffset_4 changed behind the checksum's back.
+    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.Eeprom()[16 + 22] = 99; });
+    f->VerifyPCTarget1Click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Attenzione! | Leggere la configurazione prima di eseguire questa operazione");
+    f->ConfigUploadClick();
+    ASSERT_TRUE(AwaitMessage(1));
+    EXPECT_EQ(messages[1].rfind("Attenzione! | Configuration read from the board", 0), 0u) << messages[1];
+    EXPECT_TRUE(Has(messages[1], "damaged")) << messages[1];
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 5), "99") << "what was read is shown";
+    EXPECT_TRUE(f->ConfigLoaded());
+    // The read goes on with the tuning log; nothing else starts meanwhile.
+    f->VerifyPCTarget1Click();
+    EXPECT_TRUE(Has(messages.back(), "Another transfer with the board is running")) << messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return !f->Session()->ChainRunning(); }, 10000));
+
+    // Changed on the board after the read: MinPower and ADCOffset_0.
+    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        m.Eeprom()[16 + 6] = 0x00;
+        m.Eeprom()[16 + 7] = 0x10;
+        m.Eeprom()[16 + 18] = 44;
+    });
+    const std::string pcOffset0 = CellText(cfg->StrGridAnOffsetAverage, 1, 1);
+    f->VerifyPCTarget1Click();
+    const std::size_t shown = messages.size();
+    ASSERT_TRUE(PumpUntil([&] { return !differences.empty() || messages.size() > shown; }, 30000));
+    std::vector<std::string> keys;
+    for (const auto& d : differences) keys.push_back(d.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"MinPower", "ADCOffset_0"}));
+    const auto rows = TMainForm::DifferenceRows(differences);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "ADCOffset_0");
+    EXPECT_EQ(rows[1][1].toStdString(), pcOffset0);
+    EXPECT_EQ(rows[1][2], "44");
+    EXPECT_TRUE(rows[0][2].endsWith(" A)")) << rows[0][2].toStdString();
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), pcOffset0) << "verify leaves the pages";
+}
+
+TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
+    auto f = Start();
+    auto* cfg = f->TshWelderCfg;
+    f->FileNew();
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "71");
+    EditCell(*f, cfg->StrGridTemperature, 1, 6, "abc");
+
+    // A cell that does not convert: nothing is written.
+    chosen = Dir() + "a";
+    f->FileSaveAs();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
+    EXPECT_EQ(requests[0].filters, QStringList({"File configurazione (*.wcf)", "File log (*.log)"}));
+    EXPECT_EQ(requests[0].filterIndex, 1);
+    EXPECT_EQ(requests[0].defaultSuffix, "wcf");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(Has(messages[0], "abc")) << messages[0];
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Dir() + "a.wcf")));
+
+    EditCell(*f, cfg->StrGridTemperature, 1, 6, CellText(cfg->StrGridTemperature, 1, 7).c_str());
+    f->FileSaveAs();
+    EXPECT_EQ(messages.size(), 1u) << messages.back();
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(Dir() + "a.wcf")));
+    EXPECT_EQ(f->CurrentFile().toStdString(), Dir() + "a.wcf");
+    EXPECT_FALSE(cfg->HasUnwrittenEdits());
+    EXPECT_TRUE(Has(ReadText(Dir() + "a.wcf"), "ADCOffset_1=71"));
+
+    // "&Save" goes to the same file without a dialog.
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "72");
+    f->FileSave();
+    EXPECT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(Has(ReadText(Dir() + "a.wcf"), "ADCOffset_1=72"));
+
+    // Opened over other values.
+    f->FileNew();
+    ASSERT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "0");
+    chosen = Dir() + "a.wcf";
+    f->FileOpen();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_FALSE(requests[2].save);
+    EXPECT_EQ(requests[2].filters, QStringList({"File di configurazione (*.wcf)"}));
+    EXPECT_EQ(requests[2].filterIndex, 1);
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "72");
+    EXPECT_TRUE(f->ConfigLoaded());
+
+    // A file with an old version is saved with the version of the image.
+    WriteText(Dir() + "v2.wcf", std::string(ReadText(Dir() + "a.wcf")).replace(
+                                    ReadText(Dir() + "a.wcf").find("Version=3"), 9, "Version=2"));
+    chosen = Dir() + "v2.wcf";
+    f->FileOpen();
+    EXPECT_EQ(f->Record()->GetVersion(), 2);
+    f->FileSave();
+    EXPECT_TRUE(Has(ReadText(Dir() + "v2.wcf"), "Version=3"));
+    EXPECT_EQ(f->PanelText(2), "Cfg V.3");
+
+    // Cancel does nothing; a file that is no configuration is refused and
+    // the pages stay.
+    const std::size_t shown = messages.size();
+    chosen.clear();
+    f->FileOpen();
+    f->FileSaveAs();
+    EXPECT_EQ(messages.size(), shown);
+    WriteText(Dir() + "junk.wcf", "nothing of ours\n");
+    chosen = Dir() + "junk.wcf";
+    f->FileOpen();
+    ASSERT_EQ(messages.size(), shown + 1);
+    EXPECT_TRUE(Has(messages.back(), "junk.wcf")) << messages.back();
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "72");
+
+    // A save that cannot be done names the file.
+    chosen = Dir() + "missing/b.wcf";
+    f->FileSaveAs();
+    ASSERT_EQ(messages.size(), shown + 2);
+    EXPECT_TRUE(Has(messages.back(), Dir() + "missing/b.wcf")) << messages.back();
+
+    // Unwritten edits are not dropped unasked by New or Open.
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "9");
+    answer = false;
+    f->FileNew();
+    chosen = Dir() + "a.wcf";
+    f->FileOpen();
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "9");
+}
+
+TEST_F(ConfigTransferWindow, SaveAsksBeforeReplacingAnotherKindOfFile) {
+    auto f = Start();
+    f->FileNew();
+    const std::string wcf = Dir() + "x.wcf", log = Dir() + "t.wcf";
+    WriteText(wcf, "[ANALOG_INPUT]\nADCOffset_0=5\n");
+    WriteText(log, "Velkor Laser technology\ntuning log\n");
+    struct Row {
+        std::string chosen, target;
+        bool answer, replaced;
+    };
+    const Row rows[] = {
+        {Dir() + "x.log", wcf, false, false},  // a ".log" name: the configuration goes to x.wcf
+        {Dir() + "x.log", wcf, true, true},
+        {log, log, false, false},  // a tuning log under a ".wcf" name
+        {log, log, true, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.chosen + (r.answer ? " yes" : " no"));
+        const std::string before = ReadText(r.target);
+        const std::size_t asked = questions.size();
+        chosen = r.chosen;
+        answer = r.answer;
+        f->FileSaveAs();
+        ASSERT_EQ(questions.size(), asked + 1);
+        EXPECT_TRUE(Has(questions.back(), r.target)) << questions.back();
+        EXPECT_EQ(ReadText(r.target) != before, r.replaced);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Dir() + "x.log.wcf")));
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Dir() + "x.log")));
+}
+
+TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) {
+    auto f = Start();
+    auto* cfg = f->TshWelderCfg;
+    orvan::config::TWelderCfgBlank older = orvan::config::DefaultConfiguration();
+    orvan::config::TWelderCfgBlank newer = older;
+    const auto* offset = orvan::config::FindField("ADCOffset_2");
+    ASSERT_NE(offset, nullptr);
+    offset->setRaw(older, offset->index, 11);
+    offset->setRaw(newer, offset->index, 22);
+    const auto t0 = orvan::features::TBackupClock::from_time_t(1796703540);
+    ASSERT_TRUE(orvan::features::SaveBackup(Backups(), "SIM-000001", older, t0));
+    ASSERT_TRUE(orvan::features::SaveBackup(Backups(), "SIM-000001", newer, t0 + std::chrono::hours(1)));
+
+    std::vector<orvan::features::TBackupEntry> listed;
+    int pick = 1;
+    f->BackupChoiceHook = [&](const std::vector<orvan::features::TBackupEntry>& l) {
+        listed = l;
+        return pick;
+    };
+    f->FileNew();
+    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 1, "4");
+    answer = false;
+    f->FileBackups();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].timeText, "2026-12-08 05:19:00 UTC");
+    EXPECT_EQ(listed[1].timeText, "2026-12-08 04:19:00 UTC");
+    EXPECT_EQ(listed[0].serial, "SIM-000001");
+    EXPECT_EQ(questions.size(), 1u) << "asked over the edit";
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "0") << "refused: nothing restored";
+
+    answer = true;
+    f->FileBackups();
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11") << "the older one, as chosen";
+    EXPECT_TRUE(Has(messages.back(), "04:19:00")) << messages.back();
+    EXPECT_TRUE(cfg->HasUnwrittenEdits());
+    EXPECT_GT(cfg->UnwrittenEditCount(), 50) << "every value is still to be written, not only the one that differs";
+
+    pick = -1;
+    f->FileBackups();
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11");
+}
+
+}  // namespace
