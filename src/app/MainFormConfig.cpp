@@ -30,7 +30,9 @@ namespace {
 using features::TTransferOp;
 using features::TTransferPhase;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QString OpCaption(TTransferOp op) {
     switch (op) {
@@ -109,7 +111,8 @@ void TMainForm::OnTransferProgress(TTransferOp, TTransferPhase phase, int done, 
 }
 
 void TMainForm::OnTransferFinished(const features::TTransferOutcome& outcome) {
-    QMetaObject::invokeMethod(this, [this, outcome] { TransferEnded(outcome); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, outcome] { TransferEnded(outcome); }, Qt::QueuedConnection);
 }
 
 void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
@@ -127,8 +130,9 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
                 return;
             }
             TshWelderCfg->ClearEditMarks();
-            if (Confirm(caption, text + QStringLiteral("\n\nRead the board back now and compare it with the "
-                                                       "configuration on the PC?")))
+            if (Confirm(caption,
+                        text + QStringLiteral("\n\nRead the board back now and compare it with the "
+                                              "configuration on the PC?")))
                 StartTransfer(TTransferOp::Verify);
             return;
         case TTransferOp::Read:
@@ -138,13 +142,15 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
                 PgcMain->setCurrentWidget(TshWelderCfg);
             }
             if (!o.checksumWarning.empty())
-                text += QStringLiteral("\nThe values read are shown on the pages; check them before "
-                                       "writing them back.");
+                text += QStringLiteral(
+                    "\nThe values read are shown on the pages; check them before "
+                    "writing them back.");
             ShowMessage(o.checksumWarning.empty() ? caption : QStringLiteral("Attenzione!"), text);
             return;
         case TTransferOp::Verify:
             if (o.completed && !o.differences.empty()) {
-                if (!o.checksumWarning.empty()) ShowMessage(QStringLiteral("Attenzione!"), Q(o.checksumWarning));
+                if (!o.checksumWarning.empty())
+                    ShowMessage(QStringLiteral("Attenzione!"), Q(o.checksumWarning));
                 ShowDifferences(o.differences);
                 return;
             }
@@ -162,15 +168,18 @@ void TMainForm::ShowDifferences(const std::vector<features::TFieldDifference>& d
     dlg.setWindowTitle(OpCaption(TTransferOp::Verify));
     auto* column = new QVBoxLayout(&dlg);
     column->addWidget(new QLabel(
-        QStringLiteral("%1 field(s) differ between the PC and the board:").arg(differences.size()), &dlg));
+        QStringLiteral("%1 field(s) differ between the PC and the board:").arg(differences.size()),
+        &dlg));
     const auto rows = DifferenceRows(differences);
     auto* grid = new QTableWidget(static_cast<int>(rows.size()), 3, &dlg);
-    grid->setHorizontalHeaderLabels({QStringLiteral("Field"), QStringLiteral("PC"), QStringLiteral("Board")});
+    grid->setHorizontalHeaderLabels(
+        {QStringLiteral("Field"), QStringLiteral("PC"), QStringLiteral("Board")});
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->verticalHeader()->hide();
     for (std::size_t r = 0; r < rows.size(); ++r)
         for (int c = 0; c < 3; ++c)
-            grid->setItem(static_cast<int>(r), c, new QTableWidgetItem(rows[r][static_cast<std::size_t>(c)]));
+            grid->setItem(static_cast<int>(r), c,
+                          new QTableWidgetItem(rows[r][static_cast<std::size_t>(c)]));
     grid->resizeColumnsToContents();
     grid->horizontalHeader()->setStretchLastSection(true);
     column->addWidget(grid);
@@ -184,8 +193,9 @@ void TMainForm::ShowDifferences(const std::vector<features::TFieldDifference>& d
 void TMainForm::ConfigDownloadClick() {
     if (closed_ || !transfer_) return;
     if (transfer_->Busy()) {
-        ShowMessage(OpCaption(TTransferOp::Write),
-                    QStringLiteral("A configuration transfer is already running; wait for it to end."));
+        ShowMessage(
+            OpCaption(TTransferOp::Write),
+            QStringLiteral("A configuration transfer is already running; wait for it to end."));
         return;
     }
     // A cell that does not convert sends nothing. The marks stay until the
@@ -197,8 +207,9 @@ void TMainForm::ConfigDownloadClick() {
 void TMainForm::ConfigUploadClick() {
     if (closed_ || !transfer_) return;
     if (transfer_->Busy()) {
-        ShowMessage(OpCaption(TTransferOp::Read),
-                    QStringLiteral("A configuration transfer is already running; wait for it to end."));
+        ShowMessage(
+            OpCaption(TTransferOp::Read),
+            QStringLiteral("A configuration transfer is already running; wait for it to end."));
         return;
     }
     if (!ConfirmDiscardEdits()) return;
@@ -209,13 +220,15 @@ void TMainForm::ConfigUploadClick() {
 void TMainForm::VerifyPCTarget1Click() {
     if (closed_ || !transfer_) return;
     if (!ConfigLoaded()) {
-        ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("Leggere la configurazione prima di eseguire questa operazione"));
+        ShowMessage(
+            QStringLiteral("Attenzione!"),
+            QStringLiteral("Leggere la configurazione prima di eseguire questa operazione"));
         return;
     }
     if (transfer_->Busy()) {
-        ShowMessage(OpCaption(TTransferOp::Verify),
-                    QStringLiteral("A configuration transfer is already running; wait for it to end."));
+        ShowMessage(
+            OpCaption(TTransferOp::Verify),
+            QStringLiteral("A configuration transfer is already running; wait for it to end."));
         return;
     }
     // What the pages show is compared; comparing writes nothing, so the
@@ -237,7 +250,7 @@ std::optional<TFileChoice> TMainForm::ChooseFile(const TFileRequest& request) {
         // A name typed without an extension takes the chosen filter's.
         connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
             dlg.setDefaultSuffix(filter.contains(QStringLiteral("*.log")) ? QStringLiteral("log")
-                                                                         : QStringLiteral("wcf"));
+                                                                          : QStringLiteral("wcf"));
         });
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
@@ -268,8 +281,8 @@ void TMainForm::FileOpen() {
     if (!c || c->path.isEmpty()) return;
     const config::TFileResult r = record_->LoadFromFile(c->path.toStdString());
     if (!r) {
-        ShowMessage(QStringLiteral("Attenzione!"), QStringLiteral("The configuration could not be opened:\n%1")
-                                                       .arg(Q(r.message)));
+        ShowMessage(QStringLiteral("Attenzione!"),
+                    QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.message)));
         return;
     }
     ShowConfig();
@@ -335,9 +348,10 @@ void TMainForm::FileSave() {
     (void)SaveConfigTo(currentFile_);
 }
 
+// The platform's dialog only; nothing is printed from it.
 void TMainForm::FilePrint() {
 #ifdef ORVAN_HAVE_PRINT
-    if (closed_ || FileDialogHook) return;
+    if (closed_) return;
     QPrinter printer;
     QPrintDialog dlg(&printer, this);
     dlg.exec();
@@ -346,7 +360,7 @@ void TMainForm::FilePrint() {
 
 void TMainForm::FilePrintSetup() {
 #ifdef ORVAN_HAVE_PRINT
-    if (closed_ || FileDialogHook) return;
+    if (closed_) return;
     QPrinter printer;
     QPageSetupDialog dlg(&printer, this);
     dlg.exec();
@@ -358,9 +372,10 @@ void TMainForm::FileBackups() {
     const std::string dir = transfer_->BackupDir();
     const std::vector<features::TBackupEntry> list = features::ListBackups(dir);
     if (list.empty()) {
-        ShowMessage(QStringLiteral("Backups"),
-                    QStringLiteral("No backups in %1 yet: one is kept there before every write to a board.")
-                        .arg(Q(dir.empty() ? std::string("(no data folder)") : dir)));
+        ShowMessage(
+            QStringLiteral("Backups"),
+            QStringLiteral("No backups in %1 yet: one is kept there before every write to a board.")
+                .arg(Q(dir.empty() ? std::string("(no data folder)") : dir)));
         return;
     }
     int pick = -1;
@@ -370,9 +385,11 @@ void TMainForm::FileBackups() {
         QDialog dlg(this);
         dlg.setWindowTitle(QStringLiteral("Backups"));
         auto* column = new QVBoxLayout(&dlg);
-        column->addWidget(new QLabel(QStringLiteral("What each board held before a write, newest first:"), &dlg));
+        column->addWidget(
+            new QLabel(QStringLiteral("What each board held before a write, newest first:"), &dlg));
         auto* grid = new QTableWidget(static_cast<int>(list.size()), 3, &dlg);
-        grid->setHorizontalHeaderLabels({QStringLiteral("Serial"), QStringLiteral("Time"), QStringLiteral("File")});
+        grid->setHorizontalHeaderLabels(
+            {QStringLiteral("Serial"), QStringLiteral("Time"), QStringLiteral("File")});
         grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
         grid->setSelectionBehavior(QAbstractItemView::SelectRows);
         grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -410,8 +427,9 @@ void TMainForm::FileBackups() {
     TshWelderCfg->MarkAllEdited();
     PgcMain->setCurrentWidget(TshWelderCfg);
     ShowMessage(QStringLiteral("Backups"),
-                QStringLiteral("The configuration board %1 held at %2 is on the pages. Write it to the board "
-                               "to undo that write.")
+                QStringLiteral(
+                    "The configuration board %1 held at %2 is on the pages. Write it to the board "
+                    "to undo that write.")
                     .arg(Q(e.serial), Q(e.timeText)));
 }
 

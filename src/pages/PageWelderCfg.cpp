@@ -522,7 +522,10 @@ void TPageWelderCfg::MarkEdited(const void* where, int col, int row, bool on) {
 }
 
 void TPageWelderCfg::MarkAllEdited() {
-    for (const Binding& b : bindings_) MarkEdited(b.grid ? static_cast<const void*>(b.grid) : b.edit, b.col, b.row, true);
+    for (const Binding& b : bindings_) {
+        const void* where = b.grid ? static_cast<const void*>(b.grid) : b.edit;
+        MarkEdited(where, b.col, b.row, true);
+    }
 }
 
 void TPageWelderCfg::ClearEditMarks() {

@@ -30,12 +30,16 @@ std::string ReadText(const std::string& path) {
     return s.str();
 }
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 class ConfigTransferWindow : public ::testing::Test {
-protected:
+  protected:
     std::string Dir() const { return dir_.path().toStdString() + "/"; }
     std::string Backups() const { return Dir() + "backups"; }
 
@@ -58,7 +62,9 @@ protected:
             if (chosen.empty()) return std::nullopt;
             return TFileChoice{QString::fromStdString(chosen), 1};
         };
-        f->DifferencesHook = [this](const std::vector<orvan::features::TFieldDifference>& d) { differences = d; };
+        f->DifferencesHook = [this](const std::vector<orvan::features::TFieldDifference>& d) {
+            differences = d;
+        };
         f->FormActivate();
         return f;
     }
@@ -80,8 +86,8 @@ protected:
         return PumpUntil([&] { return messages.size() > before; }, limitMs);
     }
 
-    void EditCell(TMainForm& f, QTableWidget* g, int col, int row, const char* text) {
-        (void)f;
+    // As typed by the user: the cell is marked edited.
+    static void EditCell(QTableWidget* g, int col, int row, const char* text) {
         TPageWelderCfg::SetCell(g, col, row, QString::fromLatin1(text));
     }
     static std::string CellText(QTableWidget* g, int col, int row) {
@@ -101,9 +107,9 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     auto f = StartSimulated();
     auto* cfg = f->TshWelderCfg;
     f->FileNew();
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 1, "17");
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 3, "200");
-    EditCell(*f, cfg->StrGridPIDSetting, 1, 0, "1234");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "17");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 3, "200");
+    EditCell(cfg->StrGridPIDSetting, 1, 0, "1234");
     ASSERT_TRUE(cfg->HasUnwrittenEdits());
 
     QString marksAtEnd;
@@ -115,8 +121,10 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     f->ConfigDownloadClick();
     EXPECT_TRUE(f->Transfer()->Busy());
     EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000)) << "the write ends with an offer";
-    EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks")) << questions[0];
+    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000))
+        << "the write ends with an offer";
+    EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks"))
+        << questions[0];
     EXPECT_TRUE(Has(questions[0], Backups())) << "names the backup";
     EXPECT_EQ(marksAtEnd, QString(24, QLatin1Char('|')));
     EXPECT_FALSE(cfg->HasUnwrittenEdits());
@@ -124,14 +132,15 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     // The verification offered (and accepted) finds nothing to list.
     ASSERT_TRUE(AwaitMessage(0));
     EXPECT_EQ(messages.back(),
-              "VERIFY   PC <--> Board | The configuration on the board is identical to the one on the PC.");
+              "VERIFY   PC <--> Board | The configuration on the board is identical to the one on "
+              "the PC.");
     EXPECT_TRUE(differences.empty());
     EXPECT_EQ(orvan::features::ListBackups(Backups()).size(), 1u);
 
     // Other values on the pages, then the board's read over them.
     f->FileNew();
     ASSERT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "0");
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "5");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "5");
     answer = false;
     f->ConfigUploadClick();
     EXPECT_FALSE(f->Transfer()->Busy()) << "the edits were not given up";
@@ -143,7 +152,8 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     EXPECT_EQ(f->PgcMain->currentWidget(), cfg);
     const std::size_t before = messages.size();
     ASSERT_TRUE(AwaitMessage(before));
-    EXPECT_EQ(messages.back(), "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_EQ(messages.back(),
+              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
     EXPECT_EQ(f->PanelText(1), QString(24, QLatin1Char('|')));
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "17");
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "0");
@@ -159,7 +169,7 @@ TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues
     auto f = StartSimulated();
     auto* cfg = f->TshWelderCfg;
     f->FileNew();
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 4, "33");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 4, "33");
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         orvan::sim::ForcedError e;
         e.code = 10;
@@ -213,19 +223,23 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     auto f = StartSimulated();
     auto* cfg = f->TshWelderCfg;
     // ADCOffset_4 changed behind the checksum's back.
-    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.Eeprom()[16 + 22] = 99; });
+    board_->WithModel(
+        [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.Eeprom()[16 + 22] = 99; });
     f->VerifyPCTarget1Click();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Attenzione! | Leggere la configurazione prima di eseguire questa operazione");
+    EXPECT_EQ(messages[0],
+              "Attenzione! | Leggere la configurazione prima di eseguire questa operazione");
     f->ConfigUploadClick();
     ASSERT_TRUE(AwaitMessage(1));
-    EXPECT_EQ(messages[1].rfind("Attenzione! | Configuration read from the board", 0), 0u) << messages[1];
+    EXPECT_EQ(messages[1].rfind("Attenzione! | Configuration read from the board", 0), 0u)
+        << messages[1];
     EXPECT_TRUE(Has(messages[1], "damaged")) << messages[1];
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 5), "99") << "what was read is shown";
     EXPECT_TRUE(f->ConfigLoaded());
     // The read goes on with the tuning log; nothing else starts meanwhile.
     f->VerifyPCTarget1Click();
-    EXPECT_TRUE(Has(messages.back(), "Another transfer with the board is running")) << messages.back();
+    EXPECT_TRUE(Has(messages.back(), "Another transfer with the board is running"))
+        << messages.back();
     ASSERT_TRUE(PumpUntil([&] { return !f->Session()->ChainRunning(); }, 10000));
 
     // Changed on the board after the read: MinPower and ADCOffset_0.
@@ -254,22 +268,23 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     auto f = Start();
     auto* cfg = f->TshWelderCfg;
     f->FileNew();
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "71");
-    EditCell(*f, cfg->StrGridTemperature, 1, 6, "abc");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "71");
+    EditCell(cfg->StrGridTemperature, 1, 6, "abc");
 
     // A cell that does not convert: nothing is written.
     chosen = Dir() + "a";
     f->FileSaveAs();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
-    EXPECT_EQ(requests[0].filters, QStringList({"File configurazione (*.wcf)", "File log (*.log)"}));
+    EXPECT_EQ(requests[0].filters,
+              QStringList({"File configurazione (*.wcf)", "File log (*.log)"}));
     EXPECT_EQ(requests[0].filterIndex, 1);
     EXPECT_EQ(requests[0].defaultSuffix, "wcf");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(Has(messages[0], "abc")) << messages[0];
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Dir() + "a.wcf")));
 
-    EditCell(*f, cfg->StrGridTemperature, 1, 6, CellText(cfg->StrGridTemperature, 1, 7).c_str());
+    EditCell(cfg->StrGridTemperature, 1, 6, CellText(cfg->StrGridTemperature, 1, 7).c_str());
     f->FileSaveAs();
     EXPECT_EQ(messages.size(), 1u) << messages.back();
     ASSERT_TRUE(QFile::exists(QString::fromStdString(Dir() + "a.wcf")));
@@ -278,7 +293,7 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     EXPECT_TRUE(Has(ReadText(Dir() + "a.wcf"), "ADCOffset_1=71"));
 
     // "&Save" goes to the same file without a dialog.
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "72");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "72");
     f->FileSave();
     EXPECT_EQ(requests.size(), 2u);
     EXPECT_TRUE(Has(ReadText(Dir() + "a.wcf"), "ADCOffset_1=72"));
@@ -296,8 +311,9 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     EXPECT_TRUE(f->ConfigLoaded());
 
     // A file with an old version is saved with the version of the image.
-    WriteText(Dir() + "v2.wcf", std::string(ReadText(Dir() + "a.wcf")).replace(
-                                    ReadText(Dir() + "a.wcf").find("Version=3"), 9, "Version=2"));
+    WriteText(Dir() + "v2.wcf",
+              std::string(ReadText(Dir() + "a.wcf"))
+                  .replace(ReadText(Dir() + "a.wcf").find("Version=3"), 9, "Version=2"));
     chosen = Dir() + "v2.wcf";
     f->FileOpen();
     EXPECT_EQ(f->Record()->GetVersion(), 2);
@@ -326,7 +342,7 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     EXPECT_TRUE(Has(messages.back(), Dir() + "missing/b.wcf")) << messages.back();
 
     // Unwritten edits are not dropped unasked by New or Open.
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 2, "9");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "9");
     answer = false;
     f->FileNew();
     chosen = Dir() + "a.wcf";
@@ -377,7 +393,8 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     offset->setRaw(newer, offset->index, 22);
     const auto t0 = orvan::features::TBackupClock::from_time_t(1796703540);
     ASSERT_TRUE(orvan::features::SaveBackup(Backups(), "SIM-000001", older, t0));
-    ASSERT_TRUE(orvan::features::SaveBackup(Backups(), "SIM-000001", newer, t0 + std::chrono::hours(1)));
+    ASSERT_TRUE(
+        orvan::features::SaveBackup(Backups(), "SIM-000001", newer, t0 + std::chrono::hours(1)));
 
     std::vector<orvan::features::TBackupEntry> listed;
     int pick = 1;
@@ -386,7 +403,7 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
         return pick;
     };
     f->FileNew();
-    EditCell(*f, cfg->StrGridAnOffsetAverage, 1, 1, "4");
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "4");
     answer = false;
     f->FileBackups();
     ASSERT_EQ(listed.size(), 2u);
@@ -401,7 +418,8 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11") << "the older one, as chosen";
     EXPECT_TRUE(Has(messages.back(), "04:19:00")) << messages.back();
     EXPECT_TRUE(cfg->HasUnwrittenEdits());
-    EXPECT_GT(cfg->UnwrittenEditCount(), 50) << "every value is still to be written, not only the one that differs";
+    EXPECT_GT(cfg->UnwrittenEditCount(), 50)
+        << "every value is still to be written, not only the one that differs";
 
     pick = -1;
     f->FileBackups();
