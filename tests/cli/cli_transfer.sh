@@ -12,11 +12,15 @@ work=$(mktemp -d)
 pid=""
 
 start_sim() {
-    "$sim" "$@" >"$work/sim.out" 2>"$work/sim.err" &
+    # A fresh file per start: the background job truncates its output file
+    # only when it gets to it, so a reused name could still show the path of
+    # the simulator stopped before.
+    simout="$work/sim.$RANDOM$RANDOM.out"
+    "$sim" "$@" >"$simout" 2>"$work/sim.err" &
     pid=$!
     dev=""
     for _ in $(seq 200); do
-        dev=$(head -n 1 "$work/sim.out" 2>/dev/null)
+        dev=$(head -n 1 "$simout" 2>/dev/null)
         [ -n "$dev" ] && break
         sleep 0.02
     done
