@@ -16,15 +16,31 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-if [ -x build/src/app/orvan-supervisor ]; then
+screenshots=0
+for a in "${args[@]}"; do [ "$a" = "--screenshots" ] && screenshots=1; done
+# Screenshots are rendered offscreen; they need no display.
+if [ "$screenshots" = 1 ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  export QT_QPA_PLATFORM=offscreen
+fi
+
+have_display=1
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  have_display=0
+fi
+
+if [ -x build/src/app/orvan-supervisor ] && [ "$have_display" = 1 ]; then
   if [ -n "$device" ]; then
     exec build/src/app/orvan-supervisor --device "$device" "${args[@]}"
   fi
   exec build/src/app/orvan-supervisor --simulate "${args[@]}"
 fi
 
-# Until the window exists: a short exchange with the board, every line shown.
-if [ -n "$device" ]; then
-  exec build/tools/cli/orvan-cli --device "$device" "${args[@]}" demo
+if [ "$have_display" = 0 ]; then
+  echo "No display (DISPLAY is not set), so no window: here is a short exchange with the board instead." >&2
+  echo "Run ./run.sh under a desktop session (or xvfb-run ./run.sh) for the window." >&2
 fi
-exec build/tools/cli/orvan-cli --simulate "${args[@]}" demo
+# A short exchange with the board, every line shown.
+if [ -n "$device" ]; then
+  exec build/tools/cli/orvan-cli --device "$device" demo
+fi
+exec build/tools/cli/orvan-cli --simulate demo

@@ -19,7 +19,9 @@ std::tm LocalTm(std::chrono::system_clock::time_point t) {
 
 bool PlainCLocale() {
     const char* name = std::setlocale(LC_TIME, nullptr);
-    return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
+    // "C.UTF-8" and the like are the C locale with another character set.
+    return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
+           std::strncmp(name, "C.", 2) == 0;
 }
 
 std::string Format(std::chrono::system_clock::time_point t, const char* fmt) {

@@ -7,26 +7,7 @@
 set -u
 cli="$1"
 sim="$2"
-failures=0
-work=$(mktemp -d)
-pid=""
-
-start_sim() {
-    "$sim" "$@" >"$work/sim.out" 2>"$work/sim.err" &
-    pid=$!
-    dev=""
-    for _ in $(seq 200); do
-        dev=$(head -n 1 "$work/sim.out" 2>/dev/null)
-        [ -n "$dev" ] && break
-        sleep 0.02
-    done
-    [ -n "$dev" ] || { echo "simulator did not start: $(cat "$work/sim.err")"; exit 1; }
-}
-stop_sim() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    pid=""
-}
-trap 'stop_sim; rm -rf "$work"' EXIT
+. "$(dirname "$0")/sim_harness.sh"
 
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 ok() { echo "ok   $1"; }

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -327,6 +328,26 @@ TEST(LogLine, HexBytesWithTrailingSpace) {
     const std::uint8_t b[] = {0x00, 0x0A, 0xFF, 0x5C};
     EXPECT_EQ(FormatHexBytes(b, 4), "00 0A FF 5C ");
     EXPECT_EQ(FormatHexBytes(b, 0), "");
+}
+
+}  // namespace
+
+namespace {
+
+// The C locale in any character set gets the fixed day/month/year form; a
+// user locale gets its own.
+TEST(LogLine, DateFormUnderTheCLocales) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    ManualClock clock;
+    const std::uint8_t b[] = {0x06};
+    const char* saved = std::setlocale(LC_TIME, nullptr);
+    const std::string restore = saved ? saved : "C";
+    for (const char* name : {"C", "POSIX", "C.UTF-8"}) {
+        if (std::setlocale(LC_TIME, name) == nullptr) continue;
+        EXPECT_EQ(FormatLogLine(7, clock.WallNow(), b, 1), "[ 7 07/12/2026 06:47:30 ] 06 ") << name;
+    }
+    std::setlocale(LC_TIME, restore.c_str());
 }
 
 }  // namespace
