@@ -15,6 +15,7 @@
 #include "ConfigBackups.h"
 #include "FormTestSupport.h"
 #include "MainForm.h"
+#include "TempDir.h"
 #include "PageWelderCfg.h"
 #include "PtyBoard.h"
 
@@ -23,16 +24,8 @@ using orvan::pages::TPageWelderCfg;
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using orvan::test::ReadText;
+using orvan::test::WriteText;
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -14,6 +14,7 @@
 #include "FormTestSupport.h"
 #include "LogListModel.h"
 #include "MainForm.h"
+#include "TempDir.h"
 #include "PageComDebug.h"
 #include "PtyBoard.h"
 
@@ -21,16 +22,8 @@ using namespace orvan::app;
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using orvan::test::ReadText;
+using orvan::test::WriteText;
 
 int CheckedCount(const std::vector<QAction*>& actions) {
     int n = 0;

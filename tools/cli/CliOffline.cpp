@@ -47,6 +47,18 @@ bool SplitArgs(const Options& opt, std::vector<std::string>& names, bool& force,
     return true;
 }
 
+// Loads a configuration file, its warnings on stderr; false (reason said) when
+// it cannot be used.
+bool LoadWcf(const std::string& name, TCfgWelderRW& cfg) {
+    const config::TFileResult loaded = cfg.LoadFromFile(name);
+    if (!loaded) {
+        Fail(loaded.message);
+        return false;
+    }
+    PrintWarnings(loaded);
+    return true;
+}
+
 int WcfToImage(const Options& opt) {
     std::vector<std::string> names;
     bool force = false;
@@ -55,12 +67,7 @@ int WcfToImage(const Options& opt) {
         return 2;
     }
     TCfgWelderRW cfg;
-    const config::TFileResult loaded = cfg.LoadFromFile(names[0]);
-    if (!loaded) {
-        Fail(loaded.message);
-        return 1;
-    }
-    PrintWarnings(loaded);
+    if (!LoadWcf(names[0], cfg)) return 1;
     std::vector<std::uint8_t> image(config::kImageSize);
     config::BuildDeviceImage(cfg, image.data());
     const config::SaveResult saved = config::SaveFileAtomically(
@@ -70,7 +77,7 @@ int WcfToImage(const Options& opt) {
         return 1;
     }
     if (!opt.quiet) {
-        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", loaded.path.c_str(), names[1].c_str(),
+        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", config::WcfFileName(names[0]).c_str(), names[1].c_str(),
                     image.size(), config::StoredImageChecksum(image.data()));
     }
     return 0;
@@ -159,12 +166,7 @@ int WcfShow(const Options& opt) {
         return 2;
     }
     TCfgWelderRW cfg;
-    const config::TFileResult loaded = cfg.LoadFromFile(names[0]);
-    if (!loaded) {
-        Fail(loaded.message);
-        return 1;
-    }
-    PrintWarnings(loaded);
+    if (!LoadWcf(names[0], cfg)) return 1;
     std::printf("%-20s %-18s %8s  %s\n", "field", "section", "raw", "value");
     for (const config::TFieldInfo& f : config::Fields()) {
         std::string value = FormatValue(f.Value(cfg));
