@@ -10,6 +10,9 @@ export QT_QPA_PLATFORM=offscreen
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 jobs=$(nproc)
 
+echo "== formatting"
+./scripts/check-format.sh
+
 echo "== build (gcc)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build

@@ -10,18 +10,18 @@
 #include <cstdio>
 #include <string>
 
-#include "Comprotocol.h"
-#include "ExchangeCycle.h"
-#include "PtyBoard.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "boardsim/PtyBoard.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 using namespace orvan;
 
 namespace {
 
 class Quiet : public link::IExchangeListener {
-public:
+  public:
     void OnLinkState(std::string_view) override {}
     void OnTxLog(const std::string&) override {}
     void OnRxLog(const std::string&) override {}
@@ -75,10 +75,17 @@ void BM_ExchangeLatency(benchmark::State& state) {
     state.counters["ticks_per_exchange"] = perExchange;
     state.counters["ratio_to_floor"] = perExchange / 5.0;
     state.counters["timeouts"] = rig.listener.timeouts;
-    std::printf("exchange latency at %lld bit/s: %.2f ticks per exchange, ratio %.3f to the floor of 5 (target <= 1.1)\n",
-                static_cast<long long>(state.range(0)), perExchange, perExchange / 5.0);
+    std::printf(
+        "exchange latency at %lld bit/s: %.2f ticks per exchange, ratio %.3f to the floor of 5 "
+        "(target <= 1.1)\n",
+        static_cast<long long>(state.range(0)), perExchange, perExchange / 5.0);
 }
-BENCHMARK(BM_ExchangeLatency)->Arg(56700)->Arg(9600)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExchangeLatency)
+    ->Arg(56700)
+    ->Arg(9600)
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_IdleCycleCpu(benchmark::State& state) {
     Rig rig(56700);
@@ -90,18 +97,22 @@ void BM_IdleCycleCpu(benchmark::State& state) {
     for (auto _ : state) {
         const double c0 = ThreadCpuSeconds();
         const auto w0 = std::chrono::steady_clock::now();
-        link::RunTicks([&] {
-            rig.cycle.Tick();
-            return true;
-        }, link::kExchangeTickMs, 3000);
+        link::RunTicks(
+            [&] {
+                rig.cycle.Tick();
+                return true;
+            },
+            link::kExchangeTickMs, 3000);
         cpu += ThreadCpuSeconds() - c0;
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
     }
     const double percent = 100.0 * cpu / wall;
     state.counters["cpu_percent_of_core"] = percent;
     state.counters["ratio_to_target"] = percent / 0.5;
-    std::printf("idle exchange cycle: %.4f %% of one core, ratio %.3f to the target of 0.5 %% (target < 1)\n",
-                percent, percent / 0.5);
+    std::printf(
+        "idle exchange cycle: %.4f %% of one core, ratio %.3f to the target of 0.5 %% (target < "
+        "1)\n",
+        percent, percent / 0.5);
 }
 BENCHMARK(BM_IdleCycleCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -14,13 +14,13 @@
 #include <filesystem>
 #include <string>
 
-#include "BoardViewFanout.h"
-#include "Comprotocol.h"
-#include "ConfigTransfer.h"
-#include "PtyBoard.h"
-#include "SessionCycle.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "boardsim/PtyBoard.h"
+#include "commands/BoardViewFanout.h"
+#include "commands/SessionCycle.h"
+#include "features/ConfigTransfer.h"
+#include "link/Comprotocol.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 using namespace orvan;
 

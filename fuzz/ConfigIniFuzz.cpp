@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "Cfgwelderrw.h"
-#include "IniFile.h"
+#include "config/Cfgwelderrw.h"
+#include "config/IniFile.h"
 
 using namespace orvan::config;
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "BoardView.h"
-#include "Clock.h"
-#include "Session.h"
+#include "commands/BoardView.h"
+#include "commands/Session.h"
+#include "link/Clock.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "FrameCodec.h"
+#include "link/FrameCodec.h"
 
 using namespace orvan::link;
 

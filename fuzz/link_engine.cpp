@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Comprotocol.h"
-#include "ScriptedPort.h"
+#include "link/Comprotocol.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan;
 
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const link::PollResult r = protocol.Poll();
             if (r.State == link::PollState::Sent) ++sent;
             if (r.State == link::PollState::Answer || r.State == link::PollState::TimedOut) ++ended;
-            if (r.State == link::PollState::Answer && (r.Length < 5 || r.Length > 255)) std::abort();
+            if (r.State == link::PollState::Answer && (r.Length < 5 || r.Length > 255))
+                std::abort();
         }
         if (ended > sent || sent > ended + 1) std::abort();
     }

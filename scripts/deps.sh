@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libjpeg-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev

@@ -2,17 +2,17 @@
 // in its list and followed by it, as the exchange cycle does on every answer.
 // Targets: at most 20 us per line, at most 200 bytes per line.
 
+#include <unistd.h>
 #include <QApplication>
-#include "LogView.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <unistd.h>
+#include "pages/LogView.h"
 
-#include "LogListModel.h"
-#include "PageComDebug.h"
+#include "pages/LogListModel.h"
+#include "pages/PageComDebug.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ long ResidentBytes() {
 
 std::string Line(unsigned n) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "[ %u 08/12/2026 04:05:%02u ] 06 0B 01 02 10 04 F3 01 00 00 22 05 ", n, n % 60);
+    std::snprintf(buf, sizeof buf,
+                  "[ %u 08/12/2026 04:05:%02u ] 06 0B 01 02 10 04 F3 01 00 00 22 05 ", n, n % 60);
     return buf;
 }
 
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     constexpr unsigned kPrefill = 1'000'000;
-    const unsigned kTimed = qEnvironmentVariableIsEmpty("ORVAN_BENCH_LINES") ? 20'000 : qEnvironmentVariableIntValue("ORVAN_BENCH_LINES");
+    const unsigned kTimed = qEnvironmentVariableIsEmpty("ORVAN_BENCH_LINES")
+                                ? 20'000
+                                : qEnvironmentVariableIntValue("ORVAN_BENCH_LINES");
 
     orvan::pages::TPageComDebug page;
     page.resize(1000, 700);
@@ -66,19 +69,24 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
     }
     const auto t3 = std::chrono::steady_clock::now();
-    const double usRepaint = std::chrono::duration<double, std::micro>(t3 - t2).count() / (kTimed / 4);
+    const double usRepaint =
+        std::chrono::duration<double, std::micro>(t3 - t2).count() / (kTimed / 4);
 
     const double usPerLine = std::chrono::duration<double, std::micro>(t1 - t0).count() / kTimed;
     const double lines = kPrefill + 1;
     const double bytesPerLine = static_cast<double>(rssAfter - rssBefore) / lines;
-    const double modelBytesPerLine = static_cast<double>(page.RxModel()->MemoryBytes()) / page.RxModel()->Count();
-    std::printf("log append with %u lines listed: %.2f us/line  ratio %.3f (target <= 20 us)\n", kPrefill,
-                usPerLine, usPerLine / 20.0);
-    std::printf("  with a repaint after every line: %.1f us/line (lines come at most once per 30 ms tick)\n",
-                usRepaint);
-    std::printf("log memory: %.1f bytes/line resident (%.1f in the model, lines of %.1f chars)  ratio %.3f "
-                "(target <= 200 bytes)\n",
-                bytesPerLine, modelBytesPerLine, static_cast<double>(textBytes) / kPrefill,
-                std::max(bytesPerLine, modelBytesPerLine) / 200.0);
+    const double modelBytesPerLine =
+        static_cast<double>(page.RxModel()->MemoryBytes()) / page.RxModel()->Count();
+    std::printf("log append with %u lines listed: %.2f us/line  ratio %.3f (target <= 20 us)\n",
+                kPrefill, usPerLine, usPerLine / 20.0);
+    std::printf(
+        "  with a repaint after every line: %.1f us/line (lines come at most once per 30 ms "
+        "tick)\n",
+        usRepaint);
+    std::printf(
+        "log memory: %.1f bytes/line resident (%.1f in the model, lines of %.1f chars)  ratio %.3f "
+        "(target <= 200 bytes)\n",
+        bytesPerLine, modelBytesPerLine, static_cast<double>(textBytes) / kPrefill,
+        std::max(bytesPerLine, modelBytesPerLine) / 200.0);
     return 0;
 }

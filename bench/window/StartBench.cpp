@@ -10,8 +10,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "MainForm.h"
-#include "PtyBoard.h"
+#include "app/MainForm.h"
+#include "boardsim/PtyBoard.h"
 
 int main(int argc, char** argv) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
     }
     const double ms = std::chrono::duration<double, std::milli>(t1 - t0).count();
     const double msShown = std::chrono::duration<double, std::milli>(tShown - t0).count();
-    std::printf("start to first exchange: %.0f ms (window up after %.0f ms)  ratio %.3f (target < 1000 ms)\n", ms,
-                msShown, ms / 1000.0);
+    std::printf(
+        "start to first exchange: %.0f ms (window up after %.0f ms)  ratio %.3f (target < 1000 "
+        "ms)\n",
+        ms, msShown, ms / 1000.0);
     return 0;
 }

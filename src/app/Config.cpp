@@ -1,12 +1,12 @@
-#include "Config.h"
+#include "app/Config.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
-#include "IniFile.h"
+#include "config/IniFile.h"
 
 namespace orvan::app {
 
@@ -16,7 +16,9 @@ constexpr const char* kCom = "COM";
 constexpr const char* kProgram = "PROGRAM";
 constexpr const char* kPolling = "POLLING";
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 // True when Save() could replace the file: the atomic save writes a
 // temporary file beside it, so the directory itself must be writable.

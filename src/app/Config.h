@@ -19,7 +19,7 @@ namespace orvan::app {
 inline constexpr const char* kSettingsFileName = "OrvanSuperV.cfg";
 
 class TConfig {
-public:
+  public:
     // directory: the executable's directory with its trailing separator.
     // fallbackDirectory: where the file goes when `directory` is not writable
     // (empty: no fallback).
@@ -52,7 +52,7 @@ public:
     // unreadable); empty otherwise. The defaults are in use then.
     const std::string& LoadError() const { return loadError_; }
 
-private:
+  private:
     void Load(const std::string& path);
 
     std::string primary_;

@@ -1,4 +1,4 @@
-#include "JpegPicture.h"
+#include "app/JpegPicture.h"
 
 #include <QFile>
 #include <csetjmp>
@@ -48,8 +48,8 @@ bool Decode(Decoder* d, const unsigned char* data, unsigned long size) {
     jpeg_read_header(&d->cinfo, TRUE);
     d->cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&d->cinfo);
-    d->image = QImage(static_cast<int>(d->cinfo.output_width), static_cast<int>(d->cinfo.output_height),
-                      QImage::Format_RGB888);
+    d->image = QImage(static_cast<int>(d->cinfo.output_width),
+                      static_cast<int>(d->cinfo.output_height), QImage::Format_RGB888);
     while (d->cinfo.output_scanline < d->cinfo.output_height) {
         JSAMPROW row = d->image.scanLine(static_cast<int>(d->cinfo.output_scanline));
         jpeg_read_scanlines(&d->cinfo, &row, 1);

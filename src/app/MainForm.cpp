@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
-#include "LogView.h"
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,26 +17,29 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include "pages/LogView.h"
 
-#include "Builders.h"
-#include "Config.h"
-#include "Fraanomaly.h"
-#include "Fraiostatus.h"
-#include "JpegPicture.h"
-#include "LaterPages.h"
-#include "PageComDebug.h"
-#include "PageIOStatus.h"
-#include "PageMultiHead.h"
-#include "PageWelderCfg.h"
-#include "PageWelderVelkor.h"
-#include "NumberText.h"
-#include "SerialDevices.h"
+#include "app/Config.h"
+#include "app/JpegPicture.h"
+#include "app/SerialDevices.h"
+#include "commands/Builders.h"
+#include "frames/Fraanomaly.h"
+#include "frames/Fraiostatus.h"
+#include "pages/LaterPages.h"
+#include "pages/NumberText.h"
+#include "pages/PageComDebug.h"
+#include "pages/PageIOStatus.h"
+#include "pages/PageMultiHead.h"
+#include "pages/PageWelderCfg.h"
+#include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
 namespace {
 
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 constexpr int kPanelWidths[TMainForm::kPanelCount] = {140, 103, 80, 80, 110, 110, 50};
 
@@ -63,15 +65,17 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     // The owned objects, in the order the rest of the program relies on.
     protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
     fanout_.Add(static_cast<commands::IBoardView&>(*this));
-    session_ = std::make_unique<commands::TSession>(*protocol_, fanout_, static_cast<commands::INotifier&>(*this));
-    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_, static_cast<link::IExchangeListener*>(this));
+    session_ = std::make_unique<commands::TSession>(*protocol_, fanout_,
+                                                    static_cast<commands::INotifier&>(*this));
+    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_,
+                                                       static_cast<link::IExchangeListener*>(this));
     cycle_->Cycle().SetRxLogEnabled(false);
     cycle_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
     record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
-    transfer_ = std::make_unique<features::TConfigTransfer>(*session_, *record_,
-                                                            static_cast<features::ITransferListener&>(*this));
+    transfer_ = std::make_unique<features::TConfigTransfer>(
+        *session_, *record_, static_cast<features::ITransferListener&>(*this));
     if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
     fanout_.Add(*transfer_);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
@@ -80,7 +84,9 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     TmrGestCOMCMD->start();
 }
 
-TMainForm::~TMainForm() { FormClose(); }
+TMainForm::~TMainForm() {
+    FormClose();
+}
 
 void TMainForm::BuildPages() {
     auto* central = new QWidget(this);
@@ -93,7 +99,8 @@ void TMainForm::BuildPages() {
     TshWelderCfg = new pages::TPageWelderCfg(PgcMain);
     // Reals are shown and typed with the user's decimal separator.
     const QString point = QLocale().decimalPoint();
-    decimal_ = point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
+    decimal_ =
+        point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
     TshWelderCfg->SetDecimalSeparator(decimal_);
     tshWelderTuning = new pages::TPageWelderTuning(PgcMain);
     tshWelderLog = new pages::TPageWelderLog(PgcMain);
@@ -106,12 +113,18 @@ void TMainForm::BuildPages() {
     tshDiameterHeight = new pages::TPageDiameter(PgcMain);
     tbsFlanging = new pages::TPageFlanging(PgcMain);
     const std::pair<QWidget*, const char*> tabs[kPageCount] = {
-        {TshCfgWelder, "Welder Velkor"},  {TshWelderCfg, "Welder CFG"},
-        {tshWelderTuning, "Welder Tuning"}, {tshWelderLog, "Welder Event Log"},
-        {TshBrenta, "IO Status"},         {tshEEPROM, "EEPROM Manager"},
-        {tshTimeKeep, "Date / Time"},     {TshComDebug, "COM Debug"},
-        {tshPelta, "Pelta"},              {tshMultiHead, "Multi Head"},
-        {tshDiameterHeight, "Diameter / Height"}, {tbsFlanging, "Flanging"},
+        {TshCfgWelder, "Welder Velkor"},
+        {TshWelderCfg, "Welder CFG"},
+        {tshWelderTuning, "Welder Tuning"},
+        {tshWelderLog, "Welder Event Log"},
+        {TshBrenta, "IO Status"},
+        {tshEEPROM, "EEPROM Manager"},
+        {tshTimeKeep, "Date / Time"},
+        {TshComDebug, "COM Debug"},
+        {tshPelta, "Pelta"},
+        {tshMultiHead, "Multi Head"},
+        {tshDiameterHeight, "Diameter / Height"},
+        {tbsFlanging, "Flanging"},
     };
     for (const auto& [page, caption] : tabs) PgcMain->addTab(page, QString::fromLatin1(caption));
     chkMultiHPolling = tshMultiHead->chkMultiHPolling;
@@ -166,11 +179,13 @@ void TMainForm::BuildMenus() {
     FileBackupsItem = item(mnuFile, "Backups...", "Restore what a board held before a write");
     connect(FileBackupsItem, &QAction::triggered, this, &TMainForm::FileBackups);
     mnuFile->addSeparator();
-    connect(item(mnuFile, "&Print", "Print current file"), &QAction::triggered, this, &TMainForm::FilePrint);
+    connect(item(mnuFile, "&Print", "Print current file"), &QAction::triggered, this,
+            &TMainForm::FilePrint);
     connect(item(mnuFile, "P&rint Setup...", "Change printer setup"), &QAction::triggered, this,
             &TMainForm::FilePrintSetup);
     mnuFile->addSeparator();
-    connect(item(mnuFile, "E&xit", "Exit this application"), &QAction::triggered, this, &TMainForm::FileExit);
+    connect(item(mnuFile, "E&xit", "Exit this application"), &QAction::triggered, this,
+            &TMainForm::FileExit);
 
     mnuConfig = bar->addMenu(QStringLiteral("Config"));
     ConfigDownload = item(mnuConfig, "WRITE    PC  -->  Board", nullptr);
@@ -235,12 +250,13 @@ void TMainForm::BuildSpeedBar() {
     SpeedBar = addToolBar(QStringLiteral("SpeedBar"));
     SpeedBar->setObjectName(QStringLiteral("SpeedBar"));
     SpeedBar->setMovable(false);
-    connect(SpeedBar->addAction(QStringLiteral("Info")), &QAction::triggered, this, &TMainForm::SpeedButtonInfoClick);
+    connect(SpeedBar->addAction(QStringLiteral("Info")), &QAction::triggered, this,
+            &TMainForm::SpeedButtonInfoClick);
     SpeedBar->addSeparator();
     const char* hints[4] = {"New|", "Open|", "Save|", "Save As|"};
     const char* texts[4] = {"New", "Open", "Save", "Save As"};
-    void (TMainForm::*handlers[4])() = {&TMainForm::FileNew, &TMainForm::FileOpen, &TMainForm::FileSave,
-                                        &TMainForm::FileSaveAs};
+    void (TMainForm::*handlers[4])() = {&TMainForm::FileNew, &TMainForm::FileOpen,
+                                        &TMainForm::FileSave, &TMainForm::FileSaveAs};
     for (int i = 0; i < 4; ++i) {
         QAction* a = SpeedBar->addAction(QString::fromLatin1(texts[i]));
         a->setToolTip(QString::fromLatin1(hints[i]));
@@ -267,7 +283,8 @@ void TMainForm::BuildStatusBar() {
 }
 
 QString TMainForm::PanelText(int panel) const {
-    return (panel >= 0 && panel < kPanelCount) ? panels_[static_cast<std::size_t>(panel)]->text() : QString();
+    return (panel >= 0 && panel < kPanelCount) ? panels_[static_cast<std::size_t>(panel)]->text()
+                                               : QString();
 }
 
 void TMainForm::SetPanelText(int panel, const QString& text) {
@@ -304,16 +321,17 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 bool TMainForm::Confirm(const QString& caption, const QString& text) {
     if (ConfirmHook) return ConfirmHook(caption, text);
-    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TMainForm::ConfirmDiscardEdits() {
     if (!TshWelderCfg->HasUnwrittenEdits()) return true;
-    return Confirm(QStringLiteral("Attenzione!"),
-                   QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
-                                  "nor saved to a file. Discard them?")
-                       .arg(TshWelderCfg->UnwrittenEditCount()));
+    return Confirm(
+        QStringLiteral("Attenzione!"),
+        QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
+                       "nor saved to a file. Discard them?")
+            .arg(TshWelderCfg->UnwrittenEditCount()));
 }
 
 void TMainForm::ShowConfig() {
@@ -321,7 +339,8 @@ void TMainForm::ShowConfig() {
     const config::TCfgWelderRW& cfg = *record_;
     TshWelderCfg->ShowConfig(cfg);
     tshWelderTuning->stxFactoryTuningImax->setText(
-        QString::fromStdString(pages::FormatReal(cfg.GetMaxPowerValue(), decimal_)) + QStringLiteral(" A"));
+        QString::fromStdString(pages::FormatReal(cfg.GetMaxPowerValue(), decimal_)) +
+        QStringLiteral(" A"));
     SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
     SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
     TshCfgWelder->stxCfgVer->setText(QString::number(cfg.GetVersion()));
@@ -362,7 +381,8 @@ void TMainForm::FormActivate() {
 void TMainForm::SetUpPages() {
     move(20, 10);
     statusBar()->setSizeGripEnabled(true);
-    for (int i = 2; i <= 5; ++i) panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
+    for (int i = 2; i <= 5; ++i)
+        panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
     if (!options_.lineNote.empty()) SetPanelText(6, Q(options_.lineNote));
     TshCfgWelder->SetBoardPicture(BoardPicture());
     TshWelderCfg->SetUpPages();
@@ -372,7 +392,8 @@ void TMainForm::SetUpPages() {
 void TMainForm::ApplySettings() {
     // A page index the window does not have leaves the first page shown
     // rather than an empty window.
-    if (config_->lastTab >= 0 && config_->lastTab < kPageCount) PgcMain->setCurrentIndex(config_->lastTab);
+    if (config_->lastTab >= 0 && config_->lastTab < kPageCount)
+        PgcMain->setCurrentIndex(config_->lastTab);
     chkPollAnalogInput->setChecked(config_->pollAnalog);
     chkPollOptoIO->setChecked(config_->pollOptoIO);
     chkPollAnomaly->setChecked(config_->pollAnomaly);
@@ -472,15 +493,17 @@ void TMainForm::Act_FindBoardExecute() {
     QApplication::restoreOverrideCursor();
     if (found.empty()) {
         ShowMessage(QStringLiteral("Find board"),
-                    QStringLiteral("No board answered on the %1 serial devices found.").arg(devices.size()));
+                    QStringLiteral("No board answered on the %1 serial devices found.")
+                        .arg(devices.size()));
         return;
     }
     QStringList choices;
     for (const FoundBoard& f : found)
         choices << QStringLiteral("%1  (FW Ver. %2)").arg(Q(f.device), Q(f.firmware));
     bool ok = false;
-    const QString pick = QInputDialog::getItem(this, QStringLiteral("Find board"),
-                                               QStringLiteral("Boards that answered:"), choices, 0, false, &ok);
+    const QString pick =
+        QInputDialog::getItem(this, QStringLiteral("Find board"),
+                              QStringLiteral("Boards that answered:"), choices, 0, false, &ok);
     if (!ok) return;
     const qsizetype i = choices.indexOf(pick);
     if (i >= 0) Act_ChangeComDeviceExecute(Q(found[static_cast<std::size_t>(i)].device));
@@ -511,25 +534,37 @@ void TMainForm::cmdPollingClick() {
     }
 }
 
-void TMainForm::OnLinkState(std::string_view text) { SetPanelText(0, Q(text)); }
-void TMainForm::OnTxLog(const std::string& line) { TshComDebug->AppendTx(line); }
-void TMainForm::OnRxLog(const std::string& line) { TshComDebug->AppendRx(line); }
+void TMainForm::OnLinkState(std::string_view text) {
+    SetPanelText(0, Q(text));
+}
+void TMainForm::OnTxLog(const std::string& line) {
+    TshComDebug->AppendTx(line);
+}
+void TMainForm::OnRxLog(const std::string& line) {
+    TshComDebug->AppendRx(line);
+}
 
 // Answers go to answer processing through the session cycle.
 void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
 
-void TMainForm::OnRxTimeout() { StopStatusPolling(); }
+void TMainForm::OnRxTimeout() {
+    StopStatusPolling();
+}
 
-void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t, const std::string& text) {
+void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,
+                                  const std::string& text) {
     SetPanelText(5, QStringLiteral("FW Ver. ") + Q(text));
 }
 
 // The board's bytes as they are: any byte shows as some character.
 void TMainForm::OnSerialNumber(const std::string& text) {
-    SetPanelText(4, QStringLiteral("SN: ") + QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    SetPanelText(4, QStringLiteral("SN: ") +
+                        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void TMainForm::OnAnomalyStatus(std::uint32_t bits) { TshCfgWelder->fraAnomaly1->ShowBitWord(bits); }
+void TMainForm::OnAnomalyStatus(std::uint32_t bits) {
+    TshCfgWelder->fraAnomaly1->ShowBitWord(bits);
+}
 
 void TMainForm::OnIoStatus(const commands::IoStatusWords& w) {
     TshBrenta->fraBrentaOptoInputCPU->ShowBitWord(w.cpuInputs);
@@ -540,7 +575,9 @@ void TMainForm::OnIoStatus(const commands::IoStatusWords& w) {
     TshBrenta->fraBrentaOptoOutputEXP2->ShowBitWord(w.exp2Outputs);
 }
 
-void TMainForm::OnStopPolling() { StopStatusPolling(); }
+void TMainForm::OnStopPolling() {
+    StopStatusPolling();
+}
 
 void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
     // No command goes out or comes in while the technician reads the refusal.
@@ -549,7 +586,9 @@ void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
     if (!closed_) TmrGestCOMCMD->start();
 }
 
-void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) { ShowMessage(Q(caption), Q(text)); }
+void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) {
+    ShowMessage(Q(caption), Q(text));
+}
 
 void TMainForm::SpeedButtonInfoClick() {
     if (session_) session_->RequestHardwareInfo();
@@ -563,12 +602,22 @@ void TMainForm::Act_SecurityCodeOffExecute() {
     if (protocol_) (void)commands::SendSecurityCode(*protocol_, false);
 }
 
-void TMainForm::CmdClearRXLogClick() { TshComDebug->ClearRx(); }
-void TMainForm::CmdClearTXLogClick() { TshComDebug->ClearTx(); }
-void TMainForm::LsbCOMRxLogClick() { TshComDebug->CopySelectedRx(); }
-void TMainForm::LsbCOMTxLogClick() { TshComDebug->CopySelectedTx(); }
+void TMainForm::CmdClearRXLogClick() {
+    TshComDebug->ClearRx();
+}
+void TMainForm::CmdClearTXLogClick() {
+    TshComDebug->ClearTx();
+}
+void TMainForm::LsbCOMRxLogClick() {
+    TshComDebug->CopySelectedRx();
+}
+void TMainForm::LsbCOMTxLogClick() {
+    TshComDebug->CopySelectedTx();
+}
 
-void TMainForm::FileExit() { close(); }
+void TMainForm::FileExit() {
+    close();
+}
 
 void TMainForm::FormClose() {
     if (closed_) return;
@@ -599,15 +648,18 @@ void TMainForm::FormClose() {
         std::string error;
         if (!config_->Save(&error)) {
             ShowMessage(QStringLiteral("Attenzione!"),
-                        QStringLiteral("The settings could not be saved:\n%1\n\n"
-                                       "Port, speed, last page and polling choices of this session are lost.")
+                        QStringLiteral(
+                            "The settings could not be saved:\n%1\n\n"
+                            "Port, speed, last page and polling choices of this session are lost.")
                             .arg(Q(error)));
         } else if (config_->UsingFallback() && !config_->FallbackExisted()) {
             // Said once, when the settings first move; later runs read them there.
-            ShowMessage(QStringLiteral("Attenzione!"),
-                        QStringLiteral("The program folder cannot be written, so the settings were saved to\n%1\n"
-                                       "and will be read from there from now on.")
-                            .arg(Q(config_->FileName())));
+            ShowMessage(
+                QStringLiteral("Attenzione!"),
+                QStringLiteral(
+                    "The program folder cannot be written, so the settings were saved to\n%1\n"
+                    "and will be read from there from now on.")
+                    .arg(Q(config_->FileName())));
             trace_.push_back("settings in fallback");
         }
         trace_.push_back("settings written");

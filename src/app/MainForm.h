@@ -16,17 +16,17 @@
 #include <string>
 #include <vector>
 
-#include "BoardView.h"
-#include "BoardViewFanout.h"
-#include "Cfgwelderrw.h"
-#include "Clock.h"
-#include "Comprotocol.h"
-#include "ConfigBackups.h"
-#include "ConfigTransfer.h"
-#include "ExchangeCycle.h"
-#include "Session.h"
-#include "SessionCycle.h"
-#include "Tserial.h"
+#include "commands/BoardView.h"
+#include "commands/BoardViewFanout.h"
+#include "commands/Session.h"
+#include "commands/SessionCycle.h"
+#include "config/Cfgwelderrw.h"
+#include "features/ConfigBackups.h"
+#include "features/ConfigTransfer.h"
+#include "link/Clock.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "link/Tserial.h"
 
 class QAction;
 class QActionGroup;
@@ -59,7 +59,8 @@ namespace orvan::app {
 class TConfig;
 
 inline constexpr const char* kApplicationTitle = "Velkor Orvan SuperVisor";
-inline constexpr const char* kMainCaption = "Velkor Orvan Supervisor - v 2.2.19 - Protocollo Orvan v2.2.9";
+inline constexpr const char* kMainCaption =
+    "Velkor Orvan Supervisor - v 2.2.19 - Protocollo Orvan v2.2.9";
 
 // How the program was started.
 struct TStartOptions {
@@ -98,7 +99,7 @@ class TMainForm : public QMainWindow,
                   private commands::INotifier,
                   private features::ITransferListener {
     Q_OBJECT
-public:
+  public:
     static constexpr int kPageCount = 12;
     static constexpr int kPortCount = 30;
     static constexpr std::array<int, 4> kSpeeds{9600, 19200, 38400, 56700};
@@ -155,10 +156,12 @@ public:
     link::Tserial& Port() { return port_; }
     TConfig* Config() const { return config_.get(); }
     std::span<const std::uint8_t> ConfigImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->configImage) : std::span<const std::uint8_t>();
+        return session_ ? std::span<const std::uint8_t>(session_->configImage)
+                        : std::span<const std::uint8_t>();
     }
     std::span<const std::uint8_t> TuningLogImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->tuningLogImage) : std::span<const std::uint8_t>();
+        return session_ ? std::span<const std::uint8_t>(session_->tuningLogImage)
+                        : std::span<const std::uint8_t>();
     }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
@@ -210,7 +213,7 @@ public:
     // Shown while a transfer runs.
     QProgressBar* cgaTransfer;
 
-public slots:
+  public slots:
     // First activation: open the port, start the exchange, set up the pages,
     // apply the settings. Later calls do nothing.
     void FormActivate();
@@ -247,12 +250,12 @@ public slots:
     void FilePrintSetup();
     void FileBackups();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     // IExchangeListener
     void OnLinkState(std::string_view text) override;
     void OnTxLog(const std::string& line) override;

@@ -13,9 +13,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "FileKindGuard.h"
-#include "MainForm.h"
-#include "PageWelderCfg.h"
+#include "app/MainForm.h"
+#include "features/FileKindGuard.h"
+#include "pages/PageWelderCfg.h"
 
 #ifdef ORVAN_HAVE_PRINT
 #include <QPageSetupDialog>

@@ -1,4 +1,4 @@
-#include "Screenshots.h"
+#include "app/Screenshots.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -8,16 +8,16 @@
 #include <QTabWidget>
 #include <QThread>
 
-#include "Cfgwelder.h"
-#include "MainForm.h"
-#include "Fraanomaly.h"
-#include "Frahorizbit.h"
-#include "Fraiostatus.h"
-#include "PageComDebug.h"
-#include "PageIOStatus.h"
-#include "PageMultiHead.h"
-#include "PageWelderVelkor.h"
-#include "PageWelderCfg.h"
+#include "app/MainForm.h"
+#include "config/Cfgwelder.h"
+#include "frames/Fraanomaly.h"
+#include "frames/Frahorizbit.h"
+#include "frames/Fraiostatus.h"
+#include "pages/PageComDebug.h"
+#include "pages/PageIOStatus.h"
+#include "pages/PageMultiHead.h"
+#include "pages/PageWelderCfg.h"
+#include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
@@ -60,8 +60,9 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     // so the reviewer sees the frames filled.
     window.TshCfgWelder->fraAnomaly1->BuildIndicators(16);
     window.TshCfgWelder->fraAnomaly1->ShowBitWord(0x0025);
-    for (frames::TfraHorizBit* h : {window.tshMultiHead->fraMultiHHeadsTout, window.tshMultiHead->fraMultiHErrPos,
-                                    window.tshMultiHead->fraMultiHCRCPos}) {
+    for (frames::TfraHorizBit* h :
+         {window.tshMultiHead->fraMultiHHeadsTout, window.tshMultiHead->fraMultiHErrPos,
+          window.tshMultiHead->fraMultiHCRCPos}) {
         h->BuildIndicators(24);
         h->ShowBitWord(h == window.tshMultiHead->fraMultiHErrPos ? 0x000810 : 0);
     }
@@ -80,9 +81,13 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
             for (int k = 1; k < sub->count(); ++k) {
                 sub->setCurrentIndex(k);
                 Pump(30);
-                const QString name = QStringLiteral("%1%2-%3").arg(i, 2, 10, QLatin1Char('0')).arg(QChar(u'a' + k)).arg(
-                    sub->tabText(k).replace(QLatin1Char(' '), QLatin1Char('_')));
-                if (window.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")), "PNG")) ++written;
+                const QString name =
+                    QStringLiteral("%1%2-%3")
+                        .arg(i, 2, 10, QLatin1Char('0'))
+                        .arg(QChar(u'a' + k))
+                        .arg(sub->tabText(k).replace(QLatin1Char(' '), QLatin1Char('_')));
+                if (window.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")), "PNG"))
+                    ++written;
             }
             sub->setCurrentIndex(0);
         }

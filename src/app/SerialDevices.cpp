@@ -1,4 +1,4 @@
-#include "SerialDevices.h"
+#include "app/SerialDevices.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <future>
 #include <optional>
 
-#include "Comprotocol.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "link/Comprotocol.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 namespace orvan::app {
 
@@ -21,7 +21,9 @@ int FamilyRank(const std::string& name) {
     return -1;
 }
 
-std::size_t PrefixLength(int rank) { return rank == 2 ? 4 : 6; }
+std::size_t PrefixLength(int rank) {
+    return rank == 2 ? 4 : 6;
+}
 
 // The device number after the family prefix; -1 when it is not all digits.
 long DeviceNumber(const std::string& name, int rank) {

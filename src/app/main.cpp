@@ -9,22 +9,23 @@
 #include <memory>
 #include <string>
 
-#include "Config.h"
-#include "MainForm.h"
-#include "PtyBoard.h"
-#include "Screenshots.h"
+#include "app/Config.h"
+#include "app/MainForm.h"
+#include "app/Screenshots.h"
+#include "boardsim/PtyBoard.h"
 
 namespace {
 
 // An error escaping an event handler is shown and the program goes on.
 class TApplication : public QApplication {
-public:
+  public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeWindow(), QString::fromLatin1(orvan::app::kApplicationTitle),
+            QMessageBox::critical(activeWindow(),
+                                  QString::fromLatin1(orvan::app::kApplicationTitle),
                                   QString::fromLocal8Bit(e.what()));
         }
         return false;
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!shots.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!shots.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(orvan::app::kApplicationTitle));
@@ -87,7 +89,8 @@ int main(int argc, char** argv) {
         }
         orvan::app::TMainForm window(options);
         if (!shots.empty()) {
-            const int n = orvan::app::RenderScreenshots(window, QString::fromLocal8Bit(shots.c_str()));
+            const int n =
+                orvan::app::RenderScreenshots(window, QString::fromLocal8Bit(shots.c_str()));
             window.close();
             if (n < 0) {
                 std::fprintf(stderr, "orvan-supervisor: cannot create %s\n", shots.c_str());

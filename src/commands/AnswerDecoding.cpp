@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Session.h"
+#include "commands/Session.h"
 
 namespace orvan::commands {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include <cstring>
-#include "ExchangeCycle.h"
+#include "link/ExchangeCycle.h"
 
-#include "Session.h"
+#include "commands/Session.h"
 
 namespace orvan::commands {
 

@@ -1,4 +1,4 @@
-#include "BoardViewFanout.h"
+#include "commands/BoardViewFanout.h"
 
 #include <algorithm>
 

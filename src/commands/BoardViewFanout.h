@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "BoardView.h"
+#include "commands/BoardView.h"
 
 namespace orvan::commands {
 

@@ -1,8 +1,8 @@
-#include "Builders.h"
+#include "commands/Builders.h"
 
 #include <cmath>
 
-#include "FrameCodec.h"
+#include "link/FrameCodec.h"
 
 namespace orvan::commands {
 

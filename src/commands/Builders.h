@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Catalogue.h"
-#include "Comprotocol.h"
+#include "commands/Catalogue.h"
+#include "link/Comprotocol.h"
 
 namespace orvan::commands {
 

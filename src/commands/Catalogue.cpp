@@ -1,4 +1,4 @@
-#include "Catalogue.h"
+#include "commands/Catalogue.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
-#include "Session.h"
+#include "commands/Session.h"
 
 #include <algorithm>
 
-#include "ExchangeCycle.h"
+#include "link/ExchangeCycle.h"
 
 namespace orvan::commands {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "BoardView.h"
-#include "Builders.h"
-#include "Comprotocol.h"
+#include "commands/BoardView.h"
+#include "commands/Builders.h"
+#include "link/Comprotocol.h"
 
 namespace orvan::commands {
 

@@ -1,4 +1,4 @@
-#include "SessionCycle.h"
+#include "commands/SessionCycle.h"
 
 namespace orvan::commands {
 

@@ -5,8 +5,8 @@
 // message box of the session is open, ticks do nothing: that is the exchange
 // timer standing still until the box is closed.
 
-#include "ExchangeCycle.h"
-#include "Session.h"
+#include "commands/Session.h"
+#include "link/ExchangeCycle.h"
 
 namespace orvan::commands {
 

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "config/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,9 @@ namespace orvan::config {
 
 namespace {
 
-std::string Reason(int err) { return std::strerror(err); }
+std::string Reason(int err) {
+    return std::strerror(err);
+}
 
 std::string Folder(const std::string& path) {
     const auto slash = path.find_last_of('/');

@@ -20,6 +20,7 @@ struct SaveResult {
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, std::string_view content);
 
 // Reads a whole file. False (error filled) when it cannot be opened or read.
-[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& content, std::string* error = nullptr);
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& content,
+                                 std::string* error = nullptr);
 
 }  // namespace orvan::config

@@ -1,11 +1,11 @@
-#include "Cfgwelder.h"
+#include "config/Cfgwelder.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <type_traits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 namespace orvan::config {
@@ -32,7 +32,9 @@ struct TRange {
 constexpr TRange kU16{0, 65535};
 constexpr TRange kS16{-32768, 32767};
 
-std::string FormatRaw(std::int32_t v) { return std::to_string(v); }
+std::string FormatRaw(std::int32_t v) {
+    return std::to_string(v);
+}
 
 // Rounds a converted raw value and limits it to the field's range.
 TSetResult Convert(double exact, TRange range, bool tiesToEven = false) {
@@ -91,7 +93,9 @@ std::uint16_t Get16(const std::uint8_t* img, int off) {
     return static_cast<std::uint16_t>(img[off] | (img[off + 1] << 8));
 }
 
-bool InRange(int i, int n) { return i >= 0 && i < n; }
+bool InRange(int i, int n) {
+    return i >= 0 && i < n;
+}
 
 }  // namespace
 
@@ -114,22 +118,32 @@ TSetResult CurrentToRaw(std::uint16_t cdm, double x) {
 
 }  // namespace
 
-double TWelderCfgBlank::GetStandByPowerValue() const { return CurrentFromRaw(CurrentDiodeMax_, StandByPower_); }
-double TWelderCfgBlank::GetMinPowerValue() const { return CurrentFromRaw(CurrentDiodeMax_, MinPower_); }
-double TWelderCfgBlank::GetMaxPowerValue() const { return CurrentFromRaw(CurrentDiodeMax_, MaxPower_); }
+double TWelderCfgBlank::GetStandByPowerValue() const {
+    return CurrentFromRaw(CurrentDiodeMax_, StandByPower_);
+}
+double TWelderCfgBlank::GetMinPowerValue() const {
+    return CurrentFromRaw(CurrentDiodeMax_, MinPower_);
+}
+double TWelderCfgBlank::GetMaxPowerValue() const {
+    return CurrentFromRaw(CurrentDiodeMax_, MaxPower_);
+}
 
-#define ORVAN_STORE(expr, field)                             \
-    do {                                                     \
-        TSetResult r_ = (expr);                              \
+#define ORVAN_STORE(expr, field)                                                            \
+    do {                                                                                    \
+        TSetResult r_ = (expr);                                                             \
         if (r_.ok()) field = static_cast<std::remove_reference_t<decltype(field)>>(r_.raw); \
-        return r_;                                           \
+        return r_;                                                                          \
     } while (false)
 
 TSetResult TWelderCfgBlank::SetStandByPowerValue(double x) {
     ORVAN_STORE(CurrentToRaw(CurrentDiodeMax_, x), StandByPower_);
 }
-TSetResult TWelderCfgBlank::SetMinPowerValue(double x) { ORVAN_STORE(CurrentToRaw(CurrentDiodeMax_, x), MinPower_); }
-TSetResult TWelderCfgBlank::SetMaxPowerValue(double x) { ORVAN_STORE(CurrentToRaw(CurrentDiodeMax_, x), MaxPower_); }
+TSetResult TWelderCfgBlank::SetMinPowerValue(double x) {
+    ORVAN_STORE(CurrentToRaw(CurrentDiodeMax_, x), MinPower_);
+}
+TSetResult TWelderCfgBlank::SetMaxPowerValue(double x) {
+    ORVAN_STORE(CurrentToRaw(CurrentDiodeMax_, x), MaxPower_);
+}
 
 double TWelderCfgBlank::GetWATableAValue(int i) const {
     return InRange(i, 6) ? CurrentFromRaw(CurrentDiodeMax_, WATable_A_[i]) : 0.0;
@@ -150,8 +164,12 @@ TSetResult TWelderCfgBlank::SetWATableAValue(int i, double x) {
     return r;
 }
 
-double TWelderCfgBlank::GetCurrentDiodeMaxValue() const { return CurrentDiodeMax_ * 0.01; }
-TSetResult TWelderCfgBlank::SetCurrentDiodeMaxValue(double x) { ORVAN_STORE(Convert(x * 100, kU16), CurrentDiodeMax_); }
+double TWelderCfgBlank::GetCurrentDiodeMaxValue() const {
+    return CurrentDiodeMax_ * 0.01;
+}
+TSetResult TWelderCfgBlank::SetCurrentDiodeMaxValue(double x) {
+    ORVAN_STORE(Convert(x * 100, kU16), CurrentDiodeMax_);
+}
 
 // ---- voltages and power -------------------------------------------------------
 
@@ -163,34 +181,53 @@ TSetResult TWelderCfgBlank::SetAlimVolt2AmpereValue(double x) {
     TSetResult r;
     if (!Finite(x, r)) return r;
     if (x == 0) return DivisionByZero("the feedback voltage");
-    ORVAN_STORE(Convert((1.0 / (x * 0.001 * 4.372 * kCountsPerVolt)) * 1000.0, kU16), AlimVolt2Ampere_);
+    ORVAN_STORE(Convert((1.0 / (x * 0.001 * 4.372 * kCountsPerVolt)) * 1000.0, kU16),
+                AlimVolt2Ampere_);
 }
 
-double TWelderCfgBlank::GetVsetPowMaxValue() const { return R(2.0 * VsetPowMax_ * kK, 2); }
-TSetResult TWelderCfgBlank::SetVsetPowMaxValue(double x) { ORVAN_STORE(Convert(x * 0.5 * kCountsPerVolt, kU16), VsetPowMax_); }
+double TWelderCfgBlank::GetVsetPowMaxValue() const {
+    return R(2.0 * VsetPowMax_ * kK, 2);
+}
+TSetResult TWelderCfgBlank::SetVsetPowMaxValue(double x) {
+    ORVAN_STORE(Convert(x * 0.5 * kCountsPerVolt, kU16), VsetPowMax_);
+}
 
-double TWelderCfgBlank::GetPDiodeMaxValue() const { return PDiodeMax_ * 0.01; }
-TSetResult TWelderCfgBlank::SetPDiodeMaxValue(double x) { ORVAN_STORE(Convert(x * 100, kU16), PDiodeMax_); }
+double TWelderCfgBlank::GetPDiodeMaxValue() const {
+    return PDiodeMax_ * 0.01;
+}
+TSetResult TWelderCfgBlank::SetPDiodeMaxValue(double x) {
+    ORVAN_STORE(Convert(x * 100, kU16), PDiodeMax_);
+}
 
 // ---- temperatures -------------------------------------------------------------
 
 namespace {
 
-double TempFromRaw(std::uint16_t raw) { return R((raw * kK - kTempZeroVolt) * kTempPerVolt, 1); }
+double TempFromRaw(std::uint16_t raw) {
+    return R((raw * kK - kTempZeroVolt) * kTempPerVolt, 1);
+}
 
 TSetResult TempToRaw(std::uint16_t gain3, double x) {
     const double g3 = gain3 * 0.001;
     return Convert(g3 * ((x * kVoltPerTemp + kTempZeroVolt) * kCountsPerVolt), kU16, true);
 }
 
-double DiffFromRaw(std::uint16_t raw) { return R(raw * 0.11405109489051094, 1); }
-TSetResult DiffToRaw(double x) { return Convert(x * kCountsPerDegree, kU16); }
+double DiffFromRaw(std::uint16_t raw) {
+    return R(raw * 0.11405109489051094, 1);
+}
+TSetResult DiffToRaw(double x) {
+    return Convert(x * kCountsPerDegree, kU16);
+}
 
 }  // namespace
 
-#define ORVAN_TEMP(F)                                                                  \
-    double TWelderCfgBlank::Get##F##Value() const { return TempFromRaw(F##_); }          \
-    TSetResult TWelderCfgBlank::Set##F##Value(double x) { ORVAN_STORE(TempToRaw(ADCGain_[3], x), F##_); }
+#define ORVAN_TEMP(F)                                     \
+    double TWelderCfgBlank::Get##F##Value() const {       \
+        return TempFromRaw(F##_);                         \
+    }                                                     \
+    TSetResult TWelderCfgBlank::Set##F##Value(double x) { \
+        ORVAN_STORE(TempToRaw(ADCGain_[3], x), F##_);     \
+    }
 ORVAN_TEMP(TempWorkMax)
 ORVAN_TEMP(TempWorkCooling)
 ORVAN_TEMP(TempWorkOK)
@@ -198,9 +235,13 @@ ORVAN_TEMP(TempWorkHeating)
 ORVAN_TEMP(TempWorkMin)
 #undef ORVAN_TEMP
 
-#define ORVAN_DIFF(F)                                                         \
-    double TWelderCfgBlank::Get##F##Value() const { return DiffFromRaw(F##_); } \
-    TSetResult TWelderCfgBlank::Set##F##Value(double x) { ORVAN_STORE(DiffToRaw(x), F##_); }
+#define ORVAN_DIFF(F)                                     \
+    double TWelderCfgBlank::Get##F##Value() const {       \
+        return DiffFromRaw(F##_);                         \
+    }                                                     \
+    TSetResult TWelderCfgBlank::Set##F##Value(double x) { \
+        ORVAN_STORE(DiffToRaw(x), F##_);                  \
+    }
 ORVAN_DIFF(TempWorkStepChk)
 ORVAN_DIFF(TempWorkErrMax)
 ORVAN_DIFF(TempStartupRange)
@@ -218,25 +259,43 @@ TSetResult TWelderCfgBlank::SetTimerValue(int i, double x) {
     ORVAN_STORE(Convert(x * 10, kU16), Timer_[i]);
 }
 
-double TWelderCfgBlank::GetPowerToleranceValue() const { return PowerTolerance_; }
-double TWelderCfgBlank::GetCurrentToleranceValue() const { return CurrentTolerance_; }
-TSetResult TWelderCfgBlank::SetPowerToleranceValue(double x) { ORVAN_STORE(Convert(x, kU16), PowerTolerance_); }
-TSetResult TWelderCfgBlank::SetCurrentToleranceValue(double x) { ORVAN_STORE(Convert(x, kU16), CurrentTolerance_); }
+double TWelderCfgBlank::GetPowerToleranceValue() const {
+    return PowerTolerance_;
+}
+double TWelderCfgBlank::GetCurrentToleranceValue() const {
+    return CurrentTolerance_;
+}
+TSetResult TWelderCfgBlank::SetPowerToleranceValue(double x) {
+    ORVAN_STORE(Convert(x, kU16), PowerTolerance_);
+}
+TSetResult TWelderCfgBlank::SetCurrentToleranceValue(double x) {
+    ORVAN_STORE(Convert(x, kU16), CurrentTolerance_);
+}
 
-double TWelderCfgBlank::GetPMCoeffQValue() const { return PMCoeff_q_ * 10; }
-double TWelderCfgBlank::GetIAlimCoeffQValue() const { return IAlimCoeff_q_ * 10; }
-TSetResult TWelderCfgBlank::SetPMCoeffQValue(double x) { ORVAN_STORE(Convert(x * 0.1, kS16), PMCoeff_q_); }
-TSetResult TWelderCfgBlank::SetIAlimCoeffQValue(double x) { ORVAN_STORE(Convert(x * 0.1, kS16), IAlimCoeff_q_); }
+double TWelderCfgBlank::GetPMCoeffQValue() const {
+    return PMCoeff_q_ * 10;
+}
+double TWelderCfgBlank::GetIAlimCoeffQValue() const {
+    return IAlimCoeff_q_ * 10;
+}
+TSetResult TWelderCfgBlank::SetPMCoeffQValue(double x) {
+    ORVAN_STORE(Convert(x * 0.1, kS16), PMCoeff_q_);
+}
+TSetResult TWelderCfgBlank::SetIAlimCoeffQValue(double x) {
+    ORVAN_STORE(Convert(x * 0.1, kS16), IAlimCoeff_q_);
+}
 
-#define ORVAN_TABLE(F, M, N, GET, SET)                                                       \
-    double TWelderCfgBlank::Get##F##Value(int i) const { return InRange(i, N) ? (GET) : 0.0; } \
-    TSetResult TWelderCfgBlank::Set##F##Value(int i, double x) {                             \
-        if (!InRange(i, N)) return BadIndex();                                               \
-        ORVAN_STORE(Convert(SET, kU16), M##_[i]);                                            \
+#define ORVAN_TABLE(F, M, N, GET, SET)                           \
+    double TWelderCfgBlank::Get##F##Value(int i) const {         \
+        return InRange(i, N) ? (GET) : 0.0;                      \
+    }                                                            \
+    TSetResult TWelderCfgBlank::Set##F##Value(int i, double x) { \
+        if (!InRange(i, N)) return BadIndex();                   \
+        ORVAN_STORE(Convert(SET, kU16), M##_[i]);                \
     }
 ORVAN_TABLE(ADCGain, ADCGain, 6, ADCGain_[i] * 0.001, x * 1000)
 ORVAN_TABLE(PDTableW, PDTable_W, 10, R(PDTable_W_[i] * 0.01, 3), x * 100)
-ORVAN_TABLE(PDTableV, PDTable_V, 10, R(PDTable_V_[i] * kK, 3), x * kCountsPerVolt)
+ORVAN_TABLE(PDTableV, PDTable_V, 10, R(PDTable_V_[i] * kK, 3), x* kCountsPerVolt)
 ORVAN_TABLE(WATableW, WATable_W, 6, R(WATable_W_[i] * 0.01, 2), x * 100)
 #undef ORVAN_TABLE
 #undef ORVAN_STORE
@@ -289,7 +348,8 @@ std::int32_t TWelderCfgBlank::DacFromPower(double watts, bool* ok) const {
         return 0;
     }
     SetOk(ok, true);
-    const double v = std::trunc((static_cast<double>(MaxPower_) - MinPower_) * watts / p) + MinPower_;
+    const double v =
+        std::trunc((static_cast<double>(MaxPower_) - MinPower_) * watts / p) + MinPower_;
     return static_cast<std::int32_t>(std::clamp(v, 0.0, 65535.0));
 }
 
@@ -331,7 +391,8 @@ void TWelderCfgBlank::FillImage(std::uint8_t* image384) const {
 
 void TWelderCfgBlank::LoadFromImage(const std::uint8_t* image384) {
     for (const TFieldInfo& f : Fields()) {
-        const std::int32_t v = f.Width() == 1 ? image384[f.imageOffset] : Get16(image384, f.imageOffset);
+        const std::int32_t v =
+            f.Width() == 1 ? image384[f.imageOffset] : Get16(image384, f.imageOffset);
         f.setRaw(*this, f.index, v);
     }
 }
@@ -414,27 +475,36 @@ struct TEng {
     TSetResult (*set)(TWelderCfgBlank&, int, double);
 };
 
-#define ORVAN_ENG_S(S, U)                                                                  \
-    TEng{#S, U, [](const TWelderCfgBlank& c, int) { return c.Get##S##Value(); },          \
-         [](TWelderCfgBlank& c, int, double x) { return c.Set##S##Value(x); }}
-#define ORVAN_ENG_A(S, U)                                                                  \
-    TEng{#S, U, [](const TWelderCfgBlank& c, int i) { return c.Get##S##Value(i); },       \
-         [](TWelderCfgBlank& c, int i, double x) { return c.Set##S##Value(i, x); }}
+#define ORVAN_ENG_S(S, U)                                                                      \
+    TEng {                                                                                     \
+#S, U,                                                                                 \
+            [](const TWelderCfgBlank& c,                                                       \
+               int) { return c.Get##S##Value(); }, [](TWelderCfgBlank & c, int,                \
+                                                      double x) { return c.Set##S##Value(x); } \
+    }
+#define ORVAN_ENG_A(S, U)                                                                         \
+    TEng {                                                                                        \
+#S, U,                                                                                    \
+            [](const TWelderCfgBlank& c,                                                          \
+               int i) { return c.Get##S##Value(i); },                                             \
+                                                   [](TWelderCfgBlank & c, int i,                 \
+                                                      double x) { return c.Set##S##Value(i, x); } \
+    }
 
 const TEng kEng[] = {
-    ORVAN_ENG_S(StandByPower, "A"),     ORVAN_ENG_S(MinPower, "A"),
-    ORVAN_ENG_S(MaxPower, "A"),         ORVAN_ENG_S(CurrentDiodeMax, "A"),
-    ORVAN_ENG_S(AlimVolt2Ampere, "V"),  ORVAN_ENG_S(VsetPowMax, "V"),
-    ORVAN_ENG_S(PDiodeMax, "W"),        ORVAN_ENG_S(TempWorkMax, "C"),
-    ORVAN_ENG_S(TempWorkCooling, "C"),  ORVAN_ENG_S(TempWorkOK, "C"),
-    ORVAN_ENG_S(TempWorkHeating, "C"),  ORVAN_ENG_S(TempWorkMin, "C"),
-    ORVAN_ENG_S(TempWorkStepChk, "C"),  ORVAN_ENG_S(TempWorkErrMax, "C"),
-    ORVAN_ENG_S(TempStartupRange, "C"), ORVAN_ENG_S(TempStartupStep, "C"),
+    ORVAN_ENG_S(StandByPower, "A"),      ORVAN_ENG_S(MinPower, "A"),
+    ORVAN_ENG_S(MaxPower, "A"),          ORVAN_ENG_S(CurrentDiodeMax, "A"),
+    ORVAN_ENG_S(AlimVolt2Ampere, "V"),   ORVAN_ENG_S(VsetPowMax, "V"),
+    ORVAN_ENG_S(PDiodeMax, "W"),         ORVAN_ENG_S(TempWorkMax, "C"),
+    ORVAN_ENG_S(TempWorkCooling, "C"),   ORVAN_ENG_S(TempWorkOK, "C"),
+    ORVAN_ENG_S(TempWorkHeating, "C"),   ORVAN_ENG_S(TempWorkMin, "C"),
+    ORVAN_ENG_S(TempWorkStepChk, "C"),   ORVAN_ENG_S(TempWorkErrMax, "C"),
+    ORVAN_ENG_S(TempStartupRange, "C"),  ORVAN_ENG_S(TempStartupStep, "C"),
     ORVAN_ENG_S(TempStartupErrMax, "C"), ORVAN_ENG_S(PowerTolerance, "mW"),
     ORVAN_ENG_S(CurrentTolerance, "mA"), ORVAN_ENG_S(PMCoeffQ, "x10"),
-    ORVAN_ENG_S(IAlimCoeffQ, "x10"),    ORVAN_ENG_A(Timer, "s"),
-    ORVAN_ENG_A(ADCGain, "gain"),       ORVAN_ENG_A(PDTableW, "W"),
-    ORVAN_ENG_A(PDTableV, "V"),         ORVAN_ENG_A(WATableW, "W"),
+    ORVAN_ENG_S(IAlimCoeffQ, "x10"),     ORVAN_ENG_A(Timer, "s"),
+    ORVAN_ENG_A(ADCGain, "gain"),        ORVAN_ENG_A(PDTableW, "W"),
+    ORVAN_ENG_A(PDTableV, "V"),          ORVAN_ENG_A(WATableW, "W"),
     ORVAN_ENG_A(WATableA, "A"),
 };
 #undef ORVAN_ENG_S
@@ -442,9 +512,12 @@ const TEng kEng[] = {
 
 template <typename T>
 constexpr TFieldKind KindOf() {
-    if constexpr (sizeof(T) == 1) return TFieldKind::U8;
-    else if constexpr (std::is_signed_v<T>) return TFieldKind::S16;
-    else return TFieldKind::U16;
+    if constexpr (sizeof(T) == 1)
+        return TFieldKind::U8;
+    else if constexpr (std::is_signed_v<T>)
+        return TFieldKind::S16;
+    else
+        return TFieldKind::U16;
 }
 
 struct TPlace {
@@ -535,13 +608,15 @@ std::vector<TFieldInfo> BuildFields() {
             out.push_back(std::move(f));
         }
     };
-#define ORVAN_ADD_SCALAR(T, M, S)                                                               \
-    add(#M, #S, KindOf<T>(), -1,                                                                \
-        [](const TWelderCfgBlank& c, int) -> std::int32_t { return c.Get##S(); },               \
+#define ORVAN_ADD_SCALAR(T, M, S)                                                 \
+    add(                                                                          \
+        #M, #S, KindOf<T>(), -1,                                                  \
+        [](const TWelderCfgBlank& c, int) -> std::int32_t { return c.Get##S(); }, \
         [](TWelderCfgBlank& c, int, std::int32_t v) { c.Set##S(static_cast<T>(v)); });
-#define ORVAN_ADD_ARRAY(T, M, S, N)                                                             \
-    add(#M, #S, KindOf<T>(), N,                                                                 \
-        [](const TWelderCfgBlank& c, int i) -> std::int32_t { return c.Get##S(i); },            \
+#define ORVAN_ADD_ARRAY(T, M, S, N)                                                  \
+    add(                                                                             \
+        #M, #S, KindOf<T>(), N,                                                      \
+        [](const TWelderCfgBlank& c, int i) -> std::int32_t { return c.Get##S(i); }, \
         [](TWelderCfgBlank& c, int i, std::int32_t v) { c.Set##S(i, static_cast<T>(v)); });
     ORVAN_CFG_SCALARS_HEAD(ORVAN_ADD_SCALAR)
     ORVAN_CFG_ARRAYS_ADC(ORVAN_ADD_ARRAY)

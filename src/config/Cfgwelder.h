@@ -18,8 +18,8 @@
 namespace orvan::config {
 
 // Image layout.
-inline constexpr std::size_t kImageSize = 384;        // EEPROM 16..399
-inline constexpr std::size_t kImageDataSize = 218;    // bytes covered by the checksum
+inline constexpr std::size_t kImageSize = 384;      // EEPROM 16..399
+inline constexpr std::size_t kImageDataSize = 218;  // bytes covered by the checksum
 inline constexpr std::size_t kImageChecksumOffset = 382;
 inline constexpr std::size_t kImageEepromAddress = 16;
 inline constexpr std::uint8_t kImageVersion = 3;
@@ -40,45 +40,45 @@ struct TSetResult {
 };
 
 // Fields in record order: scalar (type, member, accessor stem) ...
-#define ORVAN_CFG_SCALARS_HEAD(X)                   \
-    X(std::uint8_t, Version, Version)               \
-    X(std::uint16_t, Size, Size)                    \
-    X(std::uint16_t, StandByPower, StandByPower)    \
-    X(std::uint16_t, MinPower, MinPower)            \
-    X(std::uint16_t, MaxPower, MaxPower)            \
+#define ORVAN_CFG_SCALARS_HEAD(X)                      \
+    X(std::uint8_t, Version, Version)                  \
+    X(std::uint16_t, Size, Size)                       \
+    X(std::uint16_t, StandByPower, StandByPower)       \
+    X(std::uint16_t, MinPower, MinPower)               \
+    X(std::uint16_t, MaxPower, MaxPower)               \
     X(std::uint16_t, CurrentDiodeMax, CurrentDiodeMax) \
     X(std::uint16_t, AlimVolt2Ampere, AlimVolt2Ampere) \
-    X(std::uint16_t, VsetPowMax, VsetPowMax)        \
+    X(std::uint16_t, VsetPowMax, VsetPowMax)           \
     X(std::uint16_t, TimeAlimSlope, TimeAlimSlope)
 
-#define ORVAN_CFG_SCALARS_TEMP(X)                          \
-    X(std::uint16_t, TempWorkMax, TempWorkMax)             \
-    X(std::uint16_t, TempWorkCooling, TempWorkCooling)     \
-    X(std::uint16_t, TempWorkOK, TempWorkOK)               \
-    X(std::uint16_t, TempWorkHeating, TempWorkHeating)     \
-    X(std::uint16_t, TempWorkMin, TempWorkMin)             \
-    X(std::uint16_t, TempWorkStepChk, TempWorkStepChk)     \
-    X(std::uint16_t, TempWorkErrMax, TempWorkErrMax)       \
-    X(std::uint8_t, TempWorkErrRetry, TempWorkErrRetry)    \
-    X(std::uint16_t, TempStartupRange, TempStartupRange)   \
-    X(std::uint16_t, TempStartupStep, TempStartupStep)     \
-    X(std::uint16_t, TempStartupErrMax, TempStartupErrMax) \
+#define ORVAN_CFG_SCALARS_TEMP(X)                             \
+    X(std::uint16_t, TempWorkMax, TempWorkMax)                \
+    X(std::uint16_t, TempWorkCooling, TempWorkCooling)        \
+    X(std::uint16_t, TempWorkOK, TempWorkOK)                  \
+    X(std::uint16_t, TempWorkHeating, TempWorkHeating)        \
+    X(std::uint16_t, TempWorkMin, TempWorkMin)                \
+    X(std::uint16_t, TempWorkStepChk, TempWorkStepChk)        \
+    X(std::uint16_t, TempWorkErrMax, TempWorkErrMax)          \
+    X(std::uint8_t, TempWorkErrRetry, TempWorkErrRetry)       \
+    X(std::uint16_t, TempStartupRange, TempStartupRange)      \
+    X(std::uint16_t, TempStartupStep, TempStartupStep)        \
+    X(std::uint16_t, TempStartupErrMax, TempStartupErrMax)    \
     X(std::uint8_t, TempStartupErrRetry, TempStartupErrRetry) \
-    X(std::uint16_t, PowerTolerance, PowerTolerance)       \
-    X(std::uint16_t, CurrentTolerance, CurrentTolerance)   \
-    X(std::uint16_t, CoolPID_KP, CoolPIDKP)                \
-    X(std::uint16_t, CoolPID_KI, CoolPIDKI)                \
-    X(std::uint16_t, CoolPID_KD, CoolPIDKD)                \
-    X(std::uint16_t, HeatPID_KP, HeatPIDKP)                \
-    X(std::uint16_t, HeatPID_KI, HeatPIDKI)                \
-    X(std::uint16_t, HeatPID_KD, HeatPIDKD)                \
+    X(std::uint16_t, PowerTolerance, PowerTolerance)          \
+    X(std::uint16_t, CurrentTolerance, CurrentTolerance)      \
+    X(std::uint16_t, CoolPID_KP, CoolPIDKP)                   \
+    X(std::uint16_t, CoolPID_KI, CoolPIDKI)                   \
+    X(std::uint16_t, CoolPID_KD, CoolPIDKD)                   \
+    X(std::uint16_t, HeatPID_KP, HeatPIDKP)                   \
+    X(std::uint16_t, HeatPID_KI, HeatPIDKI)                   \
+    X(std::uint16_t, HeatPID_KD, HeatPIDKD)                   \
     X(std::uint16_t, Period, Period)
 
-#define ORVAN_CFG_SCALARS_COEFF(X)                 \
-    X(std::uint16_t, PDiodeMax, PDiodeMax)         \
-    X(std::uint16_t, PMCoeff_m, PMCoeffM)          \
-    X(std::int16_t, PMCoeff_q, PMCoeffQ)           \
-    X(std::uint16_t, IAlimCoeff_m, IAlimCoeffM)    \
+#define ORVAN_CFG_SCALARS_COEFF(X)              \
+    X(std::uint16_t, PDiodeMax, PDiodeMax)      \
+    X(std::uint16_t, PMCoeff_m, PMCoeffM)       \
+    X(std::int16_t, PMCoeff_q, PMCoeffQ)        \
+    X(std::uint16_t, IAlimCoeff_m, IAlimCoeffM) \
     X(std::int16_t, IAlimCoeff_q, IAlimCoeffQ)
 
 #define ORVAN_CFG_SCALARS_TAIL(X)            \
@@ -86,36 +86,42 @@ struct TSetResult {
     X(std::int16_t, TempCoeff_q, TempCoeffQ)
 
 // ... and array (type, member, accessor stem, count).
-#define ORVAN_CFG_ARRAYS_ADC(X)                    \
-    X(std::uint8_t, ADCOffset, ADCOffset, 6)       \
+#define ORVAN_CFG_ARRAYS_ADC(X)              \
+    X(std::uint8_t, ADCOffset, ADCOffset, 6) \
     X(std::uint8_t, ADCAverage, ADCAverage, 6)
 
 #define ORVAN_CFG_ARRAYS_IO(X)                       \
     X(std::uint16_t, OptoInFilter, OptoInFilter, 12) \
     X(std::uint16_t, Timer, Timer, 16)
 
-#define ORVAN_CFG_ARRAYS_TABLES(X)               \
-    X(std::uint16_t, ADCGain, ADCGain, 6)        \
-    X(std::uint16_t, PDTable_W, PDTableW, 10)    \
-    X(std::uint16_t, PDTable_V, PDTableV, 10)    \
-    X(std::uint16_t, WATable_W, WATableW, 6)     \
+#define ORVAN_CFG_ARRAYS_TABLES(X)            \
+    X(std::uint16_t, ADCGain, ADCGain, 6)     \
+    X(std::uint16_t, PDTable_W, PDTableW, 10) \
+    X(std::uint16_t, PDTable_V, PDTableV, 10) \
+    X(std::uint16_t, WATable_W, WATableW, 6)  \
     X(std::uint16_t, WATable_A, WATableA, 6)
 
 class TWelderCfgBlank {
-public:
+  public:
     TWelderCfgBlank() = default;  // every field 0
     bool operator==(const TWelderCfgBlank&) const = default;
 
     // Raw accessors: the setter stores its argument truncated to the field's
     // width; array accessors ignore an index out of range (reading 0).
-#define ORVAN_SCALAR_ACCESSORS(T, M, S)     \
-    T Get##S() const { return M##_; }       \
-    void Set##S(T v) { M##_ = v; }
-#define ORVAN_ARRAY_ACCESSORS(T, M, S, N)                                       \
-    static constexpr int k##S##Count = N;                                       \
-    T Get##S(int i) const { return (i >= 0 && i < N) ? M##_[i] : T{}; }         \
-    void Set##S(int i, T v) {                                                   \
-        if (i >= 0 && i < N) M##_[i] = v;                                       \
+#define ORVAN_SCALAR_ACCESSORS(T, M, S) \
+    T Get##S() const {                  \
+        return M##_;                    \
+    }                                   \
+    void Set##S(T v) {                  \
+        M##_ = v;                       \
+    }
+#define ORVAN_ARRAY_ACCESSORS(T, M, S, N)         \
+    static constexpr int k##S##Count = N;         \
+    T Get##S(int i) const {                       \
+        return (i >= 0 && i < N) ? M##_[i] : T{}; \
+    }                                             \
+    void Set##S(int i, T v) {                     \
+        if (i >= 0 && i < N) M##_[i] = v;         \
     }
     ORVAN_CFG_SCALARS_HEAD(ORVAN_SCALAR_ACCESSORS)
     ORVAN_CFG_ARRAYS_ADC(ORVAN_ARRAY_ACCESSORS)
@@ -136,9 +142,9 @@ public:
     TSetResult SetStandByPowerValue(double amperes);
     TSetResult SetMinPowerValue(double amperes);
     TSetResult SetMaxPowerValue(double amperes);
-    double GetWATableAValue(int i) const;  // A
+    double GetWATableAValue(int i) const;                // A
     TSetResult SetWATableAValue(int i, double amperes);  // first limited to Imax
-    double GetCurrentDiodeMaxValue() const;  // A
+    double GetCurrentDiodeMaxValue() const;              // A
     TSetResult SetCurrentDiodeMaxValue(double amperes);
     double GetAlimVolt2AmpereValue() const;  // V at 1 A
     TSetResult SetAlimVolt2AmpereValue(double volts);
@@ -209,7 +215,7 @@ public:
     // Checksum of bytes 0..217 stored at 382 (low byte) and 383.
     static void StampImageChecksum(std::uint8_t* image384);
 
-private:
+  private:
 #define ORVAN_SCALAR_MEMBER(T, M, S) T M##_ = 0;
 #define ORVAN_ARRAY_MEMBER(T, M, S, N) std::array<T, N> M##_{};
     ORVAN_CFG_SCALARS_HEAD(ORVAN_SCALAR_MEMBER)
@@ -246,10 +252,10 @@ struct TFieldInfo {
     std::string key;      // file key, "ADCOffset_3"; the field's name
     const char* section;  // file section, "ANALOG_INPUT"
     TFieldKind kind;
-    int index;            // element of an array field, -1 for a scalar
-    int imageOffset;      // first byte in the device image
+    int index;                 // element of an array field, -1 for a scalar
+    int imageOffset;           // first byte in the device image
     std::int32_t fileDefault;  // value when the key is missing from a file
-    const char* unit;     // engineering unit; "" when shown as the raw value
+    const char* unit;          // engineering unit; "" when shown as the raw value
     std::int32_t (*getRaw)(const TWelderCfgBlank&, int index);
     void (*setRaw)(TWelderCfgBlank&, int index, std::int32_t);  // truncates to the width
     double (*getValue)(const TWelderCfgBlank&, int index);      // nullptr: shown raw

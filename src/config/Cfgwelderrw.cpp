@@ -1,4 +1,4 @@
-#include "Cfgwelderrw.h"
+#include "config/Cfgwelderrw.h"
 
 #include <cstdlib>
 #include <vector>
@@ -25,7 +25,8 @@ std::vector<std::string> FileKeys() {
          "TempWorkOK", "TempWorkErrMax", "TempWorkErrRetry", "TempStartupStep", "TempStartupRange",
          "TempStartupErrMax", "TempStartupErrRetry"});
     one({"PowerTolerance", "CurrentTolerance"});
-    one({"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP", "HeatPID_KI", "HeatPID_KD", "Period"});
+    one({"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP", "HeatPID_KI", "HeatPID_KD",
+         "Period"});
     many("OptoInFilter", 12);
     many("Timer", 16);
     one({"PMCoeff_m", "PMCoeff_q", "IAlimCoeff_m", "IAlimCoeff_q"});
@@ -76,8 +77,8 @@ TFileResult TCfgWelderRW::LoadFromIni(const TIniFile& ini) {
         } else if (!ParseIniInteger(*text, v)) {
             ++found;
             v = f->fileDefault;
-            res.warnings.push_back(f->key + "=" + *text + " is not an integer: " +
-                                   std::to_string(v) + " used");
+            res.warnings.push_back(f->key + "=" + *text +
+                                   " is not an integer: " + std::to_string(v) + " used");
         } else {
             ++found;
             if (v < f->Min() || v > f->Max()) {

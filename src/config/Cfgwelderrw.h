@@ -8,17 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "Cfgwelder.h"
-#include "IniFile.h"
+#include "config/Cfgwelder.h"
+#include "config/IniFile.h"
 
 namespace orvan::config {
 
 struct TFileResult {
     bool ok = false;
-    std::string path;                       // the file actually read or written
-    std::string message;                    // why it failed (names the path)
-    std::vector<std::string> warnings;      // values that were not taken as written
-    std::vector<std::string> missingKeys;   // keys absent from the file (defaults used)
+    std::string path;                      // the file actually read or written
+    std::string message;                   // why it failed (names the path)
+    std::vector<std::string> warnings;     // values that were not taken as written
+    std::vector<std::string> missingKeys;  // keys absent from the file (defaults used)
     explicit operator bool() const { return ok; }
 };
 
@@ -29,7 +29,7 @@ std::string WcfFileName(std::string_view name);
 std::span<const TFieldInfo* const> FileFieldOrder();
 
 class TCfgWelderRW : public TWelderCfgBlank {
-public:
+  public:
     TCfgWelderRW() = default;
     explicit TCfgWelderRW(const TWelderCfgBlank& cfg) : TWelderCfgBlank(cfg) {}
 

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "config/IniFile.h"
 
 #include <cerrno>
 #include <charconv>
@@ -10,7 +10,9 @@ namespace orvan::config {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -18,7 +20,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -221,7 +225,8 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
         const auto eq = line.text.find('=');
         if (Trim(std::string_view(line.text).substr(eq + 1)) == clean) return true;
         std::size_t start = eq + 1;
-        while (start < line.text.size() && (line.text[start] == ' ' || line.text[start] == '\t')) ++start;
+        while (start < line.text.size() && (line.text[start] == ' ' || line.text[start] == '\t'))
+            ++start;
         line.text = line.text.substr(0, start) + clean;
         return true;
     }
@@ -252,6 +257,8 @@ std::string TIniFile::Text() const {
     return out;
 }
 
-SaveResult TIniFile::Save() const { return SaveFileAtomically(path_, Text()); }
+SaveResult TIniFile::Save() const {
+    return SaveFileAtomically(path_, Text());
+}
 
 }  // namespace orvan::config

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "AtomicFile.h"
+#include "config/AtomicFile.h"
 
 namespace orvan::config {
 
@@ -27,7 +27,7 @@ inline constexpr std::size_t kMaxIniFileSize = 4 * 1024 * 1024;
 [[nodiscard]] bool ParseIniInteger(std::string_view text, std::int32_t& value);
 
 class TIniFile {
-public:
+  public:
     TIniFile() = default;
     explicit TIniFile(std::string path);  // remembers the path; call Load()
 
@@ -40,8 +40,10 @@ public:
     bool LoadFromText(std::string_view text);
 
     // Missing section, missing key or a value that is not an integer: def.
-    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    std::int32_t ReadInteger(std::string_view section, std::string_view key,
+                             std::int32_t def) const;
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
     bool ValueExists(std::string_view section, std::string_view key) const;
     // The trimmed value when the key exists.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
@@ -55,7 +57,7 @@ public:
     bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-    std::string Text() const;  // the file's bytes as they would be saved
+    std::string Text() const;               // the file's bytes as they would be saved
     [[nodiscard]] SaveResult Save() const;  // atomic, to the path
     const std::string& Path() const { return path_; }
     void SetPath(std::string path) { path_ = std::move(path); }
@@ -64,7 +66,7 @@ public:
     // otherwise added lines take the ending of the file's first line.
     void SetNewFileLineEnding(std::string_view eol) { newFileEol_ = std::string(eol); }
 
-private:
+  private:
     enum class Kind : std::uint8_t { Other, Section, Key };
     struct Line {
         std::string text;  // without its line ending

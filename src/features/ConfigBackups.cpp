@@ -1,4 +1,4 @@
-#include "ConfigBackups.h"
+#include "features/ConfigBackups.h"
 
 #include <algorithm>
 #include <cstdio>

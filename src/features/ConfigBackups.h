@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Cfgwelderrw.h"
+#include "config/Cfgwelderrw.h"
 
 namespace orvan::features {
 

@@ -1,8 +1,8 @@
-#include "ConfigTransfer.h"
+#include "features/ConfigTransfer.h"
 
 #include <cstdio>
 
-#include "Catalogue.h"
+#include "commands/Catalogue.h"
 
 namespace orvan::features {
 

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "BoardView.h"
-#include "Cfgwelderrw.h"
-#include "ConfigBackups.h"
-#include "Session.h"
+#include "commands/BoardView.h"
+#include "commands/Session.h"
+#include "config/Cfgwelderrw.h"
+#include "features/ConfigBackups.h"
 
 namespace orvan::features {
 

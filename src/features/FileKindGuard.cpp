@@ -1,4 +1,4 @@
-#include "FileKindGuard.h"
+#include "features/FileKindGuard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "Cfgwelderrw.h"
-#include "IniFile.h"
+#include "config/Cfgwelderrw.h"
+#include "config/IniFile.h"
 
 namespace orvan::features {
 

@@ -1,9 +1,9 @@
-#include "BitRowFrame.h"
+#include "frames/BitRowFrame.h"
 
 #include <QLabel>
 #include <algorithm>
 
-#include "IndicatorShape.h"
+#include "frames/IndicatorShape.h"
 
 namespace orvan::frames {
 
@@ -11,11 +11,13 @@ TBitRowFrame::TBitRowFrame(int capacity, QPoint step, QWidget* parent)
     : QFrame(parent), capacity_(capacity), step_(step) {}
 
 TShape* TBitRowFrame::Shape(int i) const {
-    return (i >= 0 && i < static_cast<int>(shapes_.size())) ? shapes_[static_cast<std::size_t>(i)] : nullptr;
+    return (i >= 0 && i < static_cast<int>(shapes_.size())) ? shapes_[static_cast<std::size_t>(i)]
+                                                            : nullptr;
 }
 
 QLabel* TBitRowFrame::Label(int i) const {
-    return (i >= 0 && i < static_cast<int>(labels_.size())) ? labels_[static_cast<std::size_t>(i)] : nullptr;
+    return (i >= 0 && i < static_cast<int>(labels_.size())) ? labels_[static_cast<std::size_t>(i)]
+                                                            : nullptr;
 }
 
 void TBitRowFrame::BuildIndicators(int count) {

@@ -17,7 +17,7 @@ class TShape;
 
 class TBitRowFrame : public QFrame {
     Q_OBJECT
-public:
+  public:
     void SetIndicatorSpacing(std::uint16_t pixels) { spacing_ = pixels; }
     std::uint16_t IndicatorSpacing() const { return spacing_; }
     // Builds min(count, capacity) indicators, after removing every existing one.
@@ -34,14 +34,14 @@ public:
     TShape* TemplateShape() const { return shpTemplate_; }
     QLabel* TemplateLabel() const { return lblTemplate_; }
 
-protected:
+  protected:
     // step: the direction one spacing moves the next indicator.
     TBitRowFrame(int capacity, QPoint step, QWidget* parent);
 
     TShape* shpTemplate_ = nullptr;
     QLabel* lblTemplate_ = nullptr;
 
-private:
+  private:
     int capacity_;
     QPoint step_;
     std::uint16_t spacing_ = 0;

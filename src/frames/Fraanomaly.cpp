@@ -1,8 +1,8 @@
-#include "Fraanomaly.h"
+#include "frames/Fraanomaly.h"
 
 #include <QLabel>
 
-#include "IndicatorShape.h"
+#include "frames/IndicatorShape.h"
 
 namespace orvan::frames {
 

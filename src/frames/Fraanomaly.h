@@ -2,13 +2,13 @@
 // TfraAnomaly: a column of up to 32 square indicators, one per anomaly bit;
 // red means active.
 
-#include "BitRowFrame.h"
+#include "frames/BitRowFrame.h"
 
 namespace orvan::frames {
 
 class TfraAnomaly : public TBitRowFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr int kCapacity = 32;
     explicit TfraAnomaly(QWidget* parent = nullptr);
 };

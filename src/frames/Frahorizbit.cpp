@@ -1,8 +1,8 @@
-#include "Frahorizbit.h"
+#include "frames/Frahorizbit.h"
 
 #include <QLabel>
 
-#include "IndicatorShape.h"
+#include "frames/IndicatorShape.h"
 
 namespace orvan::frames {
 

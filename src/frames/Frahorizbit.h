@@ -3,13 +3,13 @@
 // words of the multi-head page); red means set. The caller sets the spacing
 // before building.
 
-#include "BitRowFrame.h"
+#include "frames/BitRowFrame.h"
 
 namespace orvan::frames {
 
 class TfraHorizBit : public TBitRowFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr int kCapacity = 40;
     explicit TfraHorizBit(QWidget* parent = nullptr);
 };

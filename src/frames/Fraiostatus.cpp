@@ -1,8 +1,8 @@
-#include "Fraiostatus.h"
+#include "frames/Fraiostatus.h"
 
 #include <QLabel>
 
-#include "IndicatorShape.h"
+#include "frames/IndicatorShape.h"
 
 namespace orvan::frames {
 
@@ -28,7 +28,9 @@ TfraIOStatus::TfraIOStatus(QWidget* parent) : QFrame(parent) {
     lblTemplate_->hide();
 }
 
-QColor TfraIOStatus::Colour(int i) const { return Shape(i) ? Shape(i)->Fill() : QColor(); }
+QColor TfraIOStatus::Colour(int i) const {
+    return Shape(i) ? Shape(i)->Fill() : QColor();
+}
 
 void TfraIOStatus::ShowBitWord(std::uint32_t word) {
     for (int i = 0; i < kCount; ++i) {
@@ -38,7 +40,9 @@ void TfraIOStatus::ShowBitWord(std::uint32_t word) {
     }
 }
 
-void TfraIOStatus::SelectIndicator(int index) { selected_ = index; }
+void TfraIOStatus::SelectIndicator(int index) {
+    selected_ = index;
+}
 
 void TfraIOStatus::SetSelectedName(const QString& text) {
     if (QLabel* l = Label(selected_)) l->setText(text);

@@ -17,7 +17,7 @@ class TShape;
 
 class TfraIOStatus : public QFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr int kCount = 12;
     static constexpr int kStep = 21;
 
@@ -37,10 +37,10 @@ public:
     QColor Colour(int i) const;
     int SelectedIndicator() const { return selected_; }
 
-public slots:
+  public slots:
     void IndicatorMouseDown(int tag, Qt::KeyboardModifiers modifiers);
 
-private:
+  private:
     TShape* shpTemplate_;
     QLabel* lblTemplate_;
     std::array<TShape*, kCount> shapes_{};

@@ -1,11 +1,12 @@
-#include "IndicatorShape.h"
+#include "frames/IndicatorShape.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace orvan::frames {
 
-TShape::TShape(Kind kind, QColor fill, QWidget* parent) : QWidget(parent), kind_(kind), fill_(fill) {}
+TShape::TShape(Kind kind, QColor fill, QWidget* parent)
+    : QWidget(parent), kind_(kind), fill_(fill) {}
 
 void TShape::SetFill(QColor c) {
     if (c == fill_) return;

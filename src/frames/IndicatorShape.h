@@ -15,7 +15,7 @@ inline const QColor kBlack{0, 0, 0};
 
 class TShape : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Kind { Circle, Rectangle };
 
     TShape(Kind kind, QColor fill, QWidget* parent);
@@ -26,14 +26,14 @@ public:
     int Tag() const { return tag_; }
     void SetTag(int t) { tag_ = t; }
 
-signals:
+  signals:
     void Pressed(int tag, Qt::KeyboardModifiers modifiers);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     Kind kind_;
     QColor fill_;
     int tag_ = 0;

@@ -8,7 +8,7 @@
 namespace orvan::link {
 
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     // Milliseconds on a clock that never goes backwards (time-outs).
     virtual std::int64_t MonotonicMs() const = 0;
@@ -17,7 +17,7 @@ public:
 };
 
 class SystemClock final : public IClock {
-public:
+  public:
     std::int64_t MonotonicMs() const override {
         using namespace std::chrono;
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -29,10 +29,11 @@ public:
 
 // A clock that moves only when told to.
 class ManualClock final : public IClock {
-public:
+  public:
     // Starts at 7 December 2026, 06:47:30 UTC.
     explicit ManualClock(std::chrono::system_clock::time_point wallStart =
-                             std::chrono::system_clock::time_point{std::chrono::seconds{1796626050}})
+                             std::chrono::system_clock::time_point{
+                                 std::chrono::seconds{1796626050}})
         : wallStart_(wallStart) {}
     std::int64_t MonotonicMs() const override { return nowMs_; }
     std::chrono::system_clock::time_point WallNow() const override {
@@ -40,7 +41,7 @@ public:
     }
     void Advance(std::int64_t ms) { nowMs_ += ms; }
 
-private:
+  private:
     std::chrono::system_clock::time_point wallStart_;
     std::int64_t nowMs_ = 0;
 };
@@ -48,7 +49,7 @@ private:
 // A one-shot time-out measured on an IClock: started, it expires once its
 // interval has passed; stopping it cancels it.
 class OneShotTimeout {
-public:
+  public:
     explicit OneShotTimeout(std::int64_t intervalMs) : intervalMs_(intervalMs) {}
     void Start(std::int64_t nowMs) {
         running_ = true;
@@ -59,7 +60,7 @@ public:
     bool Expired(std::int64_t nowMs) const { return running_ && nowMs >= deadlineMs_; }
     std::int64_t IntervalMs() const { return intervalMs_; }
 
-private:
+  private:
     std::int64_t intervalMs_;
     std::int64_t deadlineMs_ = 0;
     bool running_ = false;

@@ -1,4 +1,4 @@
-#include "Comprotocol.h"
+#include "link/Comprotocol.h"
 
 #include <algorithm>
 
@@ -13,7 +13,9 @@ TCmd::TCmd(std::uint8_t type, std::initializer_list<std::uint8_t> payload) : Typ
 TComProtocol::TComProtocol(ISerialPort& port, const IClock& clock) : port_(port), clock_(clock) {}
 
 // Queued commands are dropped unsent.
-TComProtocol::~TComProtocol() { ClearQueue(); }
+TComProtocol::~TComProtocol() {
+    ClearQueue();
+}
 
 QueueResult TComProtocol::QueueCommand(std::unique_ptr<TCmd> cmd) {
     QueueResult r;
@@ -28,7 +30,8 @@ QueueResult TComProtocol::QueueCommand(std::unique_ptr<TCmd> cmd) {
     // The protocol version may change before the command goes out, so the
     // security code is counted for every type that can carry it.
     const std::size_t worst = RequestBodySize(cmd->Type, cmd->Count, kSecuredProtocolVersion);
-    const std::size_t body = std::max(worst, RequestBodySize(cmd->Type, cmd->Count, BoardProtocolVersion));
+    const std::size_t body =
+        std::max(worst, RequestBodySize(cmd->Type, cmd->Count, BoardProtocolVersion));
     if (body > kMaxBodySize) {
         r.why = "request body of " + std::to_string(body) + " bytes exceeds the limit of " +
                 std::to_string(kMaxBodySize) + "; nothing sent";
@@ -56,7 +59,8 @@ void TComProtocol::DiscardWaiting() {
     std::int32_t budget = kMaxDiscardPerPoll;
     for (std::int32_t waiting = port_.BytesWaiting(); waiting > 0 && budget > 0;
          waiting = port_.BytesWaiting()) {
-        const std::int32_t want = std::min({waiting, budget, static_cast<std::int32_t>(sink.size())});
+        const std::int32_t want =
+            std::min({waiting, budget, static_cast<std::int32_t>(sink.size())});
         const std::int32_t got = port_.ReadBytes(sink.data(), want);
         if (got <= 0) break;
         budget -= got;
@@ -97,12 +101,14 @@ PollResult TComProtocol::Poll() {
         }
         if (QuietTicks != 0) ++QuietTicks;
         if (QuietTicks > kQuietLimit) {
-            const std::int32_t want = std::min(LastWaitingCount, static_cast<std::int32_t>(RxBuffer.size()));
+            const std::int32_t want =
+                std::min(LastWaitingCount, static_cast<std::int32_t>(RxBuffer.size()));
             const std::int32_t got = want > 0 ? port_.ReadBytes(RxBuffer.data(), want) : 0;
             QuietTicks = 0;
             LastWaitingCount = 0;
             DecodedAnswer answer;
-            const bool ok = got > 0 && DecodeAnswer(RxBuffer.data(), static_cast<std::size_t>(got), answer);
+            const bool ok =
+                got > 0 && DecodeAnswer(RxBuffer.data(), static_cast<std::size_t>(got), answer);
             RxBuffer.fill(0);
             if (ok) {
                 RxTimer.Stop();

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "Clock.h"
-#include "FrameCodec.h"
-#include "SerialPort.h"
+#include "link/Clock.h"
+#include "link/FrameCodec.h"
+#include "link/SerialPort.h"
 
 namespace orvan::link {
 
@@ -51,7 +51,7 @@ struct QueueResult {
 };
 
 class TComProtocol {
-public:
+  public:
     static constexpr std::int64_t kRxTimeoutMs = 3000;
     // The count of waiting bytes has to stand still this long (in ticks past the
     // one that saw it change) before the answer is taken.
@@ -72,7 +72,9 @@ public:
     QueueResult QueueCommand(const TCmd& cmd) { return QueueCommand(std::make_unique<TCmd>(cmd)); }
     void ClearQueue() { Queue.clear(); }
     std::size_t QueueCount() const { return Queue.size(); }
-    const TCmd* QueuedAt(std::size_t i) const { return i < Queue.size() ? Queue[i].get() : nullptr; }
+    const TCmd* QueuedAt(std::size_t i) const {
+        return i < Queue.size() ? Queue[i].get() : nullptr;
+    }
 
     // One step of the exchange.
     PollResult Poll();
@@ -82,7 +84,7 @@ public:
 
     ISerialPort& Port() { return port_; }
 
-private:
+  private:
     void OnRxTimeout();
     void ResetReceiveState();
     void DiscardWaiting();

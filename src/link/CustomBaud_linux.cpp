@@ -1,7 +1,7 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "CustomBaud.h"
+#include "link/CustomBaud.h"
 
 namespace orvan::link {
 

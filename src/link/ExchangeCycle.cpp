@@ -1,6 +1,6 @@
-#include "ExchangeCycle.h"
+#include "link/ExchangeCycle.h"
 
-#include "LocaleFormat.h"
+#include "link/LocaleFormat.h"
 
 namespace orvan::link {
 
@@ -36,14 +36,16 @@ PollState TExchangeCycle::Tick() {
             ++txCounter_;
             listener_.OnLinkState(kLinkWaiting);
             if (txLogEnabled_)
-                listener_.OnTxLog(FormatLogLine(txCounter_, clock_.WallNow(), r.Data.data(), r.Length));
+                listener_.OnTxLog(
+                    FormatLogLine(txCounter_, clock_.WallNow(), r.Data.data(), r.Length));
             break;
         case PollState::Answer: {
             ++rxCounter_;
             listener_.OnLinkState(kLinkAck);
             const std::size_t shown = r.Length >= 4 ? r.Length - 4u : 0u;
             if (rxLogEnabled_)
-                listener_.OnRxLog(FormatLogLine(rxCounter_, clock_.WallNow(), r.Data.data(), shown));
+                listener_.OnRxLog(
+                    FormatLogLine(rxCounter_, clock_.WallNow(), r.Data.data(), shown));
             listener_.OnAnswer(r.Data.data(), static_cast<std::uint8_t>(r.Length & 0xFF));
             break;
         }

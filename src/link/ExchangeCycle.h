@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "Clock.h"
-#include "Comprotocol.h"
+#include "link/Clock.h"
+#include "link/Comprotocol.h"
 
 namespace orvan::link {
 
@@ -20,7 +20,7 @@ inline constexpr std::string_view kLinkNack = "NACK";
 inline constexpr std::string_view kLinkTimeout = "RX TimeOut";
 
 class IExchangeListener {
-public:
+  public:
     virtual ~IExchangeListener() = default;
     virtual void OnLinkState(std::string_view text) = 0;
     virtual void OnTxLog(const std::string& line) = 0;
@@ -38,7 +38,7 @@ std::string FormatLogLine(std::uint32_t counter, std::chrono::system_clock::time
                           const std::uint8_t* data, std::size_t count);
 
 class TExchangeCycle {
-public:
+  public:
     TExchangeCycle(TComProtocol& protocol, const IClock& clock, IExchangeListener& listener)
         : protocol_(protocol), clock_(clock), listener_(listener) {}
 
@@ -52,7 +52,7 @@ public:
     std::uint32_t TxCounter() const { return txCounter_; }
     std::uint32_t RxCounter() const { return rxCounter_; }
 
-private:
+  private:
     TComProtocol& protocol_;
     const IClock& clock_;
     IExchangeListener& listener_;

@@ -1,4 +1,4 @@
-#include "FrameCodec.h"
+#include "link/FrameCodec.h"
 
 #include <algorithm>
 
@@ -52,7 +52,8 @@ std::size_t CobsDecode(const std::uint8_t* src, std::size_t count, std::uint8_t*
     return out;
 }
 
-std::size_t RequestBodySize(std::uint8_t type, std::int32_t payloadCount, std::uint32_t protocolVersion) {
+std::size_t RequestBodySize(std::uint8_t type, std::int32_t payloadCount,
+                            std::uint32_t protocolVersion) {
     const std::size_t payload = payloadCount > 0 ? static_cast<std::size_t>(payloadCount) : 0;
     return 1 + (NeedsSecurityCode(type, protocolVersion) ? 4 : 0) + payload;
 }
@@ -74,9 +75,11 @@ bool EncodeRequest(std::uint8_t type, const std::uint8_t* payload, std::int32_t 
     std::size_t n = 0;
     out.unencoded[n++] = type;
     if (NeedsSecurityCode(type, protocolVersion)) {
-        for (int i = 0; i < 4; ++i) out.unencoded[n++] = static_cast<std::uint8_t>(kSecurityCode >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            out.unencoded[n++] = static_cast<std::uint8_t>(kSecurityCode >> (8 * i));
     }
-    std::copy_n(payload, static_cast<std::size_t>(count), out.unencoded.begin() + static_cast<std::ptrdiff_t>(n));
+    std::copy_n(payload, static_cast<std::size_t>(count),
+                out.unencoded.begin() + static_cast<std::ptrdiff_t>(n));
     n += static_cast<std::size_t>(count);
     std::uint8_t checksum = 0;
     for (std::size_t i = 0; i < n; ++i) checksum ^= out.unencoded[i];

@@ -53,7 +53,8 @@ struct EncodedRequest {
                                  std::string* why = nullptr);
 
 // The body size a request will have on the line.
-std::size_t RequestBodySize(std::uint8_t type, std::int32_t payloadCount, std::uint32_t protocolVersion);
+std::size_t RequestBodySize(std::uint8_t type, std::int32_t payloadCount,
+                            std::uint32_t protocolVersion);
 
 struct DecodedAnswer {
     std::array<std::uint8_t, kBufferSize> data{};  // decoded answer, zero beyond it

@@ -1,4 +1,4 @@
-#include "LocaleFormat.h"
+#include "link/LocaleFormat.h"
 
 #include <langinfo.h>
 

@@ -9,7 +9,7 @@
 namespace orvan::link {
 
 class ISerialPort {
-public:
+  public:
     virtual ~ISerialPort() = default;
 
     virtual bool IsOpen() const = 0;

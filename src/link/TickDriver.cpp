@@ -1,4 +1,4 @@
-#include "TickDriver.h"
+#include "link/TickDriver.h"
 
 #include <chrono>
 #include <thread>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SerialPort.h"
+#include "link/SerialPort.h"
 
 namespace orvan::link {
 
@@ -13,11 +13,11 @@ namespace orvan::link {
 // several configuration steps fail, the last failing step wins.
 enum OpenResult : std::int32_t {
     kOpenOk = 0,
-    kOpenFlushFailed = 1,     // discarding pending input/output of the port failed
-    kOpenModeFailed = 2,      // switching the handle to non-blocking reads failed
-    kOpenLineFailed = 4,      // the line parameters (raw 8N1, speed) were refused
-    kOpenCannotOpen = 8,      // absent, busy (locked by another program) or no access
-    kOpenNoName = 16,         // no name was given
+    kOpenFlushFailed = 1,  // discarding pending input/output of the port failed
+    kOpenModeFailed = 2,   // switching the handle to non-blocking reads failed
+    kOpenLineFailed = 4,   // the line parameters (raw 8N1, speed) were refused
+    kOpenCannotOpen = 8,   // absent, busy (locked by another program) or no access
+    kOpenNoName = 16,      // no name was given
 };
 
 // "COMn" names the n-th platform port (/dev/ttyS(n-1)); anything else is taken
@@ -28,7 +28,7 @@ std::string ResolvePortName(const std::string& name);
 const char* OpenResultText(std::int32_t code);
 
 class Tserial : public ISerialPort {
-public:
+  public:
     static constexpr std::size_t kMaxComNameLength = 10;
 
     Tserial() = default;
@@ -53,7 +53,7 @@ public:
     // nearest standard rate (see OpenPort).
     bool SpeedExact() const { return speedExact; }
 
-private:
+  private:
     std::string PortName;
     std::int32_t BaudRate = 0;
     std::uint8_t Parity = 0;

@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "CustomBaud.h"
-#include "LineSettings.h"
-#include "Tserial.h"
+#include "link/CustomBaud.h"
+#include "link/LineSettings.h"
+#include "link/Tserial.h"
 
 namespace orvan::link {
 
@@ -33,13 +33,20 @@ std::string ResolvePortName(const std::string& name) {
 
 const char* OpenResultText(std::int32_t code) {
     switch (code) {
-        case kOpenOk: return "port open";
-        case kOpenFlushFailed: return "the port's pending data could not be discarded";
-        case kOpenModeFailed: return "the port's read mode could not be set";
-        case kOpenLineFailed: return "the line parameters were refused (not a serial device?)";
-        case kOpenCannotOpen: return "the port cannot be opened (absent, busy or no access)";
-        case kOpenNoName: return "no port name given";
-        default: return "unknown result";
+        case kOpenOk:
+            return "port open";
+        case kOpenFlushFailed:
+            return "the port's pending data could not be discarded";
+        case kOpenModeFailed:
+            return "the port's read mode could not be set";
+        case kOpenLineFailed:
+            return "the line parameters were refused (not a serial device?)";
+        case kOpenCannotOpen:
+            return "the port cannot be opened (absent, busy or no access)";
+        case kOpenNoName:
+            return "no port name given";
+        default:
+            return "unknown result";
     }
 }
 
@@ -47,25 +54,37 @@ namespace {
 
 speed_t StandardSpeed(std::int32_t bps) {
     switch (bps) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return 0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return 0;
     }
 }
 
 // The standard rate nearest to bps, for drivers that refuse a custom rate.
 speed_t NearestStandardSpeed(std::int32_t bps) {
-    static const std::int32_t rates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+    static const std::int32_t rates[] = {1200,  2400,  4800,   9600,  19200,
+                                         38400, 57600, 115200, 230400};
     std::int32_t best = rates[0];
     for (std::int32_t r : rates)
-        if (std::labs(static_cast<long>(r) - bps) < std::labs(static_cast<long>(best) - bps)) best = r;
+        if (std::labs(static_cast<long>(r) - bps) < std::labs(static_cast<long>(best) - bps))
+            best = r;
     return StandardSpeed(best);
 }
 
@@ -86,7 +105,9 @@ void MakeLineSettings(termios& tio, std::uint8_t parity) {
     tio.c_cc[VTIME] = 0;
 }
 
-Tserial::~Tserial() { Tserial::ClosePort(); }
+Tserial::~Tserial() {
+    Tserial::ClosePort();
+}
 
 std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_t parity) {
     ClosePort();
@@ -94,7 +115,8 @@ std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_
 
     PortName = name;
     // The ten-character limit belongs to "COMn" names; a device path is taken whole.
-    if (PortName[0] != '/' && PortName.size() > kMaxComNameLength) PortName.resize(kMaxComNameLength);
+    if (PortName[0] != '/' && PortName.size() > kMaxComNameLength)
+        PortName.resize(kMaxComNameLength);
     BaudRate = speed;
     Parity = parity;
     DevicePath = ResolvePortName(PortName);

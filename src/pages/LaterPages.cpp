@@ -1,4 +1,4 @@
-#include "LaterPages.h"
+#include "pages/LaterPages.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -15,11 +15,15 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
 TPageWelderLog::TPageWelderLog(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tshWelderLog"));
 }
-TPageEeprom::TPageEeprom(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("tshEEPROM")); }
+TPageEeprom::TPageEeprom(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("tshEEPROM"));
+}
 TPageTimeKeep::TPageTimeKeep(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tshTimeKeep"));
 }
-TPagePelta::TPagePelta(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("tshPelta")); }
+TPagePelta::TPagePelta(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("tshPelta"));
+}
 TPageDiameter::TPageDiameter(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tshDiameterHeight"));
 }

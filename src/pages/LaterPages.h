@@ -11,15 +11,15 @@ namespace orvan::pages {
 
 class TPageWelderTuning : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TPageWelderTuning(QWidget* parent = nullptr);
     QLabel* stxFactoryTuningImax;
 };
 
-#define ORVAN_EMPTY_PAGE(Class)                       \
-    class Class : public QWidget {                    \
-    public:                                           \
-        explicit Class(QWidget* parent = nullptr);    \
+#define ORVAN_EMPTY_PAGE(Class)                    \
+    class Class : public QWidget {                 \
+      public:                                      \
+        explicit Class(QWidget* parent = nullptr); \
     };
 
 ORVAN_EMPTY_PAGE(TPageWelderLog)

@@ -1,4 +1,4 @@
-#include "LogListModel.h"
+#include "pages/LogListModel.h"
 
 #include <algorithm>
 
@@ -24,7 +24,8 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
 }
 
 void TLogListModel::Append(std::string_view line) {
-    if (line.size() >= (std::size_t{1} << kLengthBits)) line = line.substr(0, (std::size_t{1} << kLengthBits) - 1);
+    if (line.size() >= (std::size_t{1} << kLengthBits))
+        line = line.substr(0, (std::size_t{1} << kLengthBits) - 1);
     // A line never straddles two blocks; one longer than a block gets a block
     // of its own size.
     // The offset inside a block must stay below 2^20, which a block holding

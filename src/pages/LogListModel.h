@@ -15,7 +15,7 @@ namespace orvan::pages {
 
 class TLogListModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     explicit TLogListModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -31,7 +31,7 @@ public:
 
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-private:
+  private:
     // A locator: first byte (block << 20 | offset) in the high 40 bits, length
     // in the low 24 bits; a longer line is cut to 16 MiB.
     static constexpr unsigned kLengthBits = 24;

@@ -1,7 +1,7 @@
-#include "LogView.h"
+#include "pages/LogView.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -20,7 +20,9 @@ TLogView::TLogView(QWidget* parent) : QAbstractItemView(parent) {
     verticalScrollBar()->setSingleStep(rowHeight_);
 }
 
-int TLogView::Rows() const { return model() ? model()->rowCount(rootIndex()) : 0; }
+int TLogView::Rows() const {
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
 
 QRect TLogView::visualRect(const QModelIndex& index) const {
     if (!index.isValid() || index.parent() != rootIndex()) return {};
@@ -35,9 +37,15 @@ void TLogView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     QScrollBar* bar = verticalScrollBar();
     int value = bar->value();
     switch (hint) {
-        case PositionAtTop: value = top; break;
-        case PositionAtBottom: value = top + rowHeight_ - view; break;
-        case PositionAtCenter: value = top - (view - rowHeight_) / 2; break;
+        case PositionAtTop:
+            value = top;
+            break;
+        case PositionAtBottom:
+            value = top + rowHeight_ - view;
+            break;
+        case PositionAtCenter:
+            value = top - (view - rowHeight_) / 2;
+            break;
         case EnsureVisible:
             if (top < value)
                 value = top;
@@ -62,20 +70,39 @@ QModelIndex TLogView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
     const int page = std::max(1, viewport()->height() / rowHeight_);
     int row = cur;
     switch (action) {
-        case MoveUp: row = cur - 1; break;
-        case MoveDown: row = cur + 1; break;
-        case MovePageUp: row = cur - page; break;
-        case MovePageDown: row = cur + page; break;
-        case MoveHome: row = 0; break;
-        case MoveEnd: row = rows - 1; break;
-        default: break;
+        case MoveUp:
+            row = cur - 1;
+            break;
+        case MoveDown:
+            row = cur + 1;
+            break;
+        case MovePageUp:
+            row = cur - page;
+            break;
+        case MovePageDown:
+            row = cur + page;
+            break;
+        case MoveHome:
+            row = 0;
+            break;
+        case MoveEnd:
+            row = rows - 1;
+            break;
+        default:
+            break;
     }
     return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
 }
 
-int TLogView::horizontalOffset() const { return 0; }
-int TLogView::verticalOffset() const { return verticalScrollBar()->value(); }
-bool TLogView::isIndexHidden(const QModelIndex&) const { return false; }
+int TLogView::horizontalOffset() const {
+    return 0;
+}
+int TLogView::verticalOffset() const {
+    return verticalScrollBar()->value();
+}
+bool TLogView::isIndexHidden(const QModelIndex&) const {
+    return false;
+}
 
 void TLogView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) {
     const QRect r = rect.normalized();
@@ -115,7 +142,8 @@ void TLogView::paintEvent(QPaintEvent* event) {
         const bool selected = selectionModel() && selectionModel()->isSelected(idx);
         if (selected) p.fillRect(r, pal.brush(QPalette::Highlight));
         p.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        p.drawText(r.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter, idx.data(Qt::DisplayRole).toString());
+        p.drawText(r.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   idx.data(Qt::DisplayRole).toString());
         if (idx == current && hasFocus()) {
             p.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
             p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -179,6 +207,8 @@ void TLogView::reset() {
 // Repainted at the next pass of the event loop rather than moved at once:
 // moving the pixels on every appended line costs more than drawing the few
 // rows shown, once per pass.
-void TLogView::scrollContentsBy(int, int) { viewport()->update(); }
+void TLogView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 }  // namespace orvan::pages

@@ -10,7 +10,7 @@ namespace orvan::pages {
 
 class TLogView : public QAbstractItemView {
     Q_OBJECT
-public:
+  public:
     explicit TLogView(QWidget* parent = nullptr);
 
     int RowHeight() const { return rowHeight_; }
@@ -19,7 +19,7 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
 
-protected:
+  protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     int horizontalOffset() const override;
     int verticalOffset() const override;
@@ -34,7 +34,7 @@ protected:
     void reset() override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     int Rows() const;
     // Applies a geometry update that rows inserted since left pending.
     void SettleGeometry();

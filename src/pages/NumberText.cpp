@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "pages/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,7 +16,9 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
-std::string FormatInteger(std::int64_t v) { return std::to_string(v); }
+std::string FormatInteger(std::int64_t v) {
+    return std::to_string(v);
+}
 
 std::string FormatReal(double v, char decimalSeparator) {
     if (v == 0.0) v = 0.0;  // no "-0"

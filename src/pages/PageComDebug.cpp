@@ -1,14 +1,14 @@
-#include "PageComDebug.h"
+#include "pages/PageComDebug.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include "LogView.h"
 #include <QPushButton>
+#include "pages/LogView.h"
 
-#include "LogListModel.h"
+#include "pages/LogListModel.h"
 
 namespace orvan::pages {
 
@@ -75,10 +75,18 @@ void TPageComDebug::Append(TLogView* view, TLogListModel* model, std::string_vie
     view->scrollTo(last);
 }
 
-void TPageComDebug::AppendRx(std::string_view line) { Append(LsbCOMRxLog, rxModel_, line); }
-void TPageComDebug::AppendTx(std::string_view line) { Append(LsbCOMTxLog, txModel_, line); }
-void TPageComDebug::ClearRx() { rxModel_->Clear(); }
-void TPageComDebug::ClearTx() { txModel_->Clear(); }
+void TPageComDebug::AppendRx(std::string_view line) {
+    Append(LsbCOMRxLog, rxModel_, line);
+}
+void TPageComDebug::AppendTx(std::string_view line) {
+    Append(LsbCOMTxLog, txModel_, line);
+}
+void TPageComDebug::ClearRx() {
+    rxModel_->Clear();
+}
+void TPageComDebug::ClearTx() {
+    txModel_->Clear();
+}
 
 void TPageComDebug::CopySelected(TLogView* view, TLogListModel* model, QLineEdit* target) {
     const QModelIndex cur = view->currentIndex();
@@ -87,7 +95,11 @@ void TPageComDebug::CopySelected(TLogView* view, TLogListModel* model, QLineEdit
     target->setText(QString::fromLatin1(l.data(), static_cast<qsizetype>(l.size())));
 }
 
-void TPageComDebug::CopySelectedRx() { CopySelected(LsbCOMRxLog, rxModel_, TxtRxLogString); }
-void TPageComDebug::CopySelectedTx() { CopySelected(LsbCOMTxLog, txModel_, TxtTxLogString); }
+void TPageComDebug::CopySelectedRx() {
+    CopySelected(LsbCOMRxLog, rxModel_, TxtRxLogString);
+}
+void TPageComDebug::CopySelectedTx() {
+    CopySelected(LsbCOMTxLog, txModel_, TxtTxLogString);
+}
 
 }  // namespace orvan::pages

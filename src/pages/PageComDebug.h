@@ -18,7 +18,7 @@ class TLogView;
 
 class TPageComDebug : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TPageComDebug(QWidget* parent = nullptr);
 
     // Adds a line at the end of its list and selects it (the list follows it).
@@ -51,7 +51,7 @@ public:
     QPushButton* CmdTxString2;
     QPushButton* CmdTxString3;
 
-private:
+  private:
     void Append(TLogView* view, TLogListModel* model, std::string_view line);
     static void CopySelected(TLogView* view, TLogListModel* model, QLineEdit* target);
 

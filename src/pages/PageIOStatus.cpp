@@ -1,10 +1,10 @@
-#include "PageIOStatus.h"
+#include "pages/PageIOStatus.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-#include "Fraiostatus.h"
+#include "frames/Fraiostatus.h"
 
 namespace orvan::pages {
 
@@ -27,11 +27,15 @@ TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TshBrenta"));
     auto* grid = new QGridLayout(this);
     fraBrentaOptoInputCPU = Framed(grid, 0, "Opto Input CPU ", "fraBrentaOptoInputCPU", this);
-    fraBrentaOptoInputEXP1 = Framed(grid, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", this);
-    fraBrentaOptoInputEXP2 = Framed(grid, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", this);
+    fraBrentaOptoInputEXP1 =
+        Framed(grid, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", this);
+    fraBrentaOptoInputEXP2 =
+        Framed(grid, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", this);
     fraBrentaOptoOutputCPU = Framed(grid, 3, "Opto Output CPU", "fraBrentaOptoOutputCPU", this);
-    fraBrentaOptoOutputEXP1 = Framed(grid, 4, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", this);
-    fraBrentaOptoOutputEXP2 = Framed(grid, 5, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", this);
+    fraBrentaOptoOutputEXP1 =
+        Framed(grid, 4, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", this);
+    fraBrentaOptoOutputEXP2 =
+        Framed(grid, 5, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", this);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(1, 1);
 }

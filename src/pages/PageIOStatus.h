@@ -12,7 +12,7 @@ namespace orvan::pages {
 
 class TPageIOStatus : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TPageIOStatus(QWidget* parent = nullptr);
 
     frames::TfraIOStatus* fraBrentaOptoInputCPU;

@@ -1,16 +1,17 @@
-#include "PageMultiHead.h"
+#include "pages/PageMultiHead.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-#include "Frahorizbit.h"
+#include "frames/Frahorizbit.h"
 
 namespace orvan::pages {
 
 namespace {
 
-frames::TfraHorizBit* Framed(QVBoxLayout* column, const char* caption, const char* name, QWidget* parent) {
+frames::TfraHorizBit* Framed(QVBoxLayout* column, const char* caption, const char* name,
+                             QWidget* parent) {
     auto* box = new QGroupBox(QString::fromLatin1(caption), parent);
     auto* l = new QVBoxLayout(box);
     auto* f = new frames::TfraHorizBit(box);

@@ -14,7 +14,7 @@ namespace orvan::pages {
 
 class TPageMultiHead : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kHeadSpacing = 21;
     explicit TPageMultiHead(QWidget* parent = nullptr);
 

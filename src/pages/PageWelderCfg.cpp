@@ -1,4 +1,4 @@
-#include "PageWelderCfg.h"
+#include "pages/PageWelderCfg.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,8 +15,8 @@
 #include <cmath>
 #include <functional>
 
-#include "Cfgwelder.h"
-#include "NumberText.h"
+#include "config/Cfgwelder.h"
+#include "pages/NumberText.h"
 
 namespace orvan::pages {
 
@@ -29,20 +29,21 @@ const QColor kMarkRed(255, 0, 0);
 
 // Paints after the default drawing of each cell.
 class TPaintAfter : public QStyledItemDelegate {
-public:
+  public:
     using Hook = std::function<void(QPainter*, const QStyleOptionViewItem&, const QModelIndex&)>;
     TPaintAfter(Hook hook, QObject* parent) : QStyledItemDelegate(parent), hook_(std::move(hook)) {}
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(p, option, index);
         hook_(p, option, index);
     }
 
-private:
+  private:
     Hook hook_;
 };
 
-QTableWidget* MakeGrid(QWidget* parent, const char* name, int cols, int rows, int fixedCols, int fixedRows,
-                       bool editing) {
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int cols, int rows, int fixedCols,
+                       int fixedRows, bool editing) {
     auto* g = new QTableWidget(rows, cols, parent);
     g->setObjectName(QString::fromLatin1(name));
     g->horizontalHeader()->hide();
@@ -51,9 +52,10 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int cols, int rows, in
     g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     g->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
-    g->setEditTriggers(editing ? QAbstractItemView::AllEditTriggers
-                               : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                     QAbstractItemView::AnyKeyPressed);
+    g->setEditTriggers(editing
+                           ? QAbstractItemView::AllEditTriggers
+                           : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::AnyKeyPressed);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
             auto* item = new QTableWidgetItem();
@@ -101,7 +103,9 @@ void TPageWelderCfg::SetCell(QTableWidget* grid, int col, int row, const QString
     if (QTableWidgetItem* i = grid->item(row, col)) i->setText(text);
 }
 
-QString TPageWelderCfg::Binding::Text() const { return grid ? Cell(grid, col, row) : edit->text(); }
+QString TPageWelderCfg::Binding::Text() const {
+    return grid ? Cell(grid, col, row) : edit->text();
+}
 
 void TPageWelderCfg::Binding::SetText(const QString& t) const {
     if (grid)
@@ -132,8 +136,10 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         auto* al = new QHBoxLayout(grbAnalog);
         StrGridAnOffsetAverage = MakeGrid(grbAnalog, "StrGridAnOffsetAverage", 4, 7, 1, 1, false);
         strGainAdj = MakeGrid(grbAnalog, "strGainAdj", 3, 7, 0, 1, false);
-        al->addWidget(Labelled("Parametrizzazione ingressi analogici:", StrGridAnOffsetAverage, grbAnalog));
-        al->addWidget(Labelled("Correzione amplificazione ingressi analogici:", strGainAdj, grbAnalog));
+        al->addWidget(
+            Labelled("Parametrizzazione ingressi analogici:", StrGridAnOffsetAverage, grbAnalog));
+        al->addWidget(
+            Labelled("Correzione amplificazione ingressi analogici:", strGainAdj, grbAnalog));
         al->addStretch(1);
         page->addWidget(grbAnalog);
         auto* grbOpto = new QGroupBox(QStringLiteral("Ingressi optoisolati"), TshCfgInput);
@@ -156,18 +162,23 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         memAnalogOutNB->setFixedHeight(48);
         l->addWidget(memAnalogOutNB);
         page->addWidget(grbOut, 0, 0);
-        auto* grbAnom = new QGroupBox(QStringLiteral("Gestione anomalie segnali di feed-back"), TshCfgAnalogOut);
+        auto* grbAnom = new QGroupBox(QStringLiteral("Gestione anomalie segnali di feed-back"),
+                                      TshCfgAnalogOut);
         auto* al = new QVBoxLayout(grbAnom);
         StrGridAnalogAnomaly = MakeGrid(grbAnom, "StrGridAnalogAnomaly", 3, 2, 1, 0, false);
         al->addWidget(Labelled("Tolleranza feed-back", StrGridAnalogAnomaly, grbAnom));
         page->addWidget(grbAnom, 1, 0);
-        auto* grbWA = new QGroupBox(QStringLiteral("Linearizzazione corrente in uscita"), TshCfgAnalogOut);
+        auto* grbWA =
+            new QGroupBox(QStringLiteral("Linearizzazione corrente in uscita"), TshCfgAnalogOut);
         auto* wl = new QGridLayout(grbWA);
         stgWATable = MakeGrid(grbWA, "stgWATable", 2, 7, 0, 1, true);
         wl->addWidget(stgWATable, 0, 0, 3, 1);
-        wl->addWidget(new QLabel(QStringLiteral("--->Corrente minima (Impostata manualmente)"), grbWA), 0, 1);
-        wl->addWidget(new QLabel(QStringLiteral("--->Corrente massima di lavoro (Impostata con autotuning)"), grbWA),
-                      2, 1);
+        wl->addWidget(
+            new QLabel(QStringLiteral("--->Corrente minima (Impostata manualmente)"), grbWA), 0, 1);
+        wl->addWidget(
+            new QLabel(QStringLiteral("--->Corrente massima di lavoro (Impostata con autotuning)"),
+                       grbWA),
+            2, 1);
         memTableWA = new QPlainTextEdit(grbWA);
         memTableWA->setObjectName(QStringLiteral("memTableWA"));
         memTableWA->setReadOnly(true);
@@ -227,7 +238,8 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
             page->addWidget(box, row, 0);
         };
         coeffs("Power Meter ", "edtPMCoeffM", "edtPMCoeffQ", edtPMCoeffM, edtPMCoeffQ, 0);
-        coeffs("Corrente alimentatore ", "edtIAlimCoeffM", "edtIAlimCoeffQ", edtIAlimCoeffM, edtIAlimCoeffQ, 1);
+        coeffs("Corrente alimentatore ", "edtIAlimCoeffM", "edtIAlimCoeffQ", edtIAlimCoeffM,
+               edtIAlimCoeffQ, 1);
         auto* grbPD = new QGroupBox(QStringLiteral("Fotodiodo "), tshAnalogInputTuning);
         auto* dl = new QVBoxLayout(grbPD);
         stgPDTable = MakeGrid(grbPD, "stgPDTable", 2, 11, 0, 1, true);
@@ -241,7 +253,8 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         [](QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) {
             // The board now takes these from the linearization table.
             const int r = i.row();
-            if (i.column() == 1 && (r == 1 || r == 2 || r == 4 || r == 7)) p->fillRect(o.rect, kMarkRed);
+            if (i.column() == 1 && (r == 1 || r == 2 || r == 4 || r == 7))
+                p->fillRect(o.rect, kMarkRed);
         },
         StrGridAnalogOut));
     stgWATable->setItemDelegate(new TPaintAfter(
@@ -262,11 +275,13 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
             if (!filling_) MarkEdited(g, item->column(), item->row(), true);
         });
     }
-    for (QLineEdit* e : {edtTempCoeffM, edtTempCoeffQ, edtPMCoeffM, edtPMCoeffQ, edtIAlimCoeffM, edtIAlimCoeffQ})
+    for (QLineEdit* e :
+         {edtTempCoeffM, edtTempCoeffQ, edtPMCoeffM, edtPMCoeffQ, edtIAlimCoeffM, edtIAlimCoeffQ})
         connect(e, &QLineEdit::textEdited, this, [this, e] { MarkEdited(e, 0, 0, true); });
 }
 
-void TPageWelderCfg::Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind, bool numeric) {
+void TPageWelderCfg::Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind,
+                          bool numeric) {
     Binding b;
     b.grid = grid;
     b.col = col;
@@ -301,25 +316,31 @@ void TPageWelderCfg::BuildBindings() {
     Bind(StrGridAnalogOut, 1, 5, "VsetPowMax", R);
     Bind(StrGridAnalogOut, 1, 6, "TimeAlimSlope", I);
     Bind(StrGridAnalogOut, 1, 7, "PDiodeMax", R);
-    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 1, i + 1, key("ADCOffset", i).c_str(), I);
-    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 2, i + 1, key("ADCAverage", i).c_str(), I);
-    for (int i = 0; i < 6; ++i) Bind(StrGridAnOffsetAverage, 3, i + 1, key("ADCGain", i).c_str(), R);
+    for (int i = 0; i < 6; ++i)
+        Bind(StrGridAnOffsetAverage, 1, i + 1, key("ADCOffset", i).c_str(), I);
+    for (int i = 0; i < 6; ++i)
+        Bind(StrGridAnOffsetAverage, 2, i + 1, key("ADCAverage", i).c_str(), I);
+    for (int i = 0; i < 6; ++i)
+        Bind(StrGridAnOffsetAverage, 3, i + 1, key("ADCGain", i).c_str(), R);
     for (int i = 0; i < 10; ++i) Bind(stgPDTable, 0, i + 1, key("PDTable_W", i).c_str(), R);
     for (int i = 0; i < 10; ++i) Bind(stgPDTable, 1, i + 1, key("PDTable_V", i).c_str(), R);
-    for (int i = 0; i < 12; ++i) Bind(StrGridOptoInFilter, i + 1, 0, key("OptoInFilter", i).c_str(), I);
+    for (int i = 0; i < 12; ++i)
+        Bind(StrGridOptoInFilter, i + 1, 0, key("OptoInFilter", i).c_str(), I);
     Bind(StrGridAnalogAnomaly, 1, 0, "CurrentTolerance", I, true);
     Bind(StrGridAnalogAnomaly, 1, 1, "PowerTolerance", I, true);
     const std::pair<int, const char*> temps[] = {
-        {0, "TempWorkMax"},     {1, "TempWorkCooling"}, {2, "TempWorkOK"},        {3, "TempWorkHeating"},
-        {4, "TempWorkMin"},     {6, "TempWorkStepChk"}, {7, "TempWorkErrMax"},    {9, "TempStartupStep"},
-        {10, "TempStartupRange"}, {11, "TempStartupErrMax"}};
+        {0, "TempWorkMax"},       {1, "TempWorkCooling"}, {2, "TempWorkOK"},
+        {3, "TempWorkHeating"},   {4, "TempWorkMin"},     {6, "TempWorkStepChk"},
+        {7, "TempWorkErrMax"},    {9, "TempStartupStep"}, {10, "TempStartupRange"},
+        {11, "TempStartupErrMax"}};
     for (const auto& [row, k] : temps) Bind(StrGridTemperature, 1, row, k, R);
     Bind(StrGridAnomaly, 1, 0, "Timer_0", R);
     Bind(StrGridAnomaly, 1, 1, "Timer_1", R);
     Bind(StrGridAnomaly, 1, 2, "TempWorkErrRetry", I);
     Bind(StrGridAnomaly, 1, 3, "TempStartupErrRetry", I);
     Bind(StrGridAnomaly, 1, 5, "Timer_2", R);
-    const char* pid[] = {"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP", "HeatPID_KI", "HeatPID_KD", "Period"};
+    const char* pid[] = {"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP",
+                         "HeatPID_KI", "HeatPID_KD", "Period"};
     for (int r = 0; r < 7; ++r) Bind(StrGridPIDSetting, 1, r, pid[r], I);
     Bind(edtPMCoeffM, "PMCoeff_m", I);
     Bind(edtPMCoeffQ, "PMCoeff_q", I);
@@ -333,7 +354,8 @@ void TPageWelderCfg::BuildBindings() {
 
 void TPageWelderCfg::SetUpPages() {
     filling_ = true;
-    auto captions = [](QTableWidget* g, int col, int firstRow, std::initializer_list<const char*> texts) {
+    auto captions = [](QTableWidget* g, int col, int firstRow,
+                       std::initializer_list<const char*> texts) {
         int r = firstRow;
         for (const char* t : texts) SetCell(g, col, r++, QString::fromUtf8(t));
     };
@@ -344,8 +366,9 @@ void TPageWelderCfg::SetUpPages() {
     // Grid 1.
     SetWidths(StrGridAnOffsetAverage, 250, {100, 50, 50, 50});
     header(StrGridAnOffsetAverage, 1, {"Offset", "Medie", "Gain"});
-    captions(StrGridAnOffsetAverage, 0, 1,
-             {"Foto diodo", "Power meter", "Alim feedback", "PT 100", "Set potenza", "Temperatura"});
+    captions(
+        StrGridAnOffsetAverage, 0, 1,
+        {"Foto diodo", "Power meter", "Alim feedback", "PT 100", "Set potenza", "Temperatura"});
     // Grid 2: the nominal input voltages (the third input's full scale is half a volt).
     SetWidths(strGainAdj, 210, {70, 70, 70});
     header(strGainAdj, 0, {"Vin (V)", "Vad (V)", "Gain"});
@@ -357,7 +380,8 @@ void TPageWelderCfg::SetUpPages() {
         std::vector<int> w(13, 45);
         w[0] = 65;
         StrGridOptoInFilter->setFixedWidth(65 + 12 * 45 + 2 * StrGridOptoInFilter->frameWidth());
-        for (int c = 0; c < 13; ++c) StrGridOptoInFilter->setColumnWidth(c, w[static_cast<std::size_t>(c)]);
+        for (int c = 0; c < 13; ++c)
+            StrGridOptoInFilter->setColumnWidth(c, w[static_cast<std::size_t>(c)]);
         SetCell(StrGridOptoInFilter, 0, 0, QStringLiteral("Filtro (ms)"));
     }
     // Grid 4: 65 %, 25 % and 8.5 % of the grid width, whole pixels.
@@ -367,39 +391,45 @@ void TPageWelderCfg::SetUpPages() {
         captions(StrGridAnalogOut, 0, 0,
                  {"Corrente di stand-by", "Corrente minima", "Corrente massima di lavoro",
                   "Corrente massima diodi (Fine vita)", "Tensione di feedback a 1A",
-                  "Tensione massima su ingresso di settaggio", "Tempo rampa soft-start", "Potenza diodi"});
+                  "Tensione massima su ingresso di settaggio", "Tempo rampa soft-start",
+                  "Potenza diodi"});
         captions(StrGridAnalogOut, 2, 0, {"A", "A", "A", "A", "V", "mV", "ms", "W"});
-        SetWidths(StrGridAnalogAnomaly, w, {w * 65 / 100, w * 25 / 100, static_cast<int>(w * 0.085)});
-        captions(StrGridAnalogAnomaly, 0, 0, {"Tolleranza feed-back corrente", "Tolleranza feed-back fotodiodo"});
+        SetWidths(StrGridAnalogAnomaly, w,
+                  {w * 65 / 100, w * 25 / 100, static_cast<int>(w * 0.085)});
+        captions(StrGridAnalogAnomaly, 0, 0,
+                 {"Tolleranza feed-back corrente", "Tolleranza feed-back fotodiodo"});
         captions(StrGridAnalogAnomaly, 2, 0, {"mA", "mW"});
     }
     memAnalogOutNB->setPlainText(
-        QStringLiteral("NB I campi in rosso sono ora scritti nella tabella di linearizzazione corrente in uscita"));
+        QStringLiteral("NB I campi in rosso sono ora scritti nella tabella di linearizzazione "
+                       "corrente in uscita"));
     // Grid 6.
     SetWidths(stgWATable, 200, {100, 100});
     header(stgWATable, 0, {"W", "A"});
-    memTableWA->setPlainText(
-        QStringLiteral("I valori barrati sono stati sostituiti da un tuning secondario. I valori correnti sono "
-                       "visualizzati nella sezione 'Welder Tuning'"));
+    memTableWA->setPlainText(QStringLiteral(
+        "I valori barrati sono stati sostituiti da un tuning secondario. I valori correnti sono "
+        "visualizzati nella sezione 'Welder Tuning'"));
     // Grid 7.
     SetWidths(StrGridTemperature, 360, {270, 90});
     captions(StrGridTemperature, 0, 0,
              {"Lavoro - Temperatura massima", "Lavoro - Temperatura di raffreddamento",
               "Lavoro - Temperatura di funzinamento", "Lavoro - Temperatura di riscaldamento",
-              "Lavoro - Temperatura minima", "", "Lavoro - Temperatura variazione minima", "Lavoro - Errore massimo",
-              "", "Startup - Temperatura variazione minima", "Startup - Temperatura range validazione",
-              "Startup - Errore massimo"});
+              "Lavoro - Temperatura minima", "", "Lavoro - Temperatura variazione minima",
+              "Lavoro - Errore massimo", "", "Startup - Temperatura variazione minima",
+              "Startup - Temperatura range validazione", "Startup - Errore massimo"});
     // Grid 8.
     SetWidths(StrGridPIDSetting, 240, {180, 60});
     captions(StrGridPIDSetting, 0, 0,
-             {"KP raffreddamento", "KI raffreddamento", "KD raffreddamento", "KP riscaldamento", "KI riscaldamento",
-              "KD riscaldamento", "Base tempi (ms) 0-65535"});
+             {"KP raffreddamento", "KI raffreddamento", "KD raffreddamento", "KP riscaldamento",
+              "KI riscaldamento", "KD riscaldamento", "Base tempi (ms) 0-65535"});
     // Grid 9.
     SetWidths(StrGridAnomaly, 400, {320, 80});
-    captions(StrGridAnomaly, 0, 0,
-             {"Lavoro - Periodo controllo temperatura (s)", "Startup - Periodo controllo temperatura (s)",
-              "Lavoro - Periodi di controllo negativo x anomalia",
-              "Startup - Periodi di controllo negativo x anomalia", "", "Accensione refrigeratore (s)"});
+    captions(
+        StrGridAnomaly, 0, 0,
+        {"Lavoro - Periodo controllo temperatura (s)",
+         "Startup - Periodo controllo temperatura (s)",
+         "Lavoro - Periodi di controllo negativo x anomalia",
+         "Startup - Periodi di controllo negativo x anomalia", "", "Accensione refrigeratore (s)"});
     // Grid 10.
     SetWidths(stgPDTable, 200, {100, 100});
     header(stgPDTable, 0, {"W", "V"});
@@ -420,7 +450,8 @@ void TPageWelderCfg::ShowConfig(const config::TWelderCfgBlank& cfg) {
     ClearEditMarks();
 }
 
-bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg, TWriteBackResult& result) {
+bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
+                           TWriteBackResult& result) {
     const config::TFieldInfo& f = *b.field;
     const QString text = b.Text();
     const std::string t = text.toStdString();
@@ -453,16 +484,19 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg, TWrit
         if (!f.setValue) f.setRaw(cfg, f.index, static_cast<std::int32_t>(x));
     }
     if (!r.ok()) {
-        result.error = QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+        result.error =
+            QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
         return false;
     }
     if (r.status == config::TSetStatus::Clamped)
-        result.limited << QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+        result.limited
+            << QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
     ++result.stored;
     return true;
 }
 
-TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cfg, bool keepEditMarks) {
+TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cfg,
+                                                     bool keepEditMarks) {
     TWriteBackResult result;
     for (const Binding& b : bindings_) {
         bool changed = false;

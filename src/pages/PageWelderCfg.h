@@ -39,7 +39,7 @@ struct TWriteBackResult {
 
 class TPageWelderCfg : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TPageWelderCfg(QWidget* parent = nullptr);
 
     // Decimal separator for reals shown and typed (the user's locale).
@@ -95,7 +95,7 @@ public:
     QLineEdit* edtIAlimCoeffM;
     QLineEdit* edtIAlimCoeffQ;
 
-private:
+  private:
     enum class Kind { Integer, Real };
     struct Binding {
         QTableWidget* grid = nullptr;  // or an edit field
@@ -109,7 +109,8 @@ private:
         void SetText(const QString& t) const;
     };
 
-    void Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind, bool numeric = false);
+    void Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind,
+              bool numeric = false);
     void Bind(QLineEdit* edit, const char* key, Kind kind);
     void BuildBindings();
     QString Format(const Binding& b, const config::TWelderCfgBlank& cfg) const;

@@ -1,4 +1,4 @@
-#include "PageWelderVelkor.h"
+#include "pages/PageWelderVelkor.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "Cfgwelder.h"
-#include "Fraanomaly.h"
-#include "NumberText.h"
+#include "config/Cfgwelder.h"
+#include "frames/Fraanomaly.h"
+#include "pages/NumberText.h"
 
 namespace orvan::pages {
 

@@ -21,7 +21,7 @@ namespace orvan::pages {
 
 class TPageWelderVelkor : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TPageWelderVelkor(QWidget* parent = nullptr);
 
     void SetBoardPicture(const QImage& picture);

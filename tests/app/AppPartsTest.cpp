@@ -4,10 +4,10 @@
 #include <QTemporaryDir>
 #include <fstream>
 
-#include "Config.h"
-#include "JpegPicture.h"
-#include "PtyBoard.h"
-#include "SerialDevices.h"
+#include "app/Config.h"
+#include "app/JpegPicture.h"
+#include "app/SerialDevices.h"
+#include "boardsim/PtyBoard.h"
 
 using namespace orvan::app;
 
@@ -36,7 +36,8 @@ TEST(BoardPicture, DamagedDataGivesAReasonNotACrash) {
 
 TEST(SerialDevices, DetectedInNaturalOrderOfTheirFamilies) {
     QTemporaryDir dir;
-    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyS1", "ttyACM0", "ttyS0", "ttyfoo", "ttyUSBx", "tty0", "null"})
+    for (const char* n :
+         {"ttyUSB10", "ttyUSB2", "ttyS1", "ttyACM0", "ttyS0", "ttyfoo", "ttyUSBx", "tty0", "null"})
         std::ofstream(dir.path().toStdString() + "/" + n);
     std::vector<std::string> got = DetectSerialDevices(dir.path().toStdString());
     for (auto& g : got) g = g.substr(g.rfind('/') + 1);
@@ -55,7 +56,8 @@ TEST(SerialDevices, FindBoardsKeepsOnlyDevicesThatAnswer) {
     f.noAnswer = true;
     silent.SetFaults(f);
     silent.Start();
-    const auto found = FindBoards({"/no/such/tty", silent.DevicePath(), board.DevicePath()}, 9600, 600);
+    const auto found =
+        FindBoards({"/no/such/tty", silent.DevicePath(), board.DevicePath()}, 9600, 600);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].device, board.DevicePath());
     EXPECT_EQ(found[0].firmware, "1.02.07");

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
-#include "LogView.h"
 #include <QPushButton>
+#include "pages/LogView.h"
 
-#include "LogListModel.h"
-#include "PageComDebug.h"
+#include "pages/LogListModel.h"
+#include "pages/PageComDebug.h"
 
 using orvan::pages::TLogListModel;
 using orvan::pages::TPageComDebug;
@@ -35,8 +35,9 @@ TEST(LogListModel, KeepsLinesPackedAndWhole) {
 TEST(LogListModel, LinesAcrossBlocksStayWhole) {
     TLogListModel m;
     const std::size_t block = TLogListModel::kBlockSize;
-    const std::string lines[] = {std::string(block - 3, 'a'), "bcde", std::string(block + 10, 'f'), "",
-                                 "g", std::string(block, 'h'), ""};
+    const std::string lines[] = {
+        std::string(block - 3, 'a'), "bcde", std::string(block + 10, 'f'), "", "g",
+        std::string(block, 'h'),     ""};
     for (const auto& l : lines) m.Append(l);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(m.Line(i), lines[i]) << i;
     EXPECT_GE(m.MemoryBytes(), 3 * block);

@@ -3,19 +3,19 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTabWidget>
-#include <QPixmap>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <random>
 
-#include "Cfgwelder.h"
-#include "LaterPages.h"
-#include "MainForm.h"
-#include "PageWelderCfg.h"
-#include "PageWelderVelkor.h"
+#include "app/MainForm.h"
+#include "config/Cfgwelder.h"
+#include "pages/LaterPages.h"
+#include "pages/PageWelderCfg.h"
+#include "pages/PageWelderVelkor.h"
 
 using orvan::config::TWelderCfgBlank;
 using orvan::pages::TPageWelderCfg;
@@ -31,7 +31,7 @@ TWelderCfgBlank RandomRecord(unsigned seed) {
 }
 
 class ConfigPages : public ::testing::Test {
-protected:
+  protected:
     ConfigPages() {
         page.SetUpPages();
         cfg = orvan::config::DefaultConfiguration();
@@ -97,7 +97,8 @@ TEST_F(ConfigPages, EndOfLifeCurrentChangeKeepsTheAmperesShown) {
     EXPECT_NE(cfg.GetStandByPower(), before.GetStandByPower());
     EXPECT_DOUBLE_EQ(cfg.GetStandByPowerValue(), 4.0);
     // The table currents are rescaled the same way.
-    for (int i = 0; i < 6; ++i) EXPECT_DOUBLE_EQ(cfg.GetWATableAValue(i), before.GetWATableAValue(i)) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_DOUBLE_EQ(cfg.GetWATableAValue(i), before.GetWATableAValue(i)) << i;
 }
 
 TEST_F(ConfigPages, TypedValuesGoThroughTheSetters) {
@@ -122,7 +123,7 @@ TEST_F(ConfigPages, TypedValuesGoThroughTheSetters) {
 TEST_F(ConfigPages, ValuesBeyondTheFieldAreLimitedAndListed) {
     Show();
     TPageWelderCfg::SetCell(page.StrGridAnOffsetAverage, 1, 2, "300");  // an 8-bit offset
-    TPageWelderCfg::SetCell(page.stgWATable, 1, 3, "1000");            // above Imax
+    TPageWelderCfg::SetCell(page.stgWATable, 1, 3, "1000");             // above Imax
     const auto r = ReadBack();
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(cfg.GetADCOffset(1), 255);
@@ -222,13 +223,15 @@ TEST_F(ConfigPages, RedMarksArePainted) {
 }
 
 class WindowConfig : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<orvan::app::TMainForm> Start() {
         orvan::app::TStartOptions o;
         o.settingsDirectory = dir.path().toStdString() + "/";
         o.device = "/no/such/port";
         auto f = std::make_unique<orvan::app::TMainForm>(o);
-        f->MessageHook = [this](const QString& c, const QString& t) { messages.push_back((c + " | " + t).toStdString()); };
+        f->MessageHook = [this](const QString& c, const QString& t) {
+            messages.push_back((c + " | " + t).toStdString());
+        };
         f->ConfirmHook = [this](const QString&, const QString&) {
             ++questions;
             return answer;
@@ -269,7 +272,8 @@ TEST_F(WindowConfig, SwappedTemperatureLimitsDoNotStopShowConfig) {
     // Equal limits leave no span at all.
     rec->SetTempWorkMin(rec->GetTempWorkMax());
     f->ShowConfig();
-    rec->SetTempWorkMin(static_cast<std::uint16_t>(rec->GetTempWorkMax() - 300));  // 36 degrees above the maximum
+    rec->SetTempWorkMin(
+        static_cast<std::uint16_t>(rec->GetTempWorkMax() - 300));  // 36 degrees above the maximum
     f->ShowConfig();
     EXPECT_TRUE(canvas.contains(f->TshCfgWelder->lblTempDiodeMin->geometry()));
     // Sound limits place the labels by temperature again.
@@ -284,7 +288,8 @@ TEST_F(WindowConfig, ConversionErrorIsShownAndRefused) {
     TPageWelderCfg::SetCell(f->TshWelderCfg->StrGridTemperature, 1, 0, "abc");
     EXPECT_FALSE(f->ReadPagesIntoConfig());
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("'abc' is not a valid floating point value"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("'abc' is not a valid floating point value"), std::string::npos)
+        << messages[0];
     EXPECT_EQ(f->PgcMain->currentWidget(), f->TshWelderCfg);
 }
 

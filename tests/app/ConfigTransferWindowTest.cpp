@@ -11,13 +11,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "Cfgwelder.h"
-#include "ConfigBackups.h"
 #include "FormTestSupport.h"
-#include "MainForm.h"
-#include "TempDir.h"
-#include "PageWelderCfg.h"
-#include "PtyBoard.h"
+#include "app/MainForm.h"
+#include "boardsim/PtyBoard.h"
+#include "config/Cfgwelder.h"
+#include "features/ConfigBackups.h"
+#include "pages/PageWelderCfg.h"
+#include "support/TempDir.h"
 
 using namespace orvan::app;
 using orvan::pages::TPageWelderCfg;

@@ -2,10 +2,10 @@
 
 #include <QLabel>
 
-#include "Fraanomaly.h"
-#include "Frahorizbit.h"
-#include "Fraiostatus.h"
-#include "IndicatorShape.h"
+#include "frames/Fraanomaly.h"
+#include "frames/Frahorizbit.h"
+#include "frames/Fraiostatus.h"
+#include "frames/IndicatorShape.h"
 
 using namespace orvan::frames;
 
@@ -23,7 +23,8 @@ std::string Colours(const TfraIOStatus& f) {
 
 std::string Colours(const TBitRowFrame& f) {
     std::string s;
-    for (int i = 0; i < f.Count(); ++i) s += f.Shape(i)->Fill() == kRed ? 'R' : f.Shape(i)->Fill() == kWhite ? 'W' : '?';
+    for (int i = 0; i < f.Count(); ++i)
+        s += f.Shape(i)->Fill() == kRed ? 'R' : f.Shape(i)->Fill() == kWhite ? 'W' : '?';
     return s;
 }
 
@@ -130,13 +131,15 @@ TEST_P(FrameCapacity, NeverMoreThanCapacity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, FrameCapacity,
-                         ::testing::Values(CapacityCase{-3, 0}, CapacityCase{0, 0}, CapacityCase{31, 31},
-                                           CapacityCase{32, 32}, CapacityCase{33, 33}, CapacityCase{40, 40},
+                         ::testing::Values(CapacityCase{-3, 0}, CapacityCase{0, 0},
+                                           CapacityCase{31, 31}, CapacityCase{32, 32},
+                                           CapacityCase{33, 33}, CapacityCase{40, 40},
                                            CapacityCase{41, 41}, CapacityCase{256, 256},
                                            CapacityCase{300, 300}),
                          [](const auto& info) {
-                             return info.param.asked < 0 ? std::string("negative")
-                                                         : "count" + std::to_string(info.param.asked);
+                             return info.param.asked < 0
+                                        ? std::string("negative")
+                                        : "count" + std::to_string(info.param.asked);
                          });
 
 TEST(BitRowFrames, PlacedAtSpacingFromTheTemplate) {

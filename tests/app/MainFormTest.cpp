@@ -10,13 +10,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "Config.h"
 #include "FormTestSupport.h"
-#include "LogListModel.h"
-#include "MainForm.h"
-#include "TempDir.h"
-#include "PageComDebug.h"
-#include "PtyBoard.h"
+#include "app/Config.h"
+#include "app/MainForm.h"
+#include "boardsim/PtyBoard.h"
+#include "pages/LogListModel.h"
+#include "pages/PageComDebug.h"
+#include "support/TempDir.h"
 
 using namespace orvan::app;
 
@@ -32,7 +32,7 @@ int CheckedCount(const std::vector<QAction*>& actions) {
 }
 
 class MainFormTest : public ::testing::Test {
-protected:
+  protected:
     std::string Dir() const { return dir_.path().toStdString() + "/"; }
     std::string SettingsFile() const { return Dir() + kSettingsFileName; }
 
@@ -51,7 +51,8 @@ protected:
         if (!board_) {
             board_ = std::make_unique<orvan::sim::TPtyBoard>();
             std::string error;
-            if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error)) ADD_FAILURE() << error;
+            if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error))
+                ADD_FAILURE() << error;
             board_->Start();
         }
         TStartOptions o;
@@ -72,9 +73,9 @@ protected:
 
 TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
     auto f = Start();
-    const std::vector<std::string> start = {"create protocol", "create record", "create settings",
-                                            "open port COM1",  "exchange timer on", "buffers",
-                                            "set up pages",    "apply settings"};
+    const std::vector<std::string> start = {
+        "create protocol",   "create record", "create settings", "open port COM1",
+        "exchange timer on", "buffers",       "set up pages",    "apply settings"};
     EXPECT_EQ(f->Trace(), start);
     EXPECT_EQ(f->Port().GetPortName(), "COM1");
     EXPECT_EQ(f->Port().GetBaudRate(), 9600);
@@ -98,9 +99,11 @@ TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
     EXPECT_EQ(f->Trace().size(), start.size());
 
     f->FormClose();
-    const std::vector<std::string> close(f->Trace().begin() + static_cast<long>(start.size()), f->Trace().end());
-    const std::vector<std::string> expected = {"exchange timer off", "port closed",     "record destroyed",
-                                               "protocol destroyed", "settings stored", "settings written"};
+    const std::vector<std::string> close(f->Trace().begin() + static_cast<long>(start.size()),
+                                         f->Trace().end());
+    const std::vector<std::string> expected = {"exchange timer off", "port closed",
+                                               "record destroyed",   "protocol destroyed",
+                                               "settings stored",    "settings written"};
     EXPECT_EQ(close, expected);
     EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
     EXPECT_EQ(f->Protocol(), nullptr);
@@ -108,8 +111,9 @@ TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
 
     const std::string text = ReadText(SettingsFile());
     std::size_t at = 0;
-    for (const char* key : {"[COM]", "Port=1", "Speed=9600", "[PROGRAM]", "LastTab=0", "[POLLING]", "Analog=1",
-                            "OptoIO=0", "Anomaly=0", "WelderHCouner=0", "MultiHHeadAnomaly=0"}) {
+    for (const char* key :
+         {"[COM]", "Port=1", "Speed=9600", "[PROGRAM]", "LastTab=0", "[POLLING]", "Analog=1",
+          "OptoIO=0", "Anomaly=0", "WelderHCouner=0", "MultiHHeadAnomaly=0"}) {
         const std::size_t p = text.find(key, at);
         EXPECT_NE(p, std::string::npos) << key << " in order in\n" << text;
         if (p != std::string::npos) at = p;
@@ -121,11 +125,13 @@ TEST_F(MainFormTest, PagesCarryTheirCaptionsAndIndices) {
     auto f = Start();
     EXPECT_EQ(f->windowTitle(), kMainCaption);
     const char* captions[TMainForm::kPageCount] = {
-        "Welder Velkor", "Welder CFG", "Welder Tuning", "Welder Event Log", "IO Status", "EEPROM Manager",
-        "Date / Time",   "COM Debug",  "Pelta",         "Multi Head",       "Diameter / Height", "Flanging"};
+        "Welder Velkor", "Welder CFG",     "Welder Tuning",     "Welder Event Log",
+        "IO Status",     "EEPROM Manager", "Date / Time",       "COM Debug",
+        "Pelta",         "Multi Head",     "Diameter / Height", "Flanging"};
     const char* names[TMainForm::kPageCount] = {
-        "TshCfgWelder", "TshWelderCfg", "tshWelderTuning", "tshWelderLog", "TshBrenta", "tshEEPROM",
-        "tshTimeKeep",  "TshComDebug",  "tshPelta",        "tshMultiHead", "tshDiameterHeight", "tbsFlanging"};
+        "TshCfgWelder", "TshWelderCfg", "tshWelderTuning",   "tshWelderLog",
+        "TshBrenta",    "tshEEPROM",    "tshTimeKeep",       "TshComDebug",
+        "tshPelta",     "tshMultiHead", "tshDiameterHeight", "tbsFlanging"};
     ASSERT_EQ(f->PgcMain->count(), TMainForm::kPageCount);
     for (int i = 0; i < TMainForm::kPageCount; ++i) {
         EXPECT_EQ(f->PgcMain->tabText(i), captions[i]);
@@ -312,7 +318,8 @@ TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
 TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
     auto f = StartSimulated();
     f->SpeedButtonInfoClick();
-    ASSERT_TRUE(PumpUntil([&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }, 5000));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }, 5000));
     EXPECT_EQ(f->PanelText(5), "FW Ver. 1.02.07");
     EXPECT_EQ(f->PanelText(4), "SN: SIM-000001");
     EXPECT_TRUE(messages.empty());
@@ -326,7 +333,8 @@ TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {
     f->cmdPollingClick();
     EXPECT_TRUE(f->TmrRefreshStatus->isActive());
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
-    for (int i = 0; i < 3; ++i) (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+    for (int i = 0; i < 3; ++i)
+        (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
     ASSERT_TRUE(PumpUntil([&] { return f->PanelText(0) == "RX TimeOut"; }, 5000));
     EXPECT_FALSE(f->TmrRefreshStatus->isActive());
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");

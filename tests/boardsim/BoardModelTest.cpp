@@ -2,16 +2,18 @@
 
 #include <vector>
 
-#include "BoardModel.h"
-#include "FrameCodec.h"
-#include "PtyBoard.h"
+#include "boardsim/BoardModel.h"
+#include "boardsim/PtyBoard.h"
+#include "link/FrameCodec.h"
 
 using namespace orvan::sim;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-Bytes Handle(TBoardModel& m, const Bytes& body) { return m.HandleRequest(body.data(), body.size()); }
+Bytes Handle(TBoardModel& m, const Bytes& body) {
+    return m.HandleRequest(body.data(), body.size());
+}
 
 // The wire bytes the tool sends for a request body.
 Bytes RequestWire(const Bytes& body) {
@@ -21,7 +23,8 @@ Bytes RequestWire(const Bytes& body) {
     withSum.push_back(x);
     Bytes w = {'C', 'O', 'B', 'S'};
     Bytes enc(withSum.size() + 4);
-    const std::size_t n = orvan::link::CobsEncode(withSum.data(), withSum.size(), enc.data(), enc.size());
+    const std::size_t n =
+        orvan::link::CobsEncode(withSum.data(), withSum.size(), enc.data(), enc.size());
     w.insert(w.end(), enc.begin(), enc.begin() + static_cast<std::ptrdiff_t>(n));
     w.push_back(0);
     return w;
@@ -42,7 +45,8 @@ TEST(BoardModel, MemoryReadAndWrite) {
     TBoardModel m;
     int saves = 0;
     m.onEepromWritten = [&] { ++saves; };
-    EXPECT_EQ(Handle(m, {0x01, 0x00, 0x20, 0xDE, 0xAD}), (Bytes{0x06, 0x01, 0x00, 0x20, 0x06 ^ 0x01 ^ 0x20}));
+    EXPECT_EQ(Handle(m, {0x01, 0x00, 0x20, 0xDE, 0xAD}),
+              (Bytes{0x06, 0x01, 0x00, 0x20, 0x06 ^ 0x01 ^ 0x20}));
     EXPECT_EQ(saves, 1);
     const Bytes r = Handle(m, {0x02, 0x00, 0x20, 0x02});
     // Address, data, then the three trailer bytes: 2 + 2 + 2 + 3.
@@ -109,7 +113,7 @@ TEST(RequestFramer, TakesFramesAndChecksTheirChecksum) {
 TEST(DefaultEeprom, HoldsASerialNumberAndAConfigurationImage) {
     const auto e = DefaultEeprom();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.data())), "SIM-000001");
-    EXPECT_EQ(e[16], 3);             // layout version
+    EXPECT_EQ(e[16], 3);                 // layout version
     EXPECT_EQ(e[18] | e[19] << 8, 218);  // data size
 }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "BoardModel.h"
-#include "FrameCodec.h"
+#include "boardsim/BoardModel.h"
+#include "link/FrameCodec.h"
 
 using namespace orvan;
 using Bytes = std::vector<std::uint8_t>;

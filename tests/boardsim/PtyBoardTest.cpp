@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "Comprotocol.h"
-#include "ExchangeCycle.h"
-#include "PtyBoard.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "boardsim/PtyBoard.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 using namespace orvan;
 using Bytes = std::vector<std::uint8_t>;
@@ -23,7 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 class Recorder : public link::IExchangeListener {
-public:
+  public:
     void OnLinkState(std::string_view t) override { state = std::string(t); }
     void OnTxLog(const std::string&) override {}
     void OnRxLog(const std::string&) override {}
@@ -37,7 +37,7 @@ public:
 };
 
 class BoardOnPty : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(board.Open(&error)) << error;
@@ -49,13 +49,16 @@ protected:
     // and nothing is in flight.
     void Exchange(const std::vector<link::TCmd>& cmds) {
         for (const auto& c : cmds) ASSERT_TRUE(protocol.QueueCommand(c));
-        link::RunTicks([&] {
-            cycle.Tick();
-            return protocol.QueueCount() > 0 || protocol.InFlight();
-        }, link::kExchangeTickMs, 10000);
+        link::RunTicks(
+            [&] {
+                cycle.Tick();
+                return protocol.QueueCount() > 0 || protocol.InFlight();
+            },
+            link::kExchangeTickMs, 10000);
     }
     static link::TCmd ReadVar(std::uint16_t code) {
-        return link::TCmd(0x0B, {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
+        return link::TCmd(
+            0x0B, {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
     }
 
     sim::TPtyBoard board;
@@ -70,14 +73,18 @@ TEST_F(BoardOnPty, IdentityExchange) {
     Exchange({ReadVar(0x0000), ReadVar(0x0002), ReadVar(0x0001)});
     ASSERT_EQ(rec.answers.size(), 3u);
     EXPECT_EQ(rec.timeouts, 0);
-    EXPECT_EQ(Bytes(rec.answers[0].begin(), rec.answers[0].begin() + 7), (Bytes{0x06, 0x0B, 0, 0, 1, 2, 7}));
-    EXPECT_EQ(Bytes(rec.answers[1].begin(), rec.answers[1].begin() + 7), (Bytes{0x06, 0x0B, 2, 0, 2, 2, 9}));
-    EXPECT_EQ(Bytes(rec.answers[2].begin(), rec.answers[2].begin() + 6), (Bytes{0x06, 0x0B, 1, 0, 0x00, 0x01}));
+    EXPECT_EQ(Bytes(rec.answers[0].begin(), rec.answers[0].begin() + 7),
+              (Bytes{0x06, 0x0B, 0, 0, 1, 2, 7}));
+    EXPECT_EQ(Bytes(rec.answers[1].begin(), rec.answers[1].begin() + 7),
+              (Bytes{0x06, 0x0B, 2, 0, 2, 2, 9}));
+    EXPECT_EQ(Bytes(rec.answers[2].begin(), rec.answers[2].begin() + 6),
+              (Bytes{0x06, 0x0B, 1, 0, 0x00, 0x01}));
     EXPECT_EQ(board.LineSpeed(), 56700u);
 }
 
 TEST_F(BoardOnPty, MemoryWriteThenRead) {
-    Exchange({link::TCmd(0x01, {0x01, 0x00, 0xA1, 0xB2, 0xC3}), link::TCmd(0x02, {0x01, 0x00, 0x03})});
+    Exchange(
+        {link::TCmd(0x01, {0x01, 0x00, 0xA1, 0xB2, 0xC3}), link::TCmd(0x02, {0x01, 0x00, 0x03})});
     ASSERT_EQ(rec.answers.size(), 2u);
     EXPECT_EQ(rec.answers[0][1], 0x01);
     const Bytes& r = rec.answers[1];
@@ -93,7 +100,8 @@ TEST_F(BoardOnPty, DelayedAndSplitAnswersStillArriveWhole) {
     board.SetFaults(f);
     Exchange({ReadVar(0x0000)});
     ASSERT_EQ(rec.answers.size(), 1u);
-    EXPECT_EQ(Bytes(rec.answers[0].begin(), rec.answers[0].begin() + 7), (Bytes{0x06, 0x0B, 0, 0, 1, 2, 7}));
+    EXPECT_EQ(Bytes(rec.answers[0].begin(), rec.answers[0].begin() + 7),
+              (Bytes{0x06, 0x0B, 0, 0, 1, 2, 7}));
 }
 
 TEST_F(BoardOnPty, ForcedRefusalIsAnAnswer) {
@@ -111,7 +119,9 @@ struct FaultCase {
     sim::BoardFaults faults;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FaultyBoard : public BoardOnPty, public ::testing::WithParamInterface<FaultCase> {};
 

@@ -8,8 +8,8 @@
 #include <array>
 #include <cstdlib>
 
-#include "Cfgwelderrw.h"
-#include "TempDir.h"
+#include "config/Cfgwelderrw.h"
+#include "support/TempDir.h"
 
 namespace orvan::config {
 namespace {
@@ -49,7 +49,7 @@ std::string ImageBytes(TWelderCfgBlank cfg) {
 }
 
 class OfflineCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cfg_ = TCfgWelderRW(DefaultConfiguration());
         cfg_.SetPMCoeffQ(-7);
@@ -104,10 +104,18 @@ TEST_F(OfflineCli, DamagedImageIsRefusedUnlessForced) {
 TEST_F(OfflineCli, ShowListsRawAndEngineeringValues) {
     const CliRun r = Cli(dir_, {"wcf-show", dir_.File("in.wcf")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("PMCoeff_q            FEEDBACK                 -7  -70 x10"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("CurrentDiodeMax      ANALOG_OUT             6000  60 A"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Timer_9              TIMER_100              4321  432 s"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Period               PID                    1000  1000\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PMCoeff_q            FEEDBACK                 -7  -70 x10"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("CurrentDiodeMax      ANALOG_OUT             6000  60 A"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Timer_9              TIMER_100              4321  432 s"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Period               PID                    1000  1000\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(OfflineCli, BadInputAndArguments) {
@@ -127,7 +135,9 @@ TEST_F(OfflineCli, BadInputAndArguments) {
         {{"image-to-wcf", dir_.File("none.bin"), dir_.File("x.wcf")}, 1, "none.bin"},
         {{"image-to-wcf", "/dev/zero", dir_.File("x.wcf")}, 1, "not a regular file"},
         {{"wcf-to-image", dir_.File("pipe.wcf"), dir_.File("x.bin")}, 1, "not a regular file"},
-        {{"wcf-to-image", dir_.File("in.wcf"), dir_.File("no-folder/out.bin")}, 1, "no-folder/out.bin"},
+        {{"wcf-to-image", dir_.File("in.wcf"), dir_.File("no-folder/out.bin")},
+         1,
+         "no-folder/out.bin"},
     };
     for (const Case& c : cases) {
         const CliRun r = Cli(dir_, c.args);

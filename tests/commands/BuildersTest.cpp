@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Builders.h"
-#include "FrameCodec.h"
-#include "ScriptedPort.h"
+#include "commands/Builders.h"
+#include "link/FrameCodec.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan;
 using namespace orvan::commands;

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "ScriptedPort.h"
 #include "SimLink.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan;
 using namespace orvan::commands;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedPort.h"
 #include "SimLink.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan;
 using namespace orvan::commands;

@@ -5,8 +5,8 @@
 
 #include <map>
 
-#include "BoardViewFanout.h"
 #include "SimLink.h"
+#include "commands/BoardViewFanout.h"
 
 using namespace orvan;
 using namespace orvan::commands;
@@ -19,7 +19,9 @@ class CountingView : public IBoardView {
     std::map<std::string, int> calls;
     std::function<void()> onSerial;
 #define ORVAN_COUNT(name, params) \
-    void name params override { ++calls[#name]; }
+    void name params override {   \
+        ++calls[#name];           \
+    }
     ORVAN_COUNT(OnBoardType, (std::uint16_t))
     ORVAN_COUNT(OnFirmwareVersion, (std::uint8_t, std::uint8_t, std::uint8_t, const std::string&))
     ORVAN_COUNT(OnMachineNamesFile, (const std::string&))

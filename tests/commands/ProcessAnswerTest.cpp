@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ScriptedPort.h"
 #include "SimLink.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan;
 using namespace orvan::commands;

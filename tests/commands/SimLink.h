@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "BoardModel.h"
-#include "BoardView.h"
-#include "Clock.h"
-#include "PtyBoard.h"
-#include "SerialPort.h"
-#include "Session.h"
-#include "SessionCycle.h"
+#include "boardsim/BoardModel.h"
+#include "boardsim/PtyBoard.h"
+#include "commands/BoardView.h"
+#include "commands/Session.h"
+#include "commands/SessionCycle.h"
+#include "link/Clock.h"
+#include "link/SerialPort.h"
 
 namespace orvan::test {
 

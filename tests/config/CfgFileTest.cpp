@@ -3,8 +3,8 @@
 #include <random>
 #include <sstream>
 
-#include "Cfgwelderrw.h"
-#include "TempDir.h"
+#include "config/Cfgwelderrw.h"
+#include "support/TempDir.h"
 
 namespace orvan::config {
 namespace {
@@ -34,9 +34,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(WcfFileName, ReplacesOrAppendsTheExtension) {
     const std::pair<const char*, const char*> cases[] = {
-        {"settings.txt", "settings.wcf"}, {"backup", "backup.wcf"},
-        {"a.wcf", "a.wcf"},               {"a.b.c", "a.b.wcf"},
-        {"dir.v2/backup", "dir.v2/backup.wcf"}, {"/x/.hidden", "/x/.hidden.wcf"},
+        {"settings.txt", "settings.wcf"},
+        {"backup", "backup.wcf"},
+        {"a.wcf", "a.wcf"},
+        {"a.b.c", "a.b.wcf"},
+        {"dir.v2/backup", "dir.v2/backup.wcf"},
+        {"/x/.hidden", "/x/.hidden.wcf"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(WcfFileName(in), out) << in;
 }
@@ -56,11 +59,12 @@ TEST(WcfFile, NewFileHasTheSectionsAndKeysInOrder) {
         }
     }
     const std::vector<std::string> expectedSections = {
-        "[INFO]",     "[ANALOG_OUT]", "[ANALOG_INPUT]",      "[TEMPERATURE]", "[FEEDBACK]",
-        "[PID]",      "[OPTO_INPUT_FILTER]", "[TIMER_100]", "[WA_TABLE]"};
+        "[INFO]", "[ANALOG_OUT]",        "[ANALOG_INPUT]", "[TEMPERATURE]", "[FEEDBACK]",
+        "[PID]",  "[OPTO_INPUT_FILTER]", "[TIMER_100]",    "[WA_TABLE]"};
     EXPECT_EQ(sections, expectedSections);
-    std::vector<std::string> expectedFeedback = {"PowerTolerance", "CurrentTolerance", "PMCoeff_m",
-                                                 "PMCoeff_q", "IAlimCoeff_m", "IAlimCoeff_q"};
+    std::vector<std::string> expectedFeedback = {"PowerTolerance", "CurrentTolerance",
+                                                 "PMCoeff_m",      "PMCoeff_q",
+                                                 "IAlimCoeff_m",   "IAlimCoeff_q"};
     for (int i = 0; i < 10; ++i) expectedFeedback.push_back("PDTable_V_" + std::to_string(i));
     for (int i = 0; i < 10; ++i) expectedFeedback.push_back("PDTable_W_" + std::to_string(i));
     expectedFeedback.push_back("TempCoeff_m");
@@ -166,7 +170,8 @@ TEST(WcfFile, OutOfRangeAndBadValuesAreLimitedOrDefaultedWithWarnings) {
         for (const auto& w : r.warnings) s += w + "\n";
         return s;
     }();
-    EXPECT_NE(all.find("MinPower=70000 is outside 0..65535: limited to 65535"), std::string::npos) << all;
+    EXPECT_NE(all.find("MinPower=70000 is outside 0..65535: limited to 65535"), std::string::npos)
+        << all;
     EXPECT_NE(all.find("StandByPower=12x is not an integer"), std::string::npos) << all;
 }
 
@@ -182,7 +187,8 @@ TEST(WcfFile, MissingOrForeignFileLeavesTheRecordAlone) {
         EXPECT_EQ(c, before) << name;
     }
     TCfgWelderRW c = before;
-    EXPECT_FALSE(c.LoadFromFile(dir.Path().string() + "/"));  // names the folder: ".wcf" there is absent
+    EXPECT_FALSE(
+        c.LoadFromFile(dir.Path().string() + "/"));  // names the folder: ".wcf" there is absent
     EXPECT_EQ(c, before);
 }
 
@@ -202,10 +208,12 @@ TEST(WcfFile, SavingOverKeepsEverythingElse) {
     TCfgWelderRW c = TCfgWelderRW(DefaultConfiguration());
     ASSERT_TRUE(c.SaveToFile(path));
     const std::string text = ReadText(path);
-    EXPECT_EQ(text.rfind("; site copy, do not lose\r\n[info]\r\nversion=3\r\nComment=old board\r\nSize=218\r\n"
-                         "\r\n[EXTRA]\r\nAnything = goes here\r\n\r\n[ANALOG_OUT]\r\n",
-                         0),
-              0u)
+    EXPECT_EQ(
+        text.rfind(
+            "; site copy, do not lose\r\n[info]\r\nversion=3\r\nComment=old board\r\nSize=218\r\n"
+            "\r\n[EXTRA]\r\nAnything = goes here\r\n\r\n[ANALOG_OUT]\r\n",
+            0),
+        0u)
         << text;
     TCfgWelderRW back;
     ASSERT_TRUE(back.LoadFromFile(path));

@@ -5,8 +5,8 @@
 #include <random>
 #include <set>
 
-#include "Cfgwelder.h"
-#include "Cfgwelderrw.h"
+#include "config/Cfgwelder.h"
+#include "config/Cfgwelderrw.h"
 
 namespace orvan::config {
 namespace {
@@ -110,7 +110,8 @@ TEST(Image, FillersAndChecksumKeepWhatTheBufferHeld) {
     Image img;
     img.fill(0x5A);
     rec.FillImage(img.data());
-    for (std::size_t i : {std::size_t{1}, std::size_t{43}, std::size_t{51}}) EXPECT_EQ(img[i], 0x5A) << i;
+    for (std::size_t i : {std::size_t{1}, std::size_t{43}, std::size_t{51}})
+        EXPECT_EQ(img[i], 0x5A) << i;
     for (std::size_t i = kImageDataSize; i < kImageSize; ++i) EXPECT_EQ(img[i], 0x5A) << i;
 
     // every data byte but the three fillers belongs to exactly one field
@@ -134,8 +135,10 @@ TEST(Image, BuiltImageHasFillersVersionSizeAndChecksum) {
     EXPECT_EQ(img[0], 3);
     EXPECT_EQ(img[2], 218);
     EXPECT_EQ(img[3], 0);
-    for (std::size_t i : {std::size_t{1}, std::size_t{43}, std::size_t{51}}) EXPECT_EQ(img[i], 0xFF);
-    for (std::size_t i = kImageDataSize; i < kImageChecksumOffset; ++i) EXPECT_EQ(img[i], 0xFF) << i;
+    for (std::size_t i : {std::size_t{1}, std::size_t{43}, std::size_t{51}})
+        EXPECT_EQ(img[i], 0xFF);
+    for (std::size_t i = kImageDataSize; i < kImageChecksumOffset; ++i)
+        EXPECT_EQ(img[i], 0xFF) << i;
     EXPECT_TRUE(ImageChecksumOk(img.data()));
 }
 
@@ -435,7 +438,8 @@ TEST(LiveReadings, ZeroDivisorsGiveZeroAndSaySo) {
     ok = true;
     EXPECT_EQ(c.DacFromPower(10, &ok), 0);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(c.CurrentSetpointFromReading(500), c.CurrentSetpointFromReading(500));  // no crash without ok
+    EXPECT_EQ(c.CurrentSetpointFromReading(500),
+              c.CurrentSetpointFromReading(500));  // no crash without ok
 }
 
 TEST(LiveReadings, DacFromPowerMapsAndLimits) {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "IniFile.h"
-#include "TempDir.h"
+#include "config/IniFile.h"
+#include "support/TempDir.h"
 
 namespace orvan::config {
 namespace {
@@ -63,12 +63,14 @@ TEST(IniFile, WritingOneKeyChangesOnlyItsValue) {
         {"info", "version", 3, kSample},
         // new key: after the last non-blank line of its section
         {"analog_out", "MaxPower", 7,
-         head + "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
-                "MinPower=100\r\nUnknownKey=  spaced value  \r\nMaxPower=7\r\n\r\n\r\n[extra]\r\na=1"},
+         head +
+             "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
+             "MinPower=100\r\nUnknownKey=  spaced value  \r\nMaxPower=7\r\n\r\n\r\n[extra]\r\na=1"},
         // new key in the last section, whose last line had no ending
         {"EXTRA", "b", -2,
-         head + "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
-                "MinPower=100\r\nUnknownKey=  spaced value  \r\n\r\n\r\n[extra]\r\na=1\r\nb=-2\r\n"},
+         head +
+             "  version = 3\r\nComment=keep me\r\n# another comment\r\n\r\n[ANALOG_OUT]\r\n"
+             "MinPower=100\r\nUnknownKey=  spaced value  \r\n\r\n\r\n[extra]\r\na=1\r\nb=-2\r\n"},
         // new section at the end
         {"TIMER_100", "Timer_0", 50, kSample + "\r\n[TIMER_100]\r\nTimer_0=50\r\n"},
     };
@@ -115,9 +117,18 @@ TEST(IniFile, IntegersParseWholeOrGiveTheDefault) {
         std::int32_t expected;
     };
     const Case cases[] = {
-        {"12", 12},          {" -5 ", -5},       {"+7", 7},         {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN}, {"2147483648", -1}, {"0x10", -1},     {"12abc", -1},
-        {"", -1},            {"1 2", -1},        {"+-3", -1},       {"3.5", -1},
+        {"12", 12},
+        {" -5 ", -5},
+        {"+7", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", -1},
+        {"0x10", -1},
+        {"12abc", -1},
+        {"", -1},
+        {"1 2", -1},
+        {"+-3", -1},
+        {"3.5", -1},
     };
     for (const Case& c : cases) {
         TIniFile ini;

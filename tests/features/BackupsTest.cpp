@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "ConfigBackups.h"
-#include "TempDir.h"
 #include "TransferRig.h"
+#include "features/ConfigBackups.h"
+#include "support/TempDir.h"
 
 using namespace orvan;
 using features::TBackupClock;

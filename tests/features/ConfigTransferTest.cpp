@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "Comprotocol.h"
-#include "ConfigBackups.h"
-#include "FrameCodec.h"
 #include "TransferRig.h"
+#include "features/ConfigBackups.h"
+#include "link/Comprotocol.h"
+#include "link/FrameCodec.h"
 
 using namespace orvan;
 using features::TTransferOp;

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "Cfgwelderrw.h"
-#include "FileKindGuard.h"
-#include "TempDir.h"
+#include "config/Cfgwelderrw.h"
+#include "features/FileKindGuard.h"
+#include "support/TempDir.h"
 
 using namespace orvan;
 using features::TFileKind;

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "BoardViewFanout.h"
-#include "ConfigTransfer.h"
 #include "SimLink.h"
-#include "TempDir.h"
+#include "commands/BoardViewFanout.h"
+#include "features/ConfigTransfer.h"
+#include "support/TempDir.h"
 
 namespace orvan::test {
 

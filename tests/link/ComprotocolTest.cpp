@@ -6,9 +6,9 @@
 #include <ctime>
 #include <vector>
 
-#include "Comprotocol.h"
-#include "ExchangeCycle.h"
-#include "ScriptedPort.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "support/ScriptedPort.h"
 
 using namespace orvan::link;
 using orvan::test::FrameAnswer;
@@ -20,13 +20,14 @@ namespace {
 constexpr int kTick = 30;
 
 TCmd ReadVar(std::uint16_t code) {
-    return TCmd(0x0B, {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
+    return TCmd(0x0B,
+                {static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8)});
 }
 
 const Bytes kFirmwareAnswer = {0x06, 0x0B, 0x00, 0x00, 0x01, 0x02, 0x07};
 
 class Engine : public ::testing::Test {
-protected:
+  protected:
     PollResult Tick() {
         clock.Advance(kTick);
         return protocol.Poll();
@@ -246,7 +247,7 @@ TEST(EngineLifetime, DestroyingWithQueuedCommandsSendsNothing) {
 
 // Records what the exchange cycle reports.
 class Recorder : public IExchangeListener {
-public:
+  public:
     void OnLinkState(std::string_view t) override { states.emplace_back(t); }
     void OnTxLog(const std::string& l) override { tx.push_back(l); }
     void OnRxLog(const std::string& l) override { rx.push_back(l); }
@@ -260,7 +261,7 @@ public:
 };
 
 class Cycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
@@ -281,7 +282,8 @@ TEST_F(Cycle, LogsBothDirectionsInTheLogLineFormat) {
     ASSERT_TRUE(protocol.QueueCommand(ReadVar(0x0000)));
     ASSERT_EQ(Tick(), PollState::Sent);
     port.Arrive(FrameAnswer(kFirmwareAnswer));
-    while (Tick() != PollState::Answer) {}
+    while (Tick() != PollState::Answer) {
+    }
     ASSERT_EQ(rec.tx.size(), 1u);
     EXPECT_EQ(rec.tx[0], "[ 1 07/12/2026 06:47:30 ] 0B 00 00 0B 00 ");
     ASSERT_EQ(rec.rx.size(), 1u);
@@ -298,7 +300,8 @@ TEST_F(Cycle, CountersAdvanceWithLogsOff) {
         ASSERT_TRUE(protocol.QueueCommand(ReadVar(0x0000)));
         ASSERT_EQ(Tick(), PollState::Sent);
         port.Arrive(FrameAnswer(kFirmwareAnswer));
-        while (Tick() != PollState::Answer) {}
+        while (Tick() != PollState::Answer) {
+        }
     }
     EXPECT_TRUE(rec.tx.empty());
     EXPECT_TRUE(rec.rx.empty());

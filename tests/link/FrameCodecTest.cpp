@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "FrameCodec.h"
+#include "link/FrameCodec.h"
 
 using namespace orvan::link;
 using Bytes = std::vector<std::uint8_t>;
@@ -13,7 +13,8 @@ namespace {
 Bytes Wire(std::uint8_t type, const Bytes& payload, std::uint32_t version) {
     EncodedRequest r;
     std::string why;
-    EXPECT_TRUE(EncodeRequest(type, payload.data(), static_cast<std::int32_t>(payload.size()), version, r, &why))
+    EXPECT_TRUE(EncodeRequest(type, payload.data(), static_cast<std::int32_t>(payload.size()),
+                              version, r, &why))
         << why;
     Bytes w = {0x43, 0x4F, 0x42, 0x53};
     w.insert(w.end(), r.frame.begin(), r.frame.begin() + static_cast<std::ptrdiff_t>(r.frameCount));
@@ -23,8 +24,10 @@ Bytes Wire(std::uint8_t type, const Bytes& payload, std::uint32_t version) {
 
 Bytes Unencoded(std::uint8_t type, const Bytes& payload, std::uint32_t version) {
     EncodedRequest r;
-    EXPECT_TRUE(EncodeRequest(type, payload.data(), static_cast<std::int32_t>(payload.size()), version, r));
-    return Bytes(r.unencoded.begin(), r.unencoded.begin() + static_cast<std::ptrdiff_t>(r.unencodedCount));
+    EXPECT_TRUE(
+        EncodeRequest(type, payload.data(), static_cast<std::int32_t>(payload.size()), version, r));
+    return Bytes(r.unencoded.begin(),
+                 r.unencoded.begin() + static_cast<std::ptrdiff_t>(r.unencodedCount));
 }
 
 struct GoldenCase {
@@ -36,7 +39,9 @@ struct GoldenCase {
     Bytes wire;
 };
 
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GoldenRequest : public ::testing::TestWithParam<GoldenCase> {};
 
@@ -49,28 +54,50 @@ TEST_P(GoldenRequest, BytesOnTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, GoldenRequest,
     ::testing::Values(
-        GoldenCase{"ReadFirmwareVersion", 0x0B, {0x00, 0x00}, 0,
+        GoldenCase{"ReadFirmwareVersion",
+                   0x0B,
+                   {0x00, 0x00},
+                   0,
                    {0x0B, 0x00, 0x00, 0x0B, 0x00},
                    {0x43, 0x4F, 0x42, 0x53, 0x02, 0x0B, 0x01, 0x02, 0x0B, 0x00}},
-        GoldenCase{"WriteClockRun", 0x0A, {0x02, 0x03, 0x01}, 0,
+        GoldenCase{"WriteClockRun",
+                   0x0A,
+                   {0x02, 0x03, 0x01},
+                   0,
                    {0x0A, 0x02, 0x03, 0x01, 0x0A, 0x00},
                    {0x43, 0x4F, 0x42, 0x53, 0x06, 0x0A, 0x02, 0x03, 0x01, 0x0A, 0x00}},
         // WriteMemory at 2.1.0 carries 19 2D 7E 4B after the type; the checksum covers it.
-        GoldenCase{"WriteMemorySecured", 0x01, {0x00, 0x10, 0xAA}, 0x020100,
+        GoldenCase{"WriteMemorySecured",
+                   0x01,
+                   {0x00, 0x10, 0xAA},
+                   0x020100,
                    {0x01, 0x19, 0x2D, 0x7E, 0x4B, 0x00, 0x10, 0xAA, 0xBA, 0x00},
-                   {0x43, 0x4F, 0x42, 0x53, 0x06, 0x01, 0x19, 0x2D, 0x7E, 0x4B, 0x04, 0x10, 0xAA, 0xBA, 0x00}},
-        GoldenCase{"WriteMemoryNewerProtocol", 0x01, {0x00, 0x10, 0xAA}, 0x020101,
+                   {0x43, 0x4F, 0x42, 0x53, 0x06, 0x01, 0x19, 0x2D, 0x7E, 0x4B, 0x04, 0x10, 0xAA,
+                    0xBA, 0x00}},
+        GoldenCase{"WriteMemoryNewerProtocol",
+                   0x01,
+                   {0x00, 0x10, 0xAA},
+                   0x020101,
                    {0x01, 0x00, 0x10, 0xAA, 0xBB, 0x00},
                    {0x43, 0x4F, 0x42, 0x53, 0x02, 0x01, 0x04, 0x10, 0xAA, 0xBB, 0x00}},
-        GoldenCase{"StartFactoryTuningSecured", 0x11, {0, 0, 0, 0}, 0x020100,
+        GoldenCase{"StartFactoryTuningSecured",
+                   0x11,
+                   {0, 0, 0, 0},
+                   0x020100,
                    {0x11, 0x19, 0x2D, 0x7E, 0x4B, 0, 0, 0, 0, 0x10, 0x00},
-                   {0x43, 0x4F, 0x42, 0x53, 0x06, 0x11, 0x19, 0x2D, 0x7E, 0x4B, 0x01, 0x01, 0x01, 0x02, 0x10,
-                    0x00}},
-        GoldenCase{"StartFactoryTuningUnsecured", 0x11, {0, 0, 0, 0}, 0,
+                   {0x43, 0x4F, 0x42, 0x53, 0x06, 0x11, 0x19, 0x2D, 0x7E, 0x4B, 0x01, 0x01, 0x01,
+                    0x02, 0x10, 0x00}},
+        GoldenCase{"StartFactoryTuningUnsecured",
+                   0x11,
+                   {0, 0, 0, 0},
+                   0,
                    {0x11, 0, 0, 0, 0, 0x11, 0x00},
                    {0x43, 0x4F, 0x42, 0x53, 0x02, 0x11, 0x01, 0x01, 0x01, 0x02, 0x11, 0x00}},
         // Other frame types never carry the code, whatever the version.
-        GoldenCase{"ReadMemoryAt210", 0x02, {0x00, 0x10, 0x20}, 0x020100,
+        GoldenCase{"ReadMemoryAt210",
+                   0x02,
+                   {0x00, 0x10, 0x20},
+                   0x020100,
                    {0x02, 0x00, 0x10, 0x20, 0x32, 0x00},
                    {0x43, 0x4F, 0x42, 0x53, 0x02, 0x02, 0x04, 0x10, 0x20, 0x32, 0x00}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -79,7 +106,8 @@ TEST(FrameCodec, SecurityCodeRule) {
     for (std::uint32_t v : {0u, 0x020000u, 0x020100u, 0x020101u, 0x020209u}) {
         for (int t = 0; t < 256; ++t) {
             const bool expected = v == 0x020100 && (t == 0x01 || t == 0x11);
-            EXPECT_EQ(NeedsSecurityCode(static_cast<std::uint8_t>(t), v), expected) << std::hex << v << " " << t;
+            EXPECT_EQ(NeedsSecurityCode(static_cast<std::uint8_t>(t), v), expected)
+                << std::hex << v << " " << t;
         }
     }
 }
@@ -192,12 +220,12 @@ TEST(DecodeAnswer, PrefixIsNotChecked) {
 TEST(DecodeAnswer, InputThatIsNoAnswer) {
     DecodedAnswer d;
     const std::vector<Bytes> cases = {
-        {},                                   // nothing
-        {0x00, 0x43, 0x4F},                   // empty frame
-        {0x55, 0x00},                         // noise shorter than the prefix
-        {0x43, 0x4F, 0x42, 0x00, 0x01},       // zero inside the prefix
-        {0x43, 0x4F, 0x42, 0x53, 0x00},       // prefix only
-        {0x43, 0x4F, 0x42, 0x53, 0x01, 0x00}, // an empty encoded answer
+        {},                                    // nothing
+        {0x00, 0x43, 0x4F},                    // empty frame
+        {0x55, 0x00},                          // noise shorter than the prefix
+        {0x43, 0x4F, 0x42, 0x00, 0x01},        // zero inside the prefix
+        {0x43, 0x4F, 0x42, 0x53, 0x00},        // prefix only
+        {0x43, 0x4F, 0x42, 0x53, 0x01, 0x00},  // an empty encoded answer
     };
     for (const Bytes& rx : cases) EXPECT_FALSE(DecodeAnswer(rx.data(), rx.size(), d)) << rx.size();
     // 256 non-zero bytes: no delimiter anywhere, and no read past the buffer.

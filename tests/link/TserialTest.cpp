@@ -6,14 +6,14 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
-#include "CustomBaud.h"
-#include "LineSettings.h"
-#include "Tserial.h"
+#include "link/CustomBaud.h"
+#include "link/LineSettings.h"
+#include "link/Tserial.h"
 
 using namespace orvan::link;
 
@@ -118,7 +118,8 @@ TEST(Tserial, ParitySelectors) {
         std::uint8_t selector;
         tcflag_t cflag;
         tcflag_t iflag;
-    } cases[] = {{0, 0, 0}, {1, PARENB | PARODD, INPCK}, {2, PARENB, INPCK}, {3, 0, 0}, {255, 0, 0}};
+    } cases[] = {
+        {0, 0, 0}, {1, PARENB | PARODD, INPCK}, {2, PARENB, INPCK}, {3, 0, 0}, {255, 0, 0}};
     for (const Case& c : cases) {
         termios tio{};
         tio.c_cflag = PARENB | PARODD | CSTOPB | CRTSCTS | CS5;

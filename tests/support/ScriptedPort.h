@@ -7,12 +7,12 @@
 #include <deque>
 #include <vector>
 
-#include "SerialPort.h"
+#include "link/SerialPort.h"
 
 namespace orvan::test {
 
 class ScriptedPort : public orvan::link::ISerialPort {
-public:
+  public:
     bool IsOpen() const override { return open_ && !vanished_; }
     void WriteBytes(const std::uint8_t* data, std::size_t count) override {
         ++writeCalls;
@@ -33,7 +33,9 @@ public:
     void ClosePort() override { open_ = false; }
 
     // Test controls.
-    void Arrive(const std::vector<std::uint8_t>& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
+    void Arrive(const std::vector<std::uint8_t>& bytes) {
+        input_.insert(input_.end(), bytes.begin(), bytes.end());
+    }
     void Vanish() { vanished_ = true; }
     std::size_t Pending() const { return input_.size(); }
     std::vector<std::uint8_t> TakeWritten() {
@@ -46,7 +48,7 @@ public:
     int writeCalls = 0;
     int readCalls = 0;
 
-private:
+  private:
     std::deque<std::uint8_t> input_;
     bool open_ = true;
     bool vanished_ = false;

@@ -10,9 +10,10 @@
 namespace orvan::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvan-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orvan-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         path_ = pattern;
     }
@@ -30,7 +31,7 @@ public:
                                                       std::filesystem::directory_iterator()));
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

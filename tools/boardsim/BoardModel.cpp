@@ -1,10 +1,10 @@
-#include "BoardModel.h"
+#include "boardsim/BoardModel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 
-#include "FrameCodec.h"
+#include "link/FrameCodec.h"
 
 namespace orvan::sim {
 

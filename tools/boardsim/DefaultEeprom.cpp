@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Cfgwelder.h"
-#include "PtyBoard.h"
+#include "boardsim/PtyBoard.h"
+#include "config/Cfgwelder.h"
 
 namespace orvan::sim {
 

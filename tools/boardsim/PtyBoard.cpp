@@ -1,4 +1,4 @@
-#include "PtyBoard.h"
+#include "boardsim/PtyBoard.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "AtomicFile.h"
-#include "CustomBaud.h"
-#include "FrameCodec.h"
+#include "config/AtomicFile.h"
+#include "link/CustomBaud.h"
+#include "link/FrameCodec.h"
 
 namespace orvan::sim {
 
@@ -33,7 +33,8 @@ TRequestFramer::Verdict TRequestFramer::Feed(std::uint8_t b, std::vector<std::ui
     const std::size_t start = static_cast<std::size_t>(at - frame.begin()) + 4;
     if (frame.size() - start < 2) return Verdict::Ignored;
     std::vector<std::uint8_t> decoded(frame.size());
-    const std::size_t n = link::CobsDecode(frame.data() + start, frame.size() - start, decoded.data(), decoded.size());
+    const std::size_t n = link::CobsDecode(frame.data() + start, frame.size() - start,
+                                           decoded.data(), decoded.size());
     if (n < 3) return Verdict::Ignored;  // type and checksum at least, plus the implied zero
     const std::size_t withChecksum = n - 1;
     std::uint8_t x = 0;
@@ -88,7 +89,9 @@ bool TPtyBoard::Open(std::string* error) {
     return true;
 }
 
-unsigned TPtyBoard::LineSpeed() const { return slave_ >= 0 ? link::GetCustomBaud(slave_) : 0; }
+unsigned TPtyBoard::LineSpeed() const {
+    return slave_ >= 0 ? link::GetCustomBaud(slave_) : 0;
+}
 
 std::string TPtyBoard::LastError() const {
     std::lock_guard<std::mutex> g(mutex_);
@@ -105,8 +108,9 @@ bool TPtyBoard::LoadOrCreateEeprom(std::string* error) {
         if (!config::ReadWholeFile(eepromFile_, content, error)) return false;
         if (content.size() != kEepromSize) {
             if (error)
-                *error = "\"" + eepromFile_ + "\" holds " + std::to_string(content.size()) + " bytes, not " +
-                         std::to_string(kEepromSize) + ": not an EEPROM file, left untouched";
+                *error = "\"" + eepromFile_ + "\" holds " + std::to_string(content.size()) +
+                         " bytes, not " + std::to_string(kEepromSize) +
+                         ": not an EEPROM file, left untouched";
             return false;
         }
         std::copy(content.begin(), content.end(), model_.Eeprom().begin());
@@ -114,7 +118,8 @@ bool TPtyBoard::LoadOrCreateEeprom(std::string* error) {
     }
     model_.Eeprom() = DefaultEeprom();
     const auto r = config::SaveFileAtomically(
-        eepromFile_, std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
+        eepromFile_,
+        std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
     if (!r && error) *error = r.error;
     return r.ok;
 }
@@ -122,18 +127,21 @@ bool TPtyBoard::LoadOrCreateEeprom(std::string* error) {
 void TPtyBoard::SaveEeprom() {
     if (eepromFile_.empty()) return;
     const auto r = config::SaveFileAtomically(
-        eepromFile_, std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
+        eepromFile_,
+        std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
     if (!r) lastError_ = r.error;
 }
 
 void TPtyBoard::Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts, int gapMs) {
     auto due = Clock::now() + std::chrono::milliseconds(std::max(0, delayMs));
     bursts = std::clamp(bursts, 1, static_cast<int>(std::max<std::size_t>(1, wire.size())));
-    const std::size_t per = (wire.size() + static_cast<std::size_t>(bursts) - 1) / static_cast<std::size_t>(bursts);
+    const std::size_t per =
+        (wire.size() + static_cast<std::size_t>(bursts) - 1) / static_cast<std::size_t>(bursts);
     for (std::size_t off = 0; off < wire.size(); off += per) {
         const std::size_t n = std::min(per, wire.size() - off);
-        out_.push_back({due, std::vector<std::uint8_t>(wire.begin() + static_cast<std::ptrdiff_t>(off),
-                                                       wire.begin() + static_cast<std::ptrdiff_t>(off + n))});
+        out_.push_back(
+            {due, std::vector<std::uint8_t>(wire.begin() + static_cast<std::ptrdiff_t>(off),
+                                            wire.begin() + static_cast<std::ptrdiff_t>(off + n))});
         due += std::chrono::milliseconds(std::max(0, gapMs));
     }
 }
@@ -168,7 +176,8 @@ void TPtyBoard::Flush() {
     const auto now = Clock::now();
     const unsigned baud = LineSpeed();
     // Ten bit times per byte (start, eight data, stop).
-    const auto byteTime = baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / baud) : std::chrono::nanoseconds(0);
+    const auto byteTime =
+        baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / baud) : std::chrono::nanoseconds(0);
     while (!out_.empty()) {
         Pending& p = out_.front();
         if (p.due > now) return;
@@ -197,7 +206,8 @@ void TPtyBoard::Step(std::chrono::milliseconds wait) {
         for (ssize_t i = 0; i < n; ++i) {
             std::vector<std::uint8_t> body;
             const auto v = framer_.Feed(buf[i], body);
-            if (v == TRequestFramer::Verdict::Request || v == TRequestFramer::Verdict::BadChecksum) HandleBody(body, v);
+            if (v == TRequestFramer::Verdict::Request || v == TRequestFramer::Verdict::BadChecksum)
+                HandleBody(body, v);
         }
     }
     // About 1 kB/s: the input queue of the tool never fills within a receive

@@ -14,30 +14,30 @@
 #include <thread>
 #include <vector>
 
-#include "BoardModel.h"
+#include "boardsim/BoardModel.h"
 
 namespace orvan::sim {
 
 // Faults a run can switch on; several may be combined.
 struct BoardFaults {
-    int answerDelayMs = 0;    // wait before answering
-    int bursts = 1;           // answer split into this many bursts...
-    int burstGapMs = 0;       // ...separated by this gap
-    bool noAnswer = false;    // requests are taken but never answered
-    bool babble = false;      // the line carries endless random bytes
-    bool garbage = false;     // each answer is replaced by random bytes
-    bool overlong = false;    // each answer is sent as a frame of more than 256 bytes
-    int forceError = 0;       // every request is refused with this board error code (1-255)
+    int answerDelayMs = 0;  // wait before answering
+    int bursts = 1;         // answer split into this many bursts...
+    int burstGapMs = 0;     // ...separated by this gap
+    bool noAnswer = false;  // requests are taken but never answered
+    bool babble = false;    // the line carries endless random bytes
+    bool garbage = false;   // each answer is replaced by random bytes
+    bool overlong = false;  // each answer is sent as a frame of more than 256 bytes
+    int forceError = 0;     // every request is refused with this board error code (1-255)
 };
 
 // Parses the incoming byte stream into request bodies.
 class TRequestFramer {
-public:
+  public:
     enum class Verdict { Incomplete, Request, BadChecksum, Ignored };
     // Feeds one byte; on Request, body holds type..payload (checksum removed).
     Verdict Feed(std::uint8_t b, std::vector<std::uint8_t>& body);
 
-private:
+  private:
     std::vector<std::uint8_t> pending_;
 };
 
@@ -45,7 +45,7 @@ private:
 std::vector<std::uint8_t> FrameAnswerBytes(const std::vector<std::uint8_t>& answer);
 
 class TPtyBoard {
-public:
+  public:
     // eepromFile empty: the EEPROM lives in memory only.
     explicit TPtyBoard(std::string eepromFile = {});
     ~TPtyBoard();
@@ -81,7 +81,7 @@ public:
     // Loads the EEPROM file, or creates it with the default content.
     bool LoadOrCreateEeprom(std::string* error);
 
-private:
+  private:
     struct Pending {
         std::chrono::steady_clock::time_point due;
         std::vector<std::uint8_t> bytes;

@@ -1,15 +1,15 @@
 // orvan-boardsim: a virtual controller board on a pseudo-terminal.
 
-#include <csignal>
+#include <unistd.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
-#include "PtyBoard.h"
+#include "boardsim/PtyBoard.h"
 
 namespace {
 
@@ -23,24 +23,25 @@ void OnSignal(int) {
 }
 
 void Usage() {
-    std::fprintf(stderr,
-                 "usage: orvan-boardsim [options]\n"
-                 "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
-                 "  --link PATH          also make PATH a symbolic link to the device\n"
-                 "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
-                 "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
-                 "  --board-type HEX     board type (default 0100)\n"
-                 "faults:\n"
-                 "  --delay MS           wait MS before each answer\n"
-                 "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
-                 "  --no-answer          never answer\n"
-                 "  --babble             fill the line with endless random bytes\n"
-                 "  --garbage            answer with random bytes\n"
-                 "  --overlong           answer with frames longer than 256 bytes\n"
-                 "  --error CODE         refuse every request with board error CODE\n"
-                 "  --error-on TYPE:CODE[:AFTER[:COUNT]]\n"
-                 "                       refuse requests of frame TYPE (hex) with CODE, after AFTER of\n"
-                 "                       them were served, COUNT times (default: every one)\n");
+    std::fprintf(
+        stderr,
+        "usage: orvan-boardsim [options]\n"
+        "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
+        "  --link PATH          also make PATH a symbolic link to the device\n"
+        "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
+        "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
+        "  --board-type HEX     board type (default 0100)\n"
+        "faults:\n"
+        "  --delay MS           wait MS before each answer\n"
+        "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
+        "  --no-answer          never answer\n"
+        "  --babble             fill the line with endless random bytes\n"
+        "  --garbage            answer with random bytes\n"
+        "  --overlong           answer with frames longer than 256 bytes\n"
+        "  --error CODE         refuse every request with board error CODE\n"
+        "  --error-on TYPE:CODE[:AFTER[:COUNT]]\n"
+        "                       refuse requests of frame TYPE (hex) with CODE, after AFTER of\n"
+        "                       them were served, COUNT times (default: every one)\n");
 }
 
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
@@ -83,12 +84,14 @@ int main(int argc, char** argv) {
             link = value("a path");
         } else if (a == "--protocol" || a == "--firmware") {
             if (!ParseVersion(value("X.Y.Z"), a == "--protocol" ? protocol : firmware)) {
-                std::fprintf(stderr, "orvan-boardsim: %s wants X.Y.Z with numbers up to 255\n", a.c_str());
+                std::fprintf(stderr, "orvan-boardsim: %s wants X.Y.Z with numbers up to 255\n",
+                             a.c_str());
                 return 2;
             }
         } else if (a == "--board-type") {
             if (!ParseInt(value("a hex number"), 0, 0xFFFF, boardType, 16)) {
-                std::fprintf(stderr, "orvan-boardsim: --board-type wants a hex number up to FFFF\n");
+                std::fprintf(stderr,
+                             "orvan-boardsim: --board-type wants a hex number up to FFFF\n");
                 return 2;
             }
         } else if (a == "--delay") {
@@ -121,8 +124,11 @@ int main(int argc, char** argv) {
             int after = 0, count = -1;
             const char* arg = value("TYPE:CODE[:AFTER[:COUNT]]");
             const int got = std::sscanf(arg, "%x:%u:%d:%d", &type, &code, &after, &count);
-            if (got < 2 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 || count < -1) {
-                std::fprintf(stderr, "orvan-boardsim: --error-on wants TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1\n");
+            if (got < 2 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 ||
+                count < -1) {
+                std::fprintf(
+                    stderr,
+                    "orvan-boardsim: --error-on wants TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1\n");
                 return 2;
             }
             orvan::sim::ForcedError e;
@@ -157,14 +163,17 @@ int main(int argc, char** argv) {
     if (!link.empty()) {
         ::unlink(link.c_str());
         if (::symlink(board.DevicePath().c_str(), link.c_str()) != 0)
-            std::fprintf(stderr, "orvan-boardsim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "orvan-boardsim: cannot link %s: %s\n", link.c_str(),
+                         std::strerror(errno));
     }
     // The device path alone on the first line, for scripts.
     std::printf("%s\n", board.DevicePath().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "orvan-boardsim: board type %04lX, firmware %u.%02u.%02u, protocol %u.%02u.%02u on %s\n",
-                 boardType, firmware.major, firmware.minor, firmware.patch, protocol.major, protocol.minor,
-                 protocol.patch, board.DevicePath().c_str());
+    std::fprintf(
+        stderr,
+        "orvan-boardsim: board type %04lX, firmware %u.%02u.%02u, protocol %u.%02u.%02u on %s\n",
+        boardType, firmware.major, firmware.minor, firmware.patch, protocol.major, protocol.minor,
+        protocol.patch, board.DevicePath().c_str());
     std::snprintf(g_link, sizeof g_link, "%s", link.c_str());
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

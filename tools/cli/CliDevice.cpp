@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "Builders.h"
-#include "Catalogue.h"
-#include "Cli.h"
-#include "Comprotocol.h"
-#include "ExchangeCycle.h"
-#include "Session.h"
-#include "SessionCycle.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "cli/Cli.h"
+#include "commands/Builders.h"
+#include "commands/Catalogue.h"
+#include "commands/Session.h"
+#include "commands/SessionCycle.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 namespace orvan::cli {
 

@@ -7,10 +7,10 @@
 #include <system_error>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "Cfgwelder.h"
-#include "Cfgwelderrw.h"
-#include "Cli.h"
+#include "cli/Cli.h"
+#include "config/AtomicFile.h"
+#include "config/Cfgwelder.h"
+#include "config/Cfgwelderrw.h"
 
 namespace orvan::cli {
 
@@ -20,13 +20,17 @@ using config::TCfgWelderRW;
 
 constexpr std::size_t kEepromDumpSize = 1024;
 
-void Fail(const std::string& message) { std::fprintf(stderr, "orvan-cli: %s\n", message.c_str()); }
+void Fail(const std::string& message) {
+    std::fprintf(stderr, "orvan-cli: %s\n", message.c_str());
+}
 
 void PrintWarnings(const config::TFileResult& r) {
-    for (const std::string& w : r.warnings) std::fprintf(stderr, "warning: %s: %s\n", r.path.c_str(), w.c_str());
+    for (const std::string& w : r.warnings)
+        std::fprintf(stderr, "warning: %s: %s\n", r.path.c_str(), w.c_str());
     if (!r.missingKeys.empty()) {
         std::fprintf(stderr, "note: %s: %zu keys missing (%s%s), defaults used\n", r.path.c_str(),
-                     r.missingKeys.size(), r.missingKeys.front().c_str(), r.missingKeys.size() > 1 ? ", ..." : "");
+                     r.missingKeys.size(), r.missingKeys.front().c_str(),
+                     r.missingKeys.size() > 1 ? ", ..." : "");
     }
 }
 
@@ -77,8 +81,8 @@ int WcfToImage(const Options& opt) {
         return 1;
     }
     if (!opt.quiet) {
-        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", config::WcfFileName(names[0]).c_str(), names[1].c_str(),
-                    image.size(), config::StoredImageChecksum(image.data()));
+        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", config::WcfFileName(names[0]).c_str(),
+                    names[1].c_str(), image.size(), config::StoredImageChecksum(image.data()));
     }
     return 0;
 }
@@ -93,7 +97,8 @@ int ImageToWcf(const Options& opt) {
     const std::string& in = names[0];
     std::error_code ec;
     const auto type = std::filesystem::status(in, ec).type();
-    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
+    if (type != std::filesystem::file_type::not_found &&
+        type != std::filesystem::file_type::regular) {
         Fail("\"" + in + "\" is not a regular file");
         return 1;
     }
@@ -124,7 +129,8 @@ int ImageToWcf(const Options& opt) {
     const std::uint16_t computed = config::ImageChecksum(image);
     if (stored != computed) {
         char text[160];
-        std::snprintf(text, sizeof text, "stored checksum 0x%04X, computed 0x%04X", stored, computed);
+        std::snprintf(text, sizeof text, "stored checksum 0x%04X, computed 0x%04X", stored,
+                      computed);
         if (!force) {
             Fail("\"" + in + "\": the configuration image is damaged (" + text +
                  "); nothing written. Use --force to convert it anyway");
@@ -135,9 +141,11 @@ int ImageToWcf(const Options& opt) {
     TCfgWelderRW cfg;
     cfg.LoadFromImage(image);
     if (cfg.GetVersion() != config::kImageVersion || cfg.GetSize() != config::kImageDataSize) {
-        std::fprintf(stderr, "warning: %s: layout version %u, size %u (this program knows version %u, size %zu)\n",
-                     in.c_str(), cfg.GetVersion(), cfg.GetSize(), config::kImageVersion,
-                     config::kImageDataSize);
+        std::fprintf(
+            stderr,
+            "warning: %s: layout version %u, size %u (this program knows version %u, size %zu)\n",
+            in.c_str(), cfg.GetVersion(), cfg.GetSize(), config::kImageVersion,
+            config::kImageDataSize);
     }
     const config::TFileResult saved = cfg.SaveToFile(names[1]);
     if (!saved) {

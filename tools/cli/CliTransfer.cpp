@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "BoardViewFanout.h"
-#include "Cli.h"
-#include "Comprotocol.h"
-#include "ConfigTransfer.h"
-#include "FileKindGuard.h"
-#include "Session.h"
-#include "SessionCycle.h"
-#include "TickDriver.h"
-#include "Tserial.h"
+#include "cli/Cli.h"
+#include "commands/BoardViewFanout.h"
+#include "commands/Session.h"
+#include "commands/SessionCycle.h"
+#include "features/ConfigTransfer.h"
+#include "features/FileKindGuard.h"
+#include "link/Comprotocol.h"
+#include "link/TickDriver.h"
+#include "link/Tserial.h"
 
 namespace orvan::cli {
 

@@ -6,20 +6,21 @@
 #include <memory>
 #include <string>
 
-#include "Cli.h"
-#include "PtyBoard.h"
+#include "boardsim/PtyBoard.h"
+#include "cli/Cli.h"
 
 namespace {
 
 void Usage() {
-    std::fprintf(stderr,
-                 "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--quiet] COMMAND [ARGS]\n"
-                 "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
-                 "  --simulate           talk to a built-in simulated board instead\n"
-                 "  --speed N            line speed in bit/s (default 56700)\n"
-                 "commands on a board:\n%s"
-                 "commands on files:\n%s",
-                 orvan::cli::DeviceUsage().c_str(), orvan::cli::OfflineUsage().c_str());
+    std::fprintf(
+        stderr,
+        "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--quiet] COMMAND [ARGS]\n"
+        "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
+        "  --simulate           talk to a built-in simulated board instead\n"
+        "  --speed N            line speed in bit/s (default 56700)\n"
+        "commands on a board:\n%s"
+        "commands on files:\n%s",
+        orvan::cli::DeviceUsage().c_str(), orvan::cli::OfflineUsage().c_str());
 }
 
 }  // namespace
