@@ -309,6 +309,10 @@ double TWelderCfgBlank::CurrentSetpointFromReading(std::uint16_t r, bool* ok) co
     return R((GetMaxPowerValue() - lo) / VsetPowMax_ * r + lo, 2);
 }
 
+double TWelderCfgBlank::TemperatureFromReading(std::uint16_t r) {
+    return TempFromRaw(r);
+}
+
 double TWelderCfgBlank::PowerSetpointFromReading(std::uint16_t r, bool* ok) const {
     const double divisor = ADCGain_[4] * 0.001 * VsetPowMax_;
     SetOk(ok, divisor != 0);

@@ -203,6 +203,9 @@ class TWelderCfgBlank {
     double SupplyCurrentFromReading(std::uint16_t r, bool* ok = nullptr) const;    // A
     double PowerMeterFromReading(std::uint16_t r, bool* ok = nullptr) const;       // W
     double PhotodiodePowerFromReading(std::uint16_t r, bool* ok = nullptr) const;  // W
+    // The diode temperature word, on the same scale as the stored
+    // temperature limits (so a reading compares with them exactly).
+    static double TemperatureFromReading(std::uint16_t r);  // degC, 1 decimal
     // Watts to current DAC counts, limited to 0..65535. A diode power of 0 or
     // a watts value that is not a number gives 0 and *ok false.
     std::int32_t DacFromPower(double watts, bool* ok = nullptr) const;

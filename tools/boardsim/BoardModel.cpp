@@ -8,6 +8,22 @@
 
 namespace orvan::sim {
 
+std::span<const TMachinePreset> MachinePresets() {
+    static constexpr TMachinePreset kPresets[] = {
+        {"source", 0x0100, {1, 2, 7}, {2, 2, 9}, "diode source, current firmware (the default)"},
+        {"source-2.1", 0x0100, {2, 1, 5}, {2, 1, 0}, "diode source on protocol 2.1.0"},
+        {"multihead", 0x0A00, {1, 0, 3}, {2, 2, 9}, "multi-head welder"},
+        {"pelta", 0x0200, {1, 1, 0}, {2, 2, 9}, "pulse welder"},
+    };
+    return kPresets;
+}
+
+const TMachinePreset* FindMachinePreset(std::string_view name) {
+    for (const TMachinePreset& p : MachinePresets())
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
 namespace {
 
 std::uint16_t Be16(const std::uint8_t* p) {
@@ -140,21 +156,42 @@ Variable& TBoardModel::Fielded(std::uint16_t code, std::vector<std::uint32_t> in
 
 void TBoardModel::DefineVariables() {
     // Anomalies and their AND mask.
-    Fielded(0x0100, {0}, {L(0, 4)}, {}).onRead = [this](Variable& v) { v.fields[0] = anomalies; };
+    Fielded(0x0100, {0}, {L(0, 4)}, {}).onRead = [this](Variable& v) {
+        if (liveValues) {
+            // An over-temperature warning for 4 s every 20 s; the AND mask
+            // clears it early, and it comes back with the next period.
+            const bool on = (Now() % 20000) < 4000;
+            if (on != liveAnomalyOn_) {
+                anomalies = on ? anomalies | 0x08u : anomalies & ~0x08u;
+                liveAnomalyOn_ = on;
+            }
+        }
+        v.fields[0] = anomalies;
+    };
     Fielded(0x0101, {0xFFFFFFFF}, {}, {L(0, 4)}).onWrite =
         [this](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*, std::size_t) {
             anomalies &= f[0];
             return std::optional<std::vector<std::uint8_t>>{};
         };
 
-    // Opto I/O: fixed inputs, outputs driven by the forces.
+    // Opto I/O: inputs (toggling when live), both forced as written; outputs
+    // driven by the forces.
     Variable& io = variables_[0x0200];
     io.onRead = [this](Variable& v) {
-        const std::uint32_t inCpu = 0x0005, inExp1 = 0x321, inExp2 = 0x654;
-        const std::uint32_t outCpu = (0x0002u | ioForce_[0]) & ioForce_[1];
-        const std::uint32_t outExp = (0x0000u | ioForce_[2]) & ioForce_[3];
+        std::uint32_t inCpu = 0x0005, inExp1 = 0x321, inExp2 = 0x654;
+        if (liveValues) {
+            const std::int64_t t = Now();
+            // A start button, a door switch and a part sensor.
+            if ((t / 2000) % 2) inCpu |= 0x0008;
+            if ((t / 3500) % 2) inCpu |= 0x0020;
+            if ((t / 1300) % 3 == 0) inExp1 ^= 0x004;
+        }
+        inCpu = (inCpu | ioForce_[0]) & ioForce_[1];
+        std::uint32_t exp = inExp1 | (inExp2 << 12);
+        exp = (exp | ioForce_[2]) & ioForce_[3];
+        const std::uint32_t outCpu = (0x0002u | ioForce_[4]) & ioForce_[5];
+        const std::uint32_t outExp = (0x0000u | ioForce_[6]) & ioForce_[7];
         const std::uint8_t rele = static_cast<std::uint8_t>((0x01 | releOn_) & releOff_);
-        const std::uint32_t exp = inExp1 | (inExp2 << 12);
         v.value = {static_cast<std::uint8_t>(inCpu),
                    static_cast<std::uint8_t>(inCpu >> 8),
                    0,
@@ -183,21 +220,36 @@ void TBoardModel::DefineVariables() {
             return std::uint32_t{d[i]} | (d[i + 1] << 8) | (d[i + 2] << 16) |
                    (std::uint32_t{d[i + 3]} << 24);
         };
-        ioForce_ = {u32(16), u32(20), u32(24), u32(28)};
+        for (int k = 0; k < 8; ++k) ioForce_[static_cast<std::size_t>(k)] = u32(4 * k);
         releOn_ = d[32];
         releOff_ = d[33];
         return std::optional<std::vector<std::uint8_t>>{};
     };
 
     // Analog inputs: a quiet source; the power meter follows a tuning run.
+    // Live, the temperatures drift and a weld of 3 s every 10 s lifts the
+    // photodiode, the supply current and the power meter.
     Variable& analog = variables_[0x0201];
     analog.onRead = [this](Variable& v) {
-        const int jitter = static_cast<int>((Now() / 150) % 3);
-        const std::uint16_t pm = static_cast<std::uint16_t>(
+        const std::int64_t t = Now();
+        const int jitter = static_cast<int>((t / 150) % 3);
+        std::uint16_t pm = static_cast<std::uint16_t>(
             tuningReads_ >= 0 ? 300 + 60 * std::min(tuningReads_, 8) : 12);
         // Words: photodiode, power meter, supply current, temperature, power set, PT100.
-        const std::uint16_t w[6] = {
-            static_cast<std::uint16_t>(40 + jitter), pm, 210, 610, 512, 480};
+        std::uint16_t w[6] = {static_cast<std::uint16_t>(40 + jitter), pm, 210, 610, 512, 480};
+        if (liveValues) {
+            constexpr double kTwoPi = 6.283185307179586;
+            const bool weld = (t % 10000) < 3000;
+            const int ramp = weld ? static_cast<int>(std::min<std::int64_t>(t % 10000, 300)) : 0;
+            w[0] = static_cast<std::uint16_t>(40 + jitter + ramp * 2);
+            if (tuningReads_ < 0) pm = static_cast<std::uint16_t>(12 + ramp * 2 + jitter);
+            w[1] = pm;
+            w[2] = static_cast<std::uint16_t>(210 + ramp + jitter);
+            w[3] = static_cast<std::uint16_t>(610 + 25 * std::sin(kTwoPi * t / 60000.0) -
+                                              (weld ? 8 : 0));
+            w[4] = static_cast<std::uint16_t>(weld ? 512 : 0);
+            w[5] = static_cast<std::uint16_t>(480 + 10 * std::sin(kTwoPi * t / 45000.0));
+        }
         v.value.clear();
         for (std::uint16_t x : w) {
             v.value.push_back(static_cast<std::uint8_t>(x));

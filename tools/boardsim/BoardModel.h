@@ -14,7 +14,9 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvan::sim {
@@ -48,6 +50,18 @@ struct Version3 {
         return (std::uint32_t{major} << 16) | (std::uint32_t{minor} << 8) | patch;
     }
 };
+
+// A machine the simulator can play: its board type and versions. The program
+// ships a naming file for each (IOC_<type>_<firmware>.ini).
+struct TMachinePreset {
+    const char* name;  // for --machine
+    std::uint16_t boardType;
+    Version3 firmware;
+    Version3 protocol;
+    const char* description;
+};
+std::span<const TMachinePreset> MachinePresets();
+const TMachinePreset* FindMachinePreset(std::string_view name);
 
 // One value field on the wire: its width in bytes, its byte order and which
 // of the variable's stored fields it carries (-1: a constant zero byte).
@@ -128,6 +142,11 @@ class TBoardModel {
     bool powerMeterPresent = true;
     bool welding = false;
     bool securityCodeOn = false;
+    // Values that move as on a working machine: analog channels drifting and
+    // following welds, inputs toggling, an anomaly appearing and clearing.
+    // Off by default so tests see fixed values; the simulator programs turn
+    // it on.
+    bool liveValues = false;
 
     // Called after every accepted WriteMemory (the front saves the EEPROM file).
     std::function<void()> onEepromWritten;
@@ -162,7 +181,11 @@ class TBoardModel {
     std::int64_t startMs_ = 0;
     std::uint32_t workSecondsBase_ = 123456;
     std::int64_t workBaseMs_ = 0;
-    std::array<std::uint32_t, 4> ioForce_{};  // output force on/off masks, CPU and expansion
+    // Force words as written: (on, NOT off) for CPU inputs, expansion inputs,
+    // CPU outputs, expansion outputs.
+    std::array<std::uint32_t, 8> ioForce_{0, 0xFFFFFFFF, 0, 0xFFFFFFFF,
+                                          0, 0xFFFFFFFF, 0, 0xFFFFFFFF};
+    bool liveAnomalyOn_ = false;
     std::uint8_t releOn_ = 0, releOff_ = 0xFF;
     // Procedures.
     int diagReads_ = -1;  // status reads since the start; -1 idle

@@ -31,6 +31,8 @@ void Usage() {
         "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
         "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
         "  --board-type HEX     board type (default 0100)\n"
+        "  --machine NAME       board type and versions of a known machine (--list-machines)\n"
+        "  --still              fixed live values (analog, inputs, anomalies do not move)\n"
         "faults:\n"
         "  --delay MS           wait MS before each answer\n"
         "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
     orvan::sim::Version3 protocol{2, 2, 9}, firmware{1, 2, 7};
     long boardType = 0x0100;
     std::optional<orvan::sim::ForcedError> forced;
+    bool still = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -94,6 +97,26 @@ int main(int argc, char** argv) {
                              "orvan-boardsim: --board-type wants a hex number up to FFFF\n");
                 return 2;
             }
+        } else if (a == "--machine") {
+            const char* name = value("a machine name");
+            const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(name);
+            if (p == nullptr) {
+                std::fprintf(stderr, "orvan-boardsim: no machine '%s' (see --list-machines)\n",
+                             name);
+                return 2;
+            }
+            boardType = p->boardType;
+            firmware = p->firmware;
+            protocol = p->protocol;
+        } else if (a == "--list-machines") {
+            for (const orvan::sim::TMachinePreset& p : orvan::sim::MachinePresets())
+                std::printf(
+                    "%-12s board type %04X, firmware %u.%02u.%02u, protocol %u.%02u.%02u: %s\n",
+                    p.name, p.boardType, p.firmware.major, p.firmware.minor, p.firmware.patch,
+                    p.protocol.major, p.protocol.minor, p.protocol.patch, p.description);
+            return 0;
+        } else if (a == "--still") {
+            still = true;
         } else if (a == "--delay") {
             if (!ParseInt(value("milliseconds"), 0, 60000, n)) return Usage(), 2;
             faults.answerDelayMs = static_cast<int>(n);
@@ -157,6 +180,7 @@ int main(int argc, char** argv) {
         m.protocol = protocol;
         m.firmware = firmware;
         m.boardType = static_cast<std::uint16_t>(boardType);
+        m.liveValues = !still;
         if (forced) m.ForceError(*forced);
         f = faults;
     });
