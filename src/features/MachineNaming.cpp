@@ -42,8 +42,8 @@ struct TIoRow {
 };
 // Frame order of TMachineNames::io.
 constexpr TIoRow kIoRows[kIoFrames] = {
-    {"INPUT_CPU", "In_", 0},    {"INPUT_EXP", "In_", 0},         {"INPUT_EXP", "In_", 12},
-    {"OUTPUT_CPU", "Out_", 0},  {"OUTPUT_EXP", "Out_", 0},       {"OUTPUT_EXP_POWER", "Out_", 0},
+    {"INPUT_CPU", "In_", 0},   {"INPUT_EXP", "In_", 0},   {"INPUT_EXP", "In_", 12},
+    {"OUTPUT_CPU", "Out_", 0}, {"OUTPUT_EXP", "Out_", 0}, {"OUTPUT_EXP_POWER", "Out_", 0},
 };
 
 }  // namespace

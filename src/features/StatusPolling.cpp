@@ -218,9 +218,9 @@ SendResult TStatusPolling::ForceIo(const TIoForceMarks& marks, std::string_view 
     if (!ParseTypedInteger(releOnText, "Relay force ON", 0, 255, on, &why) ||
         !ParseTypedInteger(releOffText, "Relay force OFF", 0, 255, off, &why))
         return SendResult::Fail(why);
-    return commands::SendIoForce(session_.Protocol(),
-                                 ForceMasks(marks, static_cast<std::uint8_t>(on),
-                                            static_cast<std::uint8_t>(off)));
+    return commands::SendIoForce(
+        session_.Protocol(),
+        ForceMasks(marks, static_cast<std::uint8_t>(on), static_cast<std::uint8_t>(off)));
 }
 
 SendResult TStatusPolling::ResetForce() {
@@ -267,8 +267,8 @@ void TStatusPolling::Convert(TAnalogDisplay& d) const {
     v = record_.PowerMeterFromReading(wMeter, &ok);
     d.powerMeter = value(v, ok, " W", 1000.0);
     if (tuningRunning_)
-        d.powerMeterView = "Running... " + d.powerMeter.text + " / " +
-                           Num(record_.GetPDiodeMaxValue()) + "W";
+        d.powerMeterView =
+            "Running... " + d.powerMeter.text + " / " + Num(record_.GetPDiodeMaxValue()) + "W";
 }
 
 void TStatusPolling::OnAnalogStatus(const std::array<std::uint16_t, 6>& channels) {
@@ -320,7 +320,9 @@ void TStatusPolling::OnPowerReadings(const commands::PowerReadingWords& w) {
     d.photodiode = Num(w.photodiode / 100.0) + " W";
     d.powerMeter = Num(w.powerMeter / 100.0) + " W";
     d.supplyCurrent = Num(w.supplyCurrent / 100.0) + " A";
-    d.temperature = Num(w.temperature / 10.0) + " \xC2\xB0" "C";
+    d.temperature = Num(w.temperature / 10.0) +
+                    " \xC2\xB0"
+                    "C";
     d.setPower = Num(w.setPower / 100.0) + " W";
     current_.power = w;
     views_.Notify(&IStatusPollingView::OnPowerDisplay, d);
@@ -404,12 +406,14 @@ std::string SnapshotJson(const TStatusSnapshot& s) {
         o += ']';
     });
     JsonOpt(o, "inputs", s.io, [&](const commands::IoStatusWords& w) {
-        o += "{\"cpu\":" + std::to_string(w.cpuInputs) + ",\"exp1\":" +
-             std::to_string(w.exp1Inputs) + ",\"exp2\":" + std::to_string(w.exp2Inputs) + "}";
+        o += "{\"cpu\":" + std::to_string(w.cpuInputs) +
+             ",\"exp1\":" + std::to_string(w.exp1Inputs) +
+             ",\"exp2\":" + std::to_string(w.exp2Inputs) + "}";
     });
     JsonOpt(o, "outputs", s.io, [&](const commands::IoStatusWords& w) {
-        o += "{\"cpu\":" + std::to_string(w.cpuOutputs) + ",\"exp1\":" +
-             std::to_string(w.exp1Outputs) + ",\"exp2\":" + std::to_string(w.exp2Outputs) +
+        o += "{\"cpu\":" + std::to_string(w.cpuOutputs) +
+             ",\"exp1\":" + std::to_string(w.exp1Outputs) +
+             ",\"exp2\":" + std::to_string(w.exp2Outputs) +
              ",\"relays\":" + std::to_string(w.relays) + "}";
     });
     JsonOpt(o, "anomalies", s.anomalies, [&](std::uint32_t v) { o += std::to_string(v); });
@@ -442,8 +446,7 @@ std::string SnapshotLine(const TStatusSnapshot& s) {
              " " + Hex(w.exp2Outputs, 2) + "  relays " + std::to_string(w.relays);
     }
     if (s.anomalies) o += "  anomalies " + Hex(*s.anomalies, 8);
-    if (s.sourceSeconds)
-        o += "  hours " + commands::RoundedText(*s.sourceSeconds / 3600.0, 2);
+    if (s.sourceSeconds) o += "  hours " + commands::RoundedText(*s.sourceSeconds / 3600.0, 2);
     if (s.power) {
         const auto& p = *s.power;
         o += "  power PD " + NumberText(p.photodiode / 100.0) + " W PM " +

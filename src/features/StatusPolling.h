@@ -139,9 +139,8 @@ commands::IoForceMasks ForceMasks(const TIoForceMarks& marks, std::uint8_t releO
 
 // A typed integer: decimal, or hexadecimal after "0x" or "$", blanks around it
 // allowed. False with a reason naming `what` otherwise.
-[[nodiscard]] bool ParseTypedInteger(std::string_view text, std::string_view what,
-                                     std::int64_t lo, std::int64_t hi, std::int64_t& out,
-                                     std::string* why);
+[[nodiscard]] bool ParseTypedInteger(std::string_view text, std::string_view what, std::int64_t lo,
+                                     std::int64_t hi, std::int64_t& out, std::string* why);
 
 // What the status pages and the chart show. Every method has an empty default.
 class IStatusPollingView {

@@ -58,7 +58,8 @@ TEST(MachineNaming, IoNamesAnomalyGapsAndMissingKeys) {
 
 TEST(MachineNaming, AtMostTheAnomalyFrameCapacity) {
     std::string text = "[ANOMALY]\n";
-    for (int i = 0; i < 40; ++i) text += "Anomaly_" + std::to_string(i) + "=A" + std::to_string(i) + "\n";
+    for (int i = 0; i < 40; ++i)
+        text += "Anomaly_" + std::to_string(i) + "=A" + std::to_string(i) + "\n";
     config::TIniFile ini;
     ini.LoadFromText(text);
     const features::TMachineNames n = features::MachineNamesFromIni(ini);
@@ -79,7 +80,8 @@ TEST(MachineNaming, AppliedOnTheIdentityAnswersOfTheBoard) {
     SimRig rig;
     TempDir dir;
     WriteText(dir.File("OrvanMachineName.ini"), "[ORVAN_MACHINE_TYPE]\n0x0A00=Multi head\n");
-    WriteText(dir.File("IOC_0A00_10003.ini"), "[INPUT_CPU]\nIn_0=Head ready\n[ANOMALY]\nAnomaly_0=X\n");
+    WriteText(dir.File("IOC_0A00_10003.ini"),
+              "[INPUT_CPU]\nIn_0=Head ready\n[ANOMALY]\nAnomaly_0=X\n");
     features::TMachineNaming naming(rig.events, dir.Path().string());
     NamingRecorder rec;
     naming.AddView(rec);

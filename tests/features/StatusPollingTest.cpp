@@ -35,9 +35,9 @@ struct MixCase {
 TEST(PollMix, FlagsBoardTypeProtocolAndGuard) {
     const TPollFlags none{false, false, false, false, false};
     const TPollFlags analogOnly{false, true, false, false, false};
-    const std::vector<std::uint16_t> seven = {IoStatus,       AnalogStatus,      AnomalyStatus,
-                                              SourceWorkTime, PowerReadings,     MultiHeadTimeouts,
-                                              MultiHeadErrorPositions};
+    const std::vector<std::uint16_t> seven = {
+        IoStatus,      AnalogStatus,      AnomalyStatus,          SourceWorkTime,
+        PowerReadings, MultiHeadTimeouts, MultiHeadErrorPositions};
     const MixCase cases[] = {
         {"five queued, all flags, 0x0100 at 2.2.0", All(), 0x0100, 0x020200, 5, seven},
         {"six queued adds nothing", All(), 0x0100, 0x020200, 6, {}},
@@ -49,7 +49,12 @@ TEST(PollMix, FlagsBoardTypeProtocolAndGuard) {
          0,
          {IoStatus, AnalogStatus, AnomalyStatus, SourceWorkTime, MultiHeadTimeouts,
           MultiHeadErrorPositions}},
-        {"2.1.1 polls power readings", analogOnly, 0x0100, 0x020101, 0, {AnalogStatus, PowerReadings}},
+        {"2.1.1 polls power readings",
+         analogOnly,
+         0x0100,
+         0x020101,
+         0,
+         {AnalogStatus, PowerReadings}},
         {"protocol not yet known", analogOnly, 0x0100, 0, 0, {AnalogStatus}},
         {"another board type", analogOnly, 0x0A00, 0x020209, 0, {AnalogStatus}},
         {"power readings only with the analog flag",
@@ -71,9 +76,9 @@ TEST(PollMix, FlagsBoardTypeProtocolAndGuard) {
 }
 
 TEST(PollMix, EveryFlagCombinationKeepsTheOrderAndItsCount) {
-    const std::vector<std::uint16_t> order = {IoStatus,       AnalogStatus,      AnomalyStatus,
-                                              SourceWorkTime, PowerReadings,     MultiHeadTimeouts,
-                                              MultiHeadErrorPositions};
+    const std::vector<std::uint16_t> order = {
+        IoStatus,      AnalogStatus,      AnomalyStatus,          SourceWorkTime,
+        PowerReadings, MultiHeadTimeouts, MultiHeadErrorPositions};
     for (int bits = 0; bits < 32; ++bits) {
         const TPollFlags f{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0,
                            (bits & 16) != 0};
@@ -114,9 +119,9 @@ TEST(StatusPolling, TickQueuesTheMixBehindTheGuard) {
     rig.Drain();
     const auto reads = rig.Bodies(commands::kReadVariable);
     ASSERT_EQ(reads.size(), 12u);
-    const std::uint16_t want[] = {IoStatus,      AnalogStatus,      AnomalyStatus,
-                                  SourceWorkTime, PowerReadings,    MultiHeadTimeouts,
-                                  MultiHeadErrorPositions};
+    const std::uint16_t want[] = {
+        IoStatus,      AnalogStatus,      AnomalyStatus,          SourceWorkTime,
+        PowerReadings, MultiHeadTimeouts, MultiHeadErrorPositions};
     for (std::size_t i = 0; i < 7; ++i)
         EXPECT_EQ(reads[5 + i][1] | (reads[5 + i][2] << 8), want[i]) << i;
 }
@@ -351,7 +356,9 @@ TEST(StatusPolling, SourceTimeAndPowerReadingsTexts) {
     EXPECT_EQ(rig.shown.power[0].photodiode, "123.45 W");
     EXPECT_EQ(rig.shown.power[0].powerMeter, "100 W");
     EXPECT_EQ(rig.shown.power[0].supplyCurrent, "10 A");
-    EXPECT_EQ(rig.shown.power[0].temperature, "25.7 \xC2\xB0" "C");
+    EXPECT_EQ(rig.shown.power[0].temperature,
+              "25.7 \xC2\xB0"
+              "C");
     EXPECT_EQ(rig.shown.power[0].setPower, "0 W");
 }
 
@@ -423,9 +430,9 @@ TEST(IoForce, MarksAndRelayEditsToBytes) {
     rig.Drain();
     const auto w = rig.Bodies(commands::kWriteVariable);
     ASSERT_EQ(w.size(), 2u);
-    EXPECT_EQ(Payload(w[0]), ForcePayload({0x0002, ~0x0008u, 0x654321, ~0u, 0x0800, ~0u, 0x0001,
-                                           ~0x8000u},
-                                          3, 0x7F));
+    EXPECT_EQ(
+        Payload(w[0]),
+        ForcePayload({0x0002, ~0x0008u, 0x654321, ~0u, 0x0800, ~0u, 0x0001, ~0x8000u}, 3, 0x7F));
     EXPECT_EQ(Payload(w[1]), ForcePayload({0, ~0u, 0, ~0u, 0, ~0u, 0, ~0u}, 0x00, 0xFF))
         << "reset: zero force-on words, all-ones force-off words, relay bytes 00 FF";
 }
@@ -455,7 +462,8 @@ TEST(Snapshot, JsonCarriesTheKeysInChannelOrder) {
     s.ms = 450;
     s.analogWords = std::array<std::uint16_t, 6>{1023, 0, 512, 777, 4, 333};
     s.analogVolts = std::array<double, 6>{};
-    for (std::size_t c = 0; c < 6; ++c) (*s.analogVolts)[c] = features::AnalogVolts((*s.analogWords)[c]);
+    for (std::size_t c = 0; c < 6; ++c)
+        (*s.analogVolts)[c] = features::AnalogVolts((*s.analogWords)[c]);
     s.io = commands::IoStatusWords{5, 0x321, 0x654, 2, 0, 0, 1};
     s.anomalies = 0x10;
     s.sourceSeconds = 123456;
