@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "orvan-supervisor: simulator: %s\n", error.c_str());
                 return 1;
             }
+            board->WithModel(
+                [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.liveValues = true; });
             board->Start();
             options.device = board->DevicePath();
             options.lineNote = "Simulated board on " + board->DevicePath();

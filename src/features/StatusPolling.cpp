@@ -147,6 +147,7 @@ void TStatusPolling::Toggle() {
 void TStatusPolling::Start() {
     if (running_) return;
     running_ = true;
+    startMs_ = clock_.MonotonicMs();
     views_.Notify(&IStatusPollingView::OnPollingChanged, true, TPollStop::User);
 }
 
@@ -359,7 +360,7 @@ void TStatusPolling::Answered(std::uint16_t code) {
     auto complete = [this] {
         ++cycles_;
         current_.cycle = cycles_;
-        current_.ms = clock_.MonotonicMs();
+        current_.ms = clock_.MonotonicMs() - startMs_;
         const TStatusSnapshot s = current_;
         current_ = TStatusSnapshot{};
         views_.Notify(&IStatusPollingView::OnCycleComplete, s);

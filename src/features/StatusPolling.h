@@ -103,7 +103,7 @@ struct TPowerDisplay {
 // One completed poll cycle: what its reads brought (absent when not polled).
 struct TStatusSnapshot {
     std::uint64_t cycle = 0;  // 1, 2, ...
-    std::int64_t ms = 0;      // program clock when the cycle completed
+    std::int64_t ms = 0;      // when the cycle completed, from the start of polling
     std::optional<commands::IoStatusWords> io;
     std::optional<std::array<std::uint16_t, kChannels>> analogWords;  // channel order
     std::optional<std::array<double, kChannels>> analogVolts;
@@ -232,6 +232,7 @@ class TStatusPolling : public commands::IStatusView,
     const link::IClock& clock_;
     commands::TFanout<IStatusPollingView> views_;
     bool running_ = false;
+    std::int64_t startMs_ = 0;
     TPollStop lastStop_ = TPollStop::User;
     bool tuningRunning_ = false;
     TAnalogDisplay analog_;

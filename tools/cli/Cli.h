@@ -30,6 +30,10 @@ bool IsDeviceCommand(const std::string& name);
 std::string TransferUsage();
 bool IsTransferCommand(const std::string& name);
 int RunTransferCommand(const Options& opt);
+// status (CliStatus.cpp).
+std::string StatusUsage();
+bool IsStatusCommand(const std::string& name);
+int RunStatusCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 

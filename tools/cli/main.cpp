@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "orvan-cli: simulator: %s\n", error.c_str());
             return 1;
         }
+        board->WithModel(
+            [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.liveValues = true; });
         board->Start();
         opt.device = board->DevicePath();
         if (!opt.quiet) std::fprintf(stderr, "simulated board on %s\n", opt.device.c_str());
