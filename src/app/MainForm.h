@@ -2,20 +2,27 @@
 // TMainForm: the one main window. It owns the long-lived objects (the serial
 // port and the exchange engine, the configuration record, the settings), runs
 // the 30 ms exchange timer, carries the menus, the speed-button bar and the
-// status bar, and hosts the twelve main pages. Its slots carry the handler
-// names the technicians' documentation uses and forward to the pages and the
-// core classes.
+// status bar, and hosts the twelve main pages. Each page writes its own
+// widgets and hears the board events it shows; the window's slots carry the
+// handler names the technicians' documentation uses, read the controls, call
+// the feature and show the outcome. Every dialog goes through IDialogs.
+//
+// The slot bodies are grouped by area: MainForm.cpp (start, close, menus,
+// status bar), MainFormPort.cpp (port and speed), MainFormLink.cpp (exchange
+// timer, line debug, refusals), MainFormStatus.cpp (polling, board identity),
+// MainFormConfig.cpp (configuration pages, transfers, files, backups).
 
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/Dialogs.h"
 #include "commands/BoardView.h"
 #include "commands/BoardViewFanout.h"
 #include "commands/Session.h"
@@ -80,19 +87,6 @@ struct TStartOptions {
     std::string backupDirectory;
 };
 
-// A file dialog as the window asks for it; filter indices count from 1.
-struct TFileRequest {
-    bool save = false;
-    QString caption;
-    QStringList filters;  // "File configurazione (*.wcf)"
-    int filterIndex = 1;
-    QString defaultSuffix;
-};
-struct TFileChoice {
-    QString path;
-    int filterIndex = 1;
-};
-
 class TMainForm : public QMainWindow,
                   private link::IExchangeListener,
                   private commands::IBoardView,
@@ -110,16 +104,12 @@ class TMainForm : public QMainWindow,
     explicit TMainForm(TStartOptions options, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Message boxes go here instead when set (tests record them).
-    std::function<void(const QString& caption, const QString& text)> MessageHook;
-    // Yes/No questions go here instead when set; true is Yes.
-    std::function<bool(const QString& caption, const QString& text)> ConfirmHook;
-    // File dialogs go here instead when set; nullopt is Cancel.
-    std::function<std::optional<TFileChoice>(const TFileRequest&)> FileDialogHook;
-    // The verify result table goes here instead when set (no differences: not called).
-    std::function<void(const std::vector<features::TFieldDifference>&)> DifferencesHook;
-    // The backup chooser goes here instead when set: the index chosen, or -1.
-    std::function<int(const std::vector<features::TBackupEntry>&)> BackupChoiceHook;
+    // Where message boxes, questions, file dialogs and choosers go (tests
+    // record them); null gives back the toolkit's own.
+    void SetDialogs(IDialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDialogs_; }
+    IDialogs& Dialogs() const { return *dialogs_; }
+    // A speed-button hint "short|long": the tooltip and the status-bar text.
+    static std::pair<QString, QString> SplitHint(const QString& hint);
 
     // Record to pages: every cell, the dependent displays, configLoaded.
     void ShowConfig();
@@ -135,9 +125,6 @@ class TMainForm : public QMainWindow,
     features::TConfigTransfer* Transfer() const { return transfer_.get(); }
     // The file "&Save" writes to (empty until one was opened or saved).
     const QString& CurrentFile() const { return currentFile_; }
-    // The rows of the verify table: field, value on the PC, value on the board.
-    static std::vector<std::array<QString, 3>> DifferenceRows(
-        const std::vector<features::TFieldDifference>& differences);
 
     // Status bar.
     QString PanelText(int panel) const;
@@ -210,7 +197,13 @@ class TMainForm : public QMainWindow,
     QAction* FileSaveItem;
     QAction* FileSaveAsItem;
     QAction* FileBackupsItem;
-    // Shown while a transfer runs.
+    // Items whose features come later: shown, but disabled until then.
+    QAction* SetSerialNumberItem;
+    QAction* SetHoursCounterItem;
+    QAction* SetFactoryTuningDateItem;
+    std::vector<QAction*> HelpItems;
+    // Shown while a transfer runs, right of the panels; its room is kept
+    // while it is hidden, so the panels never move.
     QProgressBar* cgaTransfer;
 
   public slots:
@@ -262,13 +255,10 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
-    // IBoardView: what this window shows itself; the pages of the features
-    // take the rest.
+    // IBoardView: the status-bar panels and polling; the pages hear the rest.
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
-    void OnAnomalyStatus(std::uint32_t bits) override;
-    void OnIoStatus(const commands::IoStatusWords& w) override;
     void OnStopPolling() override;
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
@@ -280,9 +270,9 @@ class TMainForm : public QMainWindow,
     void OnTransferFinished(const features::TTransferOutcome& outcome) override;
     void TransferEnded(const features::TTransferOutcome& outcome);
     void StartTransfer(features::TTransferOp op);
-    void ShowDifferences(const std::vector<features::TFieldDifference>& differences);
     bool SaveConfigTo(const QString& chosen);
-    std::optional<TFileChoice> ChooseFile(const TFileRequest& request);
+    // Refused while a transfer runs (the user is told); true when free.
+    bool TransferIdle(features::TTransferOp op);
 
     void BuildMenus();
     void BuildSpeedBar();
@@ -292,10 +282,16 @@ class TMainForm : public QMainWindow,
     void SetUpPages();
     void ApplySettings();
     void StopStatusPolling();
-    void ShowMessage(const QString& caption, const QString& text);
-    bool Confirm(const QString& caption, const QString& text);
+    void ShowMessage(const QString& caption, const QString& text) {
+        dialogs_->Message(caption, text);
+    }
+    bool Confirm(const QString& caption, const QString& text) {
+        return dialogs_->Question(caption, text);
+    }
 
     TStartOptions options_;
+    TQtDialogs qtDialogs_{this};
+    IDialogs* dialogs_ = &qtDialogs_;
     // The port outlives the engine that talks through it.
     link::Tserial port_;
     link::SystemClock clock_;

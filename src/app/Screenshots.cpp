@@ -41,7 +41,7 @@ QString FileStem(int index, QString caption) {
 
 int RenderScreenshots(TMainForm& window, const QString& dir) {
     if (!QDir().mkpath(dir)) return -1;
-    window.resize(1100, 720);
+    window.resize(1024, 768);
     window.FormActivate();
     window.TshComDebug->chkRxLogEnable->setChecked(true);
     window.TshComDebug->chkTxLogEnable->setChecked(true);

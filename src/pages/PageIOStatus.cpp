@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "frames/Fraiostatus.h"
+#include "pages/ScrollBody.h"
 
 namespace orvan::pages {
 
@@ -25,19 +26,29 @@ frames::TfraIOStatus* Framed(QGridLayout* grid, int col, const char* caption, co
 
 TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TshBrenta"));
-    auto* grid = new QGridLayout(this);
-    fraBrentaOptoInputCPU = Framed(grid, 0, "Opto Input CPU ", "fraBrentaOptoInputCPU", this);
+    QWidget* body = ScrollBody(this);
+    auto* grid = new QGridLayout(body);
+    fraBrentaOptoInputCPU = Framed(grid, 0, "Opto Input CPU ", "fraBrentaOptoInputCPU", body);
     fraBrentaOptoInputEXP1 =
-        Framed(grid, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", this);
+        Framed(grid, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", body);
     fraBrentaOptoInputEXP2 =
-        Framed(grid, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", this);
-    fraBrentaOptoOutputCPU = Framed(grid, 3, "Opto Output CPU", "fraBrentaOptoOutputCPU", this);
+        Framed(grid, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", body);
+    fraBrentaOptoOutputCPU = Framed(grid, 3, "Opto Output CPU", "fraBrentaOptoOutputCPU", body);
     fraBrentaOptoOutputEXP1 =
-        Framed(grid, 4, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", this);
+        Framed(grid, 4, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", body);
     fraBrentaOptoOutputEXP2 =
-        Framed(grid, 5, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", this);
+        Framed(grid, 5, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", body);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(1, 1);
+}
+
+void TPageIOStatus::OnIoStatus(const commands::IoStatusWords& w) {
+    fraBrentaOptoInputCPU->ShowBitWord(w.cpuInputs);
+    fraBrentaOptoInputEXP1->ShowBitWord(w.exp1Inputs);
+    fraBrentaOptoInputEXP2->ShowBitWord(w.exp2Inputs);
+    fraBrentaOptoOutputCPU->ShowBitWord(w.cpuOutputs);
+    fraBrentaOptoOutputEXP1->ShowBitWord(w.exp1Outputs);
+    fraBrentaOptoOutputEXP2->ShowBitWord(w.exp2Outputs);
 }
 
 }  // namespace orvan::pages

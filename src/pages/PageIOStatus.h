@@ -4,16 +4,22 @@
 
 #include <QWidget>
 
+#include "commands/BoardView.h"
+
 namespace orvan::frames {
 class TfraIOStatus;
 }
 
 namespace orvan::pages {
 
-class TPageIOStatus : public QWidget {
+class TPageIOStatus : public QWidget, public commands::IBoardView {
     Q_OBJECT
   public:
+    static constexpr const char* kCaption = "IO Status";
     explicit TPageIOStatus(QWidget* parent = nullptr);
+
+    // Board events this page shows.
+    void OnIoStatus(const commands::IoStatusWords& w) override;
 
     frames::TfraIOStatus* fraBrentaOptoInputCPU;
     frames::TfraIOStatus* fraBrentaOptoInputEXP1;

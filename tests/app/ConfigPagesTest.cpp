@@ -11,10 +11,11 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "RecordingDialogs.h"
 #include "app/MainForm.h"
 #include "config/Cfgwelder.h"
-#include "pages/LaterPages.h"
 #include "pages/PageWelderCfg.h"
+#include "pages/PageWelderTuning.h"
 #include "pages/PageWelderVelkor.h"
 
 using orvan::config::TWelderCfgBlank;
@@ -229,21 +230,17 @@ class WindowConfig : public ::testing::Test {
         o.settingsDirectory = dir.path().toStdString() + "/";
         o.device = "/no/such/port";
         auto f = std::make_unique<orvan::app::TMainForm>(o);
-        f->MessageHook = [this](const QString& c, const QString& t) {
-            messages.push_back((c + " | " + t).toStdString());
-        };
-        f->ConfirmHook = [this](const QString&, const QString&) {
-            ++questions;
-            return answer;
-        };
+        f->SetDialogs(&dialogs);
         f->FormActivate();
         static_cast<TWelderCfgBlank&>(*f->Record()) = orvan::config::DefaultConfiguration();
         return f;
     }
     QTemporaryDir dir;
-    std::vector<std::string> messages;
-    int questions = 0;
-    bool answer = false;
+    orvan::test::TRecordingDialogs dialogs;
+    std::vector<std::string>& messages = dialogs.messages;
+    bool& answer = dialogs.answer;
+    int Questions() const { return static_cast<int>(dialogs.questions.size()); }
+    void SetUp() override { answer = false; }
 };
 
 TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
@@ -254,7 +251,7 @@ TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
     EXPECT_EQ(f->PanelText(2), "Cfg V.3");
     EXPECT_EQ(f->PanelText(3), "Cfg Size=218");
     EXPECT_EQ(f->tshWelderTuning->stxFactoryTuningImax->text(), "48 A");
-    EXPECT_EQ(f->TshCfgWelder->lblPowerMin->text(), "6");
+    EXPECT_EQ(f->TshCfgWelder->lblPowerMin->text(), "6 A");
     EXPECT_EQ(f->TshCfgWelder->cgaPowerSet->maximum(), 48);
 }
 
@@ -297,13 +294,13 @@ TEST_F(WindowConfig, ClosingOverUnwrittenEditsAsksFirst) {
     auto f = Start();
     f->ShowConfig();
     EXPECT_TRUE(f->close());  // nothing edited: no question
-    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(Questions(), 0);
     auto g = Start();
     g->ShowConfig();
     TPageWelderCfg::SetCell(g->TshWelderCfg->StrGridOptoInFilter, 2, 0, "33");
     answer = false;
     EXPECT_FALSE(g->close());
-    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(Questions(), 1);
     EXPECT_FALSE(g->Closed());
     answer = true;
     EXPECT_TRUE(g->close());

@@ -1,6 +1,6 @@
 // The window's configuration commands through their handlers: write, read and
 // verify against the simulated board, ".wcf" open and save, and the backups.
-// Dialogs are answered by the window's hooks.
+// Dialogs are answered by a recording fake.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "FormTestSupport.h"
+#include "RecordingDialogs.h"
 #include "app/MainForm.h"
 #include "boardsim/PtyBoard.h"
 #include "config/Cfgwelder.h"
@@ -43,21 +44,7 @@ class ConfigTransferWindow : public ::testing::Test {
         o.backupDirectory = Backups();
         o.keepSettingsFile = true;
         auto f = std::make_unique<TMainForm>(o);
-        f->MessageHook = [this](const QString& caption, const QString& text) {
-            messages.push_back((caption + " | " + text).toStdString());
-        };
-        f->ConfirmHook = [this](const QString&, const QString& text) {
-            questions.push_back(text.toStdString());
-            return answer;
-        };
-        f->FileDialogHook = [this](const TFileRequest& r) -> std::optional<TFileChoice> {
-            requests.push_back(r);
-            if (chosen.empty()) return std::nullopt;
-            return TFileChoice{QString::fromStdString(chosen), 1};
-        };
-        f->DifferencesHook = [this](const std::vector<orvan::features::TFieldDifference>& d) {
-            differences = d;
-        };
+        f->SetDialogs(&dialogs);
         f->FormActivate();
         return f;
     }
@@ -89,11 +76,13 @@ class ConfigTransferWindow : public ::testing::Test {
 
     QTemporaryDir dir_;
     std::unique_ptr<orvan::sim::TPtyBoard> board_;
-    std::vector<std::string> messages, questions;
-    std::vector<TFileRequest> requests;
-    std::vector<orvan::features::TFieldDifference> differences;
-    std::string chosen;
-    bool answer = true;
+    orvan::test::TRecordingDialogs dialogs;
+    std::vector<std::string>& messages = dialogs.messages;
+    std::vector<std::string>& questions = dialogs.questions;
+    std::vector<TFileRequest>& requests = dialogs.requests;
+    std::vector<orvan::pages::TDifferenceRow>& differences = dialogs.differences;
+    std::string& chosen = dialogs.chosen;
+    bool& answer = dialogs.answer;
 };
 
 TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
@@ -106,11 +95,7 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     ASSERT_TRUE(cfg->HasUnwrittenEdits());
 
     QString marksAtEnd;
-    f->ConfirmHook = [&](const QString&, const QString& text) {
-        questions.push_back(text.toStdString());
-        marksAtEnd = f->PanelText(1);
-        return answer;
-    };
+    dialogs.whileQuestion = [&](const QString&, const QString&) { marksAtEnd = f->PanelText(1); };
     f->ConfigDownloadClick();
     EXPECT_TRUE(f->Transfer()->Busy());
     EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
@@ -248,12 +233,21 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     std::vector<std::string> keys;
     for (const auto& d : differences) keys.push_back(d.key);
     EXPECT_EQ(keys, (std::vector<std::string>{"MinPower", "ADCOffset_0"}));
-    const auto rows = TMainForm::DifferenceRows(differences);
+    // Where the pages show each field, the values as they show them with
+    // their unit, and the raw values apart.
+    const auto& rows = differences;
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1][0], "ADCOffset_0");
-    EXPECT_EQ(rows[1][1].toStdString(), pcOffset0);
-    EXPECT_EQ(rows[1][2], "44");
-    EXPECT_TRUE(rows[0][2].endsWith(" A)")) << rows[0][2].toStdString();
+    EXPECT_EQ(rows[1].where,
+              "Welder CFG > Gestione ingressi > Ingressi analogici > Foto diodo, Offset");
+    EXPECT_EQ(rows[1].pc.toStdString(), pcOffset0);
+    EXPECT_EQ(rows[1].board, "44");
+    EXPECT_EQ(rows[1].boardRaw, "44");
+    EXPECT_EQ(rows[0].where, "Welder CFG > Gestione potenza > Uscita analogica > Corrente minima");
+    EXPECT_TRUE(rows[0].board.endsWith(" A")) << rows[0].board.toStdString();
+    EXPECT_FALSE(rows[0].board.contains(QStringLiteral("4096")))
+        << "no raw count among the amperes";
+    EXPECT_EQ(rows[0].boardRaw, "4096");
+    EXPECT_EQ(rows[0].pcRaw.toInt(), f->Record()->GetMinPower());
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), pcOffset0) << "verify leaves the pages";
 }
 
@@ -389,16 +383,13 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     ASSERT_TRUE(
         orvan::features::SaveBackup(Backups(), "SIM-000001", newer, t0 + std::chrono::hours(1)));
 
-    std::vector<orvan::features::TBackupEntry> listed;
-    int pick = 1;
-    f->BackupChoiceHook = [&](const std::vector<orvan::features::TBackupEntry>& l) {
-        listed = l;
-        return pick;
-    };
+    dialogs.backupPick = 1;
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "4");
     answer = false;
     f->FileBackups();
+    ASSERT_EQ(dialogs.backupLists.size(), 1u);
+    const auto& listed = dialogs.backupLists[0];
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].timeText, "2026-12-08 05:19:00 UTC");
     EXPECT_EQ(listed[1].timeText, "2026-12-08 04:19:00 UTC");
@@ -414,7 +405,7 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     EXPECT_GT(cfg->UnwrittenEditCount(), 50)
         << "every value is still to be written, not only the one that differs";
 
-    pick = -1;
+    dialogs.backupPick = -1;
     f->FileBackups();
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11");
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "FormTestSupport.h"
+#include "RecordingDialogs.h"
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "boardsim/PtyBoard.h"
@@ -39,9 +40,7 @@ class MainFormTest : public ::testing::Test {
     std::unique_ptr<TMainForm> Start(TStartOptions o = {}) {
         if (o.settingsDirectory.empty()) o.settingsDirectory = Dir();
         auto f = std::make_unique<TMainForm>(o);
-        f->MessageHook = [this](const QString& caption, const QString& text) {
-            messages.push_back((caption + " | " + text).toStdString());
-        };
+        f->SetDialogs(&dialogs);
         f->FormActivate();
         return f;
     }
@@ -68,7 +67,8 @@ class MainFormTest : public ::testing::Test {
 
     QTemporaryDir dir_;
     std::unique_ptr<orvan::sim::TPtyBoard> board_;
-    std::vector<std::string> messages;
+    orvan::test::TRecordingDialogs dialogs;
+    std::vector<std::string>& messages = dialogs.messages;
 };
 
 TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
@@ -298,8 +298,7 @@ TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
     refuse.forceError = 5;
     board_->SetFaults(refuse);
     bool timerRanDuringBox = true;
-    f->MessageHook = [&](const QString& caption, const QString& text) {
-        messages.push_back((caption + " | " + text).toStdString());
+    dialogs.whileMessage = [&](const QString&, const QString&) {
         timerRanDuringBox = f->TmrGestCOMCMD->isActive();
         EXPECT_EQ(f->PanelText(0), "NACK");
     };
