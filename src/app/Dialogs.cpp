@@ -66,8 +66,7 @@ std::optional<TFileChoice> TQtDialogs::ChooseFile(const TFileRequest& request) {
     return c;
 }
 
-int TQtDialogs::ChooseItem(const QString& caption, const QString& label,
-                           const QStringList& items) {
+int TQtDialogs::ChooseItem(const QString& caption, const QString& label, const QStringList& items) {
     bool ok = false;
     const QString pick = QInputDialog::getItem(parent_, caption, label, items, 0, false, &ok);
     return ok ? static_cast<int>(items.indexOf(pick)) : -1;
@@ -112,11 +111,11 @@ void TQtDialogs::ShowDifferences(const QString& caption,
     auto* column = new QVBoxLayout(&dlg);
     column->addWidget(new QLabel(
         QStringLiteral("%1 field(s) differ between the PC and the board:").arg(rows.size()), &dlg));
-    auto* grid = ReadOnlyTable(static_cast<int>(rows.size()),
-                               {QStringLiteral("Field"), QStringLiteral("PC"),
-                                QStringLiteral("Board"), QStringLiteral("PC raw"),
-                                QStringLiteral("Board raw")},
-                               &dlg);
+    auto* grid =
+        ReadOnlyTable(static_cast<int>(rows.size()),
+                      {QStringLiteral("Field"), QStringLiteral("PC"), QStringLiteral("Board"),
+                       QStringLiteral("PC raw"), QStringLiteral("Board raw")},
+                      &dlg);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const pages::TDifferenceRow& d = rows[r];
         const QString cells[5] = {d.where, d.pc, d.board, d.pcRaw, d.boardRaw};

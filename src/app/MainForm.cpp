@@ -43,9 +43,9 @@ constexpr int kPanelWidths[TMainForm::kPanelCount] = {140, 103, 80, 80, 110, 110
 // The longest text each fixed panel shows in practice: a panel is never
 // narrower than that, whatever the font.
 constexpr const char* kPanelSamples[TMainForm::kPanelCount - 1] = {
-    "Waiting for answer...", "||||||||||||||||||||||||", "Cfg V.255",
-    "Cfg Size=65535",        "SN: SIM-000001",           "FW Ver. 255.255.255"};
-constexpr int kProgressWidth = 130;
+    "Waiting for answer...", "||||||||||||||||||||||||", "Cfg V.3",
+    "Cfg Size=218",          "SN: SIM-000001",           "FW Ver. 1.02.07"};
+constexpr int kProgressWidth = 110;
 
 }  // namespace
 

@@ -183,19 +183,23 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         auto* wl = new QGridLayout(grbWA);
         stgWATable = MakeGrid(grbWA, "stgWATable", 2, 7, 0, 1, true);
         wl->addWidget(stgWATable, 0, 0, 3, 1);
-        wl->addWidget(
-            new QLabel(QStringLiteral("--->Corrente minima (Impostata manualmente)"), grbWA), 0, 1);
-        wl->addWidget(
-            new QLabel(QStringLiteral("--->Corrente massima di lavoro (Impostata con autotuning)"),
-                       grbWA),
-            2, 1);
+        // Wrapped beside the rows they point at, so the page fits 1024 pixels.
+        auto pointer = [grbWA](const char* text) {
+            auto* l = new QLabel(QString::fromUtf8(text), grbWA);
+            l->setWordWrap(true);
+            l->setFixedWidth(190);
+            return l;
+        };
+        wl->addWidget(pointer("--->Corrente minima (Impostata manualmente)"), 0, 1, Qt::AlignTop);
+        wl->addWidget(pointer("--->Corrente massima di lavoro (Impostata con autotuning)"), 2, 1,
+                      Qt::AlignBottom);
         memTableWA = new QPlainTextEdit(grbWA);
         memTableWA->setObjectName(QStringLiteral("memTableWA"));
         memTableWA->setReadOnly(true);
         memTableWA->setFixedHeight(48);
         memTableWA->hide();
         wl->addWidget(memTableWA, 3, 0, 1, 2);
-        page->addWidget(grbWA, 0, 1, 2, 1);
+        page->addWidget(grbWA, 0, 1, 2, 1, Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);
     }
@@ -254,7 +258,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         auto* dl = new QVBoxLayout(grbPD);
         stgPDTable = MakeGrid(grbPD, "stgPDTable", 2, 11, 0, 1, true);
         dl->addWidget(stgPDTable);
-        page->addWidget(grbPD, 0, 1, 3, 1);
+        page->addWidget(grbPD, 0, 1, 3, 1, Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);
     }

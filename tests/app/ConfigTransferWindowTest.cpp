@@ -338,6 +338,20 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "9");
 }
 
+TEST_F(ConfigTransferWindow, ALimitedValueIsSavedAndShownAsStored) {
+    auto f = Start();
+    auto* cfg = f->TshWelderCfg;
+    f->FileNew();
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "300");
+    chosen = Dir() + "limited.wcf";
+    f->FileSaveAs();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(Has(messages[0], "Foto diodo, Offset: 300 typed, 255 stored")) << messages[0];
+    EXPECT_TRUE(Has(ReadText(Dir() + "limited.wcf"), "ADCOffset_0=255"));
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "255") << "the page shows the file";
+    EXPECT_FALSE(cfg->HasUnwrittenEdits());
+}
+
 TEST_F(ConfigTransferWindow, SaveAsksBeforeReplacingAnotherKindOfFile) {
     auto f = Start();
     f->FileNew();

@@ -26,10 +26,10 @@ class TRecordingDialogs : public app::IDialogs {
     int prints = 0, printSetups = 0;
 
     // The answers.
-    bool answer = true;             // to every question
-    std::string chosen;             // the file picked; empty is Cancel
-    int backupPick = -1;            // index into the list, -1 is Cancel
-    int itemPick = -1;              // index into the items, -1 is Cancel
+    bool answer = true;   // to every question
+    std::string chosen;   // the file picked; empty is Cancel
+    int backupPick = -1;  // index into the list, -1 is Cancel
+    int itemPick = -1;    // index into the items, -1 is Cancel
     // Run while the box is open (after it was recorded).
     std::function<void(const QString& caption, const QString& text)> whileMessage;
     std::function<void(const QString& caption, const QString& text)> whileQuestion;
