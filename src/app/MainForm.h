@@ -23,8 +23,7 @@
 #include <vector>
 
 #include "app/Dialogs.h"
-#include "commands/BoardView.h"
-#include "commands/BoardViewFanout.h"
+#include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
@@ -89,7 +88,8 @@ struct TStartOptions {
 
 class TMainForm : public QMainWindow,
                   private link::IExchangeListener,
-                  private commands::IBoardView,
+                  public commands::IIdentityView,
+                  public commands::ILinkView,
                   private commands::INotifier,
                   private features::ITransferListener {
     Q_OBJECT
@@ -255,7 +255,8 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
-    // IBoardView: the status-bar panels and polling; the pages hear the rest.
+    // Board events: the status-bar panels and polling; the pages hear the
+    // rest. (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
@@ -296,7 +297,7 @@ class TMainForm : public QMainWindow,
     link::Tserial port_;
     link::SystemClock clock_;
     // Every board event goes to the window's own view and to the features.
-    commands::TBoardViewFanout fanout_;
+    commands::TBoardEvents events_;
     std::unique_ptr<link::TComProtocol> protocol_;
     std::unique_ptr<commands::TSession> session_;
     std::unique_ptr<commands::TSessionCycle> cycle_;

@@ -12,7 +12,7 @@ class TfraIOStatus;
 
 namespace orvan::pages {
 
-class TPageIOStatus : public QWidget, public commands::IBoardView {
+class TPageIOStatus : public QWidget, public commands::IStatusView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "IO Status";

@@ -21,7 +21,7 @@ class TfraAnomaly;
 
 namespace orvan::pages {
 
-class TPageWelderVelkor : public QWidget, public commands::IBoardView {
+class TPageWelderVelkor : public QWidget, public commands::IStatusView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "Welder Velkor";
