@@ -15,8 +15,13 @@
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "boardsim/PtyBoard.h"
+#include "frames/Fraanomaly.h"
+#include "frames/Fraiostatus.h"
+#include "frames/IndicatorShape.h"
 #include "pages/LogListModel.h"
 #include "pages/PageComDebug.h"
+#include "pages/PageIOStatus.h"
+#include "pages/PageWelderVelkor.h"
 #include "support/TempDir.h"
 
 using namespace orvan::app;
@@ -322,6 +327,30 @@ TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
     EXPECT_EQ(f->PanelText(5), "FW Ver. 1.02.07");
     EXPECT_EQ(f->PanelText(4), "SN: SIM-000001");
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFormTest, LiveStatusAnswersReachTheirPages) {
+    auto f = StartSimulated();
+    board_->WithModel(
+        [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.anomalies = 0x00000005; });
+    f->TshCfgWelder->fraAnomaly1->BuildIndicators(4);
+    const std::uint32_t before = f->Cycle()->RxCounter();
+    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x01}));  // AnomalyStatus
+    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x02}));  // IoStatus
+    ASSERT_TRUE(PumpUntil([&] { return f->Cycle()->RxCounter() == before + 2; }, 5000));
+    const QColor red(255, 0, 0), lime(0, 255, 0), white(255, 255, 255);
+    const auto* anomalies = f->TshCfgWelder->fraAnomaly1;
+    const QColor shown[4] = {red, white, red, white};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(anomalies->Shape(i)->Fill(), shown[i]) << "anomaly " << i;
+    // The simulator's inputs: CPU 0x005, expansion 1 0x321, expansion 2 0x654.
+    const std::pair<orvan::frames::TfraIOStatus*, std::uint32_t> io[] = {
+        {f->TshBrenta->fraBrentaOptoInputCPU, 0x005},
+        {f->TshBrenta->fraBrentaOptoInputEXP1, 0x321},
+        {f->TshBrenta->fraBrentaOptoInputEXP2, 0x654}};
+    for (const auto& [frame, word] : io)
+        for (int i = 0; i < orvan::frames::TfraIOStatus::kCount; ++i)
+            EXPECT_EQ(frame->Colour(i), (word >> i) & 1 ? red : lime)
+                << frame->objectName().toStdString() << " " << i;
 }
 
 TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {

@@ -95,7 +95,8 @@ TEST_F(WindowFit, EveryPageFitsItsWidthOrScrolls) {
         ASSERT_NE(area, nullptr);
         EXPECT_TRUE(area->widgetResizable());
         EXPECT_LE(area->widget()->minimumSizeHint().width(), area->viewport()->width());
-        EXPECT_LE(page->minimumSizeHint().width(), 200) << "the page itself never widens the window";
+        EXPECT_LE(page->minimumSizeHint().width(), 200)
+            << "the page itself never widens the window";
     }
 }
 
@@ -177,9 +178,14 @@ TEST_F(WindowFit, FirstPageGaugesCarryUnits) {
     f->ShowConfig();
     const auto* p = f->TshCfgWelder;
     const std::pair<QLabel*, const char*> rows[] = {
-        {p->lblPowerMin, " A"},      {p->lblPowerMax, " A"},          {p->lblFeedBackAlimCurrMax, " A"},
-        {p->lblPowerMeterMax, " W"}, {p->lblFeedbackPDMax, " W"},     {p->lblTempDiodeMin, " °C"},
-        {p->lblTempDiodeMax, " °C"}, {p->LblAnalogValue[0], " V"},
+        {p->lblPowerMin, " A"},
+        {p->lblPowerMax, " A"},
+        {p->lblFeedBackAlimCurrMax, " A"},
+        {p->lblPowerMeterMax, " W"},
+        {p->lblFeedbackPDMax, " W"},
+        {p->lblTempDiodeMin, " °C"},
+        {p->lblTempDiodeMax, " °C"},
+        {p->LblAnalogValue[0], " V"},
     };
     for (const auto& [label, unit] : rows)
         EXPECT_TRUE(label->text().endsWith(QString::fromUtf8(unit))) << label->text().toStdString();
