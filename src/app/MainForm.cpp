@@ -67,24 +67,20 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     BuildStatusBar();
 
     // The owned objects, in the order the rest of the program relies on.
-    protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    events_.Subscribe(*this);
+    const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
+    core_ = std::make_unique<features::TSupervisorCore>(
+        Line(), clock, static_cast<commands::INotifier&>(*this),
+        static_cast<link::IExchangeListener*>(this));
+    core_->Events().Subscribe(*this);
     // The pages hear the board events they show.
-    events_.Subscribe(*TshCfgWelder);
-    events_.Subscribe(*TshBrenta);
-    session_ = std::make_unique<commands::TSession>(*protocol_, events_,
-                                                    static_cast<commands::INotifier&>(*this));
-    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_,
-                                                       static_cast<link::IExchangeListener*>(this));
-    cycle_->Cycle().SetRxLogEnabled(false);
-    cycle_->Cycle().SetTxLogEnabled(false);
+    core_->Events().Subscribe(*TshCfgWelder);
+    core_->Events().Subscribe(*TshBrenta);
+    core_->Cycle().SetRxLogEnabled(false);
+    core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
-    record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
-    transfer_ = std::make_unique<features::TConfigTransfer>(
-        *session_, *record_, static_cast<features::ITransferListener&>(*this));
-    if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
-    events_.Subscribe(*transfer_);
+    core_->Transfer().SetListener(this);
+    if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     // The exchange timer exists enabled; it has no work before the port opens.
@@ -160,10 +156,10 @@ void TMainForm::BuildPages() {
     connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
     connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetRxLogEnabled(on);
+        if (core_) core_->Cycle().SetRxLogEnabled(on);
     });
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetTxLogEnabled(on);
+        if (core_) core_->Cycle().SetTxLogEnabled(on);
     });
 }
 
@@ -357,8 +353,8 @@ void TMainForm::FormActivate() {
     TmrGestCOMCMD->start();
     trace_.push_back("exchange timer on");
     // The session holds both buffers for its whole life; they start empty here.
-    session_->configImage.fill(0);
-    session_->tuningLogImage.fill(0);
+    core_->Session().configImage.fill(0);
+    core_->Session().tuningLogImage.fill(0);
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
@@ -401,14 +397,10 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
-    if (transfer_) events_.Unsubscribe(*transfer_);
-    transfer_.reset();
-    record_.reset();
+    // The controllers and the record go first, then the engine: queued
+    // commands are dropped unsent with it.
+    core_.reset();
     trace_.push_back("record destroyed");
-    // Queued commands are dropped unsent with the engine.
-    cycle_.reset();
-    session_.reset();
-    protocol_.reset();
     trace_.push_back("protocol destroyed");
     config_->lastTab = PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();

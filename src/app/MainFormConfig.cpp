@@ -57,19 +57,20 @@ const QString kLogFilter = QStringLiteral("File log (*.log)");
 }  // namespace
 
 void TMainForm::ShowConfig() {
-    if (!record_) return;
-    const config::TCfgWelderRW& cfg = *record_;
+    if (!core_) return;
+    const config::TCfgWelderRW& cfg = core_->Record();
     TshWelderCfg->ShowConfig(cfg);
     tshWelderTuning->ShowFactoryTuningImax(cfg.GetMaxPowerValue(), decimal_);
     TshCfgWelder->ShowConfig(cfg, decimal_);
     SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
     SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
-    session_->configLoaded = true;
+    core_->Session().configLoaded = true;
 }
 
 bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
-    if (!record_) return false;
-    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_, keepEditMarks);
+    if (!core_) return false;
+    const pages::TWriteBackResult r =
+        TshWelderCfg->ReadPagesIntoConfig(core_->Record(), keepEditMarks);
     if (!r.ok) {
         PgcMain->setCurrentWidget(TshWelderCfg);
         ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
@@ -93,9 +94,9 @@ bool TMainForm::ConfirmDiscardEdits() {
 }
 
 void TMainForm::StartTransfer(TTransferOp op) {
-    const features::TStartResult r = op == TTransferOp::Write  ? transfer_->Write()
-                                     : op == TTransferOp::Read ? transfer_->Read(true)
-                                                               : transfer_->Verify();
+    const features::TStartResult r = op == TTransferOp::Write  ? core_->Transfer().Write()
+                                     : op == TTransferOp::Read ? core_->Transfer().Read(true)
+                                                               : core_->Transfer().Verify();
     if (!r) {
         ShowMessage(OpCaption(op), Q(r.message));
         return;
@@ -166,14 +167,14 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
 }
 
 bool TMainForm::TransferIdle(TTransferOp op) {
-    if (!transfer_->Busy()) return true;
+    if (!core_->Transfer().Busy()) return true;
     ShowMessage(OpCaption(op),
                 QStringLiteral("A configuration transfer is already running; wait for it to end."));
     return false;
 }
 
 void TMainForm::ConfigDownloadClick() {
-    if (closed_ || !transfer_ || !TransferIdle(TTransferOp::Write)) return;
+    if (closed_ || !core_ || !TransferIdle(TTransferOp::Write)) return;
     // A cell that does not convert sends nothing. The marks stay until the
     // board has taken every block.
     if (!ReadPagesIntoConfig(true)) return;
@@ -181,14 +182,14 @@ void TMainForm::ConfigDownloadClick() {
 }
 
 void TMainForm::ConfigUploadClick() {
-    if (closed_ || !transfer_ || !TransferIdle(TTransferOp::Read)) return;
+    if (closed_ || !core_ || !TransferIdle(TTransferOp::Read)) return;
     if (!ConfirmDiscardEdits()) return;
     PgcMain->setCurrentWidget(TshWelderCfg);
     StartTransfer(TTransferOp::Read);
 }
 
 void TMainForm::VerifyPCTarget1Click() {
-    if (closed_ || !transfer_) return;
+    if (closed_ || !core_) return;
     if (!ConfigLoaded()) {
         ShowMessage(
             QStringLiteral("Attenzione!"),
@@ -203,16 +204,16 @@ void TMainForm::VerifyPCTarget1Click() {
 }
 
 void TMainForm::FileNew() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
-    *record_ = config::TCfgWelderRW(config::DefaultConfiguration());
+    core_->Record() = config::TCfgWelderRW(config::DefaultConfiguration());
     ShowConfig();
     currentFile_.clear();
     PgcMain->setCurrentWidget(TshWelderCfg);
 }
 
 void TMainForm::FileOpen() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
     TFileRequest req;
     req.caption = QStringLiteral("Open");
@@ -221,7 +222,7 @@ void TMainForm::FileOpen() {
     req.defaultSuffix = QStringLiteral("ini");
     const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
     if (!c || c->path.isEmpty()) return;
-    const config::TFileResult r = record_->LoadFromFile(c->path.toStdString());
+    const config::TFileResult r = core_->Record().LoadFromFile(c->path.toStdString());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.message)));
@@ -252,8 +253,8 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     if (!ReadPagesIntoConfig(true)) return false;
     // The file always carries the version and size of the image it describes.
     std::array<std::uint8_t, config::kImageSize> image{};
-    config::BuildDeviceImage(*record_, image.data());
-    const config::TFileResult r = record_->SaveToFile(check.target);
+    config::BuildDeviceImage(core_->Record(), image.data());
+    const config::TFileResult r = core_->Record().SaveToFile(check.target);
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be saved to %1:\n%2")
@@ -263,13 +264,13 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     TshWelderCfg->ClearEditMarks();
     currentFile_ = Q(r.path.empty() ? check.target : r.path);
     // Version and size as the file now has them.
-    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(record_->GetVersion()));
-    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(record_->GetSize()));
+    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(core_->Record().GetVersion()));
+    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(core_->Record().GetSize()));
     return true;
 }
 
 void TMainForm::FileSaveAs() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save As");
@@ -282,7 +283,7 @@ void TMainForm::FileSaveAs() {
 }
 
 void TMainForm::FileSave() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (currentFile_.isEmpty()) {
         FileSaveAs();
         return;
@@ -300,8 +301,8 @@ void TMainForm::FilePrintSetup() {
 }
 
 void TMainForm::FileBackups() {
-    if (closed_ || !transfer_) return;
-    const std::string dir = transfer_->BackupDir();
+    if (closed_ || !core_) return;
+    const std::string dir = core_->Transfer().BackupDir();
     const std::vector<features::TBackupEntry> list = features::ListBackups(dir);
     if (list.empty()) {
         ShowMessage(
@@ -314,7 +315,7 @@ void TMainForm::FileBackups() {
     if (pick < 0 || pick >= static_cast<int>(list.size())) return;
     if (!ConfirmDiscardEdits()) return;
     const features::TBackupEntry& e = list[static_cast<std::size_t>(pick)];
-    const config::TFileResult r = features::RestoreBackup(e.path, *record_);
+    const config::TFileResult r = features::RestoreBackup(e.path, core_->Record());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.message)));

@@ -19,10 +19,7 @@ QString Q(std::string_view s) {
 }  // namespace
 
 void TMainForm::TmrGestCOMCMDTimer() {
-    if (!cycle_) return;
-    cycle_->Tick();
-    // A transfer whose next request was never queued would wait for ever.
-    if (transfer_ && cycle_ && cycle_->Idle()) transfer_->NoteExchangeIdle();
+    if (core_) core_->Tick();
 }
 
 void TMainForm::OnLinkState(std::string_view text) {
@@ -55,11 +52,11 @@ void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) 
 }
 
 void TMainForm::Act_SecurityCodeOnExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, true);
+    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), true);
 }
 
 void TMainForm::Act_SecurityCodeOffExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, false);
+    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), false);
 }
 
 void TMainForm::CmdClearRXLogClick() {

@@ -32,7 +32,7 @@ void TMainForm::OpenConfiguredPort() {
     const std::string name = ActivePortName();
     // As technicians expect, a port that does not open is not reported here:
     // the link stays closed and the first command ends in "RX TimeOut".
-    (void)port_.OpenPort(name.c_str(), config_->speed, 0);
+    if (options_.port == nullptr) (void)port_.OpenPort(name.c_str(), config_->speed, 0);
     trace_.push_back("open port " + name);
     for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
     const bool byNumber = sessionDevice_.empty() && config_->device.empty();
@@ -42,7 +42,7 @@ void TMainForm::OpenConfiguredPort() {
                                : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
     }
     if (options_.lineNote.empty() && activated_)
-        SetPanelText(6, port_.IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
+        SetPanelText(6, Line().IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
 }
 
 void TMainForm::RefreshPortDevices() {

@@ -39,7 +39,7 @@ void TMainForm::OnStopPolling() {
 }
 
 void TMainForm::SpeedButtonInfoClick() {
-    if (session_) session_->RequestHardwareInfo();
+    if (core_) core_->Session().RequestHardwareInfo();
 }
 
 void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,
