@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/QtText.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -34,10 +35,6 @@
 namespace orvan::app {
 
 namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 constexpr int kPanelWidths[TMainForm::kPanelCount] = {140, 103, 80, 80, 110, 110, 50};
 // The longest text each fixed panel shows in practice: a panel is never

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 #include "app/MainForm.h"
+#include "app/QtText.h"
 #include "features/FileKindGuard.h"
 #include "pages/PageWelderCfg.h"
 #include "pages/PageWelderTuning.h"
@@ -18,10 +19,6 @@ namespace {
 
 using features::TTransferOp;
 using features::TTransferPhase;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QString OpCaption(TTransferOp op) {
     switch (op) {

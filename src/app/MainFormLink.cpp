@@ -3,20 +3,13 @@
 // exchange waits while one is shown) and the security code.
 
 #include "app/MainForm.h"
+#include "app/QtText.h"
 #include "commands/Builders.h"
 #include "pages/PageComDebug.h"
 
 #include <QTimer>
 
 namespace orvan::app {
-
-namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 void TMainForm::TmrGestCOMCMDTimer() {
     if (core_) core_->Tick();

@@ -9,17 +9,10 @@
 
 #include "app/Config.h"
 #include "app/MainForm.h"
+#include "app/QtText.h"
 #include "app/SerialDevices.h"
 
 namespace orvan::app {
-
-namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 std::string TMainForm::ActivePortName() const {
     if (!sessionDevice_.empty()) return sessionDevice_;

@@ -5,16 +5,9 @@
 #include <QTimer>
 
 #include "app/MainForm.h"
+#include "app/QtText.h"
 
 namespace orvan::app {
-
-namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 void TMainForm::TmrRefreshStatusTimer() {
     // The status reads are queued by status polling, built with its page.

@@ -171,6 +171,16 @@ TEST_F(WindowFit, ItemsOfLaterFeaturesAreDisabled) {
     EXPECT_EQ(f->HelpItems.size(), 4u);
 }
 
+TEST_F(WindowFit, PrintDialogsGoThroughTheDialogs) {
+    auto f = Start();
+    f->FilePrint();
+    f->FilePrintSetup();
+    f->FilePrint();
+    EXPECT_EQ(dialogs.prints, 2);
+    EXPECT_EQ(dialogs.printSetups, 1);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(WindowFit, FirstPageGaugesCarryUnits) {
     auto f = Start();
     static_cast<orvan::config::TWelderCfgBlank&>(*f->Record()) =
