@@ -1,15 +1,13 @@
 #include "app/MainForm.h"
+#include "app/QtText.h"
 
 #include <QActionGroup>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -17,31 +15,34 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include "pages/LogView.h"
 
 #include "app/Config.h"
 #include "app/JpegPicture.h"
-#include "app/SerialDevices.h"
-#include "commands/Builders.h"
-#include "frames/Fraanomaly.h"
-#include "frames/Fraiostatus.h"
-#include "pages/LaterPages.h"
-#include "pages/NumberText.h"
+#include "pages/LogView.h"
 #include "pages/PageComDebug.h"
+#include "pages/PageDiameter.h"
+#include "pages/PageEeprom.h"
+#include "pages/PageFlanging.h"
 #include "pages/PageIOStatus.h"
 #include "pages/PageMultiHead.h"
+#include "pages/PagePelta.h"
+#include "pages/PageTimeKeep.h"
 #include "pages/PageWelderCfg.h"
+#include "pages/PageWelderLog.h"
+#include "pages/PageWelderTuning.h"
 #include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
 namespace {
 
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 constexpr int kPanelWidths[TMainForm::kPanelCount] = {140, 103, 80, 80, 110, 110, 50};
+// The longest text each fixed panel shows in practice: a panel is never
+// narrower than that, whatever the font.
+constexpr const char* kPanelSamples[TMainForm::kPanelCount - 1] = {
+    "Waiting for answer...", "||||||||||||||||||||||||", "Cfg V.3",
+    "Cfg Size=218",          "SN: SIM-000001",           "FW Ver. 1.02.07"};
+constexpr int kProgressWidth = 110;
 
 }  // namespace
 
@@ -63,21 +64,29 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     BuildStatusBar();
 
     // The owned objects, in the order the rest of the program relies on.
-    protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    events_.Subscribe(*this);
-    session_ = std::make_unique<commands::TSession>(*protocol_, events_,
-                                                    static_cast<commands::INotifier&>(*this));
-    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_,
-                                                       static_cast<link::IExchangeListener*>(this));
-    cycle_->Cycle().SetRxLogEnabled(false);
-    cycle_->Cycle().SetTxLogEnabled(false);
+    const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
+    core_ = std::make_unique<features::TSupervisorCore>(
+        Line(), clock, static_cast<commands::INotifier&>(*this),
+        static_cast<link::IExchangeListener*>(this));
+    core_->Events().Subscribe(*this);
+    // The pages show what status polling and machine naming make of the
+    // board's answers.
+    core_->Polling().AddView(*this);
+    core_->Polling().AddView(*TshCfgWelder);
+    core_->Polling().AddView(*TshBrenta);
+    core_->Polling().decimalSeparator = decimal_;
+    core_->Naming().SetDirectory(options_.namingDirectory.empty() ? options_.settingsDirectory
+                                                                  : options_.namingDirectory);
+    core_->Naming().AddView(*this);
+    core_->Naming().AddView(*TshCfgWelder);
+    core_->Naming().AddView(*TshBrenta);
+    ConnectStatusControls();
+    core_->Cycle().SetRxLogEnabled(false);
+    core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
-    record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
-    transfer_ = std::make_unique<features::TConfigTransfer>(
-        *session_, *record_, static_cast<features::ITransferListener&>(*this));
-    if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
-    events_.Subscribe(*transfer_);
+    core_->Transfer().SetListener(this);
+    if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     // The exchange timer exists enabled; it has no work before the port opens.
@@ -113,18 +122,18 @@ void TMainForm::BuildPages() {
     tshDiameterHeight = new pages::TPageDiameter(PgcMain);
     tbsFlanging = new pages::TPageFlanging(PgcMain);
     const std::pair<QWidget*, const char*> tabs[kPageCount] = {
-        {TshCfgWelder, "Welder Velkor"},
-        {TshWelderCfg, "Welder CFG"},
-        {tshWelderTuning, "Welder Tuning"},
-        {tshWelderLog, "Welder Event Log"},
-        {TshBrenta, "IO Status"},
-        {tshEEPROM, "EEPROM Manager"},
-        {tshTimeKeep, "Date / Time"},
-        {TshComDebug, "COM Debug"},
-        {tshPelta, "Pelta"},
-        {tshMultiHead, "Multi Head"},
-        {tshDiameterHeight, "Diameter / Height"},
-        {tbsFlanging, "Flanging"},
+        {TshCfgWelder, pages::TPageWelderVelkor::kCaption},
+        {TshWelderCfg, pages::TPageWelderCfg::kCaption},
+        {tshWelderTuning, pages::TPageWelderTuning::kCaption},
+        {tshWelderLog, pages::TPageWelderLog::kCaption},
+        {TshBrenta, pages::TPageIOStatus::kCaption},
+        {tshEEPROM, pages::TPageEeprom::kCaption},
+        {tshTimeKeep, pages::TPageTimeKeep::kCaption},
+        {TshComDebug, pages::TPageComDebug::kCaption},
+        {tshPelta, pages::TPagePelta::kCaption},
+        {tshMultiHead, pages::TPageMultiHead::kCaption},
+        {tshDiameterHeight, pages::TPageDiameter::kCaption},
+        {tbsFlanging, pages::TPageFlanging::kCaption},
     };
     for (const auto& [page, caption] : tabs) PgcMain->addTab(page, QString::fromLatin1(caption));
     chkMultiHPolling = tshMultiHead->chkMultiHPolling;
@@ -153,10 +162,10 @@ void TMainForm::BuildPages() {
     connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
     connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetRxLogEnabled(on);
+        if (core_) core_->Cycle().SetRxLogEnabled(on);
     });
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetTxLogEnabled(on);
+        if (core_) core_->Cycle().SetTxLogEnabled(on);
     });
 }
 
@@ -195,9 +204,13 @@ void TMainForm::BuildMenus() {
     VerifyPCTarget1 = item(mnuConfig, "VERIFY   PC <--> Board", nullptr);
     connect(VerifyPCTarget1, &QAction::triggered, this, &TMainForm::VerifyPCTarget1Click);
     mnuConfig->addSeparator();
-    item(mnuConfig, "Set Serial Number", nullptr);
-    item(mnuConfig, "Set welder hours counter", nullptr);
-    item(mnuConfig, "Set welder factory tuning Date/Time", nullptr);
+    // Their features come later; until then they are visibly unavailable
+    // rather than doing nothing when clicked.
+    SetSerialNumberItem = item(mnuConfig, "Set Serial Number", nullptr);
+    SetHoursCounterItem = item(mnuConfig, "Set welder hours counter", nullptr);
+    SetFactoryTuningDateItem = item(mnuConfig, "Set welder factory tuning Date/Time", nullptr);
+    for (QAction* a : {SetSerialNumberItem, SetHoursCounterItem, SetFactoryTuningDateItem})
+        a->setEnabled(false);
 
     mnuSettings = bar->addMenu(QStringLiteral("Settings"));
     mnuPort = mnuSettings->addMenu(QStringLiteral("Port"));
@@ -238,11 +251,13 @@ void TMainForm::BuildMenus() {
             &TMainForm::Act_SecurityCodeOffExecute);
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
-    item(mnuHelp, "&Contents", "Display the help contents screen");
-    item(mnuHelp, "&Search for Help On...", "Search help file for a topic");
-    item(mnuHelp, "&How to Use Help", "Help on using the help system");
+    HelpItems.push_back(item(mnuHelp, "&Contents", "Display the help contents screen"));
+    HelpItems.push_back(item(mnuHelp, "&Search for Help On...", "Search help file for a topic"));
+    HelpItems.push_back(item(mnuHelp, "&How to Use Help", "Help on using the help system"));
     mnuHelp->addSeparator();
-    item(mnuHelp, "&About...", "Show program information");
+    HelpItems.push_back(item(mnuHelp, "&About...", "Show program information"));
+    // There is no help file yet.
+    for (QAction* a : HelpItems) a->setEnabled(false);
     RefreshPortDevices();
 }
 
@@ -257,29 +272,52 @@ void TMainForm::BuildSpeedBar() {
     const char* texts[4] = {"New", "Open", "Save", "Save As"};
     void (TMainForm::*handlers[4])() = {&TMainForm::FileNew, &TMainForm::FileOpen,
                                         &TMainForm::FileSave, &TMainForm::FileSaveAs};
+    // The same commands as these File menu items, whose hints say more.
+    QAction* same[4] = {FileNewItem, FileOpenItem, FileSaveItem, FileSaveAsItem};
     for (int i = 0; i < 4; ++i) {
         QAction* a = SpeedBar->addAction(QString::fromLatin1(texts[i]));
-        a->setToolTip(QString::fromLatin1(hints[i]));
+        const auto [shortHint, longHint] = SplitHint(QString::fromLatin1(hints[i]));
+        a->setToolTip(shortHint);
+        a->setStatusTip(longHint.isEmpty() ? same[i]->statusTip() : longHint);
         connect(a, &QAction::triggered, this, handlers[i]);
     }
+}
+
+std::pair<QString, QString> TMainForm::SplitHint(const QString& hint) {
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    if (bar < 0) return {hint, hint};
+    return {hint.left(bar), hint.mid(bar + 1)};
 }
 
 void TMainForm::BuildStatusBar() {
     QStatusBar* sb = statusBar();
     sb->setObjectName(QStringLiteral("StbMain"));
-    cgaTransfer = new QProgressBar(sb);
-    cgaTransfer->setObjectName(QStringLiteral("cgaTransfer"));
-    cgaTransfer->setMaximumWidth(220);
-    cgaTransfer->hide();
-    sb->addWidget(cgaTransfer, 1);
     for (int i = 0; i < kPanelCount; ++i) {
         auto* l = new QLabel(sb);
+        l->setObjectName(QStringLiteral("StbMainPanel%1").arg(i));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setMinimumWidth(kPanelWidths[i]);
+        if (i < kPanelCount - 1) {
+            // Fixed, so that a longer text never pushes the others aside.
+            const int need =
+                l->fontMetrics().horizontalAdvance(QString::fromLatin1(kPanelSamples[i])) +
+                2 * l->frameWidth() + 8;
+            l->setFixedWidth(std::max(kPanelWidths[i], need));
+        } else {
+            l->setMinimumWidth(kPanelWidths[i]);
+        }
         panels_[static_cast<std::size_t>(i)] = l;
         // The last panel names where the line goes and takes the rest.
         sb->addPermanentWidget(l, i == kPanelCount - 1 ? 1 : 0);
     }
+    // Right of the panels, its room kept while hidden: showing it moves nothing.
+    cgaTransfer = new QProgressBar(sb);
+    cgaTransfer->setObjectName(QStringLiteral("cgaTransfer"));
+    cgaTransfer->setFixedWidth(kProgressWidth);
+    QSizePolicy keep = cgaTransfer->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    cgaTransfer->setSizePolicy(keep);
+    cgaTransfer->hide();
+    sb->addPermanentWidget(cgaTransfer, 0);
 }
 
 QString TMainForm::PanelText(int panel) const {
@@ -288,16 +326,11 @@ QString TMainForm::PanelText(int panel) const {
 }
 
 void TMainForm::SetPanelText(int panel, const QString& text) {
-    if (panel >= 0 && panel < kPanelCount) panels_[static_cast<std::size_t>(panel)]->setText(text);
-}
-
-void TMainForm::ShowMessage(const QString& caption, const QString& text) {
-    if (MessageHook) {
-        MessageHook(caption, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, this);
-    box.exec();
+    if (panel < 0 || panel >= kPanelCount) return;
+    QLabel* l = panels_[static_cast<std::size_t>(panel)];
+    l->setText(text);
+    // A text wider than its panel can still be read whole.
+    l->setToolTip(text);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -319,51 +352,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-bool TMainForm::Confirm(const QString& caption, const QString& text) {
-    if (ConfirmHook) return ConfirmHook(caption, text);
-    return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool TMainForm::ConfirmDiscardEdits() {
-    if (!TshWelderCfg->HasUnwrittenEdits()) return true;
-    return Confirm(
-        QStringLiteral("Attenzione!"),
-        QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
-                       "nor saved to a file. Discard them?")
-            .arg(TshWelderCfg->UnwrittenEditCount()));
-}
-
-void TMainForm::ShowConfig() {
-    if (!record_) return;
-    const config::TCfgWelderRW& cfg = *record_;
-    TshWelderCfg->ShowConfig(cfg);
-    tshWelderTuning->stxFactoryTuningImax->setText(
-        QString::fromStdString(pages::FormatReal(cfg.GetMaxPowerValue(), decimal_)) +
-        QStringLiteral(" A"));
-    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
-    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
-    TshCfgWelder->stxCfgVer->setText(QString::number(cfg.GetVersion()));
-    TshCfgWelder->stxCfgSize->setText(QString::number(cfg.GetSize()));
-    TshCfgWelder->ShowScales(cfg, decimal_);
-    session_->configLoaded = true;
-}
-
-bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
-    if (!record_) return false;
-    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_, keepEditMarks);
-    if (!r.ok) {
-        PgcMain->setCurrentWidget(TshWelderCfg);
-        ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
-        return false;
-    }
-    if (!r.limited.isEmpty())
-        ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("These values were limited to what the board can hold:\n") +
-                        r.limited.join(QLatin1Char('\n')));
-    return true;
-}
-
 void TMainForm::FormActivate() {
     if (activated_ || closed_) return;
     activated_ = true;
@@ -371,8 +359,8 @@ void TMainForm::FormActivate() {
     TmrGestCOMCMD->start();
     trace_.push_back("exchange timer on");
     // The session holds both buffers for its whole life; they start empty here.
-    session_->configImage.fill(0);
-    session_->tuningLogImage.fill(0);
+    core_->Session().configImage.fill(0);
+    core_->Session().tuningLogImage.fill(0);
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
@@ -402,219 +390,6 @@ void TMainForm::ApplySettings() {
     trace_.push_back("apply settings");
 }
 
-std::string TMainForm::ActivePortName() const {
-    if (!sessionDevice_.empty()) return sessionDevice_;
-    if (!config_) return {};
-    if (!config_->device.empty()) return config_->device;
-    return "COM" + std::to_string(config_->port);
-}
-
-void TMainForm::OpenConfiguredPort() {
-    const std::string name = ActivePortName();
-    // As technicians expect, a port that does not open is not reported here:
-    // the link stays closed and the first command ends in "RX TimeOut".
-    (void)port_.OpenPort(name.c_str(), config_->speed, 0);
-    trace_.push_back("open port " + name);
-    for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
-    const bool byNumber = sessionDevice_.empty() && config_->device.empty();
-    for (QAction* a : portGroup_->actions()) {
-        const QVariant d = a->data();
-        a->setChecked(byNumber ? (d.userType() == QMetaType::Int && d.toInt() == config_->port)
-                               : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
-    }
-    if (options_.lineNote.empty() && activated_)
-        SetPanelText(6, port_.IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
-}
-
-void TMainForm::RefreshPortDevices() {
-    for (QAction* a : PortDevices) {
-        portGroup_->removeAction(a);
-        mnuPort->removeAction(a);
-        delete a;
-    }
-    PortDevices.clear();
-    std::vector<std::string> devices = DetectSerialDevices();
-    const std::string active = config_ ? ActivePortName() : std::string();
-    // A device in use that the scan does not show (a pseudo-terminal) stays
-    // choosable too.
-    if (!active.empty() && active.rfind("COM", 0) != 0 &&
-        std::find(devices.begin(), devices.end(), active) == devices.end())
-        devices.insert(devices.begin(), active);
-    for (const std::string& d : devices) {
-        auto* a = new QAction(Q(d), mnuPort);
-        a->setCheckable(true);
-        a->setData(Q(d));
-        a->setChecked(d == active);
-        portGroup_->addAction(a);
-        mnuPort->insertAction(Act_FindBoard, a);
-        connect(a, &QAction::triggered, this, [this, d] { Act_ChangeComDeviceExecute(Q(d)); });
-        PortDevices.push_back(a);
-    }
-}
-
-void TMainForm::Act_ChangeComPortExecute(int port) {
-    if (closed_) return;
-    config_->port = port;
-    config_->device.clear();
-    sessionDevice_.clear();
-    port_.ClosePort();
-    OpenConfiguredPort();
-}
-
-void TMainForm::Act_ChangeComSpeedExecute(int speed) {
-    if (closed_) return;
-    config_->speed = speed;
-    port_.ClosePort();
-    OpenConfiguredPort();
-}
-
-void TMainForm::Act_ChangeComDeviceExecute(const QString& device) {
-    if (closed_ || device.isEmpty()) return;
-    const std::string d = device.toStdString();
-    if (d == sessionDevice_) {
-        // The device of this run (given on the command line): re-open it, keep
-        // the stored port as it is.
-    } else {
-        config_->device = d;
-        sessionDevice_.clear();
-    }
-    port_.ClosePort();
-    OpenConfiguredPort();
-}
-
-void TMainForm::Act_FindBoardExecute() {
-    if (closed_) return;
-    std::vector<std::string> devices = DetectSerialDevices();
-    // The device the link holds open is not probed a second time.
-    const std::string active = port_.IsOpen() ? port_.GetDevicePath() : std::string();
-    std::erase(devices, active);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::vector<FoundBoard> found = FindBoards(devices, config_->speed);
-    QApplication::restoreOverrideCursor();
-    if (found.empty()) {
-        ShowMessage(QStringLiteral("Find board"),
-                    QStringLiteral("No board answered on the %1 serial devices found.")
-                        .arg(devices.size()));
-        return;
-    }
-    QStringList choices;
-    for (const FoundBoard& f : found)
-        choices << QStringLiteral("%1  (FW Ver. %2)").arg(Q(f.device), Q(f.firmware));
-    bool ok = false;
-    const QString pick =
-        QInputDialog::getItem(this, QStringLiteral("Find board"),
-                              QStringLiteral("Boards that answered:"), choices, 0, false, &ok);
-    if (!ok) return;
-    const qsizetype i = choices.indexOf(pick);
-    if (i >= 0) Act_ChangeComDeviceExecute(Q(found[static_cast<std::size_t>(i)].device));
-}
-
-void TMainForm::TmrGestCOMCMDTimer() {
-    if (!cycle_) return;
-    cycle_->Tick();
-    // A transfer whose next request was never queued would wait for ever.
-    if (transfer_ && cycle_ && cycle_->Idle()) transfer_->NoteExchangeIdle();
-}
-
-void TMainForm::TmrRefreshStatusTimer() {
-    // The status reads are queued by status polling, built with its page.
-}
-
-void TMainForm::StopStatusPolling() {
-    TmrRefreshStatus->stop();
-    cmdPolling->setText(QStringLiteral("Polling -> START"));
-}
-
-void TMainForm::cmdPollingClick() {
-    if (TmrRefreshStatus->isActive()) {
-        StopStatusPolling();
-    } else {
-        TmrRefreshStatus->start();
-        cmdPolling->setText(QStringLiteral("Polling -> STOP"));
-    }
-}
-
-void TMainForm::OnLinkState(std::string_view text) {
-    SetPanelText(0, Q(text));
-}
-void TMainForm::OnTxLog(const std::string& line) {
-    TshComDebug->AppendTx(line);
-}
-void TMainForm::OnRxLog(const std::string& line) {
-    TshComDebug->AppendRx(line);
-}
-
-// Answers go to answer processing through the session cycle.
-void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
-
-void TMainForm::OnRxTimeout() {
-    StopStatusPolling();
-}
-
-void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,
-                                  const std::string& text) {
-    SetPanelText(5, QStringLiteral("FW Ver. ") + Q(text));
-}
-
-// The board's bytes as they are: any byte shows as some character.
-void TMainForm::OnSerialNumber(const std::string& text) {
-    SetPanelText(4, QStringLiteral("SN: ") +
-                        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-void TMainForm::OnAnomalyStatus(std::uint32_t bits) {
-    TshCfgWelder->fraAnomaly1->ShowBitWord(bits);
-}
-
-void TMainForm::OnIoStatus(const commands::IoStatusWords& w) {
-    TshBrenta->fraBrentaOptoInputCPU->ShowBitWord(w.cpuInputs);
-    TshBrenta->fraBrentaOptoInputEXP1->ShowBitWord(w.exp1Inputs);
-    TshBrenta->fraBrentaOptoInputEXP2->ShowBitWord(w.exp2Inputs);
-    TshBrenta->fraBrentaOptoOutputCPU->ShowBitWord(w.cpuOutputs);
-    TshBrenta->fraBrentaOptoOutputEXP1->ShowBitWord(w.exp1Outputs);
-    TshBrenta->fraBrentaOptoOutputEXP2->ShowBitWord(w.exp2Outputs);
-}
-
-void TMainForm::OnStopPolling() {
-    StopStatusPolling();
-}
-
-void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
-    // No command goes out or comes in while the technician reads the refusal.
-    TmrGestCOMCMD->stop();
-    ShowMessage(Q(caption), Q(text));
-    if (!closed_) TmrGestCOMCMD->start();
-}
-
-void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) {
-    ShowMessage(Q(caption), Q(text));
-}
-
-void TMainForm::SpeedButtonInfoClick() {
-    if (session_) session_->RequestHardwareInfo();
-}
-
-void TMainForm::Act_SecurityCodeOnExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, true);
-}
-
-void TMainForm::Act_SecurityCodeOffExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, false);
-}
-
-void TMainForm::CmdClearRXLogClick() {
-    TshComDebug->ClearRx();
-}
-void TMainForm::CmdClearTXLogClick() {
-    TshComDebug->ClearTx();
-}
-void TMainForm::LsbCOMRxLogClick() {
-    TshComDebug->CopySelectedRx();
-}
-void TMainForm::LsbCOMTxLogClick() {
-    TshComDebug->CopySelectedTx();
-}
-
 void TMainForm::FileExit() {
     close();
 }
@@ -628,14 +403,10 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
-    if (transfer_) events_.Unsubscribe(*transfer_);
-    transfer_.reset();
-    record_.reset();
+    // The controllers and the record go first, then the engine: queued
+    // commands are dropped unsent with it.
+    core_.reset();
     trace_.push_back("record destroyed");
-    // Queued commands are dropped unsent with the engine.
-    cycle_.reset();
-    session_.reset();
-    protocol_.reset();
     trace_.push_back("protocol destroyed");
     config_->lastTab = PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();

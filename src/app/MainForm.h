@@ -2,26 +2,32 @@
 // TMainForm: the one main window. It owns the long-lived objects (the serial
 // port and the exchange engine, the configuration record, the settings), runs
 // the 30 ms exchange timer, carries the menus, the speed-button bar and the
-// status bar, and hosts the twelve main pages. Its slots carry the handler
-// names the technicians' documentation uses and forward to the pages and the
-// core classes.
+// status bar, and hosts the twelve main pages. Each page writes its own
+// widgets and hears the board events it shows; the window's slots carry the
+// handler names the technicians' documentation uses, read the controls, call
+// the feature and show the outcome. Every dialog goes through IDialogs.
+//
+// The slot bodies are grouped by area: MainForm.cpp (start, close, menus,
+// status bar), MainFormPort.cpp (port and speed), MainFormLink.cpp (exchange
+// timer, line debug, refusals), MainFormStatus.cpp (polling, board identity),
+// MainFormConfig.cpp (configuration pages, transfers, files, backups).
 
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "commands/BoardEvents.h"
+#include "app/Dialogs.h"
 #include "commands/Session.h"
-#include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
+#include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -51,6 +57,7 @@ class TPageWelderCfg;
 class TPageWelderLog;
 class TPageWelderTuning;
 class TPageWelderVelkor;
+class TLivePlot;
 }  // namespace orvan::pages
 
 namespace orvan::app {
@@ -77,28 +84,25 @@ struct TStartOptions {
     // Where the copies of what a board held before each write go (empty:
     // the user's data folder).
     std::string backupDirectory;
-};
-
-// A file dialog as the window asks for it; filter indices count from 1.
-struct TFileRequest {
-    bool save = false;
-    QString caption;
-    QStringList filters;  // "File configurazione (*.wcf)"
-    int filterIndex = 1;
-    QString defaultSuffix;
-};
-struct TFileChoice {
-    QString path;
-    int filterIndex = 1;
+    // A line and a time source to run on instead of the serial port and the
+    // system clock (the in-memory simulator and a manual clock: tests step
+    // the exchange by calling TmrGestCOMCMDTimer). Not owned; they must
+    // outlive the window. With a port given, the port menus choose nothing.
+    link::ISerialPort* port = nullptr;
+    const link::IClock* clock = nullptr;
+    // Folder of the machine naming files (empty: the settings directory,
+    // which is the program's own folder).
+    std::string namingDirectory;
 };
 
 class TMainForm : public QMainWindow,
                   private link::IExchangeListener,
                   public commands::IIdentityView,
-                  public commands::IStatusView,
                   public commands::ILinkView,
                   private commands::INotifier,
-                  private features::ITransferListener {
+                  private features::ITransferListener,
+                  private features::IStatusPollingView,
+                  private features::IMachineNamingView {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -111,16 +115,12 @@ class TMainForm : public QMainWindow,
     explicit TMainForm(TStartOptions options, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Message boxes go here instead when set (tests record them).
-    std::function<void(const QString& caption, const QString& text)> MessageHook;
-    // Yes/No questions go here instead when set; true is Yes.
-    std::function<bool(const QString& caption, const QString& text)> ConfirmHook;
-    // File dialogs go here instead when set; nullopt is Cancel.
-    std::function<std::optional<TFileChoice>(const TFileRequest&)> FileDialogHook;
-    // The verify result table goes here instead when set (no differences: not called).
-    std::function<void(const std::vector<features::TFieldDifference>&)> DifferencesHook;
-    // The backup chooser goes here instead when set: the index chosen, or -1.
-    std::function<int(const std::vector<features::TBackupEntry>&)> BackupChoiceHook;
+    // Where message boxes, questions, file dialogs and choosers go (tests
+    // record them); null gives back the toolkit's own.
+    void SetDialogs(IDialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDialogs_; }
+    IDialogs& Dialogs() const { return *dialogs_; }
+    // A speed-button hint "short|long": the tooltip and the status-bar text.
+    static std::pair<QString, QString> SplitHint(const QString& hint);
 
     // Record to pages: every cell, the dependent displays, configLoaded.
     void ShowConfig();
@@ -128,17 +128,14 @@ class TMainForm : public QMainWindow,
     // the user has been told, and the caller must not send or save anything.
     // keepEditMarks: the values are not yet on the board nor in a file.
     [[nodiscard]] bool ReadPagesIntoConfig(bool keepEditMarks = false);
-    bool ConfigLoaded() const { return session_ && session_->configLoaded; }
+    bool ConfigLoaded() const { return core_ && core_->Session().configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
     bool ConfirmDiscardEdits();
-    config::TCfgWelderRW* Record() const { return record_.get(); }
-    features::TConfigTransfer* Transfer() const { return transfer_.get(); }
+    config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
+    features::TConfigTransfer* Transfer() const { return core_ ? &core_->Transfer() : nullptr; }
     // The file "&Save" writes to (empty until one was opened or saved).
     const QString& CurrentFile() const { return currentFile_; }
-    // The rows of the verify table: field, value on the PC, value on the board.
-    static std::vector<std::array<QString, 3>> DifferenceRows(
-        const std::vector<features::TFieldDifference>& differences);
 
     // Status bar.
     QString PanelText(int panel) const;
@@ -151,18 +148,24 @@ class TMainForm : public QMainWindow,
     const std::vector<std::string>& Trace() const { return trace_; }
 
     // Owned objects (null after close).
-    link::TComProtocol* Protocol() const { return protocol_.get(); }
-    link::TExchangeCycle* Cycle() const { return cycle_ ? &cycle_->Cycle() : nullptr; }
-    commands::TSession* Session() const { return session_.get(); }
+    features::TSupervisorCore* Core() const { return core_.get(); }
+    link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
+    link::TExchangeCycle* Cycle() const { return core_ ? &core_->Cycle() : nullptr; }
+    commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
+    // The serial port of the settings (unused while TStartOptions::port is given).
     link::Tserial& Port() { return port_; }
+    // The line the exchange runs on: the injected one, or the serial port.
+    link::ISerialPort& Line() {
+        return options_.port ? *options_.port : static_cast<link::ISerialPort&>(port_);
+    }
     TConfig* Config() const { return config_.get(); }
     std::span<const std::uint8_t> ConfigImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->configImage)
-                        : std::span<const std::uint8_t>();
+        return core_ ? std::span<const std::uint8_t>(core_->Session().configImage)
+                     : std::span<const std::uint8_t>();
     }
     std::span<const std::uint8_t> TuningLogImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->tuningLogImage)
-                        : std::span<const std::uint8_t>();
+        return core_ ? std::span<const std::uint8_t>(core_->Session().tuningLogImage)
+                     : std::span<const std::uint8_t>();
     }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
@@ -211,8 +214,16 @@ class TMainForm : public QMainWindow,
     QAction* FileSaveItem;
     QAction* FileSaveAsItem;
     QAction* FileBackupsItem;
-    // Shown while a transfer runs.
+    // Items whose features come later: shown, but disabled until then.
+    QAction* SetSerialNumberItem;
+    QAction* SetHoursCounterItem;
+    QAction* SetFactoryTuningDateItem;
+    std::vector<QAction*> HelpItems;
+    // Shown while a transfer runs, right of the panels; its room is kept
+    // while it is hidden, so the panels never move.
     QProgressBar* cgaTransfer;
+    // Made when first asked for ("Live plot..." on the first page).
+    pages::TLivePlot* LivePlot = nullptr;
 
   public slots:
     // First activation: open the port, start the exchange, set up the pages,
@@ -224,6 +235,15 @@ class TMainForm : public QMainWindow,
     void TmrGestCOMCMDTimer();
     void TmrRefreshStatusTimer();
     void cmdPollingClick();
+    // First page and "IO Status": reads and writes of status polling.
+    void CmdReadAnalogStatusClick();
+    void GrbAnomalyClick();
+    void grbPollingClick();
+    void edtAnomalyAndMaskKeyPress();
+    void CmdSetIOForceStatusClick();
+    void CmdResetIOForceStatusClick();
+    // The chart of the six analog channels, in a window of its own.
+    void cmdLivePlotClick();
     void Act_ChangeComPortExecute(int port);
     void Act_ChangeComSpeedExecute(int speed);
     // A device chosen by its path (detected, found, or typed on the command line).
@@ -263,13 +283,11 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
-    // Board events: what this window shows itself; the pages of the features
-    // take the rest. (OnLinkState above serves the line and the board alike.)
+    // Board events: the status-bar panels and polling; the pages hear the
+    // rest. (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
-    void OnAnomalyStatus(std::uint32_t bits) override;
-    void OnIoStatus(const commands::IoStatusWords& w) override;
     void OnStopPolling() override;
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
@@ -281,9 +299,9 @@ class TMainForm : public QMainWindow,
     void OnTransferFinished(const features::TTransferOutcome& outcome) override;
     void TransferEnded(const features::TTransferOutcome& outcome);
     void StartTransfer(features::TTransferOp op);
-    void ShowDifferences(const std::vector<features::TFieldDifference>& differences);
     bool SaveConfigTo(const QString& chosen);
-    std::optional<TFileChoice> ChooseFile(const TFileRequest& request);
+    // Refused while a transfer runs (the user is told); true when free.
+    bool TransferIdle(features::TTransferOp op);
 
     void BuildMenus();
     void BuildSpeedBar();
@@ -293,20 +311,31 @@ class TMainForm : public QMainWindow,
     void SetUpPages();
     void ApplySettings();
     void StopStatusPolling();
-    void ShowMessage(const QString& caption, const QString& text);
-    bool Confirm(const QString& caption, const QString& text);
+    // IStatusPollingView: the timer and the button follow the controller.
+    void OnPollingChanged(bool running, features::TPollStop why) override;
+    // IMachineNamingView: a missing naming file is said in the status bar.
+    void OnMachineNames(const features::TMachineNames& names) override;
+    void ConnectStatusControls();
+    // The polling check boxes into the controller (read at every tick).
+    void ReadPollFlags();
+    // Outcome of a status write: a value that did not convert is told.
+    void SendOutcome(const commands::SendResult& r);
+    void ShowMessage(const QString& caption, const QString& text) {
+        dialogs_->Message(caption, text);
+    }
+    bool Confirm(const QString& caption, const QString& text) {
+        return dialogs_->Question(caption, text);
+    }
 
     TStartOptions options_;
-    // The port outlives the engine that talks through it.
+    TQtDialogs qtDialogs_{this};
+    IDialogs* dialogs_ = &qtDialogs_;
+    // The port and the clock outlive the engine that uses them.
     link::Tserial port_;
-    link::SystemClock clock_;
-    // Every board event goes to the window's own view and to the features.
-    commands::TBoardEvents events_;
-    std::unique_ptr<link::TComProtocol> protocol_;
-    std::unique_ptr<commands::TSession> session_;
-    std::unique_ptr<commands::TSessionCycle> cycle_;
-    std::unique_ptr<config::TCfgWelderRW> record_;
-    std::unique_ptr<features::TConfigTransfer> transfer_;
+    link::SystemClock systemClock_;
+    // Protocol, session, cycle, record and feature controllers; the board
+    // events go to the window's own view and to the features.
+    std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TConfig> config_;
     QString currentFile_;
     char decimal_ = '.';

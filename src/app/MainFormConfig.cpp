@@ -1,27 +1,17 @@
-// The window's configuration commands: write, read and verify against the
-// board (run by the transfer controller), the ".wcf" files, and the backups
-// kept before every write.
+// The window's configuration commands: the pages filled from the record and
+// read back into it, write, read and verify against the board (run by the
+// transfer controller), the ".wcf" files, and the backups kept before every
+// write.
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
-#include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "app/QtText.h"
 #include "features/FileKindGuard.h"
 #include "pages/PageWelderCfg.h"
-
-#ifdef ORVAN_HAVE_PRINT
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrinter>
-#endif
+#include "pages/PageWelderTuning.h"
+#include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
@@ -29,10 +19,6 @@ namespace {
 
 using features::TTransferOp;
 using features::TTransferPhase;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QString OpCaption(TTransferOp op) {
     switch (op) {
@@ -67,29 +53,47 @@ const QString kLogFilter = QStringLiteral("File log (*.log)");
 
 }  // namespace
 
-std::vector<std::array<QString, 3>> TMainForm::DifferenceRows(
-    const std::vector<features::TFieldDifference>& differences) {
-    std::vector<std::array<QString, 3>> rows;
-    for (const features::TFieldDifference& d : differences) {
-        // "PMCoeff_q: PC -5 (-50 x10), board -10 (-100 x10)" split in its two values.
-        const std::string text = features::DifferenceText(d);
-        const std::string pcTag = ": PC ", boardTag = ", board ";
-        const std::size_t p = text.find(pcTag);
-        const std::size_t b = text.rfind(boardTag);
-        if (p == std::string::npos || b == std::string::npos || b < p) {
-            rows.push_back({Q(d.key), QString::number(d.pcRaw), QString::number(d.boardRaw)});
-            continue;
-        }
-        rows.push_back({Q(d.key), Q(text.substr(p + pcTag.size(), b - p - pcTag.size())),
-                        Q(text.substr(b + boardTag.size()))});
+void TMainForm::ShowConfig() {
+    if (!core_) return;
+    const config::TCfgWelderRW& cfg = core_->Record();
+    TshWelderCfg->ShowConfig(cfg);
+    tshWelderTuning->ShowFactoryTuningImax(cfg.GetMaxPowerValue(), decimal_);
+    TshCfgWelder->ShowConfig(cfg, decimal_);
+    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
+    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
+    core_->Session().configLoaded = true;
+}
+
+bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
+    if (!core_) return false;
+    const pages::TWriteBackResult r =
+        TshWelderCfg->ReadPagesIntoConfig(core_->Record(), keepEditMarks);
+    if (!r.ok) {
+        PgcMain->setCurrentWidget(TshWelderCfg);
+        ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
+        return false;
     }
-    return rows;
+    if (!r.limited.isEmpty())
+        ShowMessage(QStringLiteral("Attenzione!"),
+                    QStringLiteral("These values were limited to what the board can hold; the "
+                                   "pages now show what is stored:\n") +
+                        r.limited.join(QLatin1Char('\n')));
+    return true;
+}
+
+bool TMainForm::ConfirmDiscardEdits() {
+    if (!TshWelderCfg->HasUnwrittenEdits()) return true;
+    return Confirm(
+        QStringLiteral("Attenzione!"),
+        QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
+                       "nor saved to a file. Discard them?")
+            .arg(TshWelderCfg->UnwrittenEditCount()));
 }
 
 void TMainForm::StartTransfer(TTransferOp op) {
-    const features::TStartResult r = op == TTransferOp::Write  ? transfer_->Write()
-                                     : op == TTransferOp::Read ? transfer_->Read(true)
-                                                               : transfer_->Verify();
+    const features::TStartResult r = op == TTransferOp::Write  ? core_->Transfer().Write()
+                                     : op == TTransferOp::Read ? core_->Transfer().Read(true)
+                                                               : core_->Transfer().Verify();
     if (!r) {
         ShowMessage(OpCaption(op), Q(r.message));
         return;
@@ -151,7 +155,7 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
             if (o.completed && !o.differences.empty()) {
                 if (!o.checksumWarning.empty())
                     ShowMessage(QStringLiteral("Attenzione!"), Q(o.checksumWarning));
-                ShowDifferences(o.differences);
+                dialogs_->ShowDifferences(caption, TshWelderCfg->DifferenceRows(o.differences));
                 return;
             }
             ShowMessage(caption, text);
@@ -159,45 +163,15 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
     }
 }
 
-void TMainForm::ShowDifferences(const std::vector<features::TFieldDifference>& differences) {
-    if (DifferencesHook) {
-        DifferencesHook(differences);
-        return;
-    }
-    QDialog dlg(this);
-    dlg.setWindowTitle(OpCaption(TTransferOp::Verify));
-    auto* column = new QVBoxLayout(&dlg);
-    column->addWidget(new QLabel(
-        QStringLiteral("%1 field(s) differ between the PC and the board:").arg(differences.size()),
-        &dlg));
-    const auto rows = DifferenceRows(differences);
-    auto* grid = new QTableWidget(static_cast<int>(rows.size()), 3, &dlg);
-    grid->setHorizontalHeaderLabels(
-        {QStringLiteral("Field"), QStringLiteral("PC"), QStringLiteral("Board")});
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->hide();
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < 3; ++c)
-            grid->setItem(static_cast<int>(r), c,
-                          new QTableWidgetItem(rows[r][static_cast<std::size_t>(c)]));
-    grid->resizeColumnsToContents();
-    grid->horizontalHeader()->setStretchLastSection(true);
-    column->addWidget(grid);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dlg);
-    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    column->addWidget(buttons);
-    dlg.resize(560, 420);
-    dlg.exec();
+bool TMainForm::TransferIdle(TTransferOp op) {
+    if (!core_->Transfer().Busy()) return true;
+    ShowMessage(OpCaption(op),
+                QStringLiteral("A configuration transfer is already running; wait for it to end."));
+    return false;
 }
 
 void TMainForm::ConfigDownloadClick() {
-    if (closed_ || !transfer_) return;
-    if (transfer_->Busy()) {
-        ShowMessage(
-            OpCaption(TTransferOp::Write),
-            QStringLiteral("A configuration transfer is already running; wait for it to end."));
-        return;
-    }
+    if (closed_ || !core_ || !TransferIdle(TTransferOp::Write)) return;
     // A cell that does not convert sends nothing. The marks stay until the
     // board has taken every block.
     if (!ReadPagesIntoConfig(true)) return;
@@ -205,81 +179,47 @@ void TMainForm::ConfigDownloadClick() {
 }
 
 void TMainForm::ConfigUploadClick() {
-    if (closed_ || !transfer_) return;
-    if (transfer_->Busy()) {
-        ShowMessage(
-            OpCaption(TTransferOp::Read),
-            QStringLiteral("A configuration transfer is already running; wait for it to end."));
-        return;
-    }
+    if (closed_ || !core_ || !TransferIdle(TTransferOp::Read)) return;
     if (!ConfirmDiscardEdits()) return;
     PgcMain->setCurrentWidget(TshWelderCfg);
     StartTransfer(TTransferOp::Read);
 }
 
 void TMainForm::VerifyPCTarget1Click() {
-    if (closed_ || !transfer_) return;
+    if (closed_ || !core_) return;
     if (!ConfigLoaded()) {
         ShowMessage(
             QStringLiteral("Attenzione!"),
             QStringLiteral("Leggere la configurazione prima di eseguire questa operazione"));
         return;
     }
-    if (transfer_->Busy()) {
-        ShowMessage(
-            OpCaption(TTransferOp::Verify),
-            QStringLiteral("A configuration transfer is already running; wait for it to end."));
-        return;
-    }
+    if (!TransferIdle(TTransferOp::Verify)) return;
     // What the pages show is compared; comparing writes nothing, so the
     // edits stay marked.
     if (!ReadPagesIntoConfig(true)) return;
     StartTransfer(TTransferOp::Verify);
 }
 
-std::optional<TFileChoice> TMainForm::ChooseFile(const TFileRequest& request) {
-    if (FileDialogHook) return FileDialogHook(request);
-    QFileDialog dlg(this, request.caption);
-    dlg.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dlg.setNameFilters(request.filters);
-    if (request.filterIndex >= 1 && request.filterIndex <= request.filters.size())
-        dlg.selectNameFilter(request.filters[request.filterIndex - 1]);
-    dlg.setDefaultSuffix(request.defaultSuffix);
-    if (request.save) {
-        // A name typed without an extension takes the chosen filter's.
-        connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
-            dlg.setDefaultSuffix(filter.contains(QStringLiteral("*.log")) ? QStringLiteral("log")
-                                                                          : QStringLiteral("wcf"));
-        });
-    }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
-    TFileChoice c;
-    c.path = dlg.selectedFiles().front();
-    c.filterIndex = static_cast<int>(request.filters.indexOf(dlg.selectedNameFilter())) + 1;
-    return c;
-}
-
 void TMainForm::FileNew() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
-    *record_ = config::TCfgWelderRW(config::DefaultConfiguration());
+    core_->Record() = config::TCfgWelderRW(config::DefaultConfiguration());
     ShowConfig();
     currentFile_.clear();
     PgcMain->setCurrentWidget(TshWelderCfg);
 }
 
 void TMainForm::FileOpen() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
     TFileRequest req;
     req.caption = QStringLiteral("Open");
     req.filters = {QStringLiteral("File di configurazione (*.wcf)")};
     req.filterIndex = 1;
     req.defaultSuffix = QStringLiteral("ini");
-    const std::optional<TFileChoice> c = ChooseFile(req);
+    const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
     if (!c || c->path.isEmpty()) return;
-    const config::TFileResult r = record_->LoadFromFile(c->path.toStdString());
+    const config::TFileResult r = core_->Record().LoadFromFile(c->path.toStdString());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.message)));
@@ -310,8 +250,8 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     if (!ReadPagesIntoConfig(true)) return false;
     // The file always carries the version and size of the image it describes.
     std::array<std::uint8_t, config::kImageSize> image{};
-    config::BuildDeviceImage(*record_, image.data());
-    const config::TFileResult r = record_->SaveToFile(check.target);
+    config::BuildDeviceImage(core_->Record(), image.data());
+    const config::TFileResult r = core_->Record().SaveToFile(check.target);
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be saved to %1:\n%2")
@@ -321,26 +261,26 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     TshWelderCfg->ClearEditMarks();
     currentFile_ = Q(r.path.empty() ? check.target : r.path);
     // Version and size as the file now has them.
-    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(record_->GetVersion()));
-    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(record_->GetSize()));
+    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(core_->Record().GetVersion()));
+    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(core_->Record().GetSize()));
     return true;
 }
 
 void TMainForm::FileSaveAs() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save As");
     req.filters = {kConfigFilter, kLogFilter};
     req.filterIndex = 1;
     req.defaultSuffix = QStringLiteral("wcf");
-    const std::optional<TFileChoice> c = ChooseFile(req);
+    const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
     if (!c || c->path.isEmpty()) return;
     (void)SaveConfigTo(c->path);
 }
 
 void TMainForm::FileSave() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (currentFile_.isEmpty()) {
         FileSaveAs();
         return;
@@ -350,26 +290,16 @@ void TMainForm::FileSave() {
 
 // The platform's dialog only; nothing is printed from it.
 void TMainForm::FilePrint() {
-#ifdef ORVAN_HAVE_PRINT
-    if (closed_) return;
-    QPrinter printer;
-    QPrintDialog dlg(&printer, this);
-    dlg.exec();
-#endif
+    if (!closed_) dialogs_->Print();
 }
 
 void TMainForm::FilePrintSetup() {
-#ifdef ORVAN_HAVE_PRINT
-    if (closed_) return;
-    QPrinter printer;
-    QPageSetupDialog dlg(&printer, this);
-    dlg.exec();
-#endif
+    if (!closed_) dialogs_->PrintSetup();
 }
 
 void TMainForm::FileBackups() {
-    if (closed_ || !transfer_) return;
-    const std::string dir = transfer_->BackupDir();
+    if (closed_ || !core_) return;
+    const std::string dir = core_->Transfer().BackupDir();
     const std::vector<features::TBackupEntry> list = features::ListBackups(dir);
     if (list.empty()) {
         ShowMessage(
@@ -378,45 +308,11 @@ void TMainForm::FileBackups() {
                 .arg(Q(dir.empty() ? std::string("(no data folder)") : dir)));
         return;
     }
-    int pick = -1;
-    if (BackupChoiceHook) {
-        pick = BackupChoiceHook(list);
-    } else {
-        QDialog dlg(this);
-        dlg.setWindowTitle(QStringLiteral("Backups"));
-        auto* column = new QVBoxLayout(&dlg);
-        column->addWidget(
-            new QLabel(QStringLiteral("What each board held before a write, newest first:"), &dlg));
-        auto* grid = new QTableWidget(static_cast<int>(list.size()), 3, &dlg);
-        grid->setHorizontalHeaderLabels(
-            {QStringLiteral("Serial"), QStringLiteral("Time"), QStringLiteral("File")});
-        grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-        grid->setSelectionMode(QAbstractItemView::SingleSelection);
-        grid->verticalHeader()->hide();
-        for (std::size_t r = 0; r < list.size(); ++r) {
-            const int row = static_cast<int>(r);
-            grid->setItem(row, 0, new QTableWidgetItem(Q(list[r].serial)));
-            grid->setItem(row, 1, new QTableWidgetItem(Q(list[r].timeText)));
-            grid->setItem(row, 2, new QTableWidgetItem(Q(list[r].path)));
-        }
-        grid->selectRow(0);
-        grid->resizeColumnsToContents();
-        grid->horizontalHeader()->setStretchLastSection(true);
-        column->addWidget(grid);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Restore"));
-        connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-        connect(grid, &QTableWidget::cellDoubleClicked, &dlg, &QDialog::accept);
-        column->addWidget(buttons);
-        dlg.resize(720, 360);
-        if (dlg.exec() == QDialog::Accepted) pick = grid->currentRow();
-    }
+    const int pick = dialogs_->ChooseBackup(list);
     if (pick < 0 || pick >= static_cast<int>(list.size())) return;
     if (!ConfirmDiscardEdits()) return;
     const features::TBackupEntry& e = list[static_cast<std::size_t>(pick)];
-    const config::TFileResult r = features::RestoreBackup(e.path, *record_);
+    const config::TFileResult r = features::RestoreBackup(e.path, core_->Record());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.message)));

@@ -41,7 +41,10 @@ QString FileStem(int index, QString caption) {
 
 int RenderScreenshots(TMainForm& window, const QString& dir) {
     if (!QDir().mkpath(dir)) return -1;
-    window.resize(1100, 720);
+    // A workshop laptop's screen; shown (offscreen) so that every layout and
+    // scroll area settles as the user would see it.
+    window.resize(1024, 768);
+    window.show();
     window.FormActivate();
     window.TshComDebug->chkRxLogEnable->setChecked(true);
     window.TshComDebug->chkTxLogEnable->setChecked(true);

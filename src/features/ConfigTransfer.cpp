@@ -154,7 +154,7 @@ void TConfigTransfer::StartUpload(TTransferPhase phase, bool thenTuningLog) {
 void TConfigTransfer::OnConfigUploadProgress(std::uint8_t chunks) {
     if (!op_ || (phase_ != TTransferPhase::Upload && phase_ != TTransferPhase::BackupRead)) return;
     done_ = chunks;
-    listener_.OnTransferProgress(*op_, phase_, done_, kUploadBlocks);
+    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kUploadBlocks);
 }
 
 void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>& image) {
@@ -221,7 +221,7 @@ void TConfigTransfer::StartDownload() {
 void TConfigTransfer::OnDownloadProgress(std::uint8_t blocks) {
     if (!op_ || phase_ != TTransferPhase::Download) return;
     done_ = blocks;
-    listener_.OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
+    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
 }
 
 void TConfigTransfer::OnDownloadComplete() {
@@ -304,7 +304,7 @@ void TConfigTransfer::Stop(const std::string& reason) {
 
 void TConfigTransfer::Finish(TTransferOutcome outcome) {
     op_.reset();
-    listener_.OnTransferFinished(outcome);
+    if (listener_) listener_->OnTransferFinished(outcome);
 }
 
 std::string TConfigTransfer::ChecksumWarning(

@@ -6,9 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include "pages/LogView.h"
 
 #include "pages/LogListModel.h"
+#include "pages/LogView.h"
+#include "pages/ScrollBody.h"
 
 namespace orvan::pages {
 
@@ -25,7 +26,8 @@ TLogView* MakeLogView(TLogListModel* model, QWidget* parent) {
 TPageComDebug::TPageComDebug(QWidget* parent)
     : QWidget(parent), rxModel_(new TLogListModel(this)), txModel_(new TLogListModel(this)) {
     setObjectName(QStringLiteral("TshComDebug"));
-    auto* grid = new QGridLayout(this);
+    QWidget* body = ScrollBody(this);
+    auto* grid = new QGridLayout(body);
 
     // The two headings carry each other's names; the captions are what the
     // technician reads.

@@ -19,6 +19,7 @@ class TLogView;
 class TPageComDebug : public QWidget {
     Q_OBJECT
   public:
+    static constexpr const char* kCaption = "COM Debug";
     explicit TPageComDebug(QWidget* parent = nullptr);
 
     // Adds a line at the end of its list and selects it (the list follows it).

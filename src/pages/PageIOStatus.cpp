@@ -1,43 +1,133 @@
 #include "pages/PageIOStatus.h"
 
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "frames/Fraiostatus.h"
+#include "frames/IndicatorShape.h"
+#include "pages/ScrollBody.h"
 
 namespace orvan::pages {
 
 namespace {
 
-frames::TfraIOStatus* Framed(QGridLayout* grid, int col, const char* caption, const char* name,
-                             QWidget* parent) {
+frames::TfraIOStatus* Framed(QGridLayout* grid, int row, int col, const char* caption,
+                             const char* name, QWidget* parent) {
     auto* box = new QGroupBox(QString::fromLatin1(caption), parent);
     auto* l = new QVBoxLayout(box);
+    l->setContentsMargins(6, 4, 6, 4);
     auto* f = new frames::TfraIOStatus(box);
+    // Down to its last indicator (top 8, 12 rows 21 apart, 17 high): two
+    // rows of frames then fit a 768-pixel screen.
+    f->setFixedHeight(8 + 11 * 21 + 17 + 4);
     f->setObjectName(QString::fromLatin1(name));
     l->addWidget(f);
-    grid->addWidget(box, 0, col);
+    grid->addWidget(box, row, col);
     return f;
+}
+
+QString U(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace
 
 TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TshBrenta"));
-    auto* grid = new QGridLayout(this);
-    fraBrentaOptoInputCPU = Framed(grid, 0, "Opto Input CPU ", "fraBrentaOptoInputCPU", this);
+    QWidget* body = ScrollBody(this);
+    auto* grid = new QGridLayout(body);
+    // Inputs above, outputs below: six frames side by side would not fit a
+    // 1024-pixel screen.
+    fraBrentaOptoInputCPU = Framed(grid, 0, 0, "Opto Input CPU ", "fraBrentaOptoInputCPU", body);
     fraBrentaOptoInputEXP1 =
-        Framed(grid, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", this);
+        Framed(grid, 0, 1, "Opto Input Espansione ", "fraBrentaOptoInputEXP1", body);
     fraBrentaOptoInputEXP2 =
-        Framed(grid, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", this);
-    fraBrentaOptoOutputCPU = Framed(grid, 3, "Opto Output CPU", "fraBrentaOptoOutputCPU", this);
+        Framed(grid, 0, 2, "Opto Input Easpansione ", "fraBrentaOptoInputEXP2", body);
+    fraBrentaOptoOutputCPU = Framed(grid, 1, 0, "Opto Output CPU", "fraBrentaOptoOutputCPU", body);
     fraBrentaOptoOutputEXP1 =
-        Framed(grid, 4, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", this);
+        Framed(grid, 1, 1, "Opto Output Espansione ", "fraBrentaOptoOutputEXP1", body);
     fraBrentaOptoOutputEXP2 =
-        Framed(grid, 5, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", this);
-    grid->setColumnStretch(6, 1);
-    grid->setRowStretch(1, 1);
+        Framed(grid, 1, 2, "Opto Output Espansione ", "fraBrentaOptoOutputEXP2", body);
+    // An expansion output byte drives eight outputs: the last four
+    // indicators of those frames stand for nothing and take no marks.
+    for (frames::TfraIOStatus* f : {fraBrentaOptoOutputEXP1, fraBrentaOptoOutputEXP2})
+        for (int i = 8; i < frames::TfraIOStatus::kCount; ++i) {
+            f->Shape(i)->setEnabled(false);
+            f->Shape(i)->setToolTip(QStringLiteral("Not wired: the expansion has 8 outputs"));
+        }
+
+    auto* force = new QGroupBox(QStringLiteral("Force "), body);
+    auto* fl = new QFormLayout(force);
+    stxOutRele = new QLabel(QStringLiteral("0"), force);
+    stxOutRele->setObjectName(QStringLiteral("stxOutRele"));
+    fl->addRow(QStringLiteral("Rele/LED"), stxOutRele);
+    edtReleLedForceON = new QLineEdit(QStringLiteral("00"), force);
+    edtReleLedForceON->setObjectName(QStringLiteral("edtReleLedForceON"));
+    edtReleLedForceOFF = new QLineEdit(QStringLiteral("00"), force);
+    edtReleLedForceOFF->setObjectName(QStringLiteral("edtReleLedForceOFF"));
+    for (QLineEdit* e : {edtReleLedForceON, edtReleLedForceOFF}) e->setMaximumWidth(60);
+    fl->addRow(QStringLiteral("Rele/LED force ON"), edtReleLedForceON);
+    fl->addRow(QStringLiteral("Rele/LED force OFF"), edtReleLedForceOFF);
+    CmdSetIOForceStatus = new QPushButton(QStringLiteral("Force I/O status"), force);
+    CmdResetIOForceStatus = new QPushButton(QStringLiteral("Reset force status"), force);
+    fl->addRow(CmdSetIOForceStatus);
+    fl->addRow(CmdResetIOForceStatus);
+    auto* hint =
+        new QLabel(QStringLiteral("Ctrl+click: force on (black)\nShift+click: force off (white)\n"
+                                  "Alt+click: not forced"),
+                   force);
+    fl->addRow(hint);
+    grid->addWidget(force, 0, 3, 2, 1, Qt::AlignTop);
+    grid->setColumnStretch(4, 1);
+    grid->setRowStretch(2, 1);
+}
+
+void TPageIOStatus::OnIoDisplay(const commands::IoStatusWords& w) {
+    fraBrentaOptoInputCPU->ShowBitWord(w.cpuInputs);
+    fraBrentaOptoInputEXP1->ShowBitWord(w.exp1Inputs);
+    fraBrentaOptoInputEXP2->ShowBitWord(w.exp2Inputs);
+    fraBrentaOptoOutputCPU->ShowBitWord(w.cpuOutputs);
+    fraBrentaOptoOutputEXP1->ShowBitWord(w.exp1Outputs);
+    fraBrentaOptoOutputEXP2->ShowBitWord(w.exp2Outputs);
+    stxOutRele->setText(QString::number(w.relays));
+}
+
+void TPageIOStatus::OnMachineNames(const features::TMachineNames& names) {
+    const auto frames = Frames();
+    for (std::size_t f = 0; f < frames.size(); ++f)
+        for (int i = 0; i < frames::TfraIOStatus::kCount; ++i) {
+            frames[f]->SelectIndicator(i);
+            frames[f]->SetSelectedName(U(names.io[f][static_cast<std::size_t>(i)]));
+        }
+    // Blank captions need a reason the technician can see.
+    const QString tip = names.found           ? QString()
+                        : names.error.empty() ? QStringLiteral("No naming file: ") + U(names.path)
+                                              : U(names.error);
+    for (frames::TfraIOStatus* f : frames) f->setToolTip(tip);
+}
+
+features::TIoForceMarks TPageIOStatus::ForceMarks() const {
+    features::TIoForceMarks m;
+    const auto frames = Frames();
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        m.on[f] = frames[f]->ForcedOnMask();
+        m.off[f] = frames[f]->ForcedOffMask();
+    }
+    return m;
+}
+
+void TPageIOStatus::ClearForceMarks() {
+    for (frames::TfraIOStatus* f : Frames()) {
+        f->ShowForcedOff(0);
+        f->ShowForcedOn(0);
+    }
+    edtReleLedForceON->setText(QStringLiteral("00"));
+    edtReleLedForceOFF->setText(QStringLiteral("00"));
 }
 
 }  // namespace orvan::pages

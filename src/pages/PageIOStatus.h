@@ -1,8 +1,17 @@
 #pragma once
 // "IO Status": the six opto-isolated I/O groups as indicator frames, fed by
-// status polling; clicks on the indicators mark forced inputs and outputs.
+// status polling; clicks on the indicators mark forced inputs and outputs,
+// which "Force I/O status" sends with the two relay edits.
 
 #include <QWidget>
+#include <array>
+
+#include "features/MachineNaming.h"
+#include "features/StatusPolling.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace orvan::frames {
 class TfraIOStatus;
@@ -10,10 +19,22 @@ class TfraIOStatus;
 
 namespace orvan::pages {
 
-class TPageIOStatus : public QWidget {
+class TPageIOStatus : public QWidget,
+                      public features::IStatusPollingView,
+                      public features::IMachineNamingView {
     Q_OBJECT
   public:
+    static constexpr const char* kCaption = "IO Status";
     explicit TPageIOStatus(QWidget* parent = nullptr);
+
+    // What status polling and the naming files show here.
+    void OnIoDisplay(const commands::IoStatusWords& w) override;
+    void OnMachineNames(const features::TMachineNames& names) override;
+
+    // The forced marks of the six frames, in the controller's frame order.
+    features::TIoForceMarks ForceMarks() const;
+    // "Reset force status": every mark cleared, the relay edits "00".
+    void ClearForceMarks();
 
     frames::TfraIOStatus* fraBrentaOptoInputCPU;
     frames::TfraIOStatus* fraBrentaOptoInputEXP1;
@@ -21,6 +42,16 @@ class TPageIOStatus : public QWidget {
     frames::TfraIOStatus* fraBrentaOptoOutputCPU;
     frames::TfraIOStatus* fraBrentaOptoOutputEXP1;
     frames::TfraIOStatus* fraBrentaOptoOutputEXP2;
+    QLabel* stxOutRele;
+    QLineEdit* edtReleLedForceON;
+    QLineEdit* edtReleLedForceOFF;
+    QPushButton* CmdSetIOForceStatus;
+    QPushButton* CmdResetIOForceStatus;
+
+    std::array<frames::TfraIOStatus*, 6> Frames() const {
+        return {fraBrentaOptoInputCPU,  fraBrentaOptoInputEXP1,  fraBrentaOptoInputEXP2,
+                fraBrentaOptoOutputCPU, fraBrentaOptoOutputEXP1, fraBrentaOptoOutputEXP2};
+    }
 };
 
 }  // namespace orvan::pages

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "frames/Frahorizbit.h"
+#include "pages/ScrollBody.h"
 
 namespace orvan::pages {
 
@@ -26,12 +27,13 @@ frames::TfraHorizBit* Framed(QVBoxLayout* column, const char* caption, const cha
 
 TPageMultiHead::TPageMultiHead(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tshMultiHead"));
-    auto* column = new QVBoxLayout(this);
-    chkMultiHPolling = new QCheckBox(QStringLiteral("Heads anomaly polling"), this);
+    QWidget* body = ScrollBody(this);
+    auto* column = new QVBoxLayout(body);
+    chkMultiHPolling = new QCheckBox(QStringLiteral("Heads anomaly polling"), body);
     column->addWidget(chkMultiHPolling);
-    fraMultiHHeadsTout = Framed(column, " Timeout error ", "fraMultiHHeadsTout", this);
-    fraMultiHErrPos = Framed(column, "Positioning Error", "fraMultiHErrPos", this);
-    fraMultiHCRCPos = Framed(column, "CRC Error", "fraMultiHCRCPos", this);
+    fraMultiHHeadsTout = Framed(column, " Timeout error ", "fraMultiHHeadsTout", body);
+    fraMultiHErrPos = Framed(column, "Positioning Error", "fraMultiHErrPos", body);
+    fraMultiHCRCPos = Framed(column, "CRC Error", "fraMultiHCRCPos", body);
     column->addStretch(1);
 }
 

@@ -16,6 +16,7 @@ class TPageMultiHead : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kHeadSpacing = 21;
+    static constexpr const char* kCaption = "Multi Head";
     explicit TPageMultiHead(QWidget* parent = nullptr);
 
     QCheckBox* chkMultiHPolling;

@@ -16,7 +16,9 @@
 #include <functional>
 
 #include "config/Cfgwelder.h"
+#include "features/ConfigTransfer.h"
 #include "pages/NumberText.h"
+#include "pages/ScrollBody.h"
 
 namespace orvan::pages {
 
@@ -46,6 +48,9 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int cols, int rows, in
                        int fixedRows, bool editing) {
     auto* g = new QTableWidget(rows, cols, parent);
     g->setObjectName(QString::fromLatin1(name));
+    // Where a cell's captions are, for messages that name the cell.
+    g->setProperty("fixedCols", fixedCols);
+    g->setProperty("fixedRows", fixedRows);
     g->horizontalHeader()->hide();
     g->verticalHeader()->hide();
     g->verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -120,10 +125,15 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
     PgcWelderCfg = new QTabWidget(this);
     PgcWelderCfg->setObjectName(QStringLiteral("PgcWelderCfg"));
     outer->addWidget(PgcWelderCfg);
-    TshCfgInput = new QWidget(PgcWelderCfg);
-    TshCfgAnalogOut = new QWidget(PgcWelderCfg);
-    TshCfgTemperature = new QWidget(PgcWelderCfg);
-    tshAnalogInputTuning = new QWidget(PgcWelderCfg);
+    auto subPage = [this](const char* name) {
+        auto* w = new QWidget(PgcWelderCfg);
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+    TshCfgInput = subPage("TshCfgInput");
+    TshCfgAnalogOut = subPage("TshCfgAnalogOut");
+    TshCfgTemperature = subPage("TshCfgTemperature");
+    tshAnalogInputTuning = subPage("tshAnalogInputTuning");
     PgcWelderCfg->addTab(TshCfgInput, QStringLiteral("Gestione ingressi"));
     PgcWelderCfg->addTab(TshCfgAnalogOut, QStringLiteral("Gestione potenza"));
     PgcWelderCfg->addTab(TshCfgTemperature, QStringLiteral("Gestione refrigeratore"));
@@ -131,7 +141,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
 
     // "Gestione ingressi"
     {
-        auto* page = new QVBoxLayout(TshCfgInput);
+        auto* page = new QVBoxLayout(ScrollBody(TshCfgInput));
         auto* grbAnalog = new QGroupBox(QStringLiteral("Ingressi analogici"), TshCfgInput);
         auto* al = new QHBoxLayout(grbAnalog);
         StrGridAnOffsetAverage = MakeGrid(grbAnalog, "StrGridAnOffsetAverage", 4, 7, 1, 1, false);
@@ -151,7 +161,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
     }
     // "Gestione potenza"
     {
-        auto* page = new QGridLayout(TshCfgAnalogOut);
+        auto* page = new QGridLayout(ScrollBody(TshCfgAnalogOut));
         auto* grbOut = new QGroupBox(QStringLiteral("Uscita analogica"), TshCfgAnalogOut);
         auto* l = new QVBoxLayout(grbOut);
         StrGridAnalogOut = MakeGrid(grbOut, "StrGridAnalogOut", 3, 8, 1, 0, false);
@@ -173,25 +183,29 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         auto* wl = new QGridLayout(grbWA);
         stgWATable = MakeGrid(grbWA, "stgWATable", 2, 7, 0, 1, true);
         wl->addWidget(stgWATable, 0, 0, 3, 1);
-        wl->addWidget(
-            new QLabel(QStringLiteral("--->Corrente minima (Impostata manualmente)"), grbWA), 0, 1);
-        wl->addWidget(
-            new QLabel(QStringLiteral("--->Corrente massima di lavoro (Impostata con autotuning)"),
-                       grbWA),
-            2, 1);
+        // Wrapped beside the rows they point at, so the page fits 1024 pixels.
+        auto pointer = [grbWA](const char* text) {
+            auto* l = new QLabel(QString::fromUtf8(text), grbWA);
+            l->setWordWrap(true);
+            l->setFixedWidth(190);
+            return l;
+        };
+        wl->addWidget(pointer("--->Corrente minima (Impostata manualmente)"), 0, 1, Qt::AlignTop);
+        wl->addWidget(pointer("--->Corrente massima di lavoro (Impostata con autotuning)"), 2, 1,
+                      Qt::AlignBottom);
         memTableWA = new QPlainTextEdit(grbWA);
         memTableWA->setObjectName(QStringLiteral("memTableWA"));
         memTableWA->setReadOnly(true);
         memTableWA->setFixedHeight(48);
         memTableWA->hide();
         wl->addWidget(memTableWA, 3, 0, 1, 2);
-        page->addWidget(grbWA, 0, 1, 2, 1);
+        page->addWidget(grbWA, 0, 1, 2, 1, Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);
     }
     // "Gestione refrigeratore"
     {
-        auto* page = new QGridLayout(TshCfgTemperature);
+        auto* page = new QGridLayout(ScrollBody(TshCfgTemperature));
         auto* grbTemp = new QGroupBox(QStringLiteral("Regolazione temperatura"), TshCfgTemperature);
         auto* tl = new QVBoxLayout(grbTemp);
         StrGridTemperature = MakeGrid(grbTemp, "StrGridTemperature", 2, 12, 1, 0, false);
@@ -224,7 +238,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
     }
     // "Feedback analogici"
     {
-        auto* page = new QGridLayout(tshAnalogInputTuning);
+        auto* page = new QGridLayout(ScrollBody(tshAnalogInputTuning));
         auto coeffs = [&](const char* caption, const char* mName, const char* qName, QLineEdit*& m,
                           QLineEdit*& q, int row) {
             auto* box = new QGroupBox(QString::fromLatin1(caption), tshAnalogInputTuning);
@@ -244,7 +258,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         auto* dl = new QVBoxLayout(grbPD);
         stgPDTable = MakeGrid(grbPD, "stgPDTable", 2, 11, 0, 1, true);
         dl->addWidget(stgPDTable);
-        page->addWidget(grbPD, 0, 1, 3, 1);
+        page->addWidget(grbPD, 0, 1, 3, 1, Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);
     }
@@ -293,9 +307,10 @@ void TPageWelderCfg::Bind(QTableWidget* grid, int col, int row, const char* key,
     if (b.field) bindings_.push_back(b);
 }
 
-void TPageWelderCfg::Bind(QLineEdit* edit, const char* key, Kind kind) {
+void TPageWelderCfg::Bind(QLineEdit* edit, const char* key, Kind kind, const char* caption) {
     Binding b;
     b.edit = edit;
+    b.caption = QString::fromLatin1(caption);
     b.field = config::FindField(key);
     b.kind = kind;
     Q_ASSERT(b.field);
@@ -342,14 +357,14 @@ void TPageWelderCfg::BuildBindings() {
     const char* pid[] = {"CoolPID_KP", "CoolPID_KI", "CoolPID_KD", "HeatPID_KP",
                          "HeatPID_KI", "HeatPID_KD", "Period"};
     for (int r = 0; r < 7; ++r) Bind(StrGridPIDSetting, 1, r, pid[r], I);
-    Bind(edtPMCoeffM, "PMCoeff_m", I);
-    Bind(edtPMCoeffQ, "PMCoeff_q", I);
-    Bind(edtIAlimCoeffM, "IAlimCoeff_m", I);
-    Bind(edtIAlimCoeffQ, "IAlimCoeff_q", I);
+    Bind(edtPMCoeffM, "PMCoeff_m", I, "m");
+    Bind(edtPMCoeffQ, "PMCoeff_q", I, "q");
+    Bind(edtIAlimCoeffM, "IAlimCoeff_m", I, "m");
+    Bind(edtIAlimCoeffQ, "IAlimCoeff_q", I, "q");
     for (int i = 0; i < 6; ++i) Bind(stgWATable, 0, i + 1, key("WATable_W", i).c_str(), R);
     for (int i = 0; i < 6; ++i) Bind(stgWATable, 1, i + 1, key("WATable_A", i).c_str(), R);
-    Bind(edtTempCoeffM, "TempCoeff_m", I);
-    Bind(edtTempCoeffQ, "TempCoeff_q", I);
+    Bind(edtTempCoeffM, "TempCoeff_m", I, "m");
+    Bind(edtTempCoeffQ, "TempCoeff_q", I, "q");
 }
 
 void TPageWelderCfg::SetUpPages() {
@@ -455,12 +470,12 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
     const config::TFieldInfo& f = *b.field;
     const QString text = b.Text();
     const std::string t = text.toStdString();
-    const QString name = QString::fromStdString(f.key);
+    const QString where = Where(b);
     config::TSetResult r;
     if (b.kind == Kind::Integer) {
         std::int64_t n = 0;
         if (!ParseInteger(t, n)) {
-            result.error = QStringLiteral("'%1' is not a valid integer value").arg(text);
+            result.error = QStringLiteral("%1: '%2' is not a valid integer value").arg(where, text);
             return false;
         }
         if (f.setValue) {
@@ -477,7 +492,8 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
     } else {
         double x = 0;
         if (!ParseReal(t, decimal_, x)) {
-            result.error = QStringLiteral("'%1' is not a valid floating point value").arg(text);
+            result.error =
+                QStringLiteral("%1: '%2' is not a valid floating point value").arg(where, text);
             return false;
         }
         r = f.setValue ? f.setValue(cfg, f.index, x) : config::TSetResult{};
@@ -485,12 +501,23 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
     }
     if (!r.ok()) {
         result.error =
-            QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+            QStringLiteral("%1: '%2': %3").arg(where, text, QString::fromStdString(r.message));
         return false;
     }
-    if (r.status == config::TSetStatus::Clamped)
-        result.limited
-            << QStringLiteral("%1 = '%2': %3").arg(name, text, QString::fromStdString(r.message));
+    if (r.status == config::TSetStatus::Clamped) {
+        // The cell shows what the record now holds, so the page, the file and
+        // the board agree; the edit mark stays until it is written.
+        const QString stored = Format(b, cfg);
+        const bool wasFilling = filling_;
+        filling_ = true;
+        b.SetText(stored);
+        filling_ = wasFilling;
+        const QString unit = UnitText(f);
+        const QString withUnit = unit.isEmpty() ? QString() : QStringLiteral(" ") + unit;
+        result.limited << QStringLiteral("%1: %2%3 typed, %4%3 stored (raw %5)")
+                              .arg(where, text.trimmed(), withUnit, stored)
+                              .arg(f.Raw(cfg));
+    }
     ++result.stored;
     return true;
 }
@@ -503,7 +530,8 @@ TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cf
         if (b.numericCompare) {
             std::int64_t n = 0;
             if (!ParseInteger(b.Text().toStdString(), n)) {
-                result.error = QStringLiteral("'%1' is not a valid integer value").arg(b.Text());
+                result.error =
+                    QStringLiteral("%1: '%2' is not a valid integer value").arg(Where(b), b.Text());
                 changed = true;  // reported below
             } else {
                 changed = n != b.field->Raw(cfg);
@@ -566,6 +594,87 @@ void TPageWelderCfg::ClearEditMarks() {
     const auto marks = edited_;
     for (const auto& [where, col, row] : marks) MarkEdited(where, col, row, false);
     edited_.clear();
+}
+
+}  // namespace orvan::pages
+
+namespace orvan::pages {
+
+QString TPageWelderCfg::UnitText(const config::TFieldInfo& f) {
+    const std::string_view u = f.unit ? f.unit : "";
+    // Gains and tenths are plain numbers.
+    if (u == "gain" || u == "x10") return {};
+    if (u == "C") return QStringLiteral("°C");
+    return QString::fromLatin1(u.data(), static_cast<qsizetype>(u.size()));
+}
+
+QString TPageWelderCfg::CellCaption(const Binding& b) {
+    if (!b.grid) return b.caption;
+    const int fixedCols = b.grid->property("fixedCols").toInt();
+    const int fixedRows = b.grid->property("fixedRows").toInt();
+    const QString rowCaption = fixedCols > 0 ? Cell(b.grid, 0, b.row).trimmed() : QString();
+    const QString colCaption = fixedRows > 0 ? Cell(b.grid, b.col, 0).trimmed() : QString();
+    if (!rowCaption.isEmpty() && !colCaption.isEmpty())
+        return QStringLiteral("%1, %2").arg(rowCaption, colCaption);
+    if (!rowCaption.isEmpty())
+        return b.grid->rowCount() == 1 ? QStringLiteral("%1, column %2").arg(rowCaption).arg(b.col)
+                                       : rowCaption;
+    if (!colCaption.isEmpty()) return QStringLiteral("row %1, %2").arg(b.row).arg(colCaption);
+    return QStringLiteral("row %1, column %2").arg(b.row).arg(b.col);
+}
+
+QString TPageWelderCfg::Where(const Binding& b) const {
+    QStringList parts{QString::fromLatin1(kCaption)};
+    QWidget* w = b.grid ? static_cast<QWidget*>(b.grid) : b.edit;
+    for (QWidget* p = w; p; p = p->parentWidget()) {
+        const int i = PgcWelderCfg->indexOf(p);
+        if (i >= 0) {
+            parts << PgcWelderCfg->tabText(i);
+            break;
+        }
+    }
+    for (QWidget* p = w->parentWidget(); p && p != this; p = p->parentWidget()) {
+        if (auto* g = qobject_cast<QGroupBox*>(p)) {
+            parts << g->title().trimmed();
+            break;
+        }
+    }
+    parts << CellCaption(b);
+    return parts.join(QStringLiteral(" > "));
+}
+
+QString TPageWelderCfg::FieldPlace(std::string_view key) const {
+    for (const Binding& b : bindings_)
+        if (b.field->key == key) return Where(b);
+    return {};
+}
+
+std::vector<TDifferenceRow> TPageWelderCfg::DifferenceRows(
+    const std::vector<features::TFieldDifference>& differences) const {
+    std::vector<TDifferenceRow> rows;
+    for (const features::TFieldDifference& d : differences) {
+        TDifferenceRow row;
+        row.key = d.key;
+        const auto b = std::find_if(bindings_.begin(), bindings_.end(),
+                                    [&](const Binding& x) { return x.field->key == d.key; });
+        const config::TFieldInfo* f = config::FindField(d.key);
+        const bool integer = b == bindings_.end() ? !d.engineering : b->kind == Kind::Integer;
+        auto value = [&](double v) {
+            QString t = integer ? QString::fromStdString(FormatInteger(std::llround(v)))
+                                : QString::fromStdString(FormatReal(v, decimal_));
+            const QString unit = f && d.engineering ? UnitText(*f) : QString();
+            return unit.isEmpty() ? t : t + QStringLiteral(" ") + unit;
+        };
+        row.where = b != bindings_.end()
+                        ? Where(*b)
+                        : QString::fromStdString(d.key) + QStringLiteral(" (not on the pages)");
+        row.pc = value(d.pcValue);
+        row.board = value(d.boardValue);
+        row.pcRaw = QString::number(d.pcRaw);
+        row.boardRaw = QString::number(d.boardRaw);
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 }  // namespace orvan::pages

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QWidget>
 #include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class QGroupBox;
@@ -23,8 +25,21 @@ namespace orvan::config {
 class TWelderCfgBlank;
 struct TFieldInfo;
 }  // namespace orvan::config
+namespace orvan::features {
+struct TFieldDifference;
+}
 
 namespace orvan::pages {
+
+// One field that differs between the PC and the board, as the verify table
+// shows it: where it is on the pages, the values as the pages show them with
+// their unit, and the raw values apart.
+struct TDifferenceRow {
+    std::string key;  // file key, "StandByPower"
+    QString where;    // "Welder CFG > Gestione potenza > Uscita analogica > Corrente di stand-by"
+    QString pc, board;
+    QString pcRaw, boardRaw;
+};
 
 // What a write-back did.
 struct TWriteBackResult {
@@ -32,7 +47,8 @@ struct TWriteBackResult {
     // Why it stopped (a text that is not a number, a setter that could not
     // convert); the operation that asked must not go on.
     QString error;
-    // Values the record limited to what its field can hold, one line each.
+    // Values the record limited to what its field can hold, one line each
+    // (where, typed, stored); their cells now show the stored value.
     QStringList limited;
     int stored = 0;  // fields written
 };
@@ -40,6 +56,7 @@ struct TWriteBackResult {
 class TPageWelderCfg : public QWidget {
     Q_OBJECT
   public:
+    static constexpr const char* kCaption = "Welder CFG";
     explicit TPageWelderCfg(QWidget* parent = nullptr);
 
     // Decimal separator for reals shown and typed (the user's locale).
@@ -64,6 +81,13 @@ class TPageWelderCfg : public QWidget {
     // Tuning log holds a secondary tuning (the struck currents of grid 6).
     void SetWATableStruck(bool on);
     bool WATableStruck() const { return waStruck_; }
+
+    // "Welder CFG > sub-page > group > row" of the field with this file key;
+    // empty when the pages do not show it.
+    QString FieldPlace(std::string_view key) const;
+    // The verify table: each field where the pages show it, in their units.
+    std::vector<TDifferenceRow> DifferenceRows(
+        const std::vector<features::TFieldDifference>& differences) const;
 
     // Cell text by (column, row), as the tables of the documentation count them.
     static QString Cell(const QTableWidget* grid, int col, int row);
@@ -105,15 +129,19 @@ class TPageWelderCfg : public QWidget {
         const config::TFieldInfo* field = nullptr;
         Kind kind = Kind::Integer;
         bool numericCompare = false;
+        QString caption;  // an edit field's label
         QString Text() const;
         void SetText(const QString& t) const;
     };
 
     void Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind,
               bool numeric = false);
-    void Bind(QLineEdit* edit, const char* key, Kind kind);
+    void Bind(QLineEdit* edit, const char* key, Kind kind, const char* caption);
     void BuildBindings();
     QString Format(const Binding& b, const config::TWelderCfgBlank& cfg) const;
+    QString Where(const Binding& b) const;
+    static QString CellCaption(const Binding& b);
+    static QString UnitText(const config::TFieldInfo& f);
     // Stores the cell's text through the field's setter; false with `error`.
     bool Store(const Binding& b, config::TWelderCfgBlank& cfg, TWriteBackResult& result);
     void MarkEdited(const void* where, int col, int row, bool on);

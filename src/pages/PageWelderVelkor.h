@@ -6,9 +6,14 @@
 #include <QWidget>
 #include <array>
 
+#include "features/MachineNaming.h"
+#include "features/StatusPolling.h"
+
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
+class QPushButton;
 
 namespace orvan::config {
 class TWelderCfgBlank;
@@ -19,28 +24,52 @@ class TfraAnomaly;
 
 namespace orvan::pages {
 
-class TPageWelderVelkor : public QWidget {
+class TPageWelderVelkor : public QWidget,
+                          public features::IStatusPollingView,
+                          public features::IMachineNamingView {
     Q_OBJECT
   public:
+    static constexpr const char* kCaption = "Welder Velkor";
     explicit TPageWelderVelkor(QWidget* parent = nullptr);
 
     void SetBoardPicture(const QImage& picture);
-    // Gauge limits and their labels from a configuration just shown.
-    void ShowScales(const config::TWelderCfgBlank& cfg, char decimalSeparator);
+    // Version, size, gauge limits and their labels from a configuration just shown.
+    void ShowConfig(const config::TWelderCfgBlank& cfg, char decimalSeparator);
 
+    // What status polling and the naming files show here.
+    void OnAnomalyDisplay(std::uint32_t bits) override;
+    void OnAnalogDisplay(const features::TAnalogDisplay& d) override;
+    void OnPowerDisplay(const features::TPowerDisplay& d) override;
+    void OnSourceTime(std::uint32_t seconds, const std::string& secondsText,
+                      const std::string& hoursText) override;
+    void OnMachineName(std::uint16_t boardType, const std::string& name) override;
+    void OnMachineNames(const features::TMachineNames& names) override;
+
+  signals:
+    // A click on the "Active anomaly " group or its frame, on "Source work time".
+    void AnomalyGroupClicked();
+    void SourceTimeGroupClicked();
+
+  public:
     QGroupBox* grbBoardInfo;
     QLabel* imgBoard;
     QGroupBox* grbInfo;
     QLabel* stxCfgVer;
     QLabel* stxCfgSize;
+    // 0..1024 ADC counts: 0 to 5 V.
     std::array<QProgressBar*, 6> CgaAnalog{};
     std::array<QLabel*, 6> LblAnalogValue{};
+    // The converted gauges count in the units of their captions (the power
+    // gauges in mW); their limit labels name the unit.
     QProgressBar* cgaPowerSet;
     QLabel* lblPowerMin;
     QLabel* lblPowerMax;
     QProgressBar* cgaFeedBackAlimCurr;
+    QLabel* lblFeedBackAlimCurrMax;
     QProgressBar* cgaPowerMeter;
+    QLabel* lblPowerMeterMax;
     QProgressBar* cgaFeedbackPD;
+    QLabel* lblFeedbackPDMax;
     // The temperature gauge and its two limit labels sit on a fixed canvas:
     // the labels are placed at the heights of the limits they name.
     QWidget* pnlTemperature;
@@ -50,6 +79,30 @@ class TPageWelderVelkor : public QWidget {
     QLabel* lblTemperature;
     QGroupBox* GrbAnomaly;
     frames::TfraAnomaly* fraAnomaly1;
+    QLineEdit* edtAnomalyAndMask;
+
+    QLabel* stxBoardType;
+    QPushButton* CmdReadAnalogStatus;
+    QPushButton* cmdLivePlot;
+    // Converted values (board type 0x0100 with a configuration loaded).
+    QLabel* stxCurrentSet;
+    QLabel* stxPowerSet;
+    QLabel* stxFeedBackAlimCurr;
+    QLabel* stxFeedBackPD;
+    QLabel* stxPowerMeter;
+    // The board's own readings (protocol above 2.1.0).
+    QGroupBox* grbOrvanReadings;
+    QLabel* stxOrvanPwPD;
+    QLabel* stxOrvanPwPM;
+    QLabel* stxOrvanIAlim;
+    QLabel* stxOrvanTemp;
+    QLabel* stxOrvanPwSet;
+    QGroupBox* grbPolling;
+    QLabel* stxSourceSeconds;
+    QLabel* stxSourceHours;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace orvan::pages

@@ -11,10 +11,11 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "RecordingDialogs.h"
 #include "app/MainForm.h"
 #include "config/Cfgwelder.h"
-#include "pages/LaterPages.h"
 #include "pages/PageWelderCfg.h"
+#include "pages/PageWelderTuning.h"
 #include "pages/PageWelderVelkor.h"
 
 using orvan::config::TWelderCfgBlank;
@@ -131,6 +132,78 @@ TEST_F(ConfigPages, ValuesBeyondTheFieldAreLimitedAndListed) {
     EXPECT_EQ(r.limited.size(), 2);
 }
 
+TEST_F(ConfigPages, LimitedValuesAreShownAsStored) {
+    cfg.SetCurrentDiodeMax(4000);  // Imax 40 A
+    Show();
+    TPageWelderCfg::SetCell(page.StrGridAnOffsetAverage, 1, 2, "300");  // an 8-bit offset
+    TPageWelderCfg::SetCell(page.StrGridAnalogOut, 1, 0, "100");        // stand-by above Imax
+    TPageWelderCfg::SetCell(page.StrGridAnOffsetAverage, 2, 3, "7");    // in range: kept as typed
+    const auto r = page.ReadPagesIntoConfig(cfg, true);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(cfg.GetADCOffset(1), 255);
+    EXPECT_EQ(cfg.GetStandByPower(), 65535);
+    // The cells show what the record holds, still marked as not yet written.
+    EXPECT_EQ(Cell(page.StrGridAnOffsetAverage, 1, 2), "255");
+    EXPECT_EQ(Cell(page.StrGridAnalogOut, 1, 0), "40");
+    EXPECT_EQ(Cell(page.StrGridAnOffsetAverage, 2, 3), "7");
+    EXPECT_EQ(page.UnwrittenEditCount(), 3);
+    ASSERT_EQ(r.limited.size(), 2);
+    EXPECT_EQ(r.limited[0].toStdString(),
+              "Welder CFG > Gestione potenza > Uscita analogica > Corrente di stand-by: 100 A "
+              "typed, 40 A stored (raw 65535)");
+    EXPECT_EQ(r.limited[1].toStdString(),
+              "Welder CFG > Gestione ingressi > Ingressi analogici > Power meter, Offset: 300 "
+              "typed, 255 stored (raw 255)");
+    // Read back again, nothing differs any more.
+    const auto again = ReadBack();
+    EXPECT_TRUE(again.ok);
+    EXPECT_EQ(again.stored, 0);
+}
+
+TEST_F(ConfigPages, ConversionErrorsNameThePageTheGroupAndTheRow) {
+    struct Row {
+        QTableWidget* grid;
+        QLineEdit* edit;
+        int col, row;
+        const char* text;
+        const char* message;
+    };
+    const Row rows[] = {
+        {page.StrGridTemperature, nullptr, 1, 0, "abc",
+         "Welder CFG > Gestione refrigeratore > Regolazione temperatura > Lavoro - Temperatura "
+         "massima: 'abc' is not a valid floating point value"},
+        {page.StrGridAnOffsetAverage, nullptr, 1, 2, "x",
+         "Welder CFG > Gestione ingressi > Ingressi analogici > Power meter, Offset: 'x' is not a "
+         "valid integer value"},
+        {page.StrGridOptoInFilter, nullptr, 3, 0, "q",
+         "Welder CFG > Gestione ingressi > Ingressi optoisolati > Filtro (ms), column 3: 'q' is "
+         "not a valid integer value"},
+        {page.stgWATable, nullptr, 0, 2, "w",
+         "Welder CFG > Gestione potenza > Linearizzazione corrente in uscita > row 2, W: 'w' is "
+         "not a valid floating point value"},
+        {page.StrGridAnalogAnomaly, nullptr, 1, 1, "z",
+         "Welder CFG > Gestione potenza > Gestione anomalie segnali di feed-back > Tolleranza "
+         "feed-back fotodiodo: 'z' is not a valid integer value"},
+        {nullptr, page.edtPMCoeffM, 0, 0, "m?",
+         "Welder CFG > Feedback analogici > Power Meter > m: 'm?' is not a valid integer value"},
+    };
+    for (const Row& r : rows) {
+        Show();
+        const TWelderCfgBlank before = cfg;
+        if (r.grid)
+            TPageWelderCfg::SetCell(r.grid, r.col, r.row, QString::fromLatin1(r.text));
+        else
+            r.edit->setText(QString::fromLatin1(r.text));
+        const auto res = ReadBack();
+        EXPECT_FALSE(res.ok) << r.text;
+        EXPECT_EQ(res.error.toStdString(), r.message);
+        EXPECT_TRUE(cfg == before) << r.text;
+    }
+    EXPECT_EQ(page.FieldPlace("TempCoeff_q").toStdString(),
+              "Welder CFG > Gestione refrigeratore > Sensore di temperatura > q");
+    EXPECT_EQ(page.FieldPlace("Version"), QString()) << "not on the pages";
+}
+
 TEST_F(ConfigPages, NumericComparisonForTolerances) {
     Show();
     TPageWelderCfg::SetCell(page.StrGridAnalogAnomaly, 1, 0, " 0800");
@@ -229,21 +302,17 @@ class WindowConfig : public ::testing::Test {
         o.settingsDirectory = dir.path().toStdString() + "/";
         o.device = "/no/such/port";
         auto f = std::make_unique<orvan::app::TMainForm>(o);
-        f->MessageHook = [this](const QString& c, const QString& t) {
-            messages.push_back((c + " | " + t).toStdString());
-        };
-        f->ConfirmHook = [this](const QString&, const QString&) {
-            ++questions;
-            return answer;
-        };
+        f->SetDialogs(&dialogs);
         f->FormActivate();
         static_cast<TWelderCfgBlank&>(*f->Record()) = orvan::config::DefaultConfiguration();
         return f;
     }
     QTemporaryDir dir;
-    std::vector<std::string> messages;
-    int questions = 0;
-    bool answer = false;
+    orvan::test::TRecordingDialogs dialogs;
+    std::vector<std::string>& messages = dialogs.messages;
+    bool& answer = dialogs.answer;
+    int Questions() const { return static_cast<int>(dialogs.questions.size()); }
+    void SetUp() override { answer = false; }
 };
 
 TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
@@ -254,7 +323,7 @@ TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
     EXPECT_EQ(f->PanelText(2), "Cfg V.3");
     EXPECT_EQ(f->PanelText(3), "Cfg Size=218");
     EXPECT_EQ(f->tshWelderTuning->stxFactoryTuningImax->text(), "48 A");
-    EXPECT_EQ(f->TshCfgWelder->lblPowerMin->text(), "6");
+    EXPECT_EQ(f->TshCfgWelder->lblPowerMin->text(), "6 A");
     EXPECT_EQ(f->TshCfgWelder->cgaPowerSet->maximum(), 48);
 }
 
@@ -297,13 +366,13 @@ TEST_F(WindowConfig, ClosingOverUnwrittenEditsAsksFirst) {
     auto f = Start();
     f->ShowConfig();
     EXPECT_TRUE(f->close());  // nothing edited: no question
-    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(Questions(), 0);
     auto g = Start();
     g->ShowConfig();
     TPageWelderCfg::SetCell(g->TshWelderCfg->StrGridOptoInFilter, 2, 0, "33");
     answer = false;
     EXPECT_FALSE(g->close());
-    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(Questions(), 1);
     EXPECT_FALSE(g->Closed());
     answer = true;
     EXPECT_TRUE(g->close());

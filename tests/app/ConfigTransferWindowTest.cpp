@@ -1,6 +1,6 @@
 // The window's configuration commands through their handlers: write, read and
 // verify against the simulated board, ".wcf" open and save, and the backups.
-// Dialogs are answered by the window's hooks.
+// Dialogs are answered by a recording fake.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "FormTestSupport.h"
+#include "RecordingDialogs.h"
 #include "app/MainForm.h"
-#include "boardsim/PtyBoard.h"
 #include "config/Cfgwelder.h"
 #include "features/ConfigBackups.h"
 #include "pages/PageWelderCfg.h"
@@ -36,47 +36,29 @@ class ConfigTransferWindow : public ::testing::Test {
     std::string Dir() const { return dir_.path().toStdString() + "/"; }
     std::string Backups() const { return Dir() + "backups"; }
 
-    std::unique_ptr<TMainForm> Start(const std::string& device = {}) {
-        TStartOptions o;
+    std::unique_ptr<TMainForm> Start(TStartOptions o = {}) {
         o.settingsDirectory = Dir();
-        o.device = device;
         o.backupDirectory = Backups();
         o.keepSettingsFile = true;
         auto f = std::make_unique<TMainForm>(o);
-        f->MessageHook = [this](const QString& caption, const QString& text) {
-            messages.push_back((caption + " | " + text).toStdString());
-        };
-        f->ConfirmHook = [this](const QString&, const QString& text) {
-            questions.push_back(text.toStdString());
-            return answer;
-        };
-        f->FileDialogHook = [this](const TFileRequest& r) -> std::optional<TFileChoice> {
-            requests.push_back(r);
-            if (chosen.empty()) return std::nullopt;
-            return TFileChoice{QString::fromStdString(chosen), 1};
-        };
-        f->DifferencesHook = [this](const std::vector<orvan::features::TFieldDifference>& d) {
-            differences = d;
-        };
+        f->SetDialogs(&dialogs);
         f->FormActivate();
+        form_ = f.get();
         return f;
     }
 
-    // A window on the in-process simulator, at the fastest line speed.
+    // A window on the simulated board in memory, stepped on the manual clock.
     std::unique_ptr<TMainForm> StartSimulated() {
-        board_ = std::make_unique<orvan::sim::TPtyBoard>();
-        std::string error;
-        if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error)) ADD_FAILURE() << error;
-        board_->Start();
-        auto f = Start(board_->DevicePath());
-        f->Act_ChangeComSpeedExecute(56700);
-        EXPECT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 56700; }, 2000));
-        return f;
+        TStartOptions o;
+        board_ = std::make_unique<TInProcessBoard>();
+        board_->Connect(o);
+        return Start(o);
     }
-
-    // Pumps until one more message came (the end of a transfer).
-    bool AwaitMessage(std::size_t before, int limitMs = 30000) {
-        return PumpUntil([&] { return messages.size() > before; }, limitMs);
+    // Steps the exchange until done() holds.
+    bool Step(const std::function<bool()>& done) { return StepUntil(*form_, board_->clock, done); }
+    // Steps until one more message came (the end of a transfer).
+    bool AwaitMessage(std::size_t before) {
+        return Step([&] { return messages.size() > before; });
     }
 
     // As typed by the user: the cell is marked edited.
@@ -88,12 +70,15 @@ class ConfigTransferWindow : public ::testing::Test {
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<orvan::sim::TPtyBoard> board_;
-    std::vector<std::string> messages, questions;
-    std::vector<TFileRequest> requests;
-    std::vector<orvan::features::TFieldDifference> differences;
-    std::string chosen;
-    bool answer = true;
+    std::unique_ptr<TInProcessBoard> board_;
+    TMainForm* form_ = nullptr;
+    orvan::test::TRecordingDialogs dialogs;
+    std::vector<std::string>& messages = dialogs.messages;
+    std::vector<std::string>& questions = dialogs.questions;
+    std::vector<TFileRequest>& requests = dialogs.requests;
+    std::vector<orvan::pages::TDifferenceRow>& differences = dialogs.differences;
+    std::string& chosen = dialogs.chosen;
+    bool& answer = dialogs.answer;
 };
 
 TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
@@ -106,16 +91,11 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     ASSERT_TRUE(cfg->HasUnwrittenEdits());
 
     QString marksAtEnd;
-    f->ConfirmHook = [&](const QString&, const QString& text) {
-        questions.push_back(text.toStdString());
-        marksAtEnd = f->PanelText(1);
-        return answer;
-    };
+    dialogs.whileQuestion = [&](const QString&, const QString&) { marksAtEnd = f->PanelText(1); };
     f->ConfigDownloadClick();
     EXPECT_TRUE(f->Transfer()->Busy());
     EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000))
-        << "the write ends with an offer";
+    ASSERT_TRUE(Step([&] { return !questions.empty(); })) << "the write ends with an offer";
     EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks"))
         << questions[0];
     EXPECT_TRUE(Has(questions[0], Backups())) << "names the backup";
@@ -173,7 +153,7 @@ TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues
     });
     f->ConfigDownloadClick();
     // The refusal box first, then how the write ended.
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
     EXPECT_TRUE(Has(messages[0], "Comunication error! | EEPROM previous writing")) << messages[0];
     const std::string& end = messages[1];
     EXPECT_EQ(end.rfind("WRITE    PC  -->  Board | Write stopped at block 6 of 24", 0), 0u) << end;
@@ -202,7 +182,7 @@ TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
         m.ForceError(e);
     });
     f->ConfigUploadClick();
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
     EXPECT_TRUE(Has(messages[1], "READ      PC  <--  Board | ")) << messages[1];
     EXPECT_TRUE(Has(messages[1], "block 5 of 12")) << messages[1];
     EXPECT_TRUE(Has(messages[1], "Invalid EEPROM address: 144")) << messages[1];
@@ -233,7 +213,7 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     f->VerifyPCTarget1Click();
     EXPECT_TRUE(Has(messages.back(), "Another transfer with the board is running"))
         << messages.back();
-    ASSERT_TRUE(PumpUntil([&] { return !f->Session()->ChainRunning(); }, 10000));
+    ASSERT_TRUE(Step([&] { return !f->Session()->ChainRunning(); }));
 
     // Changed on the board after the read: MinPower and ADCOffset_0.
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
@@ -244,16 +224,25 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     const std::string pcOffset0 = CellText(cfg->StrGridAnOffsetAverage, 1, 1);
     f->VerifyPCTarget1Click();
     const std::size_t shown = messages.size();
-    ASSERT_TRUE(PumpUntil([&] { return !differences.empty() || messages.size() > shown; }, 30000));
+    ASSERT_TRUE(Step([&] { return !differences.empty() || messages.size() > shown; }));
     std::vector<std::string> keys;
     for (const auto& d : differences) keys.push_back(d.key);
     EXPECT_EQ(keys, (std::vector<std::string>{"MinPower", "ADCOffset_0"}));
-    const auto rows = TMainForm::DifferenceRows(differences);
+    // Where the pages show each field, the values as they show them with
+    // their unit, and the raw values apart.
+    const auto& rows = differences;
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1][0], "ADCOffset_0");
-    EXPECT_EQ(rows[1][1].toStdString(), pcOffset0);
-    EXPECT_EQ(rows[1][2], "44");
-    EXPECT_TRUE(rows[0][2].endsWith(" A)")) << rows[0][2].toStdString();
+    EXPECT_EQ(rows[1].where,
+              "Welder CFG > Gestione ingressi > Ingressi analogici > Foto diodo, Offset");
+    EXPECT_EQ(rows[1].pc.toStdString(), pcOffset0);
+    EXPECT_EQ(rows[1].board, "44");
+    EXPECT_EQ(rows[1].boardRaw, "44");
+    EXPECT_EQ(rows[0].where, "Welder CFG > Gestione potenza > Uscita analogica > Corrente minima");
+    EXPECT_TRUE(rows[0].board.endsWith(" A")) << rows[0].board.toStdString();
+    EXPECT_FALSE(rows[0].board.contains(QStringLiteral("4096")))
+        << "no raw count among the amperes";
+    EXPECT_EQ(rows[0].boardRaw, "4096");
+    EXPECT_EQ(rows[0].pcRaw.toInt(), f->Record()->GetMinPower());
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), pcOffset0) << "verify leaves the pages";
 }
 
@@ -344,6 +333,20 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "9");
 }
 
+TEST_F(ConfigTransferWindow, ALimitedValueIsSavedAndShownAsStored) {
+    auto f = Start();
+    auto* cfg = f->TshWelderCfg;
+    f->FileNew();
+    EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "300");
+    chosen = Dir() + "limited.wcf";
+    f->FileSaveAs();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(Has(messages[0], "Foto diodo, Offset: 300 typed, 255 stored")) << messages[0];
+    EXPECT_TRUE(Has(ReadText(Dir() + "limited.wcf"), "ADCOffset_0=255"));
+    EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "255") << "the page shows the file";
+    EXPECT_FALSE(cfg->HasUnwrittenEdits());
+}
+
 TEST_F(ConfigTransferWindow, SaveAsksBeforeReplacingAnotherKindOfFile) {
     auto f = Start();
     f->FileNew();
@@ -389,16 +392,13 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     ASSERT_TRUE(
         orvan::features::SaveBackup(Backups(), "SIM-000001", newer, t0 + std::chrono::hours(1)));
 
-    std::vector<orvan::features::TBackupEntry> listed;
-    int pick = 1;
-    f->BackupChoiceHook = [&](const std::vector<orvan::features::TBackupEntry>& l) {
-        listed = l;
-        return pick;
-    };
+    dialogs.backupPick = 1;
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "4");
     answer = false;
     f->FileBackups();
+    ASSERT_EQ(dialogs.backupLists.size(), 1u);
+    const auto& listed = dialogs.backupLists[0];
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].timeText, "2026-12-08 05:19:00 UTC");
     EXPECT_EQ(listed[1].timeText, "2026-12-08 04:19:00 UTC");
@@ -414,7 +414,7 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     EXPECT_GT(cfg->UnwrittenEditCount(), 50)
         << "every value is still to be written, not only the one that differs";
 
-    pick = -1;
+    dialogs.backupPick = -1;
     f->FileBackups();
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11");
 }

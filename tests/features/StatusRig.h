@@ -43,13 +43,14 @@ struct StatusRig {
     sim::TBoardModel model;
     link::ManualClock clock;
     SimPort port{model};
-    link::TComProtocol protocol{port, clock};
     RecordingView view;
-    commands::TBoardEvents events;
-    commands::TSession session{protocol, events, view};
-    commands::TSessionCycle cycle{session, clock};
-    config::TCfgWelderRW record;
-    features::TStatusPolling polling{session, record, clock};
+    features::TSupervisorCore core{port, clock, view};
+    link::TComProtocol& protocol = core.Protocol();
+    commands::TBoardEvents& events = core.Events();
+    commands::TSession& session = core.Session();
+    commands::TSessionCycle& cycle = core.SessionCycle();
+    config::TCfgWelderRW& record = core.Record();
+    features::TStatusPolling& polling = core.Polling();
     PollingRecorder shown;
     int ticks = 0;
 
@@ -74,14 +75,14 @@ struct StatusRig {
     void Tick(int n) {
         for (int i = 0; i < n; ++i) {
             if (ticks++ % 5 == 0) polling.RefreshTick();
-            cycle.Tick();
+            core.Tick();
             clock.Advance(30);
         }
     }
     // Ticks the exchange alone until it is idle.
     void Drain() {
-        for (int n = 0; n < 20000 && !cycle.Idle(); ++n) {
-            cycle.Tick();
+        for (int n = 0; n < 20000 && !core.Idle(); ++n) {
+            core.Tick();
             clock.Advance(30);
         }
     }

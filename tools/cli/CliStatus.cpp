@@ -10,11 +10,7 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "commands/Session.h"
-#include "commands/SessionCycle.h"
-#include "config/Cfgwelderrw.h"
-#include "features/StatusPolling.h"
-#include "link/Comprotocol.h"
+#include "features/SupervisorCore.h"
 #include "link/ExchangeCycle.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
@@ -61,15 +57,15 @@ bool ParseStatusArgs(const std::vector<std::string>& args, StatusArgs& out) {
             const std::string& n = args[++i];
             if (a == "--count") {
                 if (!ParseCount(n, 1, 1000000000LL, v)) {
-                    std::fprintf(stderr, "orvan-cli: status --count wants 1 to 1000000000, not %s\n",
+                    std::fprintf(stderr,
+                                 "orvan-cli: status --count wants 1 to 1000000000, not %s\n",
                                  n.c_str());
                     return false;
                 }
                 out.count = static_cast<std::uint64_t>(v);
             } else {
                 if (!ParseCount(n, kMinIntervalMs, kMaxIntervalMs, v)) {
-                    std::fprintf(stderr,
-                                 "orvan-cli: status --interval wants %d to %d ms, not %s\n",
+                    std::fprintf(stderr, "orvan-cli: status --interval wants %d to %d ms, not %s\n",
                                  kMinIntervalMs, kMaxIntervalMs, n.c_str());
                     return false;
                 }
@@ -149,25 +145,22 @@ int RunStatusCommand(const Options& opt) {
         return 1;
     }
     link::SystemClock clock;
-    link::TComProtocol protocol(port, clock);
     StatusPrinter printer(args.json);
-    TBoardEvents events;
-    events.Subscribe(printer);
-    TSession session(protocol, events, printer);
-    TSessionCycle cycle(session, clock, &printer);
-    config::TCfgWelderRW record;  // none loaded: raw values only
-    features::TStatusPolling polling(session, record, clock);
+    features::TSupervisorCore core(port, clock, printer, &printer);
+    core.Events().Subscribe(printer);
+    // No configuration is loaded here: raw values only.
+    features::TStatusPolling& polling = core.Polling();
     polling.AddView(printer);
 
     // The board type and protocol version decide the power readings.
-    session.RequestHardwareInfo();
+    core.Session().RequestHardwareInfo();
     link::RunTicks(
         [&] {
-            cycle.Tick();
-            return !cycle.Idle();
+            core.Tick();
+            return !core.Idle();
         },
         link::kExchangeTickMs, kIdentityLimitMs);
-    if (printer.timeouts > 0 || !cycle.Idle()) {
+    if (printer.timeouts > 0 || !core.Idle()) {
         std::fprintf(stderr, "orvan-cli: the board does not answer (%s)\n",
                      printer.state.empty() ? "no answer" : printer.state.c_str());
         return 1;
@@ -175,12 +168,12 @@ int RunStatusCommand(const Options& opt) {
 
     polling.flags = {true, true, true, true, false};
     polling.Start();
-    const int ticksPerPoll = std::max(1, (args.intervalMs + link::kExchangeTickMs / 2) /
-                                             link::kExchangeTickMs);
+    const int ticksPerPoll =
+        std::max(1, (args.intervalMs + link::kExchangeTickMs / 2) / link::kExchangeTickMs);
     std::int64_t tick = 0;
     link::RunTicks([&] {
         if (tick++ % ticksPerPoll == 0) polling.RefreshTick();
-        cycle.Tick();
+        core.Tick();
         if (printer.stoppedByLine) return false;
         return args.count == 0 || printer.printed < args.count;
     });

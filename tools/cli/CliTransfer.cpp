@@ -6,12 +6,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "commands/BoardEvents.h"
-#include "commands/Session.h"
-#include "commands/SessionCycle.h"
 #include "features/ConfigTransfer.h"
 #include "features/FileKindGuard.h"
-#include "link/Comprotocol.h"
+#include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
 
@@ -119,19 +116,18 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
 
 class Runner {
   public:
-    Runner(link::ISerialPort& port, config::TCfgWelderRW& record, bool quiet)
-        : protocol_(port, clock_), progress_(quiet), transfer_(session_, record, progress_) {
-        events_.Subscribe(transfer_);
+    Runner(link::ISerialPort& port, bool quiet) : progress_(quiet), core_(port, clock_, notifier_) {
+        core_.Transfer().SetListener(&progress_);
     }
-    features::TConfigTransfer& Transfer() { return transfer_; }
+    features::TConfigTransfer& Transfer() { return core_.Transfer(); }
+    config::TCfgWelderRW& Record() { return core_.Record(); }
 
     // Runs the started operation to its outcome.
     TTransferOutcome Wait() {
         const std::size_t before = progress_.outcomes.size();
         link::RunTicks(
             [&] {
-                cycle_.Tick();
-                if (cycle_.Idle()) transfer_.NoteExchangeIdle();
+                core_.Tick();
                 return progress_.outcomes.size() == before;
             },
             link::kExchangeTickMs, kOperationLimitMs);
@@ -146,13 +142,9 @@ class Runner {
 
   private:
     link::SystemClock clock_;
-    link::TComProtocol protocol_;
-    commands::TBoardEvents events_;
     QuietNotifier notifier_;
-    commands::TSession session_{protocol_, events_, notifier_};
-    commands::TSessionCycle cycle_{session_, clock_};
     Progress progress_;
-    features::TConfigTransfer transfer_;
+    features::TSupervisorCore core_;
 };
 
 // Prints a verification; 0 when the board holds the record, 1 otherwise.
@@ -210,7 +202,8 @@ int RunTransferCommand(const Options& opt) {
         Fail(opt.device + ": " + link::OpenResultText(rc));
         return 1;
     }
-    Runner run(port, record, opt.quiet);
+    Runner run(port, opt.quiet);
+    run.Record() = record;
     features::TConfigTransfer& t = run.Transfer();
     if (!a.backupDir.empty()) t.SetBackupDir(a.backupDir);
 
@@ -224,7 +217,7 @@ int RunTransferCommand(const Options& opt) {
             Fail(o.message);
             return 1;
         }
-        const config::TFileResult saved = record.SaveToFile(a.file);
+        const config::TFileResult saved = run.Record().SaveToFile(a.file);
         if (!saved) {
             Fail(saved.message);
             return 1;

@@ -1,0 +1,123 @@
+// The window's port and speed choice: the Settings menus, the serial devices
+// found on this machine, and the search for a board among them.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenu>
+#include <algorithm>
+
+#include "app/Config.h"
+#include "app/MainForm.h"
+#include "app/QtText.h"
+#include "app/SerialDevices.h"
+
+namespace orvan::app {
+
+std::string TMainForm::ActivePortName() const {
+    if (!sessionDevice_.empty()) return sessionDevice_;
+    if (!config_) return {};
+    if (!config_->device.empty()) return config_->device;
+    return "COM" + std::to_string(config_->port);
+}
+
+void TMainForm::OpenConfiguredPort() {
+    const std::string name = ActivePortName();
+    // As technicians expect, a port that does not open is not reported here:
+    // the link stays closed and the first command ends in "RX TimeOut".
+    if (options_.port == nullptr) (void)port_.OpenPort(name.c_str(), config_->speed, 0);
+    trace_.push_back("open port " + name);
+    for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
+    const bool byNumber = sessionDevice_.empty() && config_->device.empty();
+    for (QAction* a : portGroup_->actions()) {
+        const QVariant d = a->data();
+        a->setChecked(byNumber ? (d.userType() == QMetaType::Int && d.toInt() == config_->port)
+                               : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
+    }
+    if (options_.lineNote.empty() && activated_)
+        SetPanelText(6, Line().IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
+    // Polling that a lost line stopped goes on once the user picks a port.
+    if (activated_ && core_ && Line().IsOpen()) core_->Polling().ResumeAfterReconnect();
+}
+
+void TMainForm::RefreshPortDevices() {
+    for (QAction* a : PortDevices) {
+        portGroup_->removeAction(a);
+        mnuPort->removeAction(a);
+        delete a;
+    }
+    PortDevices.clear();
+    std::vector<std::string> devices = DetectSerialDevices();
+    const std::string active = config_ ? ActivePortName() : std::string();
+    // A device in use that the scan does not show (a pseudo-terminal) stays
+    // choosable too.
+    if (!active.empty() && active.rfind("COM", 0) != 0 &&
+        std::find(devices.begin(), devices.end(), active) == devices.end())
+        devices.insert(devices.begin(), active);
+    for (const std::string& d : devices) {
+        auto* a = new QAction(Q(d), mnuPort);
+        a->setCheckable(true);
+        a->setData(Q(d));
+        a->setChecked(d == active);
+        portGroup_->addAction(a);
+        mnuPort->insertAction(Act_FindBoard, a);
+        connect(a, &QAction::triggered, this, [this, d] { Act_ChangeComDeviceExecute(Q(d)); });
+        PortDevices.push_back(a);
+    }
+}
+
+void TMainForm::Act_ChangeComPortExecute(int port) {
+    if (closed_) return;
+    config_->port = port;
+    config_->device.clear();
+    sessionDevice_.clear();
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_ChangeComSpeedExecute(int speed) {
+    if (closed_) return;
+    config_->speed = speed;
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_ChangeComDeviceExecute(const QString& device) {
+    if (closed_ || device.isEmpty()) return;
+    const std::string d = device.toStdString();
+    if (d == sessionDevice_) {
+        // The device of this run (given on the command line): re-open it, keep
+        // the stored port as it is.
+    } else {
+        config_->device = d;
+        sessionDevice_.clear();
+    }
+    port_.ClosePort();
+    OpenConfiguredPort();
+}
+
+void TMainForm::Act_FindBoardExecute() {
+    if (closed_) return;
+    std::vector<std::string> devices = DetectSerialDevices();
+    // The device the link holds open is not probed a second time.
+    const std::string active = port_.IsOpen() ? port_.GetDevicePath() : std::string();
+    std::erase(devices, active);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::vector<FoundBoard> found = FindBoards(devices, config_->speed);
+    QApplication::restoreOverrideCursor();
+    if (found.empty()) {
+        ShowMessage(QStringLiteral("Find board"),
+                    QStringLiteral("No board answered on the %1 serial devices found.")
+                        .arg(devices.size()));
+        return;
+    }
+    QStringList choices;
+    for (const FoundBoard& f : found)
+        choices << QStringLiteral("%1  (FW Ver. %2)").arg(Q(f.device), Q(f.firmware));
+    const int i = dialogs_->ChooseItem(QStringLiteral("Find board"),
+                                       QStringLiteral("Boards that answered:"), choices);
+    if (i >= 0 && i < static_cast<int>(found.size()))
+        Act_ChangeComDeviceExecute(Q(found[static_cast<std::size_t>(i)].device));
+}
+
+}  // namespace orvan::app
