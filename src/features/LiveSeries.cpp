@@ -18,9 +18,9 @@ bool TLiveSeries::Add(std::int64_t nowMs, const TAnalogDisplay& d) {
     s.ms = nowMs - *startMs_;
     s.volts = d.volts;
     if (d.converted)
-        s.converted = std::array<double, kChannels>{
-            d.currentSet.value, d.powerSet.value,   d.supplyCurrent.value,
-            d.photodiode.value, d.powerMeter.value, d.temperature};
+        s.converted = std::array<double, kChannels>{d.currentSet.value,    d.powerSet.value,
+                                                    d.supplyCurrent.value, d.photodiode.value,
+                                                    d.powerMeter.value,    d.temperature};
     samples_.push_back(s);
     Trim();
     return true;
@@ -50,7 +50,8 @@ std::string TLiveSeries::Csv() const {
         for (double v : s.volts) out += "," + commands::NumberText(v);
         if (anyConverted)
             for (std::size_t c = 0; c < kChannels; ++c)
-                out += "," + (s.converted ? commands::NumberText((*s.converted)[c]) : std::string());
+                out +=
+                    "," + (s.converted ? commands::NumberText((*s.converted)[c]) : std::string());
         out += "\r\n";
     }
     return out;

@@ -24,7 +24,7 @@ struct TLiveSample {
 };
 
 inline constexpr std::array<std::string_view, kChannels> kConvertedCaptions{
-    "Current set (A)",  "Power set (W)",   "Alim current (A)",
+    "Current set (A)", "Power set (W)",   "Alim current (A)",
     "Photo diode (W)", "Power meter (W)", "Diode temp (degC)"};
 
 class TLiveSeries {

@@ -1,0 +1,188 @@
+// Status polling in the window, on the simulated board in memory and a manual
+// clock: the first page and "IO Status" follow the board, machine names land
+// in the frames, forcing reaches the board, a time-out stops polling.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "FormTestSupport.h"
+#include "RecordingDialogs.h"
+#include "frames/Fraanomaly.h"
+#include "frames/Fraiostatus.h"
+#include "pages/LivePlot.h"
+#include "pages/PageIOStatus.h"
+#include "pages/PageWelderVelkor.h"
+
+using namespace orvan::app;
+
+namespace {
+
+class StatusWindow : public ::testing::Test {
+  protected:
+    std::unique_ptr<TMainForm> Start(const std::string& namingDir = ORVAN_NAMING_DIR) {
+        TStartOptions o;
+        o.settingsDirectory = dir_.path().toStdString() + "/";
+        o.namingDirectory = namingDir;
+        o.keepSettingsFile = true;
+        board_.Connect(o);
+        auto f = std::make_unique<TMainForm>(o);
+        f->SetDialogs(&dialogs);
+        f->FormActivate();
+        f->chkPollOptoIO->setChecked(true);
+        f->chkPollAnalogInput->setChecked(true);
+        form_ = f.get();
+        return f;
+    }
+    // Exchange ticks with the status timer's work every fifth, as the two
+    // timers of the window run.
+    void Run(int ticks) {
+        for (int i = 0; i < ticks; ++i) {
+            if (ticks_++ % 5 == 0 && form_->TmrRefreshStatus->isActive())
+                form_->TmrRefreshStatusTimer();
+            form_->TmrGestCOMCMDTimer();
+            board_.clock.Advance(TMainForm::kExchangeIntervalMs);
+        }
+        QCoreApplication::processEvents();
+    }
+    void Identify() {
+        form_->SpeedButtonInfoClick();
+        ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] {
+            return form_->Protocol()->QueueCount() == 0 && !form_->Protocol()->InFlight();
+        }));
+    }
+
+    QTemporaryDir dir_;
+    TInProcessBoard board_;
+    TMainForm* form_ = nullptr;
+    orvan::test::TRecordingDialogs dialogs;
+    int ticks_ = 0;
+};
+
+TEST_F(StatusWindow, PollingFillsTheFirstPageAndIoStatus) {
+    auto f = Start();
+    Identify();
+    auto* first = f->TshCfgWelder;
+    auto* io = f->TshBrenta;
+    EXPECT_EQ(first->stxBoardType->text(), "Orvan diode source");
+    EXPECT_EQ(io->fraBrentaOptoInputCPU->Label(0)->text(), "Emergency stop OK");
+    EXPECT_EQ(io->fraBrentaOptoOutputEXP2->Label(0)->text(), "Diode driver 1");
+    EXPECT_EQ(first->fraAnomaly1->Count(), 12);
+
+    f->chkPollAnomaly->setChecked(true);
+    f->chkPollSourceTime->setChecked(true);
+    f->cmdPollingClick();
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
+    EXPECT_TRUE(f->TmrRefreshStatus->isActive());
+    Run(120);
+    // Photodiode 40 counts: 0.1953125 V cut to six characters.
+    const QString pd = first->LblAnalogValue[0]->text();
+    EXPECT_TRUE(pd == "0.1953 V" || pd == "0.2001 V" || pd == "0.2050 V") << pd.toStdString();
+    EXPECT_EQ(first->LblAnalogValue[5]->text(), "2.9785 V") << "word 3, 610 counts";
+    EXPECT_EQ(first->CgaAnalog[3]->value(), 480) << "word 5 on the PT100 gauge";
+    EXPECT_EQ(io->fraBrentaOptoInputCPU->Colour(0), QColor(Qt::red));
+    EXPECT_EQ(io->fraBrentaOptoInputCPU->Colour(1), QColor(0x00, 0xFF, 0x00));
+    EXPECT_EQ(io->stxOutRele->text(), "1");
+    EXPECT_FALSE(first->stxSourceHours->text().isEmpty());
+    EXPECT_EQ(first->stxOrvanPwPD->text(), "79.5 W") << "protocol 2.2.9 reports power";
+    EXPECT_GT(f->Core()->Polling().CyclesCompleted(), 3u);
+}
+
+TEST_F(StatusWindow, ATimeOutStopsPollingAndOneClickRestartsIt) {
+    auto f = Start();
+    f->cmdPollingClick();
+    Run(30);
+    board_.port.silent = true;
+    Run(150);
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
+    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    EXPECT_EQ(f->PanelText(0), "RX TimeOut");
+    EXPECT_EQ(f->Protocol()->QueueCount(), 0u);
+    EXPECT_TRUE(dialogs.messages.empty()) << "no box for a time-out";
+
+    board_.port.silent = false;
+    f->cmdPollingClick();
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
+    const auto cycles = f->Core()->Polling().CyclesCompleted();
+    Run(60);
+    EXPECT_GT(f->Core()->Polling().CyclesCompleted(), cycles);
+}
+
+TEST_F(StatusWindow, ForcingReachesTheBoardAndResetClearsTheMarks) {
+    auto f = Start();
+    auto* io = f->TshBrenta;
+    io->fraBrentaOptoOutputCPU->IndicatorMouseDown(4, Qt::ControlModifier);
+    io->edtReleLedForceON->setText("4");
+    f->CmdSetIOForceStatusClick();
+    f->cmdPollingClick();
+    Run(40);
+    EXPECT_EQ(io->stxOutRele->text(), "5") << "relay 2 forced on beside relay 0";
+    EXPECT_EQ(io->fraBrentaOptoOutputCPU->Colour(4), QColor(Qt::black)) << "the mark stays";
+
+    f->CmdResetIOForceStatusClick();
+    EXPECT_EQ(io->edtReleLedForceON->text(), "00");
+    EXPECT_EQ(io->fraBrentaOptoOutputCPU->ForcedOnMask(), 0u);
+    Run(40);
+    EXPECT_EQ(io->stxOutRele->text(), "1");
+
+    // A relay value the board cannot hold is refused before anything is sent.
+    f->cmdPollingClick();
+    ASSERT_TRUE(StepUntil(*f, board_.clock, [&] {
+        return f->Protocol()->QueueCount() == 0 && !f->Protocol()->InFlight();
+    }));
+    const std::size_t sent = board_.port.bodies.size();
+    io->edtReleLedForceOFF->setText("300");
+    f->CmdSetIOForceStatusClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("Relay force OFF"), std::string::npos)
+        << dialogs.messages[0];
+    EXPECT_EQ(f->Protocol()->QueueCount(), 0u);
+    Run(20);
+    EXPECT_EQ(board_.port.bodies.size(), sent);
+}
+
+TEST_F(StatusWindow, AMissingNamingFileIsNamedWithoutABox) {
+    QTemporaryDir empty;
+    auto f = Start(empty.path().toStdString());
+    Identify();
+    EXPECT_EQ(f->TshCfgWelder->stxBoardType->text(), "Unknown");
+    EXPECT_TRUE(f->statusBar()->currentMessage().contains("IOC_0100_10207.ini"))
+        << f->statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(f->TshBrenta->fraBrentaOptoInputCPU->toolTip().contains("IOC_0100_10207.ini"));
+    EXPECT_EQ(f->TshBrenta->fraBrentaOptoInputCPU->Label(0)->text(), "");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(StatusWindow, AnomalyMaskAndTheLivePlot) {
+    auto f = Start();
+    board_.model.anomalies = 0x0F;
+    f->TshCfgWelder->edtAnomalyAndMask->setText("5");
+    f->edtAnomalyAndMaskKeyPress();
+    f->TshCfgWelder->edtAnomalyAndMask->setText("five");
+    f->edtAnomalyAndMaskKeyPress();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    f->GrbAnomalyClick();
+    Run(20);
+    EXPECT_EQ(board_.model.anomalies, 0x0Au);
+    EXPECT_EQ(f->TshCfgWelder->fraAnomaly1->Count(), 0) << "no naming applied yet";
+
+    f->cmdLivePlotClick();
+    ASSERT_NE(f->LivePlot, nullptr);
+    f->cmdPollingClick();
+    Run(100);
+    EXPECT_GT(f->LivePlot->Series().Samples().size(), 3u);
+    f->LivePlot->Redraw();
+    f->LivePlot->cmdPause->click();
+    const auto n = f->LivePlot->Series().Samples().size();
+    Run(50);
+    EXPECT_EQ(f->LivePlot->Series().Samples().size(), n) << "paused";
+}
+
+}  // namespace
