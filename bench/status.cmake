@@ -1,0 +1,2 @@
+add_executable(bench_status ${CMAKE_CURRENT_SOURCE_DIR}/status_bench.cpp)
+target_link_libraries(bench_status PRIVATE orvan_features orvan_link orvan_boardsim)
