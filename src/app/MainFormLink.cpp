@@ -2,12 +2,12 @@
 // in status panel 0, the line debug page's lists, the board's refusals (the
 // exchange waits while one is shown) and the security code.
 
+#include <QTimer>
+
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "commands/Builders.h"
 #include "pages/PageComDebug.h"
-
-#include <QTimer>
 
 namespace orvan::app {
 

@@ -11,6 +11,10 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
       polling_(session_, record_, clock),
       naming_(events_, std::string()) {
     events_.Subscribe(transfer_);
+    events_.Subscribe(eeprom_);
+    events_.Subscribe(logs_);
+    events_.Subscribe(flanging_);
+    events_.Subscribe(procedures_);
 }
 
 link::PollState TSupervisorCore::Tick() {

@@ -4,7 +4,8 @@
 // the board-event registry, the session, the exchange cycle, the
 // configuration record and every feature controller. The window, orvan-cli,
 // the test rigs and the benchmarks all construct this; nothing else wires the
-// core together, so a new feature's controller is added here once.
+// core together, so a new feature's controller is added here once: a member,
+// an accessor, and its Subscribe in the constructor.
 //
 // Tick() is the whole work of one 30 ms exchange tick: the exchange itself,
 // then the watchdog that stops a feature sequence whose next request was
@@ -15,8 +16,12 @@
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigTransfer.h"
+#include "features/EepromTools.h"
+#include "features/Flanging.h"
 #include "features/MachineNaming.h"
+#include "features/PowerProcedures.h"
 #include "features/StatusPolling.h"
+#include "features/WelderLogs.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -50,6 +55,10 @@ class TSupervisorCore {
     TStatusPolling& Polling() { return polling_; }
     // Machine naming: the front end sets the folder of the naming files.
     TMachineNaming& Naming() { return naming_; }
+    TEepromTools& Eeprom() { return eeprom_; }
+    TWelderLogs& Logs() { return logs_; }
+    TFlanging& Flanging() { return flanging_; }
+    TPowerProcedures& Procedures() { return procedures_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -62,6 +71,10 @@ class TSupervisorCore {
     TConfigTransfer transfer_;
     TStatusPolling polling_;
     TMachineNaming naming_;
+    TEepromTools eeprom_{session_};
+    TWelderLogs logs_{session_};
+    TFlanging flanging_{session_};
+    TPowerProcedures procedures_{session_};
 };
 
 }  // namespace orvan::features
