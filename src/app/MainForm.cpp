@@ -311,12 +311,33 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !ConfirmCloseDuringTransfer()) {
+        event->ignore();
+        return;
+    }
     if (!closed_ && !ConfirmDiscardEdits()) {
         event->ignore();
         return;
     }
+    // A write cut short is said, with what the board holds and the backup.
+    const std::string abandoned =
+        !closed_ && transfer_ && transfer_->Busy()
+            ? transfer_->Abandon("the program was closed during the transfer").message
+            : std::string();
     FormClose();
     event->accept();
+    if (!abandoned.empty()) ShowMessage(QStringLiteral("Attenzione!"), Q(abandoned));
+}
+
+bool TMainForm::ConfirmCloseDuringTransfer() {
+    if (!transfer_ || !transfer_->Busy()) return true;
+    const bool write = transfer_->RunningOp() == features::TTransferOp::Write;
+    return Confirm(
+        QStringLiteral("Attenzione!"),
+        write ? QStringLiteral("A write to the board is running. Closing now stops it part way: "
+                               "the board would hold part of the new configuration and part of "
+                               "the old one. Close anyway?")
+              : QStringLiteral("A transfer with the board is running. Close anyway?"));
 }
 
 bool TMainForm::Confirm(const QString& caption, const QString& text) {
@@ -376,6 +397,13 @@ void TMainForm::FormActivate() {
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
+    // Said once: a settings file that could not be read, or impossible values
+    // replaced by their defaults.
+    if (!config_->Notices().empty()) {
+        QStringList lines;
+        for (const std::string& n : config_->Notices()) lines << Q(n);
+        ShowMessage(QStringLiteral("Attenzione!"), lines.join(QLatin1Char('\n')));
+    }
 }
 
 void TMainForm::SetUpPages() {
@@ -411,9 +439,9 @@ std::string TMainForm::ActivePortName() const {
 
 void TMainForm::OpenConfiguredPort() {
     const std::string name = ActivePortName();
-    // As technicians expect, a port that does not open is not reported here:
-    // the link stays closed and the first command ends in "RX TimeOut".
-    (void)port_.OpenPort(name.c_str(), config_->speed, 0);
+    // As technicians expect, a port that does not open opens no box here: the
+    // link stays closed, and the status bar says why (absent, busy, no access).
+    const std::int32_t rc = port_.OpenPort(name.c_str(), config_->speed, 0);
     trace_.push_back("open port " + name);
     for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
     const bool byNumber = sessionDevice_.empty() && config_->device.empty();
@@ -423,7 +451,9 @@ void TMainForm::OpenConfiguredPort() {
                                : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
     }
     if (options_.lineNote.empty() && activated_)
-        SetPanelText(6, port_.IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
+        SetPanelText(6, port_.IsOpen() ? Q(name)
+                                       : Q(name) + QStringLiteral(" (closed: ") +
+                                             Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
 }
 
 void TMainForm::RefreshPortDevices() {
@@ -647,11 +677,14 @@ void TMainForm::FormClose() {
     if (!options_.keepSettingsFile) {
         std::string error;
         if (!config_->Save(&error)) {
-            ShowMessage(QStringLiteral("Attenzione!"),
-                        QStringLiteral(
-                            "The settings could not be saved:\n%1\n\n"
-                            "Port, speed, last page and polling choices of this session are lost.")
-                            .arg(Q(error)));
+            // An unreadable file was announced at start and is left alone.
+            if (config_->LoadError().empty())
+                ShowMessage(
+                    QStringLiteral("Attenzione!"),
+                    QStringLiteral(
+                        "The settings could not be saved:\n%1\n\n"
+                        "Port, speed, last page and polling choices of this session are lost.")
+                        .arg(Q(error)));
         } else if (config_->UsingFallback() && !config_->FallbackExisted()) {
             // Said once, when the settings first move; later runs read them there.
             ShowMessage(

@@ -130,6 +130,7 @@ class TMainForm : public QMainWindow,
     bool ConfigLoaded() const { return session_ && session_->configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
+    bool ConfirmCloseDuringTransfer();
     bool ConfirmDiscardEdits();
     config::TCfgWelderRW* Record() const { return record_.get(); }
     features::TConfigTransfer* Transfer() const { return transfer_.get(); }

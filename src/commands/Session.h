@@ -21,6 +21,7 @@
 #include "commands/BoardView.h"
 #include "commands/Builders.h"
 #include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
 
 namespace orvan::commands {
 
@@ -128,7 +129,9 @@ class TSession {
     // --- engine events ----------------------------------------------------
     // The request that just went out (TSessionCycle tells; tests may too).
     void NoteSent(const link::TCmd& cmd);
-    void OnRxTimeout();
+    // The answer never came: `why` is "RX TimeOut", or what happened to the
+    // port when its device went away.
+    void OnRxTimeout(const std::string& why = std::string(link::kLinkTimeout));
     // True while a message box is open: the exchange must not tick.
     bool ExchangePaused() const { return boxOpen_ > 0; }
 

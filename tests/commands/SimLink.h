@@ -40,8 +40,10 @@ class SimPort : public link::ISerialPort {
     }
     std::int32_t BytesWaiting() override { return static_cast<std::int32_t>(input_.size()); }
     void ClosePort() override {}
+    std::string LostReason() const override { return lost; }
 
     bool silent = false;                            // requests taken, never answered
+    std::string lost;                               // set: the device is gone
     std::vector<std::vector<std::uint8_t>> bodies;  // every request body received
 
   private:

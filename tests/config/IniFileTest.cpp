@@ -102,13 +102,23 @@ TEST(IniFile, AddedLinesFollowTheFilesLineEnding) {
     EXPECT_EQ(freshLf.Text(), "[A]\ns=v\n");
 }
 
-TEST(IniFile, FirstSectionAndFirstKeyWin) {
+TEST(IniFile, FirstKeyWinsAndRepeatedSectionsReadAsOne) {
     TIniFile ini;
-    ini.LoadFromText("[S]\nk=1\nK=2\n[s]\nk=3\nonly=4\n");
+    ini.LoadFromText("[S]\nk=1\nK=2\n[s]\nk=3\nonly=4\n[T]\nx=1\n");
     EXPECT_EQ(ini.ReadInteger("S", "k", 0), 1);
-    EXPECT_FALSE(ini.ValueExists("S", "only"));  // the second [s] is never searched
+    // A section pasted in twice keeps its keys rather than losing them.
+    EXPECT_EQ(ini.ReadInteger("S", "only", 0), 4);
+    EXPECT_FALSE(ini.ValueExists("T", "only"));
     ini.WriteInteger("S", "k", 9);
-    EXPECT_EQ(ini.Text(), "[S]\nk=9\nK=2\n[s]\nk=3\nonly=4\n");
+    ini.WriteInteger("S", "only", 5);
+    EXPECT_EQ(ini.Text(), "[S]\nk=9\nK=2\n[s]\nk=3\nonly=5\n[T]\nx=1\n");
+    EXPECT_EQ(ini.Duplicates(),
+              (std::vector<std::string>{
+                  "section [S] appears 2 times (lines 1, 4)",
+                  "key k appears 3 times in [S] (lines 2, 3, 5): the first value is used"}));
+    TIniFile clean;
+    clean.LoadFromText("[A]\nk=1\n[B]\nk=2\n");
+    EXPECT_TRUE(clean.Duplicates().empty()) << "one key in two sections is no duplicate";
 }
 
 TEST(IniFile, IntegersParseWholeOrGiveTheDefault) {

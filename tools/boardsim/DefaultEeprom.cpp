@@ -20,4 +20,21 @@ std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
     return e;
 }
 
+void SetImageFiller(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t value) {
+    std::uint8_t* image = eeprom.data() + config::kImageEepromAddress;
+    image[1] = image[43] = image[51] = value;
+    std::fill(image + config::kImageDataSize, image + config::kImageSize - 2, value);
+    // Three of them lie inside the checksummed part.
+    config::TWelderCfgBlank::StampImageChecksum(image);
+}
+
+void SetImageLayout(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t version,
+                    std::uint16_t size) {
+    std::uint8_t* image = eeprom.data() + config::kImageEepromAddress;
+    image[0] = version;
+    image[2] = static_cast<std::uint8_t>(size);
+    image[3] = static_cast<std::uint8_t>(size >> 8);
+    config::TWelderCfgBlank::StampImageChecksum(image);
+}
+
 }  // namespace orvan::sim
