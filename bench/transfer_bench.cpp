@@ -15,7 +15,7 @@
 #include <string>
 
 #include "boardsim/PtyBoard.h"
-#include "commands/BoardViewFanout.h"
+#include "commands/BoardEvents.h"
 #include "commands/SessionCycle.h"
 #include "features/ConfigTransfer.h"
 #include "link/Comprotocol.h"
@@ -45,9 +45,9 @@ struct Rig {
     link::Tserial port;
     link::SystemClock clock;
     link::TComProtocol protocol{port, clock};
-    commands::TBoardViewFanout fanout;
+    commands::TBoardEvents events;
     Quiet quiet;
-    commands::TSession session{protocol, fanout, quiet};
+    commands::TSession session{protocol, events, quiet};
     commands::TSessionCycle cycle{session, clock};
     config::TCfgWelderRW record;
     features::TConfigTransfer transfer{session, record, quiet};
@@ -59,7 +59,7 @@ struct Rig {
         if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) return;
         board.Start();
         if (port.OpenPort(board.DevicePath().c_str(), 56700, 0) != link::kOpenOk) return;
-        fanout.Add(transfer);
+        events.Subscribe(transfer);
         backups = std::filesystem::temp_directory_path() /
                   ("orvan-bench-backups-" + std::to_string(::getpid()));
         transfer.SetBackupDir(backups.string());

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "commands/BoardView.h"
+#include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "link/Clock.h"
 
@@ -38,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvan::link::ManualClock clock;
     orvan::link::TComProtocol protocol(port, clock);
     Quiet view;
-    TSession s(protocol, view, view);
+    TBoardEvents events;
+    events.Subscribe(view);
+    TSession s(protocol, events, view);
 
     const int purpose = 1 + data[0] % 7;
     switch (purpose) {

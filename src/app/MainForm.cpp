@@ -64,8 +64,8 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
 
     // The owned objects, in the order the rest of the program relies on.
     protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    fanout_.Add(static_cast<commands::IBoardView&>(*this));
-    session_ = std::make_unique<commands::TSession>(*protocol_, fanout_,
+    events_.Subscribe(*this);
+    session_ = std::make_unique<commands::TSession>(*protocol_, events_,
                                                     static_cast<commands::INotifier&>(*this));
     cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_,
                                                        static_cast<link::IExchangeListener*>(this));
@@ -77,7 +77,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     transfer_ = std::make_unique<features::TConfigTransfer>(
         *session_, *record_, static_cast<features::ITransferListener&>(*this));
     if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
-    fanout_.Add(*transfer_);
+    events_.Subscribe(*transfer_);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     // The exchange timer exists enabled; it has no work before the port opens.
@@ -658,7 +658,7 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
-    if (transfer_) fanout_.Remove(*transfer_);
+    if (transfer_) events_.Unsubscribe(*transfer_);
     transfer_.reset();
     record_.reset();
     trace_.push_back("record destroyed");

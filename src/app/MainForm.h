@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/BoardView.h"
-#include "commands/BoardViewFanout.h"
+#include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
@@ -95,7 +94,9 @@ struct TFileChoice {
 
 class TMainForm : public QMainWindow,
                   private link::IExchangeListener,
-                  private commands::IBoardView,
+                  public commands::IIdentityView,
+                  public commands::IStatusView,
+                  public commands::ILinkView,
                   private commands::INotifier,
                   private features::ITransferListener {
     Q_OBJECT
@@ -263,8 +264,8 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
-    // IBoardView: what this window shows itself; the pages of the features
-    // take the rest.
+    // Board events: what this window shows itself; the pages of the features
+    // take the rest. (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
@@ -301,7 +302,7 @@ class TMainForm : public QMainWindow,
     link::Tserial port_;
     link::SystemClock clock_;
     // Every board event goes to the window's own view and to the features.
-    commands::TBoardViewFanout fanout_;
+    commands::TBoardEvents events_;
     std::unique_ptr<link::TComProtocol> protocol_;
     std::unique_ptr<commands::TSession> session_;
     std::unique_ptr<commands::TSessionCycle> cycle_;

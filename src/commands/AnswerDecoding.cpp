@@ -78,17 +78,18 @@ MemoryRow MakeMemoryRow(std::uint16_t address, const std::uint8_t* bytes, std::s
 
 void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* value,
                     std::size_t available) {
-    IBoardView& view = session.View();
+    TBoardEvents& view = session.Events();
     const VariableInfo* info = FindVariable(code);
     if (info == nullptr || !info->readable) {
-        view.OnAnswerIgnored("answer for variable " + CodeText(code) +
-                             ", which is not read by this program");
+        view.Notify(&ILinkView::OnAnswerIgnored, "answer for variable " + CodeText(code) +
+                                                     ", which is not read by this program");
         return;
     }
     if (available < info->readLength) {
-        view.OnAnswerIgnored("answer for " + std::string(info->name) + " carries " +
-                             std::to_string(available) + " value bytes, " +
-                             std::to_string(info->readLength) + " expected");
+        view.Notify(&ILinkView::OnAnswerIgnored,
+                    "answer for " + std::string(info->name) + " carries " +
+                        std::to_string(available) + " value bytes, " +
+                        std::to_string(info->readLength) + " expected");
         return;
     }
     const std::uint8_t* p = value;
@@ -103,13 +104,13 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             const std::string text = VersionText(p[0], p[1], p[2]);
             f.Add("stxFWVer", p[0] * 10000.0 + p[1] * 100.0 + p[2], text);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnFirmwareVersion(p[0], p[1], p[2], text);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IIdentityView::OnFirmwareVersion, p[0], p[1], p[2], text);
             if (session.boardType != 0) {
                 char name[64];
                 std::snprintf(name, sizeof name, "IOC_%04X_%d%02d%02d.ini", session.boardType, p[0],
                               p[1], p[2]);
-                view.OnMachineNamesFile(name);
+                view.Notify(&IIdentityView::OnMachineNamesFile, name);
             }
             return;
         }
@@ -117,8 +118,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             session.boardType = Le16(p);
             f.Add("stxBoardType", session.boardType, Hex(session.boardType, 4));
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnBoardType(session.boardType);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IIdentityView::OnBoardType, session.boardType);
             return;
         }
         case ProtocolVersion: {
@@ -129,12 +130,12 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             const std::string text = VersionText(p[0], p[1], p[2]);
             f.Add("stxProtVer", packed, text);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
+            view.Notify(&IVariableView::OnVariable, out);
             // At 2.1.0 the code travels inside the frames that need it; later
             // versions want it switched on once.
             if (packed > link::kSecuredProtocolVersion)
                 (void)SendSecurityCode(session.Protocol(), true);
-            view.OnProtocolVersion(packed, text);
+            view.Notify(&IIdentityView::OnProtocolVersion, packed, text);
             return;
         }
         default:
@@ -162,8 +163,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Add("fraBrentaOptoOutputEXP2", w.exp2Outputs, "0x" + Hex(w.exp2Outputs, 2));
             f.Number("stxOutRele", w.relays);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnIoStatus(w);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IStatusView::OnIoStatus, w);
             return;
         }
         case AnalogStatus: {
@@ -174,15 +175,15 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
                 f.Number("CgaAnalog" + std::to_string(c), session.analogRaw[c]);
             }
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnAnalogStatus(session.analogRaw);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IStatusView::OnAnalogStatus, session.analogRaw);
             return;
         }
         case Dac16Value:
             f.Number("cspDac16", Le16(p));
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnDac16(Le16(p));
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IMachineView::OnDac16, Le16(p));
             return;
         case Dac16Force:
         case ClockRun:
@@ -193,9 +194,9 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
                                                    : "chkPeltaPreion2EN";
             f.Add(field, on ? 1 : 0, on ? "1" : "0");
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            if (code == Dac16Force) view.OnDac16Force(on);
-            if (code == ClockRun) view.OnClockRun(on);
+            view.Notify(&IVariableView::OnVariable, out);
+            if (code == Dac16Force) view.Notify(&IMachineView::OnDac16Force, on);
+            if (code == ClockRun) view.Notify(&IBoardClockView::OnClockRun, on);
             return;
         }
         case ClockTime:
@@ -203,8 +204,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("edtMinutes", p[1]);
             f.Number("edtSeconds", p[2]);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnClockTime(p[0], p[1], p[2]);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IBoardClockView::OnClockTime, p[0], p[1], p[2]);
             return;
         case ClockDate: {
             const int y = 2000 + p[3], m = p[1], d = p[0];
@@ -214,8 +215,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Add("calOrvanDate", y * 10000.0 + m * 100.0 + d,
                   valid ? text : std::string(text) + " (not a date)");
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnClockDate(y, m, d, valid);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IBoardClockView::OnClockDate, y, m, d, valid);
             return;
         }
         case DiagnosisStatus:
@@ -223,11 +224,11 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Add(code == DiagnosisStatus ? "DiagnosisStatus" : "TuningStatus", p[0],
                   "0x" + Hex(p[0], 2));
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
+            view.Notify(&IVariableView::OnVariable, out);
             if (code == DiagnosisStatus)
-                view.OnDiagnosisStatus(p[0]);
+                view.Notify(&IProcedureView::OnDiagnosisStatus, p[0]);
             else
-                view.OnTuningStatus(p[0]);
+                view.Notify(&IProcedureView::OnTuningStatus, p[0]);
             return;
         case DiagnosisPower25:
         case DiagnosisPower50:
@@ -237,8 +238,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             const int step = code - DiagnosisStatus;
             f.Number(cells[step - 1], Le16(p) / 100.0);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnDiagnosisPower(step, Le16(p));
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IProcedureView::OnDiagnosisPower, step, Le16(p));
             return;
         }
         case SourceWorkTime: {
@@ -246,8 +247,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("stxSourceSeconds", s);
             f.Add("stxSourceHours", s / 3600.0, RoundedText(s / 3600.0, 2));
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnSourceWorkTime(s);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IStatusView::OnSourceWorkTime, s);
             return;
         }
         case PowerReadings: {
@@ -260,8 +261,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
                      "C");
             f.Number("stxOrvanPwSet", w.setPower / 100.0, " W");
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnPowerReadings(w);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IStatusView::OnPowerReadings, w);
             return;
         }
         case ImaxByTime:
@@ -315,8 +316,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         case MultiHeadCount:
             f.Number("edtMultiHHeadsNum", p[0]);
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnMultiHeadCount(p[0]);
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IMachineView::OnMultiHeadCount, p[0]);
             return;
         case MultiHeadTimeouts:
         case MultiHeadErrorPositions:
@@ -326,8 +327,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
                                                                   : "fraMultiHCRCPos";
             f.Add(frame, Le32(p), "0x" + Hex(Le32(p), 8));
             out.fields = std::move(f.fields);
-            view.OnVariable(out);
-            view.OnMultiHeadWord(code, Le32(p));
+            view.Notify(&IVariableView::OnVariable, out);
+            view.Notify(&IMachineView::OnMultiHeadWord, code, Le32(p));
             return;
         }
         case MultiHeadFrequency:
@@ -366,8 +367,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             return;
     }
     out.fields = std::move(f.fields);
-    view.OnVariable(out);
-    if (code == AnomalyStatus) view.OnAnomalyStatus(Le32(p));
+    view.Notify(&IVariableView::OnVariable, out);
+    if (code == AnomalyStatus) view.Notify(&IStatusView::OnAnomalyStatus, Le32(p));
 }
 
 namespace {
@@ -390,7 +391,7 @@ bool CopyInsideRaw(std::uint8_t* dst, std::size_t size, std::uint16_t base, std:
 
 void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
                   std::uint8_t lengthLow) {
-    IBoardView& view = session.View();
+    TBoardEvents& view = session.Events();
     if (available < 2) return;
     const auto address = static_cast<std::uint16_t>((content[0] << 8) | content[1]);
     const std::uint8_t* data = content + 2;
@@ -408,7 +409,7 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
         // cannot stand for the range asked.
         const std::string why = "memory answer at " + std::to_string(address) + ", " +
                                 std::to_string(chunk->address) + " was asked";
-        view.OnAnswerIgnored(why);
+        view.Notify(&ILinkView::OnAnswerIgnored, why);
         session.EndChain(why);
         return;
     }
@@ -418,22 +419,22 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
         const int cap = sent && sent->type == kReadMemory ? sent->count : kMaxReadChunk;
         n = std::min(n, cap);
         if (n <= 0) {
-            view.OnAnswerIgnored("memory answer at " + std::to_string(address) +
-                                 " carries no data");
+            view.Notify(&ILinkView::OnAnswerIgnored,
+                        "memory answer at " + std::to_string(address) + " carries no data");
             return;
         }
         std::vector<MemoryRow> rows;
         for (int off = 0; off < n; off += 16)
             rows.push_back(MakeMemoryRow(static_cast<std::uint16_t>(address + off), data + off,
                                          static_cast<std::size_t>(std::min(16, n - off))));
-        view.OnMemoryRows(rows, false);
+        view.Notify(&IMemoryView::OnMemoryRows, rows, false);
         return;
     }
     if (n < chunk->count) {
         const std::string why = "memory answer at " + std::to_string(address) + " carries " +
                                 std::to_string(std::max(n, 0)) + " bytes, " +
                                 std::to_string(chunk->count) + " asked";
-        view.OnAnswerIgnored(why);
+        view.Notify(&ILinkView::OnAnswerIgnored, why);
         session.EndChain(why);
         return;
     }
@@ -450,19 +451,19 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
                         std::find(data, data + count, std::uint8_t{0}) - data, 15);
                     session.serialNumber.assign(reinterpret_cast<const char*>(data), len);
                 }
-                view.OnSerialNumber(session.serialNumber);
+                view.Notify(&IIdentityView::OnSerialNumber, session.serialNumber);
             }
             break;
         case kPurposeConfigUpload:
             CopyInsideRaw(session.configImage.data(), kConfigImageSize, kConfigImageAddress,
                           address, data, count);
             ++session.chunkCounter;
-            view.OnConfigUploadProgress(session.chunkCounter);
+            view.Notify(&IMemoryView::OnConfigUploadProgress, session.chunkCounter);
             if (last && !session.uploadThenTuningLog) {
                 // The purpose rests before the view hears of the image: its
                 // handler may start the next read at once.
                 session.readPurpose = kPurposeRaw;
-                view.OnConfigImageComplete(session.configImage);
+                view.Notify(&IMemoryView::OnConfigImageComplete, session.configImage);
                 return;
             }
             if (last) {
@@ -470,14 +471,14 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
                 session.tuningLogImage.fill(0xFF);
                 session.StartChain(kPurposeTuningLog, kTuningLogAddress,
                                    static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
-                view.OnConfigImageComplete(session.configImage);
+                view.Notify(&IMemoryView::OnConfigImageComplete, session.configImage);
                 return;
             }
             break;
         case kPurposeTuningLog:
             CopyInsideRaw(session.tuningLogImage.data(), kTuningLogSize, kTuningLogAddress, address,
                           data, count);
-            if (last) view.OnTuningLogComplete(session.tuningLogImage);
+            if (last) view.Notify(&IMemoryView::OnTuningLogComplete, session.tuningLogImage);
             break;
         case kPurposeEventLog:
             if (session.eventLog.size() != kEventLogSize)
@@ -485,7 +486,7 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             CopyInsideRaw(session.eventLog.data(), kEventLogSize, kEventLogAddress, address, data,
                           count);
             if (last) {
-                view.OnEventLogComplete(session.eventLog);
+                view.Notify(&IMemoryView::OnEventLogComplete, session.eventLog);
                 session.eventLog.clear();
             }
             break;
@@ -499,7 +500,7 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
                     std::round(Le16(data + 4 * i + 2) * 10.0 / 65535.0 * 1000.0) / 1000.0;
                 rows.push_back({first + static_cast<int>(i), a, o});
             }
-            view.OnFlangingProfiles(rows);
+            view.Notify(&IMachineView::OnFlangingProfiles, rows);
             break;
         }
         case kPurposeEepromDump: {
@@ -507,13 +508,13 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             for (std::size_t off = 0; off < count; off += 16)
                 rows.push_back(MakeMemoryRow(static_cast<std::uint16_t>(address + off), data + off,
                                              std::min<std::size_t>(16, count - off)));
-            view.OnMemoryRows(rows, true);
+            view.Notify(&IMemoryView::OnMemoryRows, rows, true);
             break;
         }
         default: {
             std::vector<MemoryRow> rows{
                 MakeMemoryRow(address, data, std::min<std::size_t>(count, 16))};
-            view.OnMemoryRows(rows, false);
+            view.Notify(&IMemoryView::OnMemoryRows, rows, false);
             break;
         }
     }

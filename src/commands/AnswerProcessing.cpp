@@ -75,7 +75,7 @@ void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer,
 
 void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t lengthLow) {
     constexpr std::size_t kSize = link::kBufferSize;
-    IBoardView& view = session.View();
+    TBoardEvents& view = session.Events();
     const std::uint8_t first = data[0];
 
     if (first != kAck && first != kNack) {
@@ -93,11 +93,11 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
         session.AnswerDone();
         session.EndRefusedSequence("the board's answer to an earlier request was garbled (" +
                                    std::string(kMissingAckText) + ")");
-        view.OnStopPolling();
+        view.Notify(&ILinkView::OnStopPolling);
         return;
     }
     if (first == kNack) {
-        view.OnLinkState(link::kLinkNack);
+        view.Notify(&ILinkView::OnLinkState, link::kLinkNack);
         const std::string text = RefusalText(data, kSize);
         session.EndRefusedSequence(text);
         session.ShowRefusal(text);
@@ -108,8 +108,9 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
     const std::uint8_t kind = data[1];
     const auto& sent = session.Sent();
     if (sent && kind != sent->type) {
-        view.OnAnswerIgnored("answer to frame type " + std::to_string(kind) + " while " +
-                             std::to_string(sent->type) + " was asked");
+        view.Notify(&ILinkView::OnAnswerIgnored, "answer to frame type " + std::to_string(kind) +
+                                                     " while " + std::to_string(sent->type) +
+                                                     " was asked");
         session.EndRefusedSequence("answer of the wrong type");
         session.AnswerDone();
         return;

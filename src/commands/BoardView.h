@@ -2,8 +2,7 @@
 // What the command layer hands up. Decoders and sequences never touch a
 // widget: they call these interfaces, which the window implements with its
 // pages and message boxes, the command-line companion by printing, and the
-// tests by recording. Every method of IBoardView has an empty default, so a
-// front end overrides only what it shows.
+// tests by recording.
 
 #include <array>
 #include <cstdint>
@@ -67,11 +66,16 @@ enum class Sequence : std::uint8_t {
     MemoryChain,  // any ReadMemoryRange chain; its purpose is given
 };
 
-class IBoardView {
-  public:
-    virtual ~IBoardView() = default;
+// The board events, one small interface per area. A front end implements the
+// areas it shows and subscribes to TBoardEvents (commands/BoardEvents.h);
+// every method has an empty default, so it overrides only what it uses. A new
+// event is one declaration here: the session emits it with
+// events.Notify(&IArea::OnSomething, ...), and nothing else changes.
 
-    // Identity.
+// Who the board is.
+class IIdentityView {
+  public:
+    virtual ~IIdentityView() = default;
     virtual void OnBoardType(std::uint16_t /*boardType*/) {}
     virtual void OnFirmwareVersion(std::uint8_t /*major*/, std::uint8_t /*minor*/,
                                    std::uint8_t /*patch*/, const std::string& /*text*/) {}
@@ -81,12 +85,20 @@ class IBoardView {
     // After the serial-number read: the serial number shown (kept when the
     // board's first byte is zero).
     virtual void OnSerialNumber(const std::string& /*text*/) {}
+};
 
-    // Every decoded variable, with its page fields; called before the specific
-    // notifications below.
+// Every decoded variable, with its page fields; delivered before the
+// event of its area.
+class IVariableView {
+  public:
+    virtual ~IVariableView() = default;
     virtual void OnVariable(const DecodedVariable& /*v*/) {}
+};
 
-    // Status words.
+// The live status words.
+class IStatusView {
+  public:
+    virtual ~IStatusView() = default;
     virtual void OnAnomalyStatus(std::uint32_t /*bits*/) {}
     virtual void OnIoStatus(const IoStatusWords& /*w*/) {}
     // Raw ADC words in channel order (photodiode, power meter, supply current,
@@ -94,14 +106,22 @@ class IBoardView {
     virtual void OnAnalogStatus(const std::array<std::uint16_t, 6>& /*channels*/) {}
     virtual void OnPowerReadings(const PowerReadingWords& /*w*/) {}
     virtual void OnSourceWorkTime(std::uint32_t /*seconds*/) {}
+};
 
-    // Clock.
+// The board's own clock (not the program's time source, link/Clock.h).
+class IBoardClockView {
+  public:
+    virtual ~IBoardClockView() = default;
     virtual void OnClockTime(std::uint8_t /*h*/, std::uint8_t /*m*/, std::uint8_t /*s*/) {}
     // valid is false for a date that does not exist (day 0, month 13...).
     virtual void OnClockDate(int /*year*/, int /*month*/, int /*day*/, bool /*valid*/) {}
     virtual void OnClockRun(bool /*running*/) {}
+};
 
-    // Power procedures.
+// Power diagnosis and tuning.
+class IProcedureView {
+  public:
+    virtual ~IProcedureView() = default;
     // The answer to a start request: its text for the power-meter view and
     // whether the board started the procedure (its first status read is then
     // queued already).
@@ -111,15 +131,23 @@ class IBoardView {
     // step 1..4, power in 0.01 W.
     virtual void OnDiagnosisPower(int /*step*/, std::uint16_t /*raw*/) {}
     virtual void OnTuningStatus(std::uint8_t /*status*/) {}
+};
 
-    // Machine pages.
+// The machine variables of the machine pages.
+class IMachineView {
+  public:
+    virtual ~IMachineView() = default;
     virtual void OnMultiHeadCount(std::uint8_t /*heads*/) {}
     virtual void OnMultiHeadWord(std::uint16_t /*code*/, std::uint32_t /*bits*/) {}
     virtual void OnDac16(std::uint16_t /*value*/) {}
     virtual void OnDac16Force(bool /*on*/) {}
     virtual void OnFlangingProfiles(const std::vector<FlangingProfileRow>& /*rows*/) {}
+};
 
-    // Memory answers.
+// Memory reads and block writes.
+class IMemoryView {
+  public:
+    virtual ~IMemoryView() = default;
     // Rows for the EEPROM grid: a raw read (one row) or a dump answer (two).
     virtual void OnMemoryRows(const std::vector<MemoryRow>& /*rows*/, bool /*dump*/) {}
     virtual void OnConfigUploadProgress(std::uint8_t /*chunks*/) {}
@@ -127,15 +155,18 @@ class IBoardView {
     virtual void OnConfigImageComplete(const std::array<std::uint8_t, 384>& /*image*/) {}
     virtual void OnTuningLogComplete(const std::array<std::uint8_t, 320>& /*image*/) {}
     virtual void OnEventLogComplete(const std::vector<std::uint8_t>& /*buffer*/) {}
-
-    // Block writes.
     virtual void OnDownloadProgress(std::uint8_t /*blocksAcknowledged*/) {}
     virtual void OnDownloadComplete() {}
     virtual void OnEepromFormatProgress(std::uint16_t /*nextAddress*/) {}
     virtual void OnEepromFormatComplete() {}
-
     // A sequence ended before its end (refusal, time-out, a corrupted answer).
     virtual void OnSequenceStopped(Sequence /*s*/, int /*purpose*/, const std::string& /*why*/) {}
+};
+
+// The state of the line.
+class ILinkView {
+  public:
+    virtual ~ILinkView() = default;
     // Status polling must stop (receive time-out, corrupted line).
     virtual void OnStopPolling() {}
     // An answer that was not used, and why (short, outside its destination...).
@@ -143,6 +174,16 @@ class IBoardView {
     // Status-bar panel 0 after a refusal.
     virtual void OnLinkState(std::string_view /*text*/) {}
 };
+
+// Every area at once: for recorders and printers that follow everything.
+class IBoardView : public IIdentityView,
+                   public IVariableView,
+                   public IStatusView,
+                   public IBoardClockView,
+                   public IProcedureView,
+                   public IMachineView,
+                   public IMemoryView,
+                   public ILinkView {};
 
 // The message boxes. Both calls return once the user has closed the box; the
 // exchange must not run meanwhile: the owner stops its exchange timer around

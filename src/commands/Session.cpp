@@ -32,7 +32,8 @@ void TSession::StartChain(int purpose, std::uint16_t start, std::uint16_t end) {
     if (pendingChunk_) {
         const int old = readPurpose;
         pendingChunk_.reset();
-        view_.OnSequenceStopped(Sequence::MemoryChain, old, "another memory read was started");
+        events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::MemoryChain, old,
+                       "another memory read was started");
     }
     readPurpose = purpose;
     if (ReadMemoryRange(start, end, true)) readPurpose = kPurposeRaw;
@@ -120,7 +121,7 @@ void TSession::SendEepromPage() {
     pendingPage_ = eepromAddress;
     if (eepromAddress + kEepromPageSize - 1 >= eepromLastAddress) eepromFormatActive = false;
     eepromAddress = static_cast<std::uint16_t>(eepromAddress + kEepromPageSize);
-    view_.OnEepromFormatProgress(eepromAddress);
+    events_.Notify(&IMemoryView::OnEepromFormatProgress, eepromAddress);
 }
 
 SendResult TSession::WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data) {
@@ -144,7 +145,7 @@ void TSession::OnRxTimeout(const std::string& why) {
     downloadActive = false;
     eepromFormatActive = false;
     sent_.reset();
-    view_.OnStopPolling();
+    events_.Notify(&ILinkView::OnStopPolling);
 }
 
 void TSession::HandleWriteAck(std::uint16_t address) {
@@ -153,7 +154,7 @@ void TSession::HandleWriteAck(std::uint16_t address) {
         const std::string why = "the board acknowledged a write at address " +
                                 std::to_string(address) + ", the block was sent to " +
                                 std::to_string(sent_->address);
-        view_.OnAnswerIgnored(why);
+        events_.Notify(&ILinkView::OnAnswerIgnored, why);
         EndRefusedSequence(why);
         return;
     }
@@ -162,10 +163,10 @@ void TSession::HandleWriteAck(std::uint16_t address) {
     if (downloadActive &&
         address == kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter) {
         ++chunkCounter;
-        view_.OnDownloadProgress(chunkCounter);
+        events_.Notify(&IMemoryView::OnDownloadProgress, chunkCounter);
         if (chunkCounter >= kConfigBlocks) {
             downloadActive = false;
-            view_.OnDownloadComplete();
+            events_.Notify(&IMemoryView::OnDownloadComplete);
         } else {
             SendConfigChunk(false);
         }
@@ -176,7 +177,7 @@ void TSession::HandleWriteAck(std::uint16_t address) {
         if (eepromFormatActive)
             SendEepromPage();
         else
-            view_.OnEepromFormatComplete();
+            events_.Notify(&IMemoryView::OnEepromFormatComplete);
     }
 }
 
@@ -188,18 +189,18 @@ void TSession::HandleStartAnswer(std::uint8_t type, std::uint8_t status) {
         const bool diagnosis = type == kStartPowerDiagnosis || type == kStartPdDiagnosis;
         (void)SendReadVariable(protocol_, diagnosis ? DiagnosisStatus : TuningStatus);
     }
-    view_.OnStartAnswer(type, status, text, started);
+    events_.Notify(&IProcedureView::OnStartAnswer, type, status, text, started);
 }
 
 void TSession::EndDownload(const std::string& why) {
     downloadActive = false;
-    view_.OnSequenceStopped(Sequence::ConfigDownload, 0, why);
+    events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::ConfigDownload, 0, why);
 }
 
 void TSession::EndFormat(const std::string& why) {
     eepromFormatActive = false;
     pendingPage_.reset();
-    view_.OnSequenceStopped(Sequence::EepromFormat, 0, why);
+    events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::EepromFormat, 0, why);
 }
 
 void TSession::EndChain(const std::string& why) {
@@ -208,7 +209,7 @@ void TSession::EndChain(const std::string& why) {
     rangeCursor = rangeEnd;
     readPurpose = kPurposeRaw;
     eventLog.clear();
-    view_.OnSequenceStopped(Sequence::MemoryChain, purpose, why);
+    events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::MemoryChain, purpose, why);
 }
 
 void TSession::EndRefusedSequence(const std::string& why) {

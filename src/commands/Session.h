@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/BoardView.h"
+#include "commands/BoardEvents.h"
 #include "commands/Builders.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -50,13 +50,13 @@ inline constexpr std::size_t kEepromPageSize = 32;
 
 class TSession {
   public:
-    TSession(link::TComProtocol& protocol, IBoardView& view, INotifier& notifier)
-        : protocol_(protocol), view_(view), notifier_(notifier) {}
+    TSession(link::TComProtocol& protocol, TBoardEvents& events, INotifier& notifier)
+        : protocol_(protocol), events_(events), notifier_(notifier) {}
     TSession(const TSession&) = delete;
     TSession& operator=(const TSession&) = delete;
 
     link::TComProtocol& Protocol() { return protocol_; }
-    IBoardView& View() { return view_; }
+    TBoardEvents& Events() { return events_; }
     INotifier& Notifier() { return notifier_; }
 
     // --- state -----------------------------------------------------------
@@ -164,7 +164,7 @@ class TSession {
     void EndFormat(const std::string& why);
 
     link::TComProtocol& protocol_;
-    IBoardView& view_;
+    TBoardEvents& events_;
     INotifier& notifier_;
     std::optional<SentRequest> sent_;
     std::optional<PendingChunk> pendingChunk_;

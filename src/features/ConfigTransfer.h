@@ -2,7 +2,7 @@
 // The configuration transfers between the record and the board: write (with a
 // backup of what the board held first), read, and verify. Each runs as a
 // sequence of the session, advanced by the board events it hears (register it
-// with the session's TBoardViewFanout), and always ends with one outcome:
+// with the session's TBoardEvents), and always ends with one outcome:
 // completed, or stopped with the block it stopped at and why. The record
 // changes only when a read completes; a board image whose checksum is wrong is
 // still loaded, with a warning in the outcome.
@@ -104,7 +104,9 @@ struct TStartResult {
     explicit operator bool() const { return ok; }
 };
 
-class TConfigTransfer : public commands::IBoardView {
+class TConfigTransfer : public commands::IIdentityView,
+                        public commands::IMemoryView,
+                        public commands::ILinkView {
   public:
     TConfigTransfer(commands::TSession& session, config::TCfgWelderRW& record,
                     ITransferListener& listener)
@@ -148,7 +150,7 @@ class TConfigTransfer : public commands::IBoardView {
     // Also reported to the listener.
     TTransferOutcome Abandon(const std::string& why);
 
-    // Board events (through the session's fan-out).
+    // Board events (subscribed to the session's TBoardEvents).
     void OnSerialNumber(const std::string& text) override;
     void OnConfigUploadProgress(std::uint8_t chunks) override;
     void OnConfigImageComplete(const std::array<std::uint8_t, 384>& image) override;

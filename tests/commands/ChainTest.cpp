@@ -54,7 +54,7 @@ TEST(ReadMemoryRange, LastAnswerIsTold) {
     link::ManualClock clock;
     link::TComProtocol protocol(port, clock);
     test::RecordingView view;
-    TSession s(protocol, view, view);
+    TSession s(protocol, view.events, view);
     EXPECT_FALSE(s.ReadMemoryRange(0, 15, true));
     EXPECT_TRUE(s.ReadMemoryRange(0, 0, false));
     EXPECT_FALSE(s.ReadMemoryRange(16, 80, true));
@@ -267,7 +267,7 @@ TEST(ForeignAnswers, NeverLandInAnImage) {
     link::ManualClock clock;
     link::TComProtocol protocol(port, clock);
     test::RecordingView view;
-    TSession s(protocol, view, view);
+    TSession s(protocol, view.events, view);
     s.configImage.fill(0x11);
     s.StartConfigUpload();  // request at 16 outstanding
     const auto image = s.configImage;
@@ -296,7 +296,7 @@ TEST(ForeignAnswers, ShortMemoryAnswersEndTheChain) {
     link::ManualClock clock;
     link::TComProtocol protocol(port, clock);
     test::RecordingView view;
-    TSession s(protocol, view, view);
+    TSession s(protocol, view.events, view);
     s.StartTuningLogRead();
     for (std::uint8_t len : {0, 5, 11, 20}) {
         ProcessAnswer(s, std::vector<std::uint8_t>{0x06, 0x02, 0x01, 0x90, 1, 2, 3}, len);

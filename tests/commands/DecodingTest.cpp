@@ -19,7 +19,7 @@ struct Fixture {
     link::ManualClock clock;
     link::TComProtocol protocol{port, clock};
     test::RecordingView view;
-    TSession session{protocol, view, view};
+    TSession session{protocol, view.events, view};
 
     // A ReadVariable answer with the board's one-byte trailer.
     void Answer(std::uint16_t code, std::vector<std::uint8_t> value) {

@@ -1,4 +1,4 @@
-// The board-event fan-out, and the session's sequence endings the transfer
+// The board-event registry, and the session's sequence endings the transfer
 // controller relies on.
 
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <map>
 
 #include "SimLink.h"
-#include "commands/BoardViewFanout.h"
+#include "commands/BoardEvents.h"
 
 using namespace orvan;
 using namespace orvan::commands;
@@ -64,76 +64,102 @@ class CountingView : public IBoardView {
     }
 };
 
-void CallEveryEvent(IBoardView& v) {
-    v.OnBoardType(1);
-    v.OnFirmwareVersion(1, 2, 3, "x");
-    v.OnMachineNamesFile("f");
-    v.OnProtocolVersion(1, "x");
-    v.OnSerialNumber("SN");
-    v.OnVariable({});
-    v.OnAnomalyStatus(1);
-    v.OnIoStatus({});
-    v.OnAnalogStatus({});
-    v.OnPowerReadings({});
-    v.OnSourceWorkTime(1);
-    v.OnClockTime(1, 2, 3);
-    v.OnClockDate(2026, 1, 2, true);
-    v.OnClockRun(true);
-    v.OnStartAnswer(0x10, 0, "x", true);
-    v.OnDiagnosisStatus(1);
-    v.OnDiagnosisPower(1, 2);
-    v.OnTuningStatus(1);
-    v.OnMultiHeadCount(1);
-    v.OnMultiHeadWord(1, 2);
-    v.OnDac16(1);
-    v.OnDac16Force(true);
-    v.OnFlangingProfiles({});
-    v.OnMemoryRows({}, false);
-    v.OnConfigUploadProgress(1);
-    v.OnConfigImageComplete({});
-    v.OnTuningLogComplete({});
-    v.OnEventLogComplete({});
-    v.OnDownloadProgress(1);
-    v.OnDownloadComplete();
-    v.OnEepromFormatProgress(1);
-    v.OnEepromFormatComplete();
-    v.OnSequenceStopped(Sequence::MemoryChain, 3, "why");
-    v.OnStopPolling();
-    v.OnAnswerIgnored("why");
-    v.OnLinkState("ACK");
+// Emits every event once through the registry, as the session does.
+void CallEveryEvent(TBoardEvents& e) {
+    e.Notify(&IIdentityView::OnBoardType, 1);
+    e.Notify(&IIdentityView::OnFirmwareVersion, 1, 2, 3, "x");
+    e.Notify(&IIdentityView::OnMachineNamesFile, "f");
+    e.Notify(&IIdentityView::OnProtocolVersion, 1, "x");
+    e.Notify(&IIdentityView::OnSerialNumber, "SN");
+    e.Notify(&IVariableView::OnVariable, DecodedVariable{});
+    e.Notify(&IStatusView::OnAnomalyStatus, 1);
+    e.Notify(&IStatusView::OnIoStatus, IoStatusWords{});
+    e.Notify(&IStatusView::OnAnalogStatus, std::array<std::uint16_t, 6>{});
+    e.Notify(&IStatusView::OnPowerReadings, PowerReadingWords{});
+    e.Notify(&IStatusView::OnSourceWorkTime, 1);
+    e.Notify(&IBoardClockView::OnClockTime, 1, 2, 3);
+    e.Notify(&IBoardClockView::OnClockDate, 2026, 1, 2, true);
+    e.Notify(&IBoardClockView::OnClockRun, true);
+    e.Notify(&IProcedureView::OnStartAnswer, 0x10, 0, "x", true);
+    e.Notify(&IProcedureView::OnDiagnosisStatus, 1);
+    e.Notify(&IProcedureView::OnDiagnosisPower, 1, 2);
+    e.Notify(&IProcedureView::OnTuningStatus, 1);
+    e.Notify(&IMachineView::OnMultiHeadCount, 1);
+    e.Notify(&IMachineView::OnMultiHeadWord, 1, 2);
+    e.Notify(&IMachineView::OnDac16, 1);
+    e.Notify(&IMachineView::OnDac16Force, true);
+    e.Notify(&IMachineView::OnFlangingProfiles, std::vector<FlangingProfileRow>{});
+    e.Notify(&IMemoryView::OnMemoryRows, std::vector<MemoryRow>{}, false);
+    e.Notify(&IMemoryView::OnConfigUploadProgress, 1);
+    e.Notify(&IMemoryView::OnConfigImageComplete, std::array<std::uint8_t, 384>{});
+    e.Notify(&IMemoryView::OnTuningLogComplete, std::array<std::uint8_t, 320>{});
+    e.Notify(&IMemoryView::OnEventLogComplete, std::vector<std::uint8_t>{});
+    e.Notify(&IMemoryView::OnDownloadProgress, 1);
+    e.Notify(&IMemoryView::OnDownloadComplete);
+    e.Notify(&IMemoryView::OnEepromFormatProgress, 1);
+    e.Notify(&IMemoryView::OnEepromFormatComplete);
+    e.Notify(&IMemoryView::OnSequenceStopped, Sequence::MemoryChain, 3, "why");
+    e.Notify(&ILinkView::OnStopPolling);
+    e.Notify(&ILinkView::OnAnswerIgnored, "why");
+    e.Notify(&ILinkView::OnLinkState, "ACK");
 }
 
-TEST(BoardViewFanout, EveryEventReachesEveryView) {
+// Only the identity area: hears nothing else.
+class IdentityOnly : public IIdentityView {
+  public:
+    void OnSerialNumber(const std::string& t) override { serials.push_back(t); }
+    std::vector<std::string> serials;
+};
+
+TEST(BoardEvents, EveryEventReachesEveryView) {
     CountingView a, b;
-    TBoardViewFanout fan;
-    fan.Add(a);
-    fan.Add(b);
-    fan.Add(a);  // once only
-    EXPECT_EQ(fan.Count(), 2u);
-    CallEveryEvent(fan);
+    TBoardEvents events;
+    events.Subscribe(a);
+    events.Subscribe(b);
+    events.Subscribe(a);  // once only
+    EXPECT_EQ(events.Of<IMemoryView>().Count(), 2u);
+    EXPECT_EQ(events.Count(), 2u * std::tuple_size_v<TBoardEvents::Areas>);
+    CallEveryEvent(events);
     for (const CountingView* v : {&a, &b}) {
         EXPECT_EQ(v->calls.size(), 36u) << "every method of the view";
         for (const auto& [name, n] : v->calls) EXPECT_EQ(n, 1) << name;
     }
 }
 
-TEST(BoardViewFanout, ViewsMayLeaveAndJoinDuringAnEvent) {
+TEST(BoardEvents, AViewHearsOnlyTheAreasItImplements) {
+    IdentityOnly id;
+    CountingView all;
+    TBoardEvents events;
+    events.Subscribe(id);
+    events.Subscribe(all);
+    EXPECT_EQ(events.Of<IIdentityView>().Count(), 2u);
+    EXPECT_EQ(events.Of<IMemoryView>().Count(), 1u);
+    CallEveryEvent(events);
+    EXPECT_EQ(id.serials, std::vector<std::string>{"SN"});
+    events.Unsubscribe(all);
+    EXPECT_EQ(events.Count(), 1u);
+    events.Notify(&IIdentityView::OnSerialNumber, "2");
+    EXPECT_EQ(all.calls["OnSerialNumber"], 1);
+    EXPECT_EQ(id.serials.size(), 2u);
+}
+
+TEST(BoardEvents, ViewsMayLeaveAndJoinDuringAnEvent) {
     CountingView a, b, c;
-    TBoardViewFanout fan;
-    fan.Add(a);
-    fan.Add(b);
+    TBoardEvents events;
+    events.Subscribe(a);
+    events.Subscribe(b);
     a.onSerial = [&] {
-        fan.Remove(b);  // not called for this event any more
-        fan.Add(c);     // hears the next one
+        events.Unsubscribe(b);  // not called for this event any more
+        events.Subscribe(c);    // hears the next one
     };
-    fan.OnSerialNumber("1");
+    events.Notify(&IIdentityView::OnSerialNumber, "1");
     EXPECT_EQ(a.calls["OnSerialNumber"], 1);
     EXPECT_EQ(b.calls.count("OnSerialNumber"), 0u);
     EXPECT_EQ(c.calls.count("OnSerialNumber"), 0u);
     a.onSerial = nullptr;
-    fan.OnSerialNumber("2");
+    events.Notify(&IIdentityView::OnSerialNumber, "2");
     EXPECT_EQ(c.calls["OnSerialNumber"], 1);
-    EXPECT_EQ(fan.Count(), 2u);
+    EXPECT_EQ(events.Of<IIdentityView>().Count(), 2u);
 }
 
 TEST(ConfigUpload, WithoutTheTuningLog) {

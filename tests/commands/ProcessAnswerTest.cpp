@@ -16,7 +16,7 @@ struct Fixture {
     link::ManualClock clock;
     link::TComProtocol protocol{port, clock};
     test::RecordingView view;
-    TSession session{protocol, view, view};
+    TSession session{protocol, view.events, view};
     Fixture() { view.session = &session; }
     void Answer(std::vector<std::uint8_t> a) {
         const auto len = static_cast<std::uint8_t>(a.size() + 4);
@@ -80,7 +80,7 @@ TEST(Refusals, TheBoxStopsTheExchangeTicks) {
     link::ManualClock clock;
     link::TComProtocol protocol(port, clock);
     PausingView view;
-    TSession session(protocol, view, view);
+    TSession session(protocol, view.events, view);
     TSessionCycle cycle(session, clock);
     view.cycle = &cycle;
     view.clock = &clock;

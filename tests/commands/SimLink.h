@@ -7,7 +7,7 @@
 
 #include "boardsim/BoardModel.h"
 #include "boardsim/PtyBoard.h"
-#include "commands/BoardView.h"
+#include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "link/Clock.h"
@@ -54,6 +54,9 @@ class SimPort : public link::ISerialPort {
 
 class RecordingView : public commands::IBoardView, public commands::INotifier {
   public:
+    RecordingView() { events.Subscribe(*this); }
+    RecordingView(const RecordingView&) = delete;
+    RecordingView& operator=(const RecordingView&) = delete;
     void OnVariable(const commands::DecodedVariable& v) override { variables.push_back(v); }
     void OnSerialNumber(const std::string& t) override { serial = t; }
     void OnMachineNamesFile(const std::string& f) override { namesFiles.push_back(f); }
@@ -104,6 +107,8 @@ class RecordingView : public commands::IBoardView, public commands::INotifier {
     struct Box {
         std::string caption, text;
     };
+    // Events that reach this view alone (a session of its own).
+    commands::TBoardEvents events;
     commands::TSession* session = nullptr;
     std::vector<commands::DecodedVariable> variables;
     std::vector<std::string> namesFiles, ignored;
@@ -131,10 +136,12 @@ struct SimRig {
     SimPort port{model};
     link::TComProtocol protocol{port, clock};
     RecordingView view;
-    commands::TSession session{protocol, view, view};
+    commands::TBoardEvents events;
+    commands::TSession session{protocol, events, view};
     commands::TSessionCycle cycle{session, clock};
 
     SimRig() {
+        events.Subscribe(view);
         view.session = &session;
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();

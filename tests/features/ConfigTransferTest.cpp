@@ -75,7 +75,7 @@ TEST(ConfigWrite, ThenReadGivesTheSameFileValues) {
 
     config::TCfgWelderRW fresh;
     features::TConfigTransfer reader(rig.session, fresh, rig.listener);
-    rig.fanout.Add(reader);
+    rig.events.Subscribe(reader);
     ASSERT_TRUE(reader.Read(false));
     const auto& rd = rig.Run();
     ASSERT_TRUE(rd.completed) << rd.message;

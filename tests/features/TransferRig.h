@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "SimLink.h"
-#include "commands/BoardViewFanout.h"
 #include "features/ConfigTransfer.h"
 #include "support/TempDir.h"
 
@@ -36,8 +35,8 @@ struct TransferRig {
     SimPort port{model};
     link::TComProtocol protocol{port, clock};
     RecordingView view;
-    commands::TBoardViewFanout fanout;
-    commands::TSession session{protocol, fanout, view};
+    commands::TBoardEvents events;
+    commands::TSession session{protocol, events, view};
     commands::TSessionCycle cycle{session, clock};
     config::TCfgWelderRW record;
     TransferRecorder listener;
@@ -49,8 +48,8 @@ struct TransferRig {
         view.session = &session;
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
-        fanout.Add(view);
-        fanout.Add(transfer);
+        events.Subscribe(view);
+        events.Subscribe(transfer);
         transfer.SetBackupDir(backups);
         // 2026-12-08 04:19:00 UTC, one second later for every backup.
         transfer.now = [this] {

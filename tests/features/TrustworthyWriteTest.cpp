@@ -142,7 +142,8 @@ TEST(TrustworthyWrite, RestoreIsByteExact) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TransferRig rig;
-        if (c.filler >= 0) sim::SetImageFiller(rig.model.Eeprom(), static_cast<std::uint8_t>(c.filler));
+        if (c.filler >= 0)
+            sim::SetImageFiller(rig.model.Eeprom(), static_cast<std::uint8_t>(c.filler));
         if (c.version != 3 || c.size != 218)
             sim::SetImageLayout(rig.model.Eeprom(), static_cast<std::uint8_t>(c.version),
                                 static_cast<std::uint16_t>(c.size));
@@ -156,7 +157,7 @@ TEST(TrustworthyWrite, RestoreIsByteExact) {
             EXPECT_FALSE(refused.completed);
             EXPECT_EQ(refused.confirm, TConfirm::OtherLayout);
             EXPECT_NE(refused.message.find("Version " + std::to_string(c.version) + ", Size " +
-                                            std::to_string(c.size)),
+                                           std::to_string(c.size)),
                       std::string::npos)
                 << refused.message;
             EXPECT_TRUE(rig.Bodies(commands::kWriteMemory).empty());
@@ -256,7 +257,8 @@ TEST(TrustworthyWrite, TwoControllersWritingIntoOneFolderInOneSecond) {
     ASSERT_TRUE(oa.completed && ob.completed);
     EXPECT_NE(oa.backupPath, ob.backupPath);
     EXPECT_NE(ob.backupPath.find("-2.wcf"), std::string::npos) << ob.backupPath;
-    EXPECT_EQ(ReadBin(features::BackupImagePath(oa.backupPath)), ReadBin(features::BackupImagePath(ob.backupPath)))
+    EXPECT_EQ(ReadBin(features::BackupImagePath(oa.backupPath)),
+              ReadBin(features::BackupImagePath(ob.backupPath)))
         << "both boards held the simulator's default";
     EXPECT_EQ(features::ListBackups(a.backups).size(), 2u);
 }

@@ -51,7 +51,7 @@ class PrintingListener : public link::IExchangeListener {
 };
 
 // The board facts and message boxes of a command-line run: kept for printing.
-class CliView : public IBoardView, public INotifier {
+class CliView : public IIdentityView, public IVariableView, public ILinkView, public INotifier {
   public:
     void OnVariable(const DecodedVariable& v) override { variables.push_back(v); }
     void OnSerialNumber(const std::string& text) override {
@@ -332,7 +332,9 @@ int RunDeviceCommand(const Options& opt) {
     link::TComProtocol protocol(port, clock);
     PrintingListener out(cmd == "demo" && !opt.quiet);
     CliView view;
-    TSession session(protocol, view, view);
+    TBoardEvents events;
+    events.Subscribe(view);
+    TSession session(protocol, events, view);
     TSessionCycle cycle(session, clock, &out);
     Link l{protocol, session, cycle, out, view};
     if (cmd == "demo") return RunDemo(l);

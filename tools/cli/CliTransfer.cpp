@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "commands/BoardViewFanout.h"
+#include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
@@ -176,7 +176,7 @@ class Runner {
   public:
     Runner(link::ISerialPort& port, config::TCfgWelderRW& record, bool quiet)
         : protocol_(port, clock_), progress_(quiet), transfer_(session_, record, progress_) {
-        fanout_.Add(transfer_);
+        events_.Subscribe(transfer_);
     }
     features::TConfigTransfer& Transfer() { return transfer_; }
 
@@ -206,9 +206,9 @@ class Runner {
   private:
     link::SystemClock clock_;
     link::TComProtocol protocol_;
-    commands::TBoardViewFanout fanout_;
+    commands::TBoardEvents events_;
     QuietNotifier notifier_;
-    commands::TSession session_{protocol_, fanout_, notifier_};
+    commands::TSession session_{protocol_, events_, notifier_};
     commands::TSessionCycle cycle_{session_, clock_};
     Progress progress_;
     features::TConfigTransfer transfer_;
