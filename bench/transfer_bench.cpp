@@ -15,10 +15,7 @@
 #include <string>
 
 #include "boardsim/PtyBoard.h"
-#include "commands/BoardEvents.h"
-#include "commands/SessionCycle.h"
-#include "features/ConfigTransfer.h"
-#include "link/Comprotocol.h"
+#include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
 
@@ -44,13 +41,11 @@ struct Rig {
     sim::TPtyBoard board;
     link::Tserial port;
     link::SystemClock clock;
-    link::TComProtocol protocol{port, clock};
-    commands::TBoardEvents events;
     Quiet quiet;
-    commands::TSession session{protocol, events, quiet};
-    commands::TSessionCycle cycle{session, clock};
-    config::TCfgWelderRW record;
-    features::TConfigTransfer transfer{session, record, quiet};
+    features::TSupervisorCore core{port, clock, quiet};
+    commands::TSession& session = core.Session();
+    config::TCfgWelderRW& record = core.Record();
+    features::TConfigTransfer& transfer = core.Transfer();
     std::filesystem::path backups;
     bool ok = false;
 
@@ -59,15 +54,15 @@ struct Rig {
         if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) return;
         board.Start();
         if (port.OpenPort(board.DevicePath().c_str(), 56700, 0) != link::kOpenOk) return;
-        events.Subscribe(transfer);
+        transfer.SetListener(&quiet);
         backups = std::filesystem::temp_directory_path() /
                   ("orvan-bench-backups-" + std::to_string(::getpid()));
         transfer.SetBackupDir(backups.string());
         // Identity first, as on connecting: the protocol version is known.
         session.RequestHardwareInfo();
         link::RunTicks([&] {
-            cycle.Tick();
-            return !cycle.Idle();
+            core.Tick();
+            return !core.Idle();
         });
         ok = session.BoardProtocolVersion() != 0;
     }
@@ -81,8 +76,7 @@ struct Rig {
         const auto t0 = std::chrono::steady_clock::now();
         link::RunTicks(
             [&] {
-                cycle.Tick();
-                if (cycle.Idle()) transfer.NoteExchangeIdle();
+                core.Tick();
                 return quiet.finished == before;
             },
             link::kExchangeTickMs, 60000);

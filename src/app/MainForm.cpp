@@ -63,21 +63,17 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     BuildStatusBar();
 
     // The owned objects, in the order the rest of the program relies on.
-    protocol_ = std::make_unique<link::TComProtocol>(port_, clock_);
-    events_.Subscribe(*this);
-    session_ = std::make_unique<commands::TSession>(*protocol_, events_,
-                                                    static_cast<commands::INotifier&>(*this));
-    cycle_ = std::make_unique<commands::TSessionCycle>(*session_, clock_,
-                                                       static_cast<link::IExchangeListener*>(this));
-    cycle_->Cycle().SetRxLogEnabled(false);
-    cycle_->Cycle().SetTxLogEnabled(false);
+    const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
+    core_ = std::make_unique<features::TSupervisorCore>(
+        Line(), clock, static_cast<commands::INotifier&>(*this),
+        static_cast<link::IExchangeListener*>(this));
+    core_->Events().Subscribe(*this);
+    core_->Cycle().SetRxLogEnabled(false);
+    core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
-    record_ = std::make_unique<config::TCfgWelderRW>();
     trace_.push_back("create record");
-    transfer_ = std::make_unique<features::TConfigTransfer>(
-        *session_, *record_, static_cast<features::ITransferListener&>(*this));
-    if (!options_.backupDirectory.empty()) transfer_->SetBackupDir(options_.backupDirectory);
-    events_.Subscribe(*transfer_);
+    core_->Transfer().SetListener(this);
+    if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     // The exchange timer exists enabled; it has no work before the port opens.
@@ -153,10 +149,10 @@ void TMainForm::BuildPages() {
     connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
     connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetRxLogEnabled(on);
+        if (core_) core_->Cycle().SetRxLogEnabled(on);
     });
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (cycle_) cycle_->Cycle().SetTxLogEnabled(on);
+        if (core_) core_->Cycle().SetTxLogEnabled(on);
     });
 }
 
@@ -321,8 +317,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     // A write cut short is said, with what the board holds and the backup.
     const std::string abandoned =
-        !closed_ && transfer_ && transfer_->Busy()
-            ? transfer_->Abandon("the program was closed during the transfer").message
+        !closed_ && Transfer() != nullptr && Transfer()->Busy()
+            ? Transfer()->Abandon("the program was closed during the transfer").message
             : std::string();
     FormClose();
     event->accept();
@@ -330,8 +326,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::ConfirmCloseDuringTransfer() {
-    if (!transfer_ || !transfer_->Busy()) return true;
-    const bool write = transfer_->RunningOp() == features::TTransferOp::Write;
+    const features::TConfigTransfer* t = Transfer();
+    if (t == nullptr || !t->Busy()) return true;
+    const bool write = t->RunningOp() == features::TTransferOp::Write;
     return Confirm(
         QStringLiteral("Attenzione!"),
         write ? QStringLiteral("A write to the board is running. Closing now stops it part way: "
@@ -356,8 +353,8 @@ bool TMainForm::ConfirmDiscardEdits() {
 }
 
 void TMainForm::ShowConfig() {
-    if (!record_) return;
-    const config::TCfgWelderRW& cfg = *record_;
+    if (!core_) return;
+    const config::TCfgWelderRW& cfg = core_->Record();
     TshWelderCfg->ShowConfig(cfg);
     tshWelderTuning->stxFactoryTuningImax->setText(
         QString::fromStdString(pages::FormatReal(cfg.GetMaxPowerValue(), decimal_)) +
@@ -367,12 +364,13 @@ void TMainForm::ShowConfig() {
     TshCfgWelder->stxCfgVer->setText(QString::number(cfg.GetVersion()));
     TshCfgWelder->stxCfgSize->setText(QString::number(cfg.GetSize()));
     TshCfgWelder->ShowScales(cfg, decimal_);
-    session_->configLoaded = true;
+    core_->Session().configLoaded = true;
 }
 
 bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
-    if (!record_) return false;
-    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(*record_, keepEditMarks);
+    if (!core_) return false;
+    const pages::TWriteBackResult r =
+        TshWelderCfg->ReadPagesIntoConfig(core_->Record(), keepEditMarks);
     if (!r.ok) {
         PgcMain->setCurrentWidget(TshWelderCfg);
         ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
@@ -392,8 +390,8 @@ void TMainForm::FormActivate() {
     TmrGestCOMCMD->start();
     trace_.push_back("exchange timer on");
     // The session holds both buffers for its whole life; they start empty here.
-    session_->configImage.fill(0);
-    session_->tuningLogImage.fill(0);
+    core_->Session().configImage.fill(0);
+    core_->Session().tuningLogImage.fill(0);
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
@@ -441,7 +439,8 @@ void TMainForm::OpenConfiguredPort() {
     const std::string name = ActivePortName();
     // As technicians expect, a port that does not open opens no box here: the
     // link stays closed, and the status bar says why (absent, busy, no access).
-    const std::int32_t rc = port_.OpenPort(name.c_str(), config_->speed, 0);
+    const std::int32_t rc =
+        options_.port == nullptr ? port_.OpenPort(name.c_str(), config_->speed, 0) : link::kOpenOk;
     trace_.push_back("open port " + name);
     for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
     const bool byNumber = sessionDevice_.empty() && config_->device.empty();
@@ -451,9 +450,9 @@ void TMainForm::OpenConfiguredPort() {
                                : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
     }
     if (options_.lineNote.empty() && activated_)
-        SetPanelText(6, port_.IsOpen() ? Q(name)
-                                       : Q(name) + QStringLiteral(" (closed: ") +
-                                             Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
+        SetPanelText(6, Line().IsOpen() ? Q(name)
+                                        : Q(name) + QStringLiteral(" (closed: ") +
+                                              Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
 }
 
 void TMainForm::RefreshPortDevices() {
@@ -540,10 +539,7 @@ void TMainForm::Act_FindBoardExecute() {
 }
 
 void TMainForm::TmrGestCOMCMDTimer() {
-    if (!cycle_) return;
-    cycle_->Tick();
-    // A transfer whose next request was never queued would wait for ever.
-    if (transfer_ && cycle_ && cycle_->Idle()) transfer_->NoteExchangeIdle();
+    if (core_) core_->Tick();
 }
 
 void TMainForm::TmrRefreshStatusTimer() {
@@ -621,15 +617,15 @@ void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) 
 }
 
 void TMainForm::SpeedButtonInfoClick() {
-    if (session_) session_->RequestHardwareInfo();
+    if (core_) core_->Session().RequestHardwareInfo();
 }
 
 void TMainForm::Act_SecurityCodeOnExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, true);
+    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), true);
 }
 
 void TMainForm::Act_SecurityCodeOffExecute() {
-    if (protocol_) (void)commands::SendSecurityCode(*protocol_, false);
+    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), false);
 }
 
 void TMainForm::CmdClearRXLogClick() {
@@ -658,14 +654,10 @@ void TMainForm::FormClose() {
     trace_.push_back("exchange timer off");
     port_.ClosePort();
     trace_.push_back("port closed");
-    if (transfer_) events_.Unsubscribe(*transfer_);
-    transfer_.reset();
-    record_.reset();
+    // The controllers and the record go first, then the engine: queued
+    // commands are dropped unsent with it.
+    core_.reset();
     trace_.push_back("record destroyed");
-    // Queued commands are dropped unsent with the engine.
-    cycle_.reset();
-    session_.reset();
-    protocol_.reset();
     trace_.push_back("protocol destroyed");
     config_->lastTab = PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();

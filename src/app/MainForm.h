@@ -16,12 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "commands/BoardEvents.h"
 #include "commands/Session.h"
-#include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
+#include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -77,6 +76,12 @@ struct TStartOptions {
     // Where the copies of what a board held before each write go (empty:
     // the user's data folder).
     std::string backupDirectory;
+    // A line and a time source to run on instead of the serial port and the
+    // system clock (the in-memory simulator and a manual clock: tests step
+    // the exchange by calling TmrGestCOMCMDTimer). Not owned; they must
+    // outlive the window. With a port given, the port menus choose nothing.
+    link::ISerialPort* port = nullptr;
+    const link::IClock* clock = nullptr;
 };
 
 // A file dialog as the window asks for it; filter indices count from 1.
@@ -128,13 +133,13 @@ class TMainForm : public QMainWindow,
     // the user has been told, and the caller must not send or save anything.
     // keepEditMarks: the values are not yet on the board nor in a file.
     [[nodiscard]] bool ReadPagesIntoConfig(bool keepEditMarks = false);
-    bool ConfigLoaded() const { return session_ && session_->configLoaded; }
+    bool ConfigLoaded() const { return core_ && core_->Session().configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
     bool ConfirmCloseDuringTransfer();
     bool ConfirmDiscardEdits();
-    config::TCfgWelderRW* Record() const { return record_.get(); }
-    features::TConfigTransfer* Transfer() const { return transfer_.get(); }
+    config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
+    features::TConfigTransfer* Transfer() const { return core_ ? &core_->Transfer() : nullptr; }
     // The file "&Save" writes to (empty until one was opened or saved).
     const QString& CurrentFile() const { return currentFile_; }
     // The rows of the verify table: field, value on the PC, value on the board.
@@ -152,18 +157,24 @@ class TMainForm : public QMainWindow,
     const std::vector<std::string>& Trace() const { return trace_; }
 
     // Owned objects (null after close).
-    link::TComProtocol* Protocol() const { return protocol_.get(); }
-    link::TExchangeCycle* Cycle() const { return cycle_ ? &cycle_->Cycle() : nullptr; }
-    commands::TSession* Session() const { return session_.get(); }
+    features::TSupervisorCore* Core() const { return core_.get(); }
+    link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
+    link::TExchangeCycle* Cycle() const { return core_ ? &core_->Cycle() : nullptr; }
+    commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
+    // The serial port of the settings (unused while TStartOptions::port is given).
     link::Tserial& Port() { return port_; }
+    // The line the exchange runs on: the injected one, or the serial port.
+    link::ISerialPort& Line() {
+        return options_.port ? *options_.port : static_cast<link::ISerialPort&>(port_);
+    }
     TConfig* Config() const { return config_.get(); }
     std::span<const std::uint8_t> ConfigImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->configImage)
-                        : std::span<const std::uint8_t>();
+        return core_ ? std::span<const std::uint8_t>(core_->Session().configImage)
+                     : std::span<const std::uint8_t>();
     }
     std::span<const std::uint8_t> TuningLogImage() const {
-        return session_ ? std::span<const std::uint8_t>(session_->tuningLogImage)
-                        : std::span<const std::uint8_t>();
+        return core_ ? std::span<const std::uint8_t>(core_->Session().tuningLogImage)
+                     : std::span<const std::uint8_t>();
     }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
@@ -298,16 +309,12 @@ class TMainForm : public QMainWindow,
     bool Confirm(const QString& caption, const QString& text);
 
     TStartOptions options_;
-    // The port outlives the engine that talks through it.
+    // The port and the clock outlive the engine that uses them.
     link::Tserial port_;
-    link::SystemClock clock_;
-    // Every board event goes to the window's own view and to the features.
-    commands::TBoardEvents events_;
-    std::unique_ptr<link::TComProtocol> protocol_;
-    std::unique_ptr<commands::TSession> session_;
-    std::unique_ptr<commands::TSessionCycle> cycle_;
-    std::unique_ptr<config::TCfgWelderRW> record_;
-    std::unique_ptr<features::TConfigTransfer> transfer_;
+    link::SystemClock systemClock_;
+    // Protocol, session, cycle, record and feature controllers; the board
+    // events go to the window's own view and to the features.
+    std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TConfig> config_;
     QString currentFile_;
     char decimal_ = '.';

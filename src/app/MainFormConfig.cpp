@@ -87,9 +87,9 @@ std::vector<std::array<QString, 3>> TMainForm::DifferenceRows(
 }
 
 void TMainForm::StartTransfer(TTransferOp op) {
-    const features::TStartResult r = op == TTransferOp::Write  ? transfer_->Write()
-                                     : op == TTransferOp::Read ? transfer_->Read(true)
-                                                               : transfer_->Verify();
+    const features::TStartResult r = op == TTransferOp::Write  ? core_->Transfer().Write()
+                                     : op == TTransferOp::Read ? core_->Transfer().Read(true)
+                                                               : core_->Transfer().Verify();
     if (!r) {
         ShowMessage(OpCaption(op), Q(r.message));
         return;
@@ -191,8 +191,8 @@ void TMainForm::ShowDifferences(const std::vector<features::TFieldDifference>& d
 }
 
 void TMainForm::ConfigDownloadClick() {
-    if (closed_ || !transfer_) return;
-    if (transfer_->Busy()) {
+    if (closed_ || !core_) return;
+    if (core_->Transfer().Busy()) {
         ShowMessage(
             OpCaption(TTransferOp::Write),
             QStringLiteral("A configuration transfer is already running; wait for it to end."));
@@ -205,8 +205,8 @@ void TMainForm::ConfigDownloadClick() {
 }
 
 void TMainForm::ConfigUploadClick() {
-    if (closed_ || !transfer_) return;
-    if (transfer_->Busy()) {
+    if (closed_ || !core_) return;
+    if (core_->Transfer().Busy()) {
         ShowMessage(
             OpCaption(TTransferOp::Read),
             QStringLiteral("A configuration transfer is already running; wait for it to end."));
@@ -218,14 +218,14 @@ void TMainForm::ConfigUploadClick() {
 }
 
 void TMainForm::VerifyPCTarget1Click() {
-    if (closed_ || !transfer_) return;
+    if (closed_ || !core_) return;
     if (!ConfigLoaded()) {
         ShowMessage(
             QStringLiteral("Attenzione!"),
             QStringLiteral("Leggere la configurazione prima di eseguire questa operazione"));
         return;
     }
-    if (transfer_->Busy()) {
+    if (core_->Transfer().Busy()) {
         ShowMessage(
             OpCaption(TTransferOp::Verify),
             QStringLiteral("A configuration transfer is already running; wait for it to end."));
@@ -261,16 +261,16 @@ std::optional<TFileChoice> TMainForm::ChooseFile(const TFileRequest& request) {
 }
 
 void TMainForm::FileNew() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
-    *record_ = config::TCfgWelderRW(config::DefaultConfiguration());
+    core_->Record() = config::TCfgWelderRW(config::DefaultConfiguration());
     ShowConfig();
     currentFile_.clear();
     PgcMain->setCurrentWidget(TshWelderCfg);
 }
 
 void TMainForm::FileOpen() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
     TFileRequest req;
     req.caption = QStringLiteral("Open");
@@ -279,7 +279,7 @@ void TMainForm::FileOpen() {
     req.defaultSuffix = QStringLiteral("ini");
     const std::optional<TFileChoice> c = ChooseFile(req);
     if (!c || c->path.isEmpty()) return;
-    const config::TFileResult r = record_->LoadFromFile(c->path.toStdString());
+    const config::TFileResult r = core_->Record().LoadFromFile(c->path.toStdString());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.message)));
@@ -310,8 +310,8 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     if (!ReadPagesIntoConfig(true)) return false;
     // The file always carries the version and size of the image it describes.
     std::array<std::uint8_t, config::kImageSize> image{};
-    config::BuildDeviceImage(*record_, image.data());
-    const config::TFileResult r = record_->SaveToFile(check.target);
+    config::BuildDeviceImage(core_->Record(), image.data());
+    const config::TFileResult r = core_->Record().SaveToFile(check.target);
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The configuration could not be saved to %1:\n%2")
@@ -321,13 +321,13 @@ bool TMainForm::SaveConfigTo(const QString& chosen) {
     TshWelderCfg->ClearEditMarks();
     currentFile_ = Q(r.path.empty() ? check.target : r.path);
     // Version and size as the file now has them.
-    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(record_->GetVersion()));
-    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(record_->GetSize()));
+    SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(core_->Record().GetVersion()));
+    SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(core_->Record().GetSize()));
     return true;
 }
 
 void TMainForm::FileSaveAs() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save As");
@@ -340,7 +340,7 @@ void TMainForm::FileSaveAs() {
 }
 
 void TMainForm::FileSave() {
-    if (closed_ || !record_) return;
+    if (closed_ || !core_) return;
     if (currentFile_.isEmpty()) {
         FileSaveAs();
         return;
@@ -368,8 +368,8 @@ void TMainForm::FilePrintSetup() {
 }
 
 void TMainForm::FileBackups() {
-    if (closed_ || !transfer_) return;
-    const std::string dir = transfer_->BackupDir();
+    if (closed_ || !core_) return;
+    const std::string dir = core_->Transfer().BackupDir();
     const std::vector<features::TBackupEntry> list = features::ListBackups(dir);
     if (list.empty()) {
         ShowMessage(
@@ -416,7 +416,7 @@ void TMainForm::FileBackups() {
     if (pick < 0 || pick >= static_cast<int>(list.size())) return;
     if (!ConfirmDiscardEdits()) return;
     const features::TBackupEntry& e = list[static_cast<std::size_t>(pick)];
-    const config::TFileResult r = features::RestoreBackup(e.path, *record_);
+    const config::TFileResult r = features::RestoreBackup(e.path, core_->Record());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
                     QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.message)));

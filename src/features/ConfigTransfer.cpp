@@ -176,7 +176,7 @@ void TConfigTransfer::StartUpload(TTransferPhase phase, bool thenTuningLog) {
 void TConfigTransfer::OnConfigUploadProgress(std::uint8_t chunks) {
     if (!op_ || (phase_ != TTransferPhase::Upload && phase_ != TTransferPhase::BackupRead)) return;
     done_ = chunks;
-    listener_.OnTransferProgress(*op_, phase_, done_, kUploadBlocks);
+    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kUploadBlocks);
 }
 
 void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>& image) {
@@ -284,7 +284,7 @@ void TConfigTransfer::OnDownloadProgress(std::uint8_t blocks) {
     if (!op_ || phase_ != TTransferPhase::Download) return;
     done_ = blocks;
     lastAnswerRefused_ = false;
-    listener_.OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
+    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
 }
 
 void TConfigTransfer::OnDownloadComplete() {
@@ -424,7 +424,7 @@ std::string TConfigTransfer::DownloadStopText(int done, const std::string& reaso
 void TConfigTransfer::Finish(TTransferOutcome outcome) {
     op_.reset();
     last_ = outcome;
-    listener_.OnTransferFinished(outcome);
+    if (listener_) listener_->OnTransferFinished(outcome);
 }
 
 std::string TConfigTransfer::ChecksumWarning(

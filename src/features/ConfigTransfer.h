@@ -108,9 +108,16 @@ class TConfigTransfer : public commands::IIdentityView,
                         public commands::IMemoryView,
                         public commands::ILinkView {
   public:
+    // The listener may be given later (SetListener); until then outcomes go
+    // nowhere.
+    TConfigTransfer(commands::TSession& session, config::TCfgWelderRW& record)
+        : session_(session), record_(record) {}
     TConfigTransfer(commands::TSession& session, config::TCfgWelderRW& record,
                     ITransferListener& listener)
-        : session_(session), record_(record), listener_(listener) {}
+        : session_(session), record_(record), listener_(&listener) {}
+
+    // The front end that hears progress and outcomes; null for none.
+    void SetListener(ITransferListener* listener) { listener_ = listener; }
 
     // Backups go here (default: DefaultBackupDir()).
     void SetBackupDir(std::string dir) { backupDir_ = std::move(dir); }
@@ -177,7 +184,7 @@ class TConfigTransfer : public commands::IIdentityView,
 
     commands::TSession& session_;
     config::TCfgWelderRW& record_;
-    ITransferListener& listener_;
+    ITransferListener* listener_ = nullptr;
     std::string backupDir_ = DefaultBackupDir();
 
     std::optional<TTransferOp> op_;

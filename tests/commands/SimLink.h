@@ -1,56 +1,22 @@
 #pragma once
 // The simulated board behind an in-memory port, and a recording view: the
-// session's sequences run against it tick by tick on a fake clock.
+// core's sequences run against it tick by tick on a fake clock.
 
 #include <string>
 #include <vector>
 
 #include "boardsim/BoardModel.h"
 #include "boardsim/PtyBoard.h"
+#include "boardsim/SimPort.h"
 #include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
+#include "features/SupervisorCore.h"
 #include "link/Clock.h"
-#include "link/SerialPort.h"
 
 namespace orvan::test {
 
-class SimPort : public link::ISerialPort {
-  public:
-    explicit SimPort(sim::TBoardModel& model) : model_(model) {}
-    bool IsOpen() const override { return true; }
-    void WriteBytes(const std::uint8_t* data, std::size_t count) override {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::vector<std::uint8_t> body;
-            const auto v = framer_.Feed(data[i], body);
-            if (v != sim::TRequestFramer::Verdict::Request) continue;
-            bodies.push_back(body);
-            if (silent) continue;
-            const auto answer = model_.HandleRequest(body.data(), body.size());
-            const auto wire = sim::FrameAnswerBytes(answer);
-            input_.insert(input_.end(), wire.begin(), wire.end());
-        }
-    }
-    std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override {
-        const auto n =
-            std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), input_.size());
-        std::copy_n(input_.begin(), n, dest);
-        input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
-        return static_cast<std::int32_t>(n);
-    }
-    std::int32_t BytesWaiting() override { return static_cast<std::int32_t>(input_.size()); }
-    void ClosePort() override {}
-    std::string LostReason() const override { return lost; }
-
-    bool silent = false;                            // requests taken, never answered
-    std::string lost;                               // set: the device is gone
-    std::vector<std::vector<std::uint8_t>> bodies;  // every request body received
-
-  private:
-    sim::TBoardModel& model_;
-    sim::TRequestFramer framer_;
-    std::vector<std::uint8_t> input_;
-};
+using SimPort = sim::TSimPort;
 
 class RecordingView : public commands::IBoardView, public commands::INotifier {
   public:
@@ -129,16 +95,17 @@ class RecordingView : public commands::IBoardView, public commands::INotifier {
     bool pausedDuringBox = false;
 };
 
-// Board, port, engine, session and cycle wired together.
+// Board, port and the core on a fake clock.
 struct SimRig {
     sim::TBoardModel model;
     link::ManualClock clock;
     SimPort port{model};
-    link::TComProtocol protocol{port, clock};
     RecordingView view;
-    commands::TBoardEvents events;
-    commands::TSession session{protocol, events, view};
-    commands::TSessionCycle cycle{session, clock};
+    features::TSupervisorCore core{port, clock, view};
+    link::TComProtocol& protocol = core.Protocol();
+    commands::TBoardEvents& events = core.Events();
+    commands::TSession& session = core.Session();
+    commands::TSessionCycle& cycle = core.SessionCycle();
 
     SimRig() {
         events.Subscribe(view);
@@ -150,9 +117,9 @@ struct SimRig {
     int Run(int limit = 20000) {
         int n = 0;
         do {
-            cycle.Tick();
+            core.Tick();
             clock.Advance(30);
-        } while (!cycle.Idle() && ++n < limit);
+        } while (!core.Idle() && ++n < limit);
         return n;
     }
 };

@@ -1,7 +1,7 @@
 #pragma once
-// The transfer controller on a session whose board is the simulator behind an
-// in-memory port, ticked on a fake clock; the session's events go to a
-// recording view and to the controller through the fan-out.
+// The core, with its transfer controller, on the simulator behind an
+// in-memory port, ticked on a fake clock; the board events go to a recording
+// view and to the controller.
 
 #include <optional>
 #include <vector>
@@ -33,14 +33,15 @@ struct TransferRig {
     sim::TBoardModel model;
     link::ManualClock clock;
     SimPort port{model};
-    link::TComProtocol protocol{port, clock};
     RecordingView view;
-    commands::TBoardEvents events;
-    commands::TSession session{protocol, events, view};
-    commands::TSessionCycle cycle{session, clock};
-    config::TCfgWelderRW record;
+    features::TSupervisorCore core{port, clock, view};
+    link::TComProtocol& protocol = core.Protocol();
+    commands::TBoardEvents& events = core.Events();
+    commands::TSession& session = core.Session();
+    commands::TSessionCycle& cycle = core.SessionCycle();
+    config::TCfgWelderRW& record = core.Record();
     TransferRecorder listener;
-    features::TConfigTransfer transfer{session, record, listener};
+    features::TConfigTransfer& transfer = core.Transfer();
     TempDir dir;
     std::string backups = dir.File("backups");
 
@@ -49,7 +50,7 @@ struct TransferRig {
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
         events.Subscribe(view);
-        events.Subscribe(transfer);
+        transfer.SetListener(&listener);
         transfer.SetBackupDir(backups);
         // 2026-12-08 04:19:00 UTC, one second later for every backup.
         transfer.now = [this] {
@@ -61,9 +62,8 @@ struct TransferRig {
     const features::TTransferOutcome& Run(int limit = 20000) {
         const std::size_t before = listener.outcomes.size();
         for (int n = 0; n < limit && listener.outcomes.size() == before; ++n) {
-            cycle.Tick();
+            core.Tick();
             clock.Advance(30);
-            if (cycle.Idle()) transfer.NoteExchangeIdle();
         }
         static const features::TTransferOutcome none{};
         return listener.outcomes.size() > before ? listener.outcomes.back() : none;

@@ -9,8 +9,8 @@
 #include "commands/Builders.h"
 #include "commands/Catalogue.h"
 #include "commands/Session.h"
-#include "commands/SessionCycle.h"
 #include "features/ConfigBackups.h"
+#include "features/SupervisorCore.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
 #include "link/TickDriver.h"
@@ -76,7 +76,7 @@ class CliView : public IIdentityView, public IVariableView, public ILinkView, pu
 struct Link {
     link::TComProtocol& protocol;
     TSession& session;
-    TSessionCycle& cycle;
+    features::TSupervisorCore& core;
     PrintingListener& out;
     CliView& view;
 };
@@ -86,8 +86,8 @@ struct Link {
 int RunUntilIdle(Link& l) {
     link::RunTicks(
         [&] {
-            l.cycle.Tick();
-            return !l.cycle.Idle();
+            l.core.Tick();
+            return !l.core.Idle();
         },
         link::kExchangeTickMs, kRunLimitMs);
     if (!l.view.refusals.empty()) {
@@ -98,7 +98,7 @@ int RunUntilIdle(Link& l) {
         std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", l.out.state.c_str());
         return 1;
     }
-    if (!l.cycle.Idle()) {
+    if (!l.core.Idle()) {
         std::fprintf(stderr, "orvan-cli: the exchange did not finish within %lld ms\n",
                      static_cast<long long>(kRunLimitMs));
         return 1;
@@ -329,14 +329,11 @@ int RunDeviceCommand(const Options& opt) {
         return 1;
     }
     link::SystemClock clock;
-    link::TComProtocol protocol(port, clock);
     PrintingListener out(cmd == "demo" && !opt.quiet);
     CliView view;
-    TBoardEvents events;
-    events.Subscribe(view);
-    TSession session(protocol, events, view);
-    TSessionCycle cycle(session, clock, &out);
-    Link l{protocol, session, cycle, out, view};
+    features::TSupervisorCore core(port, clock, view, &out);
+    core.Events().Subscribe(view);
+    Link l{core.Protocol(), core.Session(), core, out, view};
     if (cmd == "demo") return RunDemo(l);
     if (cmd == "info") return RunInfo(l);
     if (cmd == "read-var") return RunReadVar(l, opt.args);

@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "commands/BoardEvents.h"
-#include "commands/Session.h"
-#include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
 #include "features/FileKindGuard.h"
-#include "link/Comprotocol.h"
+#include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
 
@@ -174,23 +171,21 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
 
 class Runner {
   public:
-    Runner(link::ISerialPort& port, config::TCfgWelderRW& record, bool quiet)
-        : protocol_(port, clock_), progress_(quiet), transfer_(session_, record, progress_) {
-        events_.Subscribe(transfer_);
+    Runner(link::ISerialPort& port, bool quiet) : progress_(quiet), core_(port, clock_, notifier_) {
+        core_.Transfer().SetListener(&progress_);
     }
-    features::TConfigTransfer& Transfer() { return transfer_; }
+    features::TConfigTransfer& Transfer() { return core_.Transfer(); }
+    config::TCfgWelderRW& Record() { return core_.Record(); }
 
     // Runs the started operation to its outcome.
     TTransferOutcome Wait() {
         const std::size_t before = progress_.outcomes.size();
         link::RunTicks(
             [&] {
-                cycle_.Tick();
-                if (g_stopSignal != 0) {
-                    (void)transfer_.StopAfterInFlight("interrupted by " + SignalName(g_stopSignal));
-                } else if (cycle_.Idle()) {
-                    transfer_.NoteExchangeIdle();
-                }
+                core_.Tick();
+                if (g_stopSignal != 0)
+                    (void)Transfer().StopAfterInFlight("interrupted by " +
+                                                       SignalName(g_stopSignal));
                 return progress_.outcomes.size() == before;
             },
             link::kExchangeTickMs, kOperationLimitMs);
@@ -205,13 +200,9 @@ class Runner {
 
   private:
     link::SystemClock clock_;
-    link::TComProtocol protocol_;
-    commands::TBoardEvents events_;
     QuietNotifier notifier_;
-    commands::TSession session_{protocol_, events_, notifier_};
-    commands::TSessionCycle cycle_{session_, clock_};
     Progress progress_;
-    features::TConfigTransfer transfer_;
+    features::TSupervisorCore core_;
 };
 
 // Prints a verification; 0 when the board holds the record, 1 otherwise.
@@ -296,7 +287,8 @@ int RunTransferCommand(const Options& opt) {
         return 1;
     }
     StopSignals signals;
-    Runner run(port, record, opt.quiet);
+    Runner run(port, opt.quiet);
+    run.Record() = record;
     features::TConfigTransfer& t = run.Transfer();
     if (!a.backupDir.empty()) t.SetBackupDir(a.backupDir);
     const auto interrupted = [] { return g_stopSignal != 0 ? 128 + g_stopSignal : 0; };
@@ -311,7 +303,7 @@ int RunTransferCommand(const Options& opt) {
             Fail(o.message);
             return interrupted() ? interrupted() : 1;
         }
-        const config::TFileResult saved = record.SaveToFile(a.file);
+        const config::TFileResult saved = run.Record().SaveToFile(a.file);
         if (!saved) {
             Fail(saved.message);
             return 1;
@@ -346,7 +338,7 @@ int RunTransferCommand(const Options& opt) {
     if (a.command == "config-restore" && writeOptions.exactImage) {
         // The fields compare as usual; the bytes the board holds now are
         // the image itself, which the verify read checks below as well.
-        record.LoadFromImage(writeOptions.exactImage->data());
+        run.Record().LoadFromImage(writeOptions.exactImage->data());
     }
     if (const auto s = t.Verify(); !s) {
         Fail(s.message);

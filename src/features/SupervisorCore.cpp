@@ -1,0 +1,21 @@
+#include "features/SupervisorCore.h"
+
+namespace orvan::features {
+
+TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& clock,
+                                 commands::INotifier& notifier, link::IExchangeListener* line)
+    : protocol_(port, clock),
+      session_(protocol_, events_, notifier),
+      cycle_(session_, clock, line),
+      transfer_(session_, record_) {
+    events_.Subscribe(transfer_);
+}
+
+link::PollState TSupervisorCore::Tick() {
+    const link::PollState state = cycle_.Tick();
+    // A transfer whose next request was never queued would wait for ever.
+    if (cycle_.Idle()) transfer_.NoteExchangeIdle();
+    return state;
+}
+
+}  // namespace orvan::features

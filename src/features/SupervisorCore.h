@@ -1,0 +1,58 @@
+#pragma once
+// The core of the supervisor, assembled in one place: given the line, the
+// time source and the message boxes, it builds and owns the protocol engine,
+// the board-event registry, the session, the exchange cycle, the
+// configuration record and every feature controller. The window, orvan-cli,
+// the test rigs and the benchmarks all construct this; nothing else wires the
+// core together, so a new feature's controller is added here once.
+//
+// Tick() is the whole work of one 30 ms exchange tick: the exchange itself,
+// then the watchdog that stops a feature sequence whose next request was
+// never queued (it would otherwise wait for ever).
+
+#include "commands/BoardEvents.h"
+#include "commands/Session.h"
+#include "commands/SessionCycle.h"
+#include "config/Cfgwelderrw.h"
+#include "features/ConfigTransfer.h"
+#include "link/Clock.h"
+#include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
+#include "link/SerialPort.h"
+
+namespace orvan::features {
+
+class TSupervisorCore {
+  public:
+    // `line` (may be null) sees the link state, the log lines and the raw
+    // answers, as the debug page and the companion's printer do.
+    TSupervisorCore(link::ISerialPort& port, const link::IClock& clock,
+                    commands::INotifier& notifier, link::IExchangeListener* line = nullptr);
+    TSupervisorCore(const TSupervisorCore&) = delete;
+    TSupervisorCore& operator=(const TSupervisorCore&) = delete;
+
+    // One tick of the exchange timer.
+    link::PollState Tick();
+    // Nothing queued and nothing in flight.
+    bool Idle() const { return cycle_.Idle(); }
+
+    link::TComProtocol& Protocol() { return protocol_; }
+    commands::TBoardEvents& Events() { return events_; }
+    commands::TSession& Session() { return session_; }
+    commands::TSessionCycle& SessionCycle() { return cycle_; }
+    link::TExchangeCycle& Cycle() { return cycle_.Cycle(); }
+    config::TCfgWelderRW& Record() { return record_; }
+    TConfigTransfer& Transfer() { return transfer_; }
+
+  private:
+    // Declared in the order they depend on each other; destroyed in reverse,
+    // so the controllers go before the session and the engine they use.
+    link::TComProtocol protocol_;
+    commands::TBoardEvents events_;
+    commands::TSession session_;
+    commands::TSessionCycle cycle_;
+    config::TCfgWelderRW record_;
+    TConfigTransfer transfer_;
+};
+
+}  // namespace orvan::features
