@@ -136,6 +136,10 @@ class TMainForm : public QMainWindow,
     bool ConfigLoaded() const { return core_ && core_->Session().configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
+    // The options of the next write: the exact image of a restored backup,
+    // what the user accepted when a write asked first.
+    features::TWriteOptions writeOptions_;
+    std::optional<std::array<std::uint8_t, config::kImageSize>> restoredImage_;
     bool ConfirmCloseDuringTransfer();
     bool ConfirmDiscardEdits();
     config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
