@@ -13,7 +13,6 @@
 
 #include "FormTestSupport.h"
 #include "app/MainForm.h"
-#include "boardsim/PtyBoard.h"
 #include "config/Cfgwelder.h"
 #include "features/ConfigBackups.h"
 #include "pages/PageWelderCfg.h"
@@ -36,10 +35,8 @@ class ConfigTransferWindow : public ::testing::Test {
     std::string Dir() const { return dir_.path().toStdString() + "/"; }
     std::string Backups() const { return Dir() + "backups"; }
 
-    std::unique_ptr<TMainForm> Start(const std::string& device = {}) {
-        TStartOptions o;
+    std::unique_ptr<TMainForm> Start(TStartOptions o = {}) {
         o.settingsDirectory = Dir();
-        o.device = device;
         o.backupDirectory = Backups();
         o.keepSettingsFile = true;
         auto f = std::make_unique<TMainForm>(o);
@@ -59,24 +56,22 @@ class ConfigTransferWindow : public ::testing::Test {
             differences = d;
         };
         f->FormActivate();
+        form_ = f.get();
         return f;
     }
 
-    // A window on the in-process simulator, at the fastest line speed.
+    // A window on the simulated board in memory, stepped on the manual clock.
     std::unique_ptr<TMainForm> StartSimulated() {
-        board_ = std::make_unique<orvan::sim::TPtyBoard>();
-        std::string error;
-        if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error)) ADD_FAILURE() << error;
-        board_->Start();
-        auto f = Start(board_->DevicePath());
-        f->Act_ChangeComSpeedExecute(56700);
-        EXPECT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 56700; }, 2000));
-        return f;
+        TStartOptions o;
+        board_ = std::make_unique<TInProcessBoard>();
+        board_->Connect(o);
+        return Start(o);
     }
-
-    // Pumps until one more message came (the end of a transfer).
-    bool AwaitMessage(std::size_t before, int limitMs = 30000) {
-        return PumpUntil([&] { return messages.size() > before; }, limitMs);
+    // Steps the exchange until done() holds.
+    bool Step(const std::function<bool()>& done) { return StepUntil(*form_, board_->clock, done); }
+    // Steps until one more message came (the end of a transfer).
+    bool AwaitMessage(std::size_t before) {
+        return Step([&] { return messages.size() > before; });
     }
 
     // As typed by the user: the cell is marked edited.
@@ -88,7 +83,8 @@ class ConfigTransferWindow : public ::testing::Test {
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<orvan::sim::TPtyBoard> board_;
+    std::unique_ptr<TInProcessBoard> board_;
+    TMainForm* form_ = nullptr;
     std::vector<std::string> messages, questions;
     std::vector<TFileRequest> requests;
     std::vector<orvan::features::TFieldDifference> differences;
@@ -114,8 +110,7 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     f->ConfigDownloadClick();
     EXPECT_TRUE(f->Transfer()->Busy());
     EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000))
-        << "the write ends with an offer";
+    ASSERT_TRUE(Step([&] { return !questions.empty(); })) << "the write ends with an offer";
     EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks"))
         << questions[0];
     EXPECT_TRUE(Has(questions[0], Backups())) << "names the backup";
@@ -173,7 +168,7 @@ TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues
     });
     f->ConfigDownloadClick();
     // The refusal box first, then how the write ended.
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
     EXPECT_TRUE(Has(messages[0], "Comunication error! | EEPROM previous writing")) << messages[0];
     const std::string& end = messages[1];
     EXPECT_EQ(end.rfind("WRITE    PC  -->  Board | Write stopped at block 6 of 24", 0), 0u) << end;
@@ -202,7 +197,7 @@ TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
         m.ForceError(e);
     });
     f->ConfigUploadClick();
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
+    ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
     EXPECT_TRUE(Has(messages[1], "READ      PC  <--  Board | ")) << messages[1];
     EXPECT_TRUE(Has(messages[1], "block 5 of 12")) << messages[1];
     EXPECT_TRUE(Has(messages[1], "Invalid EEPROM address: 144")) << messages[1];
@@ -233,7 +228,7 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     f->VerifyPCTarget1Click();
     EXPECT_TRUE(Has(messages.back(), "Another transfer with the board is running"))
         << messages.back();
-    ASSERT_TRUE(PumpUntil([&] { return !f->Session()->ChainRunning(); }, 10000));
+    ASSERT_TRUE(Step([&] { return !f->Session()->ChainRunning(); }));
 
     // Changed on the board after the read: MinPower and ADCOffset_0.
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
@@ -244,7 +239,7 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
     const std::string pcOffset0 = CellText(cfg->StrGridAnOffsetAverage, 1, 1);
     f->VerifyPCTarget1Click();
     const std::size_t shown = messages.size();
-    ASSERT_TRUE(PumpUntil([&] { return !differences.empty() || messages.size() > shown; }, 30000));
+    ASSERT_TRUE(Step([&] { return !differences.empty() || messages.size() > shown; }));
     std::vector<std::string> keys;
     for (const auto& d : differences) keys.push_back(d.key);
     EXPECT_EQ(keys, (std::vector<std::string>{"MinPower", "ADCOffset_0"}));
@@ -423,13 +418,13 @@ TEST_F(ConfigTransferWindow, ExitDuringAWriteAsksAndThenSaysWhatTheBoardHolds) {
     auto f = StartSimulated();
     f->FileNew();
     f->ConfigDownloadClick();
-    ASSERT_TRUE(PumpUntil([&] { return f->PanelText(1).size() >= 3; }, 30000));
+    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 3; }));
     answer = false;
     EXPECT_FALSE(f->close());
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(Has(questions[0], "A write to the board is running")) << questions[0];
     EXPECT_TRUE(f->Transfer()->Busy()) << "kept running";
-    ASSERT_TRUE(PumpUntil([&] { return f->PanelText(1).size() >= 5; }, 30000));
+    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 5; }));
     answer = true;
     EXPECT_TRUE(f->close());
     EXPECT_TRUE(f->Closed());
@@ -454,18 +449,18 @@ TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
     f->FileNew();
     answer = false;
     f->ConfigDownloadClick();
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000));
+    ASSERT_TRUE(Step([&] { return !questions.empty(); }));
     EXPECT_TRUE(Has(questions[0], "another layout (Version 2, Size 128")) << questions[0];
-    EXPECT_TRUE(PumpUntil([&] { return !f->Transfer()->Busy(); }, 5000));
+    EXPECT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
     board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         EXPECT_EQ(m.Eeprom(), original) << "nothing written when refused";
     });
     questions.clear();
     answer = true;  // accepted now, and the verification after it too
     f->ConfigDownloadClick();
-    ASSERT_TRUE(PumpUntil([&] { return questions.size() >= 2; }, 30000));
+    ASSERT_TRUE(Step([&] { return questions.size() >= 2; }));
     EXPECT_TRUE(Has(questions[1], "Configuration written to the board")) << questions[1];
-    ASSERT_TRUE(PumpUntil([&] { return !f->Transfer()->Busy(); }, 30000));
+    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
 
     // The backup restores the board byte for byte through the window.
     f->BackupChoiceHook = [](const std::vector<orvan::features::TBackupEntry>&) { return 0; };
@@ -473,8 +468,8 @@ TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
     questions.clear();
     messages.clear();
     f->ConfigDownloadClick();
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty(); }, 30000));
-    ASSERT_TRUE(PumpUntil([&] { return !f->Transfer()->Busy(); }, 30000));
+    ASSERT_TRUE(Step([&] { return !questions.empty(); }));
+    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
     board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         EXPECT_TRUE(
             std::equal(m.Eeprom().begin() + 16, m.Eeprom().begin() + 400, original.begin() + 16))

@@ -13,7 +13,6 @@
 #include "FormTestSupport.h"
 #include "app/Config.h"
 #include "app/MainForm.h"
-#include "boardsim/PtyBoard.h"
 #include "pages/LogListModel.h"
 #include "pages/PageComDebug.h"
 #include "support/TempDir.h"
@@ -46,18 +45,14 @@ class MainFormTest : public ::testing::Test {
         return f;
     }
 
-    // A window on the in-process simulator.
-    std::unique_ptr<TMainForm> StartSimulated() {
-        if (!board_) {
-            board_ = std::make_unique<orvan::sim::TPtyBoard>();
-            std::string error;
-            if (!board_->Open(&error) || !board_->LoadOrCreateEeprom(&error))
-                ADD_FAILURE() << error;
-            board_->Start();
-        }
+    // A window on the simulated board in memory, stepped on the manual clock.
+    std::unique_ptr<TMainForm> StartInMemory() {
         TStartOptions o;
-        o.device = board_->DevicePath();
+        sim_.Connect(o);
         return Start(o);
+    }
+    bool Step(TMainForm& f, const std::function<bool()>& done) {
+        return StepUntil(f, sim_.clock, done);
     }
 
     std::vector<QAction*> PortActions(const TMainForm& f) const {
@@ -67,7 +62,7 @@ class MainFormTest : public ::testing::Test {
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<orvan::sim::TPtyBoard> board_;
+    TInProcessBoard sim_;
     std::vector<std::string> messages;
 };
 
@@ -226,53 +221,13 @@ TEST_F(MainFormTest, UnwritableFileIsReportedAndCloseCompletes) {
     EXPECT_EQ(f->Protocol(), nullptr);
 }
 
-TEST_F(MainFormTest, PortAndSpeedChangesReopenTheLink) {
-    auto f = StartSimulated();
-    const std::string pty = board_->DevicePath();
-    ASSERT_TRUE(f->Port().IsOpen());
-    EXPECT_EQ(f->Port().GetPortName(), pty);
-    EXPECT_EQ(CheckedCount(PortActions(*f)), 0);  // not in the menu until it is refreshed
-    f->RefreshPortDevices();
-    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
-
-    f->Act_ChangeComSpeedExecute(19200);
-    EXPECT_TRUE(f->Port().IsOpen());
-    EXPECT_EQ(f->Port().GetBaudRate(), 19200);
-    EXPECT_EQ(f->Config()->speed, 19200);
-    EXPECT_TRUE(f->PortSpeed[1]->isChecked());
-    EXPECT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 19200; }, 2000));
-    // A command-line device is for this run: the stored port is untouched.
-    EXPECT_EQ(f->Config()->port, 1);
-    EXPECT_EQ(f->Config()->device, "");
-
-    EXPECT_EQ(f->PanelText(6).toStdString(), pty);
-    f->Act_ChangeComPortExecute(7);
-    EXPECT_EQ(f->Port().GetPortName(), "COM7");
-    EXPECT_EQ(f->Port().GetBaudRate(), 19200);
-    if (f->Port().IsOpen())
-        EXPECT_EQ(f->PanelText(6), "COM7");
-    else
-        EXPECT_TRUE(f->PanelText(6).startsWith(QStringLiteral("COM7 (closed: ")))
-            << f->PanelText(6).toStdString();
-    EXPECT_TRUE(f->PortCom[6]->isChecked());
-    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
-
-    f->Act_ChangeComDeviceExecute(QString::fromStdString(pty));
-    EXPECT_TRUE(f->Port().IsOpen());
-    EXPECT_EQ(f->Port().GetPortName(), pty);
-    EXPECT_EQ(f->Config()->device, pty);  // picked in the menu: kept
-    EXPECT_FALSE(f->PortCom[6]->isChecked());
-    f->FormClose();
-    EXPECT_NE(ReadText(SettingsFile()).find("Device=" + pty), std::string::npos);
-}
-
 TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
-    auto f = StartSimulated();
+    auto f = StartInMemory();
     auto* dbg = f->TshComDebug;
     auto exchange = [&] {
         const std::uint32_t before = f->Cycle()->RxCounter();
         (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
-        return PumpUntil([&] { return f->Cycle()->RxCounter() == before + 1; }, 3000);
+        return Step(*f, [&] { return f->Cycle()->RxCounter() == before + 1; });
     };
     // Nothing is logged while the boxes are clear, but the counters run.
     ASSERT_TRUE(exchange());
@@ -305,10 +260,8 @@ TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
 }
 
 TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
-    auto f = StartSimulated();
-    orvan::sim::BoardFaults refuse;
-    refuse.forceError = 5;
-    board_->SetFaults(refuse);
+    auto f = StartInMemory();
+    sim_.port.forceError = 5;
     bool timerRanDuringBox = true;
     f->MessageHook = [&](const QString& caption, const QString& text) {
         messages.push_back((caption + " | " + text).toStdString());
@@ -317,37 +270,34 @@ TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
     };
     (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x0B, 0x07}));
     (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 1; }, 3000));
+    ASSERT_TRUE(Step(*f, [&] { return messages.size() >= 1; }));
     EXPECT_EQ(messages[0].rfind("Comunication error! | Unknown variable: ", 0), 0u) << messages[0];
     EXPECT_FALSE(timerRanDuringBox);
     EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
     // The queue stays: the next command goes out after the box.
-    board_->SetFaults({});
-    EXPECT_TRUE(PumpUntil([&] { return f->Cycle()->RxCounter() == 2; }, 3000));
+    sim_.port.forceError = 0;
+    EXPECT_TRUE(Step(*f, [&] { return f->Cycle()->RxCounter() == 2; }));
     EXPECT_EQ(f->PanelText(0), "ACK");
 }
 
 TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
-    auto f = StartSimulated();
+    auto f = StartInMemory();
     f->SpeedButtonInfoClick();
-    ASSERT_TRUE(
-        PumpUntil([&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }, 5000));
+    ASSERT_TRUE(Step(*f, [&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }));
     EXPECT_EQ(f->PanelText(5), "FW Ver. 1.02.07");
     EXPECT_EQ(f->PanelText(4), "SN: SIM-000001");
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {
-    auto f = StartSimulated();
-    orvan::sim::BoardFaults silent;
-    silent.noAnswer = true;
-    board_->SetFaults(silent);
+    auto f = StartInMemory();
+    sim_.port.silent = true;
     f->cmdPollingClick();
     EXPECT_TRUE(f->TmrRefreshStatus->isActive());
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
     for (int i = 0; i < 3; ++i)
         (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
-    ASSERT_TRUE(PumpUntil([&] { return f->PanelText(0) == "RX TimeOut"; }, 5000));
+    ASSERT_TRUE(Step(*f, [&] { return f->PanelText(0) == "RX TimeOut"; }));
     EXPECT_FALSE(f->TmrRefreshStatus->isActive());
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
     EXPECT_EQ(f->Protocol()->QueueCount(), 0u);

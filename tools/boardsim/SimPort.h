@@ -27,7 +27,9 @@ class TSimPort : public link::ISerialPort {
             if (v != TRequestFramer::Verdict::Request) continue;
             bodies.push_back(body);
             if (silent) continue;
-            const auto answer = model_.HandleRequest(body.data(), body.size());
+            const auto answer = forceError > 0
+                                    ? TBoardModel::Refusal(static_cast<std::uint8_t>(forceError))
+                                    : model_.HandleRequest(body.data(), body.size());
             const auto wire = FrameAnswerBytes(answer);
             input_.insert(input_.end(), wire.begin(), wire.end());
         }
@@ -43,8 +45,9 @@ class TSimPort : public link::ISerialPort {
     void ClosePort() override {}
     std::string LostReason() const override { return lost; }
 
-    bool silent = false;                            // requests taken, never answered
-    std::string lost;                               // set: the device is gone
+    bool silent = false;  // requests taken, never answered
+    std::string lost;     // set: the device is gone
+    int forceError = 0;   // every request refused with this board error code (1-255)
     std::vector<std::vector<std::uint8_t>> bodies;  // every request body received
 
   private:
