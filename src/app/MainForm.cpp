@@ -577,6 +577,12 @@ void TMainForm::OnRxTimeout() {
     StopStatusPolling();
 }
 
+// Panel 0 says "Port lost"; the port's panel says what happened to it.
+void TMainForm::OnPortLost(const std::string& why) {
+    StopStatusPolling();
+    SetPanelText(6, Q(why));
+}
+
 void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,
                                   const std::string& text) {
     SetPanelText(5, QStringLiteral("FW Ver. ") + Q(text));

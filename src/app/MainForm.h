@@ -279,6 +279,7 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
+    void OnPortLost(const std::string& why) override;
     // Board events: what this window shows itself; the pages of the features
     // take the rest. (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
