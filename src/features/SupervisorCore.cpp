@@ -9,6 +9,10 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
       cycle_(session_, clock, line),
       transfer_(session_, record_) {
     events_.Subscribe(transfer_);
+    events_.Subscribe(eeprom_);
+    events_.Subscribe(logs_);
+    events_.Subscribe(flanging_);
+    events_.Subscribe(procedures_);
 }
 
 link::PollState TSupervisorCore::Tick() {
