@@ -1,8 +1,9 @@
 // A whole configuration read and write against the simulated board on a
 // pseudo-terminal at 56700 bit/s, driven by real 30 ms ticks, against the
-// floor the exchange rules allow: 12 reads and 24 written blocks, each
-// exchange at least five ticks (the send, the tick that first counts the
-// answer, three quiet ticks), 36 x 5 x 30 ms = 5400 ms. Target: ratio at most
+// floor the exchange rules allow: 12 reads, then the write's 12 reads of what
+// the board holds (its backup is always read afresh) and 24 written blocks,
+// each exchange at least five ticks (the send, the tick that first counts the
+// answer, three quiet ticks), 48 x 5 x 30 ms = 7200 ms. Target: ratio at most
 // 1.1. Each operation also reads the board's serial number first (one more
 // exchange each), which the measured time includes.
 
@@ -23,7 +24,7 @@ using namespace orvan;
 
 namespace {
 
-constexpr double kFloorMs = 36.0 * 5 * link::kExchangeTickMs;
+constexpr double kFloorMs = 48.0 * 5 * link::kExchangeTickMs;
 
 class Quiet : public commands::INotifier, public features::ITransferListener {
   public:

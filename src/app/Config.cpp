@@ -1,5 +1,7 @@
 #include "app/Config.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
@@ -57,6 +59,9 @@ void TConfig::Load(const std::string& path) {
     std::string error;
     if (!ini.Load(&error)) {
         loadError_ = error;
+        failedPath_ = path;
+        notices_.push_back("The settings file could not be read (" + error +
+                           "): the default settings are used, and the file is left as it is.");
         return;
     }
     port = ini.ReadInteger(kCom, "Port", 1);
@@ -68,13 +73,56 @@ void TConfig::Load(const std::string& path) {
     pollSourceTime = ini.ReadInteger(kPolling, "WelderHCouner", 0) != 0;
     pollHeadAnomalies = ini.ReadInteger(kPolling, "MultiHHeadAnomaly", 0) != 0;
     lastTab = ini.ReadInteger(kProgram, "LastTab", 0);
+    CorrectImpossibleValues(path);
+}
+
+void TConfig::CorrectImpossibleValues(const std::string& path) {
+    auto note = [&](const std::string& what) { notices_.push_back(path + ": " + what); };
+    if (speed != 9600 && speed != 19200 && speed != 38400 && speed != 56700) {
+        note("Speed=" + std::to_string(speed) +
+             " is not a speed of the board (9600, 19200, 38400, 56700); 9600 is used.");
+        speed = 9600;
+    }
+    if (port < 1 || port > kMaxPortNumber) {
+        note("Port=" + std::to_string(port) + " names no port (1 to " +
+             std::to_string(kMaxPortNumber) + "); COM1 is used.");
+        port = 1;
+    }
+    std::string why;
+    if (!device.empty() && !PlausibleSerialDevice(device, &why)) {
+        note("Device=" + device + " is not a serial port (" + why + "); COM" +
+             std::to_string(port) + " is used.");
+        device.clear();
+    }
+}
+
+bool PlausibleSerialDevice(const std::string& path, std::string* why) {
+    auto no = [&](const char* w) {
+        if (why) *why = w;
+        return false;
+    };
+    if (path.empty() || path[0] != '/') return no("not an absolute device path");
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // unplugged for now
+    if (!S_ISCHR(st.st_mode)) return no("not a character device");
+    // Major 1 holds /dev/null, /dev/zero, /dev/random and the like.
+    if (major(st.st_rdev) == 1) return no("a memory device");
+    return true;
 }
 
 bool TConfig::Save(std::string* error) const {
+    if (!loadError_.empty() && failedPath_ == fileName_) {
+        if (error)
+            *error = fileName_ + " was not replaced: it could not be read (" + loadError_ + ")";
+        return false;
+    }
     // Start from the file as it is, so whatever else a user put in it stays.
     config::TIniFile ini(fileName_);
     std::string loadError;
-    if (!ini.Load(&loadError)) ini.LoadFromText("");
+    if (!ini.Load(&loadError)) {
+        if (error) *error = fileName_ + " was not replaced: " + loadError;
+        return false;
+    }
     if (!ini.Exists() && UsingFallback()) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(fileName_).parent_path(), ec);

@@ -13,10 +13,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvan::app {
 
 inline constexpr const char* kSettingsFileName = "OrvanSuperV.cfg";
+// Highest "COMn" a setting may name.
+inline constexpr std::int32_t kMaxPortNumber = 255;
 
 class TConfig {
   public:
@@ -46,20 +49,35 @@ class TConfig {
     bool FallbackExisted() const { return fallbackExisted_; }
 
     // Writes all values. False with `error` naming the path and the reason;
-    // nothing else is lost (an existing file stays as it was).
+    // nothing else is lost (an existing file stays as it was). A file that
+    // could not be read at start is never replaced (false, and LoadError()
+    // says why): it may hold settings worth more than the defaults.
     [[nodiscard]] bool Save(std::string* error = nullptr) const;
     // A reason the settings file could not be read (it exists but is
-    // unreadable); empty otherwise. The defaults are in use then.
+    // unreadable, too large, not a regular file); empty otherwise. The
+    // defaults are in use then.
     const std::string& LoadError() const { return loadError_; }
+    // What the user should hear once at start: the file could not be read,
+    // or values in it were impossible and were replaced by their defaults
+    // (each named).
+    const std::vector<std::string>& Notices() const { return notices_; }
 
   private:
     void Load(const std::string& path);
+    void CorrectImpossibleValues(const std::string& path);
 
     std::string primary_;
     std::string fileName_;
     std::string loadError_;
+    std::string failedPath_;  // the file that could not be read
     bool fallbackExisted_ = false;
+    std::vector<std::string> notices_;
 };
+
+// Whether a device path can be a serial port: an absolute path that is absent
+// (an adapter not plugged in yet) or a character device other than the
+// memory devices (/dev/null, /dev/zero...). False with the reason.
+bool PlausibleSerialDevice(const std::string& path, std::string* why);
 
 // The user's configuration directory for this program, with a trailing
 // separator ($XDG_CONFIG_HOME or ~/.config, then "OrvanSuperV/"); empty

@@ -344,12 +344,34 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !ConfirmCloseDuringTransfer()) {
+        event->ignore();
+        return;
+    }
     if (!closed_ && !ConfirmDiscardEdits()) {
         event->ignore();
         return;
     }
+    // A write cut short is said, with what the board holds and the backup.
+    const std::string abandoned =
+        !closed_ && Transfer() != nullptr && Transfer()->Busy()
+            ? Transfer()->Abandon("the program was closed during the transfer").message
+            : std::string();
     FormClose();
     event->accept();
+    if (!abandoned.empty()) ShowMessage(QStringLiteral("Attenzione!"), Q(abandoned));
+}
+
+bool TMainForm::ConfirmCloseDuringTransfer() {
+    const features::TConfigTransfer* t = Transfer();
+    if (t == nullptr || !t->Busy()) return true;
+    const bool write = t->RunningOp() == features::TTransferOp::Write;
+    return Confirm(
+        QStringLiteral("Attenzione!"),
+        write ? QStringLiteral("A write to the board is running. Closing now stops it part way: "
+                               "the board would hold part of the new configuration and part of "
+                               "the old one. Close anyway?")
+              : QStringLiteral("A transfer with the board is running. Close anyway?"));
 }
 
 void TMainForm::FormActivate() {
@@ -364,6 +386,13 @@ void TMainForm::FormActivate() {
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
+    // Said once: a settings file that could not be read, or impossible values
+    // replaced by their defaults.
+    if (!config_->Notices().empty()) {
+        QStringList lines;
+        for (const std::string& n : config_->Notices()) lines << Q(n);
+        ShowMessage(QStringLiteral("Attenzione!"), lines.join(QLatin1Char('\n')));
+    }
 }
 
 void TMainForm::SetUpPages() {
@@ -418,11 +447,14 @@ void TMainForm::FormClose() {
     if (!options_.keepSettingsFile) {
         std::string error;
         if (!config_->Save(&error)) {
-            ShowMessage(QStringLiteral("Attenzione!"),
-                        QStringLiteral(
-                            "The settings could not be saved:\n%1\n\n"
-                            "Port, speed, last page and polling choices of this session are lost.")
-                            .arg(Q(error)));
+            // An unreadable file was announced at start and is left alone.
+            if (config_->LoadError().empty())
+                ShowMessage(
+                    QStringLiteral("Attenzione!"),
+                    QStringLiteral(
+                        "The settings could not be saved:\n%1\n\n"
+                        "Port, speed, last page and polling choices of this session are lost.")
+                        .arg(Q(error)));
         } else if (config_->UsingFallback() && !config_->FallbackExisted()) {
             // Said once, when the settings first move; later runs read them there.
             ShowMessage(

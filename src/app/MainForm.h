@@ -131,6 +131,11 @@ class TMainForm : public QMainWindow,
     bool ConfigLoaded() const { return core_ && core_->Session().configLoaded; }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
+    // The options of the next write: the exact image of a restored backup,
+    // what the user accepted when a write asked first.
+    features::TWriteOptions writeOptions_;
+    std::optional<std::array<std::uint8_t, config::kImageSize>> restoredImage_;
+    bool ConfirmCloseDuringTransfer();
     bool ConfirmDiscardEdits();
     config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
     features::TConfigTransfer* Transfer() const { return core_ ? &core_->Transfer() : nullptr; }
@@ -283,6 +288,7 @@ class TMainForm : public QMainWindow,
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
+    void OnPortLost(const std::string& why) override;
     // Board events: the status-bar panels and polling; the pages hear the
     // rest. (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,

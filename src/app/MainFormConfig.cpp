@@ -91,7 +91,8 @@ bool TMainForm::ConfirmDiscardEdits() {
 }
 
 void TMainForm::StartTransfer(TTransferOp op) {
-    const features::TStartResult r = op == TTransferOp::Write  ? core_->Transfer().Write()
+    const features::TStartResult r = op == TTransferOp::Write
+                                         ? core_->Transfer().Write(writeOptions_)
                                      : op == TTransferOp::Read ? core_->Transfer().Read(true)
                                                                : core_->Transfer().Verify();
     if (!r) {
@@ -129,6 +130,18 @@ void TMainForm::TransferEnded(const features::TTransferOutcome& o) {
     if (!o.checksumWarning.empty()) text += QStringLiteral("\n\n") + Q(o.checksumWarning);
     switch (o.op) {
         case TTransferOp::Write:
+            if (!o.completed && o.confirm != features::TConfirm::None) {
+                // Nothing was sent: the user decides, knowing what is at stake.
+                if (!Confirm(QStringLiteral("Attenzione!"),
+                             text + QStringLiteral("\n\nWrite to the board anyway?")))
+                    return;
+                if (o.confirm == features::TConfirm::DamagedBackup)
+                    writeOptions_.acceptDamagedBackup = true;
+                else
+                    writeOptions_.acceptOtherLayout = true;
+                StartTransfer(TTransferOp::Write);
+                return;
+            }
             if (!o.completed) {
                 ShowMessage(caption, text);
                 return;
@@ -175,6 +188,12 @@ void TMainForm::ConfigDownloadClick() {
     // A cell that does not convert sends nothing. The marks stay until the
     // board has taken every block.
     if (!ReadPagesIntoConfig(true)) return;
+    // A restored backup whose values are still those on the pages goes back
+    // byte for byte (filler and layout included); anything else is built from
+    // the pages.
+    writeOptions_ = {};
+    if (restoredImage_ && features::ImageHoldsRecord(*restoredImage_, *Record()))
+        writeOptions_.exactImage = restoredImage_;
     StartTransfer(TTransferOp::Write);
 }
 
@@ -318,6 +337,11 @@ void TMainForm::FileBackups() {
                     QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.message)));
         return;
     }
+    std::array<std::uint8_t, config::kImageSize> exact{};
+    if (features::LoadBackupImage(e.path, exact, nullptr))
+        restoredImage_ = exact;
+    else
+        restoredImage_.reset();
     ShowConfig();
     // Restored, not yet on any board: the technician writes it next.
     TshWelderCfg->MarkAllEdited();

@@ -33,6 +33,12 @@ void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
 // stopped by the line, so picking the port again resumes it).
 void TMainForm::OnRxTimeout() {}
 
+// Panel 0 says "Port lost"; the port's panel says what happened to it. Polling
+// hears the session's stop like after a time-out.
+void TMainForm::OnPortLost(const std::string& why) {
+    SetPanelText(6, Q(why));
+}
+
 void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
     // No command goes out or comes in while the technician reads the refusal.
     TmrGestCOMCMD->stop();

@@ -23,9 +23,10 @@ std::string TMainForm::ActivePortName() const {
 
 void TMainForm::OpenConfiguredPort() {
     const std::string name = ActivePortName();
-    // As technicians expect, a port that does not open is not reported here:
-    // the link stays closed and the first command ends in "RX TimeOut".
-    if (options_.port == nullptr) (void)port_.OpenPort(name.c_str(), config_->speed, 0);
+    // As technicians expect, a port that does not open opens no box here: the
+    // link stays closed, and the status bar says why (absent, busy, no access).
+    const std::int32_t rc =
+        options_.port == nullptr ? port_.OpenPort(name.c_str(), config_->speed, 0) : link::kOpenOk;
     trace_.push_back("open port " + name);
     for (QAction* a : speedGroup_->actions()) a->setChecked(a->data().toInt() == config_->speed);
     const bool byNumber = sessionDevice_.empty() && config_->device.empty();
@@ -35,7 +36,9 @@ void TMainForm::OpenConfiguredPort() {
                                : (d.userType() == QMetaType::QString && d.toString() == Q(name)));
     }
     if (options_.lineNote.empty() && activated_)
-        SetPanelText(6, Line().IsOpen() ? Q(name) : Q(name) + QStringLiteral(" (closed)"));
+        SetPanelText(6, Line().IsOpen() ? Q(name)
+                                        : Q(name) + QStringLiteral(" (closed: ") +
+                                              Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
     // Polling that a lost line stopped goes on once the user picks a port.
     if (activated_ && core_ && Line().IsOpen()) core_->Polling().ResumeAfterReconnect();
 }

@@ -51,7 +51,7 @@ std::optional<FoundBoard> Probe(const std::string& device, std::int32_t speed, i
                 found = FoundBoard{device, text};
                 return false;
             }
-            return r.State != link::PollState::TimedOut;
+            return r.State != link::PollState::TimedOut && r.State != link::PollState::PortLost;
         },
         link::kExchangeTickMs, timeoutMs);
     return found;

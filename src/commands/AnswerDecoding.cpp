@@ -362,6 +362,16 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
     const auto& sent = session.Sent();
     const bool ours = chunk && session.readPurpose != kPurposeRaw && address == chunk->address &&
                       (!sent || (sent->type == kReadMemory && sent->address == address));
+    if (!ours && chunk && session.readPurpose != kPurposeRaw && sent && sent->type == kReadMemory &&
+        sent->address == chunk->address) {
+        // The chain's own request came back for another address: its data
+        // cannot stand for the range asked.
+        const std::string why = "memory answer at " + std::to_string(address) + ", " +
+                                std::to_string(chunk->address) + " was asked";
+        view.Notify(&ILinkView::OnAnswerIgnored, why);
+        session.EndChain(why);
+        return;
+    }
     if (!ours) {
         // A raw read, or an answer that no running chain asked for: listed,
         // never copied into an image.

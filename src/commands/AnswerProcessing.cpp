@@ -67,8 +67,13 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
         session.ShowMissingAck();
         session.EndRefusedSequence(std::string(kMissingAckText));
         session.Protocol().ClearQueue();
-        view.Notify(&ILinkView::OnStopPolling);
+        // The queue went with it, so every sequence waiting on a queued
+        // request is over too (a serial-number read behind a garbled
+        // protocol-version answer, for one).
         session.AnswerDone();
+        session.EndRefusedSequence("the board's answer to an earlier request was garbled (" +
+                                   std::string(kMissingAckText) + ")");
+        view.Notify(&ILinkView::OnStopPolling);
         return;
     }
     if (first == kNack) {
@@ -101,7 +106,9 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
             break;
         case kReadVariable: {
             const auto code = static_cast<std::uint16_t>(data[2] | (data[3] << 8));
-            DecodeVariable(session, code, data + 4, decoded >= 4 ? decoded - 4 : 0);
+            // The board's checksum byte ends every answer; it is no value byte,
+            // so an answer one byte short is short, not padded by it.
+            DecodeVariable(session, code, data + 4, decoded >= 5 ? decoded - 5 : 0);
             break;
         }
         case kStartPowerDiagnosis:

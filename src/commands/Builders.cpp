@@ -1,5 +1,6 @@
 #include "commands/Builders.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "link/FrameCodec.h"
@@ -57,6 +58,9 @@ bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values,
             std::string(v.name) + (f.source.empty() ? "" : " (" + std::string(f.source) + ")");
         if (!std::isfinite(typed)) return fail(what + ": not a number");
         if (f.kind == WriteKind::Flag8) {
+            // A box is ticked or not: anything else was not meant.
+            if (typed != 0 && typed != 1)
+                return fail(what + ": " + Num(typed) + " is neither 0 nor 1; nothing sent");
             out.push_back(typed != 0 ? 1 : 0);
             continue;
         }
@@ -77,8 +81,13 @@ bool EncodeWriteValue(const VariableInfo& v, std::span<const double> values,
                 max = 0xFFFFFFFFu;
                 break;
         }
-        if (raw < 0 || raw > max) {
-            std::string range = "0.." + Num(max / f.factor);
+        double min = 0;
+        if (f.rawMax >= 0) {
+            min = static_cast<double>(f.rawMin);
+            max = std::min(max, static_cast<double>(f.rawMax));
+        }
+        if (raw < min || raw > max) {
+            std::string range = Num(min / f.factor) + ".." + Num(max / f.factor);
             return fail(what + ": " + Num(typed) + " is outside " + range + "; nothing sent");
         }
         const auto r = static_cast<std::uint32_t>(raw);

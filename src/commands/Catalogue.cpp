@@ -18,6 +18,10 @@ constexpr WriteField I(K kind, std::string_view source) {
 constexpr WriteField X(K kind, double factor, std::string_view source) {
     return {kind, factor, source, false};
 }
+// An integer the board holds only in min..max.
+constexpr WriteField IR(K kind, std::string_view source, std::int64_t min, std::int64_t max) {
+    return {kind, 1.0, source, true, min, max};
+}
 
 // The flanging wave factor is 65535 x 0.1 as the board expects it, not 6553.5
 // typed in: both give the same double, written this way to keep the origin.
@@ -69,10 +73,11 @@ const std::vector<VariableInfo>& Table() {
             I(K::U8Complement, "edtReleLedForceOFF")}),
         W(R(Dac16Force, "Dac16Force", 1), {I(K::Flag8, "chkDac16Force")}),
         W(R(ClockTime, "ClockTime", 3),
-          {I(K::U8, "edtHours"), I(K::U8, "edtMinutes"), I(K::U8, "edtSeconds")}),
+          {IR(K::U8, "edtHours", 0, 23), IR(K::U8, "edtMinutes", 0, 59),
+           IR(K::U8, "edtSeconds", 0, 59)}),
         W(R(ClockDate, "ClockDate", 4),
-          {I(K::U8, "calOrvanDate day"), I(K::U8, "calOrvanDate month"),
-           I(K::U8, "calOrvanDate day of week"), I(K::U8, "calOrvanDate year - 2000")}),
+          {IR(K::U8, "calOrvanDate day", 1, 31), IR(K::U8, "calOrvanDate month", 1, 12),
+           IR(K::U8, "calOrvanDate day of week", 1, 7), I(K::U8, "calOrvanDate year - 2000")}),
         W(R(ClockRun, "ClockRun", 1), {I(K::Flag8, "chkTKClockEN")}),
         R(DiagnosisStatus, "DiagnosisStatus", 1),
         R(DiagnosisPower25, "DiagnosisPower25", 2),
@@ -107,7 +112,7 @@ const std::vector<VariableInfo>& Table() {
         W(R(PeltaStrobeDelay, "PeltaStrobeDelay", 2), {X(K::U16Be, 100, "edtPeltaStrobeDelay")}),
         W(R(PeltaLaserPulse, "PeltaLaserPulse", 2), {X(K::U16Be, 1000, "edtPeltaLaserPulse")}),
         W(R(PeltaStrobe2Shot, "PeltaStrobe2Shot", 2), {I(K::U16Be, "edtPeltaStrobe2Shot")}),
-        W(R(MultiHeadCount, "MultiHeadCount", 1), {I(K::U8, "edtMultiHHeadsNum")}),
+        W(R(MultiHeadCount, "MultiHeadCount", 1), {IR(K::U8, "edtMultiHHeadsNum", 0, 32)}),
         R(MultiHeadTimeouts, "MultiHeadTimeouts", 4),
         R(MultiHeadErrorPositions, "MultiHeadErrorPositions", 4),
         R(MultiHeadCrcPositions, "MultiHeadCrcPositions", 4),
@@ -123,7 +128,7 @@ const std::vector<VariableInfo>& Table() {
           {I(K::U16Be, "edtBirDiamMmMin"), X(K::U16Be, kDiameterFactor, "edtBirDiamVmin")}),
         W(R(FlangingSpeed, "FlangingSpeed", 1), {I(K::U16Le, "edtFlangSpeed")}),
         W(R(FlangingPower, "FlangingPower", 1), {I(K::U16Le, "edtFlangPower")}),
-        W(R(FlangingProfile, "FlangingProfile", 1), {I(K::U8, "cseFlangingProfile")}),
+        W(R(FlangingProfile, "FlangingProfile", 1), {IR(K::U8, "cseFlangingProfile", 0, 15)}),
         W(R(FlangingWave, "FlangingWave", 4), {X(K::U16Le, kWaveFactor, "edtFlangWaveAmplitude"),
                                                X(K::U16Le, kWaveFactor, "edtFlangWaveOffset")}),
     };

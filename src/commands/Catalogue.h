@@ -95,7 +95,7 @@ enum VariableCode : std::uint16_t {
 // How one value of a WriteVariable is put on the wire.
 enum class WriteKind : std::uint8_t {
     U8,               // integer 0..255
-    Flag8,            // 1 when the value is non-zero, else 0
+    Flag8,            // 0 or 1 (a box cleared or ticked)
     Zero8,            // a constant 0x00 byte; takes no value
     U8Complement,     // bitwise complement of an integer 0..255
     U16Le,            // integer 0..65535, least significant byte first
@@ -111,6 +111,10 @@ struct WriteField {
     // The page control the value comes from (for messages and front ends).
     std::string_view source;
     bool integer = true;  // an integer is expected (no decimals)
+    // What the variable can hold, as raw values; a range narrower than the
+    // byte width (an hour, a profile number). rawMax < 0: the width's range.
+    std::int64_t rawMin = 0;
+    std::int64_t rawMax = -1;
 };
 
 inline constexpr std::size_t kMaxWriteFields = 10;

@@ -106,8 +106,7 @@ void TSession::NoteSent(const link::TCmd& cmd) {
     sent_ = s;
 }
 
-void TSession::OnRxTimeout() {
-    const std::string why(link::kLinkTimeout);
+void TSession::OnRxTimeout(const std::string& why) {
     if (downloadActive) EndDownload(why);
     if (pendingWrite_) EndWrite(why);
     if (pendingChunk_) EndChain(why);
@@ -117,6 +116,15 @@ void TSession::OnRxTimeout() {
 }
 
 void TSession::HandleWriteAck(std::uint16_t address) {
+    if (sent_ && sent_->type == kWriteMemory && sent_->address != address) {
+        // Whatever the board wrote, it was not what was sent where it was sent.
+        const std::string why = "the board acknowledged a write at address " +
+                                std::to_string(address) + ", the block was sent to " +
+                                std::to_string(sent_->address);
+        events_.Notify(&ILinkView::OnAnswerIgnored, why);
+        EndRefusedSequence(why);
+        return;
+    }
     const bool sentThis = !sent_ || (sent_->type == kWriteMemory && sent_->address == address);
     if (!sentThis) return;
     if (downloadActive &&

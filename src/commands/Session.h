@@ -21,6 +21,7 @@
 #include "commands/BoardEvents.h"
 #include "commands/Builders.h"
 #include "link/Comprotocol.h"
+#include "link/ExchangeCycle.h"
 #include "link/MemoryMap.h"
 #include "link/NumberText.h"
 
@@ -126,7 +127,9 @@ class TSession {
     // --- engine events ----------------------------------------------------
     // The request that just went out (TSessionCycle tells; tests may too).
     void NoteSent(const link::TCmd& cmd);
-    void OnRxTimeout();
+    // The answer never came: `why` is "RX TimeOut", or what happened to the
+    // port when its device went away.
+    void OnRxTimeout(const std::string& why = std::string(link::kLinkTimeout));
     // True while a message box is open: the exchange must not tick.
     bool ExchangePaused() const { return boxOpen_ > 0; }
 

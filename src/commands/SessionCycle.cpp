@@ -30,5 +30,9 @@ void TSessionCycle::OnRxTimeout() {
     if (front_) front_->OnRxTimeout();
     session_.OnRxTimeout();
 }
+void TSessionCycle::OnPortLost(const std::string& why) {
+    if (front_) front_->OnPortLost(why);
+    session_.OnRxTimeout(why);
+}
 
 }  // namespace orvan::commands

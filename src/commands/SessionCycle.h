@@ -31,6 +31,7 @@ class TSessionCycle : private link::IExchangeListener {
     void OnRxLog(const std::string& line) override;
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
+    void OnPortLost(const std::string& why) override;
 
     TSession& session_;
     link::IExchangeListener* front_;

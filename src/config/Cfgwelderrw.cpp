@@ -67,6 +67,10 @@ std::string WcfFileName(std::string_view name) {
 TFileResult TCfgWelderRW::LoadFromIni(const TIniFile& ini) {
     TFileResult res;
     res.path = ini.Path();
+    // A repeated section is read as one and a repeated key gives its first
+    // value; either way the file is not what it seems, so it is said.
+    res.duplicates = ini.Duplicates();
+    for (const std::string& d : res.duplicates) res.warnings.push_back(d);
     TCfgWelderRW next(*this);
     std::size_t found = 0;
     for (const TFieldInfo* f : FileFieldOrder()) {

@@ -19,6 +19,7 @@ struct TFileResult {
     std::string message;                   // why it failed (names the path)
     std::vector<std::string> warnings;     // values that were not taken as written
     std::vector<std::string> missingKeys;  // keys absent from the file (defaults used)
+    std::vector<std::string> duplicates;   // repeated sections and keys (also in warnings)
     explicit operator bool() const { return ok; }
 };
 

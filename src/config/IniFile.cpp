@@ -1,5 +1,6 @@
 #include "config/IniFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -142,10 +143,11 @@ bool TIniFile::Load(std::string* error) {
 }
 
 bool TIniFile::FindSection(std::string_view section, std::size_t& header, std::size_t& begin,
-                           std::size_t& end) const {
+                           std::size_t& end, std::size_t from) const {
     const std::string_view name = Trim(section);
-    std::size_t i = 0;
+    std::size_t i = from;
     if (name.empty()) {
+        if (from != 0) return false;
         header = std::string::npos;
         begin = 0;
     } else {
@@ -164,12 +166,79 @@ bool TIniFile::FindSection(std::string_view section, std::size_t& header, std::s
 
 std::optional<std::size_t> TIniFile::FindKey(std::string_view section, std::string_view key) const {
     std::size_t header = 0, begin = 0, end = 0;
-    if (!FindSection(section, header, begin, end)) return std::nullopt;
     const std::string_view name = Trim(key);
-    for (std::size_t i = begin; i < end; ++i) {
-        if (lines_[i].kind == Kind::Key && SameName(lines_[i].name, name)) return i;
+    for (std::size_t from = 0; FindSection(section, header, begin, end, from); from = end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (lines_[i].kind == Kind::Key && SameName(lines_[i].name, name)) return i;
+        }
+        if (end == lines_.size()) break;
     }
     return std::nullopt;
+}
+
+std::vector<std::string> TIniFile::Duplicates() const {
+    struct Seen {
+        std::string name;  // lower case
+        std::string shown;
+        std::vector<std::size_t> lines;
+    };
+    auto lower = [](std::string_view s) {
+        std::string out(s);
+        for (char& c : out) c = Lower(c);
+        return out;
+    };
+    auto listed = [](const std::vector<std::size_t>& at) {
+        std::string t;
+        for (std::size_t n : at) t += (t.empty() ? "" : ", ") + std::to_string(n + 1);
+        return t;
+    };
+    std::vector<Seen> sections;
+    // Keys by section (lower-case section name), across repeated sections.
+    std::vector<std::pair<std::string, std::vector<Seen>>> keys;
+    std::string current;  // "" before the first header
+    auto keysOf = [&](const std::string& sec) -> std::vector<Seen>& {
+        for (auto& k : keys)
+            if (k.first == sec) return k.second;
+        keys.emplace_back(sec, std::vector<Seen>{});
+        return keys.back().second;
+    };
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& l = lines_[i];
+        if (l.kind == Kind::Section) {
+            current = lower(l.name);
+            auto it = std::find_if(sections.begin(), sections.end(),
+                                   [&](const Seen& s) { return s.name == current; });
+            if (it == sections.end())
+                sections.push_back({current, l.name, {i}});
+            else
+                it->lines.push_back(i);
+        } else if (l.kind == Kind::Key) {
+            std::vector<Seen>& ks = keysOf(current);
+            const std::string k = lower(l.name);
+            auto it =
+                std::find_if(ks.begin(), ks.end(), [&](const Seen& s) { return s.name == k; });
+            if (it == ks.end())
+                ks.push_back({k, l.name, {i}});
+            else
+                it->lines.push_back(i);
+        }
+    }
+    std::vector<std::string> out;
+    for (const Seen& s : sections)
+        if (s.lines.size() > 1)
+            out.push_back("section [" + s.shown + "] appears " + std::to_string(s.lines.size()) +
+                          " times (lines " + listed(s.lines) + ")");
+    for (const auto& [sec, ks] : keys) {
+        std::string secShown = sec;
+        for (const Seen& s : sections)
+            if (s.name == sec) secShown = s.shown;
+        for (const Seen& k : ks)
+            if (k.lines.size() > 1)
+                out.push_back("key " + k.shown + " appears " + std::to_string(k.lines.size()) +
+                              " times" + (sec.empty() ? "" : " in [" + secShown + "]") +
+                              " (lines " + listed(k.lines) + "): the first value is used");
+    }
+    return out;
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {

@@ -6,8 +6,10 @@
 // line that holds it (or inserts one line), so comments, blank lines, the order
 // of sections and keys, keys nobody here knows and the line endings all stay
 // byte for byte as they were. Section and key names are matched without regard
-// to ASCII case; the first matching section and the first matching key in it
-// win, as with the platform's own profile functions.
+// to ASCII case; the first matching key wins. A section that appears twice is
+// read as one (keys of the first occurrence first): a hand-edited file with a
+// section pasted in again keeps its keys. Duplicates() names every repeated
+// section and key so callers can warn about them.
 
 #include <cstdint>
 #include <optional>
@@ -48,6 +50,9 @@ class TIniFile {
     // The trimmed value when the key exists.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     bool SectionExists(std::string_view section) const;
+    // "section [X] appears 2 times (lines 3, 40)", "key K appears 2 times in
+    // [S] (lines 5, 9): the first value is used", in file order.
+    std::vector<std::string> Duplicates() const;
 
     // A key present in the file has its value replaced on its own line; a new
     // key goes after the last non-blank line of its section; a new section is
@@ -79,7 +84,7 @@ class TIniFile {
     // lines before any header, which section "" names), first and one past
     // the last line of its body.
     bool FindSection(std::string_view section, std::size_t& header, std::size_t& begin,
-                     std::size_t& end) const;
+                     std::size_t& end, std::size_t from = 0) const;
     std::optional<std::size_t> FindKey(std::string_view section, std::string_view key) const;
     std::string Eol() const;
 

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "config/AtomicFile.h"
+#include "config/IniFile.h"
+
 namespace orvan::features {
 
 namespace fs = std::filesystem;
@@ -79,7 +82,28 @@ std::string BackupSerialPart(std::string_view serial) {
             (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
         out.push_back(keep ? c : '_');
     }
+    if (!serial.empty() &&
+        std::all_of(serial.begin(), serial.end(), [](char c) { return c == '\xFF'; }))
+        return "blank";
     return out.empty() ? std::string("unknown") : out;
+}
+
+std::string SerialNumberText(std::string_view serial) {
+    if (serial.empty()) return "(none)";
+    if (std::all_of(serial.begin(), serial.end(), [](char c) { return c == '\xFF'; }))
+        return "(blank)";
+    std::string out;
+    for (char c : serial) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F && c != '\\') {
+            out.push_back(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        }
+    }
+    return out;
 }
 
 std::string BackupFileName(std::string_view serial, TBackupClock::time_point when) {
@@ -91,7 +115,8 @@ std::string BackupFileName(std::string_view serial, TBackupClock::time_point whe
 }
 
 TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
-                         const config::TWelderCfgBlank& cfg, TBackupClock::time_point when) {
+                         const std::array<std::uint8_t, config::kImageSize>& image,
+                         TBackupClock::time_point when) {
     TBackupResult r;
     if (dir.empty()) {
         r.message = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
@@ -104,25 +129,89 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
                     (ec ? ec.message() : std::string("not a folder"));
         return r;
     }
+    config::TCfgWelderRW held;
+    held.LoadFromImage(image.data());
+    config::TIniFile ini;
+    held.WriteToIni(ini);
+    const std::string text = ini.Text();
+    const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+
     const std::string name = BackupFileName(serial, when);
     const std::string stem = name.substr(0, name.size() - 4);
-    fs::path path = fs::path(dir) / name;
-    for (int n = 2; fs::exists(path, ec) || ec; ++n) {
-        if (ec || n > 999) {
-            r.message = "cannot choose a new backup file name in " + dir +
-                        (ec ? ": " + ec.message() : std::string());
+    for (int n = 1; n <= 999; ++n) {
+        const std::string base =
+            (fs::path(dir) / (n == 1 ? stem : stem + "-" + std::to_string(n))).string();
+        // The image first: a ".wcf" is listed only once its image is there.
+        const config::SaveResult bin = config::SaveNewFile(base + ".bin", bytes);
+        if (bin.exists) continue;
+        if (!bin) {
+            r.message = bin.error;
             return r;
         }
-        path = fs::path(dir) / (stem + "-" + std::to_string(n) + ".wcf");
-    }
-    const config::TFileResult saved = config::TCfgWelderRW(cfg).SaveToFile(path.string());
-    if (!saved) {
-        r.message = saved.message;
+        const config::SaveResult wcf = config::SaveNewFile(base + ".wcf", text);
+        if (!wcf) {
+            std::remove((base + ".bin").c_str());  // ours, made just now
+            if (wcf.exists) continue;
+            r.message = wcf.error;
+            return r;
+        }
+        r.ok = true;
+        r.path = base + ".wcf";
         return r;
     }
-    r.ok = true;
-    r.path = saved.path;
+    r.message = "cannot choose a new backup file name in " + dir;
     return r;
+}
+
+TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
+                         const config::TWelderCfgBlank& cfg, TBackupClock::time_point when) {
+    std::array<std::uint8_t, config::kImageSize> image{};
+    image.fill(0xFF);
+    cfg.FillImage(image.data());
+    config::TWelderCfgBlank::StampImageChecksum(image.data());
+    return SaveBackup(dir, serial, image, when);
+}
+
+std::string BackupImagePath(const std::string& wcfPath) {
+    std::string p = wcfPath;
+    if (p.size() >= 4 && p.compare(p.size() - 4, 4, ".wcf") == 0) p.resize(p.size() - 4);
+    return p + ".bin";
+}
+
+bool ImageHoldsRecord(const std::array<std::uint8_t, config::kImageSize>& image,
+                      const config::TWelderCfgBlank& record) {
+    config::TWelderCfgBlank fromImage;
+    fromImage.LoadFromImage(image.data());
+    for (const config::TFieldInfo& f : config::Fields())
+        if (f.Raw(fromImage) != f.Raw(record)) return false;
+    return true;
+}
+
+bool LoadBackupImage(const std::string& wcfPath,
+                     std::array<std::uint8_t, config::kImageSize>& image, std::string* why) {
+    auto fail = [&](std::string w) {
+        if (why) *why = std::move(w);
+        return false;
+    };
+    const std::string bin = BackupImagePath(wcfPath);
+    std::error_code ec;
+    if (!fs::is_regular_file(bin, ec)) return fail("no exact image beside it (" + bin + ")");
+    const auto size = fs::file_size(bin, ec);
+    if (ec || size != config::kImageSize)
+        return fail(bin + " is not a " + std::to_string(config::kImageSize) + "-byte image");
+    std::string bytes, error;
+    if (!config::ReadWholeFile(bin, bytes, &error)) return fail(error);
+    if (bytes.size() != config::kImageSize)
+        return fail(bin + " is not a " + std::to_string(config::kImageSize) + "-byte image");
+    std::array<std::uint8_t, config::kImageSize> read{};
+    std::copy(bytes.begin(), bytes.end(), read.begin());
+    config::TCfgWelderRW file;
+    const config::TFileResult loaded = file.LoadFromFile(wcfPath);
+    if (!loaded) return fail(loaded.message);
+    if (!ImageHoldsRecord(read, file))
+        return fail(wcfPath + " was changed after the backup: its values are used, not " + bin);
+    image = read;
+    return true;
 }
 
 std::vector<TBackupEntry> ListBackups(const std::string& dir) {
@@ -147,6 +236,8 @@ std::vector<TBackupEntry> ListBackups(const std::string& dir) {
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", p.tm_year + 1900,
                       p.tm_mon + 1, p.tm_mday, p.tm_hour, p.tm_min, p.tm_sec);
         b.timeText = text;
+        const std::string image = BackupImagePath(b.path);
+        if (fs::is_regular_file(image, ec)) b.imagePath = image;
         out.push_back(std::move(b));
     }
     std::sort(out.begin(), out.end(), [](const TBackupEntry& a, const TBackupEntry& b) {

@@ -1,8 +1,10 @@
 #include "features/ConfigTransfer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "commands/Catalogue.h"
+#include "link/ExchangeCycle.h"
 
 namespace orvan::features {
 
@@ -63,6 +65,20 @@ const char* TransferOpText(TTransferOp op) {
     return "";
 }
 
+bool BlankImage(const std::array<std::uint8_t, config::kImageSize>& image) {
+    return std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
+
+std::string OtherLayoutText(const std::array<std::uint8_t, config::kImageSize>& image) {
+    const unsigned version = image[0];
+    const unsigned size = image[2] | (image[3] << 8);
+    if (version == config::kImageVersion && size == config::kImageDataSize) return {};
+    return "the board's configuration has another layout (Version " + std::to_string(version) +
+           ", Size " + std::to_string(size) + "; this program writes Version " +
+           std::to_string(config::kImageVersion) + ", Size " +
+           std::to_string(config::kImageDataSize) + ")";
+}
+
 TStartResult TConfigTransfer::Begin(TTransferOp op) {
     if (op_) return {false, "A configuration transfer is already running; wait for it to end."};
     if (session_.downloadActive || session_.ChainRunning() || session_.WritePending())
@@ -73,19 +89,26 @@ TStartResult TConfigTransfer::Begin(TTransferOp op) {
     serial_.clear();
     backupPath_.clear();
     checksumWarning_.clear();
+    lastIgnored_.clear();
+    lastAnswerRefused_ = false;
+    backupReads_ = 0;
     return {true, {}};
 }
 
-TStartResult TConfigTransfer::Write() {
+TStartResult TConfigTransfer::Write(const TWriteOptions& options) {
     if (backupDir_.empty())
         return {false,
                 "No folder for backups (neither XDG_DATA_HOME nor HOME is set); nothing is "
                 "written to the board without a backup."};
     TStartResult r = Begin(TTransferOp::Write);
     if (!r) return r;
+    options_ = options;
     // What is written is the record as it stands now, whatever the pages do
     // while the backup is taken.
-    config::BuildDeviceImage(record_, pending_.data());
+    if (options_.exactImage)
+        pending_ = *options_.exactImage;
+    else
+        config::BuildDeviceImage(record_, pending_.data());
     StartIdentify();
     return r;
 }
@@ -109,8 +132,8 @@ void TConfigTransfer::StartIdentify() {
     phase_ = TTransferPhase::Identify;
     done_ = 0;
     // The serial number is read afresh: the board on the line may not be the
-    // one the session last identified, and backups are matched by it. A
-    // board without one must not inherit the previous board's.
+    // one the session last identified, and backups are named by it. A board
+    // without one must not inherit the previous board's.
     session_.serialNumber.clear();
     // The protocol version decides whether blocks carry the security code.
     if (*op_ == TTransferOp::Write && session_.BoardProtocolVersion() == 0)
@@ -133,15 +156,14 @@ void TConfigTransfer::AfterIdentify() {
         return;
     }
     if (session_.BoardProtocolVersion() == 0) {
-        Stop("the board did not tell its protocol version");
+        Stop("the board did not tell its protocol version" +
+             (lastIgnored_.empty() ? std::string() : " (" + lastIgnored_ + ")"));
         return;
     }
-    if (known_ && known_->serial == serial_) {
-        const auto image = known_->image;
-        KeepBackupThenDownload(image);
-    } else {
-        StartUpload(TTransferPhase::BackupRead, false);
-    }
+    // Never an image read earlier: a board swapped on the same port (and
+    // boards without a serial number all look alike) would leave the backup
+    // holding another board's configuration.
+    StartUpload(TTransferPhase::BackupRead, false);
 }
 
 void TConfigTransfer::StartUpload(TTransferPhase phase, bool thenTuningLog) {
@@ -167,14 +189,13 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
     }
     const auto img = image;
     if (phase_ == TTransferPhase::BackupRead) {
-        KeepBackupThenDownload(img);
+        BackupReadComplete(img);
         return;
     }
     checksumWarning_ = ChecksumWarning(img);
     TTransferOutcome out;
     if (*op_ == TTransferOp::Read) {
         record_.LoadFromImage(img.data());
-        known_ = TKnownImage{serial_, img};
         out = Outcome(true);
         out.message = "Configuration read from the board: " + std::to_string(kUploadBlocks) +
                       " of " + std::to_string(kUploadBlocks) + " blocks.";
@@ -193,26 +214,67 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
     Finish(std::move(out));
 }
 
+void TConfigTransfer::BackupReadComplete(
+    const std::array<std::uint8_t, config::kImageSize>& boardImage) {
+    ++backupReads_;
+    // A blank memory has nothing to lose and no checksum to match.
+    const bool blank = BlankImage(boardImage);
+    if (!blank && !config::ImageChecksumOk(boardImage.data())) {
+        // One bad answer should not cost the backup: read once more.
+        if (backupReads_ < 2) {
+            StartUpload(TTransferPhase::BackupRead, false);
+            return;
+        }
+        if (!options_.acceptDamagedBackup) {
+            NeedConfirmation(TConfirm::DamagedBackup,
+                             "What the board holds failed its checksum on two reads: the backup "
+                             "would keep a damaged configuration, and a restore might not give "
+                             "back what the board held. Nothing was written.");
+            return;
+        }
+    }
+    if (!blank && !options_.acceptOtherLayout) {
+        const std::string other = OtherLayoutText(boardImage);
+        if (!other.empty()) {
+            NeedConfirmation(TConfirm::OtherLayout,
+                             "The board's configuration has another layout than the one this "
+                             "program writes: " +
+                                 other +
+                                 ". Writing replaces it with this program's layout (its exact "
+                                 "bytes are kept in the backup). Nothing was written.");
+            return;
+        }
+    }
+    KeepBackupThenDownload(boardImage);
+}
+
+void TConfigTransfer::NeedConfirmation(TConfirm what, const std::string& message) {
+    TTransferOutcome o = Outcome(false);
+    o.confirm = what;
+    o.reason = what == TConfirm::DamagedBackup ? "damaged configuration on the board"
+                                               : "configuration of another layout on the board";
+    o.message = message;
+    Finish(std::move(o));
+}
+
 void TConfigTransfer::KeepBackupThenDownload(
     const std::array<std::uint8_t, config::kImageSize>& boardImage) {
     phase_ = TTransferPhase::Backup;
     done_ = 0;
-    checksumWarning_ = ChecksumWarning(boardImage);
-    config::TWelderCfgBlank held;
-    held.LoadFromImage(boardImage.data());
-    const TBackupResult saved = SaveBackup(backupDir_, serial_, held, now());
+    checksumWarning_ = BlankImage(boardImage) ? std::string() : ChecksumWarning(boardImage);
+    const TBackupResult saved = SaveBackup(backupDir_, serial_, boardImage, now());
     if (!saved) {
         Stop("the backup could not be saved: " + saved.message);
         return;
     }
     backupPath_ = saved.path;
-    known_ = TKnownImage{serial_, boardImage};
     StartDownload();
 }
 
 void TConfigTransfer::StartDownload() {
     phase_ = TTransferPhase::Download;
     done_ = 0;
+    lastAnswerRefused_ = false;
     session_.configImage = pending_;
     // A block that cannot be queued ends the download, reported stopped.
     session_.StartConfigDownload();
@@ -221,12 +283,12 @@ void TConfigTransfer::StartDownload() {
 void TConfigTransfer::OnDownloadProgress(std::uint8_t blocks) {
     if (!op_ || phase_ != TTransferPhase::Download) return;
     done_ = blocks;
+    lastAnswerRefused_ = false;
     if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
 }
 
 void TConfigTransfer::OnDownloadComplete() {
     if (!op_ || phase_ != TTransferPhase::Download) return;
-    known_ = TKnownImage{serial_, pending_};
     TTransferOutcome out = Outcome(true);
     out.message = "Configuration written to the board: " + std::to_string(kConfigBlocks) + " of " +
                   std::to_string(kConfigBlocks) +
@@ -242,13 +304,40 @@ void TConfigTransfer::OnSequenceStopped(Sequence s, int purpose, const std::stri
                        s == Sequence::MemoryChain && purpose == commands::kPurposeConfigUpload) ||
                       (phase_ == TTransferPhase::Download && s == Sequence::ConfigDownload);
     if (!ours) return;
-    // Part of the blocks went: what the board holds is no longer known.
-    if (phase_ == TTransferPhase::Download) known_.reset();
     Stop(why);
 }
 
+void TConfigTransfer::OnAnswerIgnored(const std::string& why) {
+    if (op_) lastIgnored_ = why;
+}
+
+void TConfigTransfer::OnLinkState(std::string_view text) {
+    if (op_ && text == link::kLinkNack) lastAnswerRefused_ = true;
+}
+
 void TConfigTransfer::NoteExchangeIdle() {
-    if (op_) Stop("the transfer stalled: none of its requests was outstanding");
+    if (!op_) return;
+    if (!lastIgnored_.empty())
+        Stop("the board's answer could not be used: " + lastIgnored_);
+    else
+        Stop("the transfer stalled: none of its requests was outstanding");
+}
+
+bool TConfigTransfer::StopAfterInFlight(const std::string& why) {
+    if (!op_) return true;
+    if (session_.Protocol().InFlight()) return false;
+    (void)Abandon(why);
+    return true;
+}
+
+TTransferOutcome TConfigTransfer::Abandon(const std::string& why) {
+    if (!op_) return {};
+    // Nothing of this operation goes out any more.
+    session_.Protocol().ClearQueue();
+    session_.downloadActive = false;
+    if (session_.ChainRunning()) session_.EndChain(why);  // reports through OnSequenceStopped
+    if (op_) Stop(why);
+    return last_;
 }
 
 TTransferOutcome TConfigTransfer::Outcome(bool completed) const {
@@ -286,11 +375,7 @@ void TConfigTransfer::Stop(const std::string& reason) {
             o.message = "Write stopped: " + reason + ". Nothing was written.";
             break;
         case TTransferPhase::Download:
-            o.message = "Write stopped at " + at + " (" + std::to_string(o.blocksDone) +
-                        " written): " + reason +
-                        ". The board holds a partly written configuration: write again, or "
-                        "restore the backup " +
-                        backupPath_ + ".";
+            o.message = DownloadStopText(o.blocksDone, reason);
             break;
         case TTransferPhase::Upload:
             o.message =
@@ -302,8 +387,43 @@ void TConfigTransfer::Stop(const std::string& reason) {
     Finish(std::move(o));
 }
 
+std::string TConfigTransfer::DownloadStopText(int done, const std::string& reason) const {
+    const int total = kConfigBlocks;
+    const std::string backup = "the backup " + backupPath_;
+    const auto address = [](int block) {
+        return commands::kConfigImageAddress + commands::kConfigBlockSize * block;
+    };
+    const auto span = [&](int first, int last) {
+        return "addresses " + std::to_string(address(first)) + " to " +
+               std::to_string(address(last + 1) - 1);
+    };
+    std::string t = "Write stopped at block " + std::to_string(done + 1) + " of " +
+                    std::to_string(total) + " (" + std::to_string(done) + " written): " + reason +
+                    ". ";
+    // A refused block was not written; one that went unanswered may have been.
+    const std::string next = lastAnswerRefused_
+                                 ? std::string()
+                                 : " Block " + std::to_string(done + 1) + " (" + span(done, done) +
+                                       ") was sent without an answer and may hold either.";
+    if (done == 0) {
+        t += lastAnswerRefused_
+                 ? "Nothing was written: the board still holds its previous configuration, kept "
+                   "in " +
+                       backup + "."
+                 : "No block was acknowledged: the board holds its previous configuration "
+                   "(kept in " +
+                       backup + ")." + next + " Write again, or restore the backup.";
+        return t;
+    }
+    t += "The board holds blocks 1 to " + std::to_string(done) + " of the new configuration (" +
+         span(0, done - 1) + ") and its previous configuration from block " +
+         std::to_string(done + 1) + " on." + next + " Write again, or restore " + backup + ".";
+    return t;
+}
+
 void TConfigTransfer::Finish(TTransferOutcome outcome) {
     op_.reset();
+    last_ = outcome;
     if (listener_) listener_->OnTransferFinished(outcome);
 }
 

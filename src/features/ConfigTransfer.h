@@ -51,6 +51,24 @@ std::vector<TFieldDifference> CompareConfigurations(const config::TWelderCfgBlan
 // "MinPower: PC 1200 (12 W), board 1100 (11 W)".
 std::string DifferenceText(const TFieldDifference& d);
 
+// A write that needs the user's word before it goes on.
+enum class TConfirm : std::uint8_t {
+    None,
+    DamagedBackup,  // what the board holds failed its checksum on two reads
+    OtherLayout,    // the board's image has another Version/Size than this program writes
+};
+
+struct TWriteOptions {
+    // Write even though the board's image failed its checksum twice; the
+    // backup keeps it as read.
+    bool acceptDamagedBackup = false;
+    // Write over an image of another layout (its exact bytes are kept).
+    bool acceptOtherLayout = false;
+    // These bytes instead of the image built from the record: a restore of
+    // the exact image kept beside a backup.
+    std::optional<std::array<std::uint8_t, config::kImageSize>> exactImage;
+};
+
 struct TTransferOutcome {
     TTransferOp op = TTransferOp::Read;
     bool completed = false;
@@ -64,6 +82,9 @@ struct TTransferOutcome {
     std::string serial;                         // the board's serial number, when read
     std::string backupPath;                     // write: the copy of what the board held
     std::vector<TFieldDifference> differences;  // verify
+    // Set when a write stopped before sending anything because the user has
+    // to accept what message says first (then Write again with the option).
+    TConfirm confirm = TConfirm::None;
 };
 
 class ITransferListener {
@@ -83,7 +104,9 @@ struct TStartResult {
     explicit operator bool() const { return ok; }
 };
 
-class TConfigTransfer : public commands::IIdentityView, public commands::IMemoryView {
+class TConfigTransfer : public commands::IIdentityView,
+                        public commands::IMemoryView,
+                        public commands::ILinkView {
   public:
     // The listener may be given later (SetListener); until then outcomes go
     // nowhere.
@@ -103,11 +126,13 @@ class TConfigTransfer : public commands::IIdentityView, public commands::IMemory
     std::function<TBackupClock::time_point()> now = [] { return TBackupClock::now(); };
 
     // Builds the image from the record now (Version 3 and Size 218 set in the
-    // record), reads the board's serial number, keeps what the board holds as
-    // a backup (from the last read of this board, or a fresh read), then
-    // sends the 24 blocks. A backup that cannot be saved stops the write
-    // before anything is sent.
-    [[nodiscard]] TStartResult Write();
+    // record), reads the board's serial number, reads what the board holds
+    // (always afresh: the board on the line may have been swapped since any
+    // earlier read) and keeps it as a backup, then sends the 24 blocks. A
+    // backup read that fails its checksum is read once more; a backup that
+    // cannot be saved, or one that needs the user's word (see TConfirm), stops
+    // the write before anything is sent.
+    [[nodiscard]] TStartResult Write(const TWriteOptions& options = {});
     // Serial number, then the 12 reads; the record is loaded when all came.
     // With thenTuningLog the session goes on to the tuning log as the window's
     // read does.
@@ -117,19 +142,20 @@ class TConfigTransfer : public commands::IIdentityView, public commands::IMemory
     [[nodiscard]] TStartResult Verify();
 
     bool Busy() const { return op_.has_value(); }
+    std::optional<TTransferOp> RunningOp() const { return op_; }
     // The exchange has nothing queued or in flight: while an operation runs
-    // this means its next request was never sent (a sequence of the session
-    // was ended without a word); the operation is stopped.
+    // this means its next request was never sent; the operation is stopped,
+    // naming the last answer that could not be used when there was one.
     void NoteExchangeIdle();
-
-    // What the board held after the last completed read, verify or write of
-    // this session, by serial number (none after a stopped write).
-    struct TKnownImage {
-        std::string serial;
-        std::array<std::uint8_t, config::kImageSize> image{};
-    };
-    const std::optional<TKnownImage>& KnownBoardImage() const { return known_; }
-    void ForgetBoardImage() { known_.reset(); }
+    // Stops the running operation once no request of it is in flight: nothing
+    // more is sent and the outcome says where it stood (`why` as its reason).
+    // False while a request is still in flight: call again after the next
+    // tick. True when stopped (or nothing ran).
+    bool StopAfterInFlight(const std::string& why);
+    // Stops at once, in flight or not (the program is closing): the outcome
+    // says how many blocks the board acknowledged and where the backup is.
+    // Also reported to the listener.
+    TTransferOutcome Abandon(const std::string& why);
 
     // Board events (subscribed to the session's TBoardEvents).
     void OnSerialNumber(const std::string& text) override;
@@ -138,16 +164,21 @@ class TConfigTransfer : public commands::IIdentityView, public commands::IMemory
     void OnDownloadProgress(std::uint8_t blocks) override;
     void OnDownloadComplete() override;
     void OnSequenceStopped(commands::Sequence s, int purpose, const std::string& why) override;
+    void OnAnswerIgnored(const std::string& why) override;
+    void OnLinkState(std::string_view text) override;
 
   private:
     TStartResult Begin(TTransferOp op);
     void StartIdentify();
     void AfterIdentify();
     void StartUpload(TTransferPhase phase, bool thenTuningLog);
+    void BackupReadComplete(const std::array<std::uint8_t, config::kImageSize>& boardImage);
+    void NeedConfirmation(TConfirm what, const std::string& message);
     void KeepBackupThenDownload(const std::array<std::uint8_t, config::kImageSize>& boardImage);
     void StartDownload();
     void Stop(const std::string& reason);
     void Finish(TTransferOutcome outcome);
+    std::string DownloadStopText(int done, const std::string& reason) const;
     TTransferOutcome Outcome(bool completed) const;
     static std::string ChecksumWarning(const std::array<std::uint8_t, config::kImageSize>& image);
 
@@ -164,8 +195,19 @@ class TConfigTransfer : public commands::IIdentityView, public commands::IMemory
     std::string backupPath_;
     std::string checksumWarning_;
     std::array<std::uint8_t, config::kImageSize> pending_{};  // the image to write
-    std::optional<TKnownImage> known_;
+    TWriteOptions options_;
+    TTransferOutcome last_;           // the outcome reported last
+    int backupReads_ = 0;             // reads of what the board holds, this write
+    std::string lastIgnored_;         // the last answer of this operation not used
+    bool lastAnswerRefused_ = false;  // the board refused the last request
 };
+
+// Whether the image is a blank memory (every byte 0xFF): a board that holds
+// no configuration yet.
+bool BlankImage(const std::array<std::uint8_t, config::kImageSize>& image);
+// "" for the layout this program writes (Version 3, Size 218), otherwise the
+// sentence saying what the image carries.
+std::string OtherLayoutText(const std::array<std::uint8_t, config::kImageSize>& image);
 
 const char* TransferOpText(TTransferOp op);
 

@@ -27,6 +27,18 @@ std::string LowerExtension(const std::string& path) {
     return e;
 }
 
+constexpr std::size_t kImageBytes = 384;
+constexpr std::size_t kEepromBytes = 1024;
+
+// Bytes no text file of ours holds: control characters other than line
+// breaks and tabs, or 0xFF (erased memory).
+bool LooksBinary(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u < 0x20 && u != '\r' && u != '\n' && u != '\t') || u == 0xFF;
+    });
+}
+
 bool LooksLikeConfiguration(const std::string& text) {
     config::TIniFile ini;
     ini.LoadFromText(text);
@@ -53,6 +65,8 @@ TFileKind DetectFileKind(const std::string& path) {
     if (in.bad()) return TFileKind::Unreadable;
     if (text.empty()) return TFileKind::Empty;
     if (text.compare(0, kTuningLogHead.size(), kTuningLogHead) == 0) return TFileKind::TuningLog;
+    if (LooksBinary(text) && (text.size() == kImageBytes || text.size() == kEepromBytes))
+        return TFileKind::ConfigImage;
     if (LooksLikeConfiguration(text)) return TFileKind::Configuration;
     return TFileKind::Other;
 }
@@ -67,6 +81,8 @@ const char* FileKindText(TFileKind kind) {
             return "a welder configuration";
         case TFileKind::TuningLog:
             return "a tuning log";
+        case TFileKind::ConfigImage:
+            return "a binary configuration image";
         case TFileKind::Other:
             return "a file that is neither a configuration nor a tuning log";
         case TFileKind::NotAFile:
@@ -85,7 +101,9 @@ TSaveCheck CheckSave(const std::string& chosen, TFileKind kind) {
     TSaveCheck c;
     c.target = SaveTarget(chosen, kind);
     c.existing = DetectFileKind(c.target);
-    const char* what = kind == TFileKind::Configuration ? "the configuration" : "the tuning log";
+    const char* what = kind == TFileKind::Configuration ? "the configuration"
+                       : kind == TFileKind::ConfigImage ? "the configuration image"
+                                                        : "the tuning log";
     switch (c.existing) {
         case TFileKind::NotAFile:
             c.refuse = true;

@@ -14,6 +14,7 @@ enum class TFileKind {
     Empty,          // a file of no bytes
     Configuration,  // a welder configuration (".wcf" content)
     TuningLog,      // a tuning-log text file
+    ConfigImage,    // a binary configuration image (384 bytes) or EEPROM dump (1024)
     Other,          // anything else
     NotAFile,       // a folder, a device...
     Unreadable,
@@ -23,7 +24,7 @@ enum class TFileKind {
 TFileKind DetectFileKind(const std::string& path);
 const char* FileKindText(TFileKind kind);
 
-// The file a save of `kind` (Configuration or TuningLog) under `chosen`
+// The file a save of `kind` (Configuration, TuningLog or ConfigImage) under `chosen`
 // really writes: configurations always go to the ".wcf" name.
 std::string SaveTarget(const std::string& chosen, TFileKind kind);
 

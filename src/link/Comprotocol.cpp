@@ -93,6 +93,14 @@ PollResult TComProtocol::Poll() {
     PollResult result;
     if (RxTimer.Expired(clock_.MonotonicMs())) OnRxTimeout();
 
+    if (RxTimer.Running() && !port_.LostReason().empty()) {
+        // No answer can come from a device that is gone.
+        RxTimer.Stop();
+        TimedOut = false;
+        ResetReceiveState();
+        result.State = PollState::PortLost;
+        return result;
+    }
     if (RxTimer.Running()) {
         const std::int32_t waiting = port_.BytesWaiting();
         if (waiting != LastWaitingCount) {

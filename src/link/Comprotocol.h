@@ -31,6 +31,7 @@ enum class PollState : std::uint8_t {
     Answer = 1,    // an answer was received and decoded
     TimedOut = 3,  // the receive time-out of the command in flight expired
     Sent = 4,      // a command was sent
+    PortLost = 5,  // the port reports its device gone while a command was in flight
 };
 
 struct PollResult {

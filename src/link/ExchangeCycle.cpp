@@ -54,6 +54,11 @@ PollState TExchangeCycle::Tick() {
             protocol_.ClearQueue();
             listener_.OnRxTimeout();
             break;
+        case PollState::PortLost:
+            listener_.OnLinkState(kLinkPortLost);
+            protocol_.ClearQueue();
+            listener_.OnPortLost(protocol_.Port().LostReason());
+            break;
         case PollState::Idle:
             break;
     }

@@ -18,6 +18,7 @@ inline constexpr std::string_view kLinkWaiting = "Waiting for answer...";
 inline constexpr std::string_view kLinkAck = "ACK";
 inline constexpr std::string_view kLinkNack = "NACK";
 inline constexpr std::string_view kLinkTimeout = "RX TimeOut";
+inline constexpr std::string_view kLinkPortLost = "Port lost";
 
 class IExchangeListener {
   public:
@@ -29,6 +30,10 @@ class IExchangeListener {
     virtual void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) = 0;
     // The receive time-out ended the exchange; the queue has been emptied.
     virtual void OnRxTimeout() = 0;
+    // The port's device went away during the exchange (`why` names it and
+    // the system's reason); the queue has been emptied. By default handled
+    // as a time-out.
+    virtual void OnPortLost(const std::string& /*why*/) { OnRxTimeout(); }
 };
 
 // "%02X " for each byte, joined.

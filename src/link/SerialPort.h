@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace orvan::link {
 
@@ -22,6 +23,11 @@ class ISerialPort {
     // Bytes waiting in the input queue; 0 on a closed or vanished port.
     virtual std::int32_t BytesWaiting() = 0;
     virtual void ClosePort() = 0;
+    // Why the open port stopped working (the device was unplugged, the
+    // other end of a pseudo-terminal went away), with the system's reason;
+    // empty while it works. The exchange ends at once then instead of
+    // waiting for the receive time-out.
+    virtual std::string LostReason() const { return {}; }
 };
 
 }  // namespace orvan::link

@@ -44,6 +44,12 @@ class Tserial : public ISerialPort {
     using ISerialPort::WriteByte;
     std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override;
     std::int32_t BytesWaiting() override;
+    std::string LostReason() const override { return lost_; }
+
+    // What the last OpenPort failure was, said plainly: "absent", "busy" or
+    // "no access", with the device and the system's reason. For other
+    // results (or none recorded) the text of the code.
+    std::string OpenErrorText(std::int32_t code) const;
 
     const std::string& GetPortName() const { return PortName; }
     const std::string& GetDevicePath() const { return DevicePath; }
@@ -60,6 +66,10 @@ class Tserial : public ISerialPort {
     int Handle = -1;
     std::string DevicePath;
     bool speedExact = false;
+    std::string openError_;
+    std::string lost_;  // set once the device is found gone
+
+    void NoteLost(const char* what, int err);
 };
 
 }  // namespace orvan::link

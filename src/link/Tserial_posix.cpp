@@ -123,11 +123,40 @@ std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_
     speedExact = false;
 
     std::int32_t result = kOpenOk;
+    openError_.clear();
+    lost_.clear();
     Handle = ::open(DevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (Handle < 0) return kOpenCannotOpen;
+    if (Handle < 0) {
+        const int err = errno;
+        const std::string reason = std::strerror(err);
+        switch (err) {
+            case ENOENT:
+            case ENODEV:
+            case ENXIO:
+                openError_ = "absent: " + DevicePath + " does not exist (" + reason + ")";
+                break;
+            case EACCES:
+            case EPERM:
+            case EROFS:
+                openError_ = "no access: " + DevicePath + " (" + reason +
+                             "); the user needs read and write access to it, usually through "
+                             "the dialout group";
+                break;
+            case EBUSY:
+                openError_ = "busy: " + DevicePath + " is held by another program (" + reason + ")";
+                break;
+            default:
+                openError_ = DevicePath + " cannot be opened: " + reason;
+                break;
+        }
+        return kOpenCannotOpen;
+    }
 
     // No sharing: a port another program holds is busy.
     if (::flock(Handle, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        openError_ =
+            "busy: " + DevicePath + " is held by another program (" + std::strerror(err) + ")";
         ClosePort();
         return kOpenCannotOpen;
     }
@@ -176,6 +205,25 @@ std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_
     return result;
 }
 
+std::string Tserial::OpenErrorText(std::int32_t code) const {
+    if (code == kOpenCannotOpen && !openError_.empty()) return openError_;
+    return OpenResultText(code);
+}
+
+void Tserial::NoteLost(const char* what, int err) {
+    if (!lost_.empty()) return;
+    lost_ = "the device " + DevicePath + " is gone (" + what + ": " + std::strerror(err) + ")";
+}
+
+namespace {
+
+// Errors after which the device will not come back on this handle.
+bool DeviceGone(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EBADF;
+}
+
+}  // namespace
+
 void Tserial::ClosePort() {
     if (Handle >= 0) {
         // Exclusivity outlives the handle while anyone else keeps the device
@@ -197,9 +245,13 @@ void Tserial::WriteBytes(const std::uint8_t* data, std::size_t count) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        // A full output queue gets a short wait; a vanished device (EIO,
-        // ENXIO) or a line that stays blocked drops the rest: the engine's
-        // receive time-out reports the failed exchange.
+        if (n < 0 && DeviceGone(errno)) {
+            NoteLost("write", errno);
+            return;
+        }
+        // A full output queue gets a short wait; a line that stays blocked
+        // drops the rest: the engine's receive time-out reports the failed
+        // exchange.
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ++stalls <= 20) {
             pollfd p{Handle, POLLOUT, 0};
             (void)::poll(&p, 1, 10);
@@ -215,6 +267,7 @@ std::int32_t Tserial::ReadBytes(std::uint8_t* dest, std::int32_t count) {
         const ssize_t n = ::read(Handle, dest, static_cast<std::size_t>(count));
         if (n >= 0) return static_cast<std::int32_t>(n);
         if (errno == EINTR) continue;
+        if (DeviceGone(errno)) NoteLost("read", errno);
         return 0;
     }
 }
@@ -222,8 +275,18 @@ std::int32_t Tserial::ReadBytes(std::uint8_t* dest, std::int32_t count) {
 std::int32_t Tserial::BytesWaiting() {
     if (Handle < 0) return 0;
     int waiting = 0;
-    if (::ioctl(Handle, FIONREAD, &waiting) != 0 || waiting < 0) return 0;
-    return waiting;
+    if (::ioctl(Handle, FIONREAD, &waiting) != 0) {
+        if (DeviceGone(errno)) NoteLost("status", errno);
+        return 0;
+    }
+    if (waiting == 0 && lost_.empty()) {
+        // A hung-up line (an unplugged adapter, the far end of a
+        // pseudo-terminal closed) reads as quiet; poll tells it apart.
+        pollfd p{Handle, POLLIN, 0};
+        if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            lost_ = "the device " + DevicePath + " is gone (the line hung up)";
+    }
+    return waiting < 0 ? 0 : waiting;
 }
 
 }  // namespace orvan::link

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <filesystem>
 #include <fstream>
 
 #include "app/Config.h"
@@ -87,4 +90,63 @@ TEST(Settings, DevicePathRoundTripAndDefaults) {
     }
     TConfig c(d);
     EXPECT_TRUE(c.device.empty());
+}
+
+TEST(Settings, AFileThatCannotBeReadIsNeverReplaced) {
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString() + "/";
+    const std::string file = d + kSettingsFileName;
+    {
+        // Too large to be a settings file: read as defaults, said, kept.
+        std::ofstream(file) << "[COM]\nPort=7\n" << std::string(5 * 1024 * 1024, ';');
+        TConfig c(d);
+        EXPECT_EQ(c.port, 1);
+        ASSERT_EQ(c.Notices().size(), 1u);
+        EXPECT_NE(c.Notices()[0].find("could not be read"), std::string::npos) << c.Notices()[0];
+        std::string error;
+        EXPECT_FALSE(c.Save(&error));
+        EXPECT_NE(error.find("was not replaced"), std::string::npos) << error;
+        EXPECT_GT(std::filesystem::file_size(file), 5u * 1024 * 1024) << "left as it was";
+    }
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    TConfig c(d);
+    EXPECT_FALSE(c.LoadError().empty());
+    EXPECT_FALSE(c.Save());
+    EXPECT_TRUE(std::filesystem::is_fifo(file)) << "a FIFO stays a FIFO";
+}
+
+TEST(Settings, ImpossibleValuesBecomeDefaultsAndAreNamed) {
+    struct Case {
+        const char* line;
+        const char* named;
+    };
+    const Case cases[] = {
+        {"Speed=12345", "Speed=12345"},
+        {"Port=-1", "Port=-1"},
+        {"Port=0", "Port=0"},
+        {"Device=/dev/null", "Device=/dev/null is not a serial port (a memory device)"},
+        {"Device=relative/tty", "not an absolute device path"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.line);
+        QTemporaryDir dir;
+        const std::string d = dir.path().toStdString() + "/";
+        std::ofstream(d + kSettingsFileName) << "[COM]\n" << k.line << "\n";
+        TConfig c(d);
+        EXPECT_EQ(c.port, 1);
+        EXPECT_EQ(c.speed, 9600);
+        EXPECT_TRUE(c.device.empty());
+        ASSERT_EQ(c.Notices().size(), 1u);
+        EXPECT_NE(c.Notices()[0].find(k.named), std::string::npos) << c.Notices()[0];
+    }
+    // Possible values are kept without a word, an unplugged adapter among them.
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString() + "/";
+    std::ofstream(d + kSettingsFileName) << "[COM]\nPort=30\nSpeed=56700\nDevice=/dev/ttyUSB9\n";
+    TConfig c(d);
+    EXPECT_EQ(c.port, 30);
+    EXPECT_EQ(c.speed, 56700);
+    EXPECT_EQ(c.device, "/dev/ttyUSB9");
+    EXPECT_TRUE(c.Notices().empty());
 }

@@ -419,4 +419,67 @@ TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) 
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 3), "11");
 }
 
+TEST_F(ConfigTransferWindow, ExitDuringAWriteAsksAndThenSaysWhatTheBoardHolds) {
+    auto f = StartSimulated();
+    f->FileNew();
+    f->ConfigDownloadClick();
+    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 3; }));
+    answer = false;
+    EXPECT_FALSE(f->close());
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(Has(questions[0], "A write to the board is running")) << questions[0];
+    EXPECT_TRUE(f->Transfer()->Busy()) << "kept running";
+    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 5; }));
+    answer = true;
+    EXPECT_TRUE(f->close());
+    EXPECT_TRUE(f->Closed());
+    ASSERT_FALSE(messages.empty());
+    const std::string& said = messages.back();
+    EXPECT_TRUE(Has(said, "holds blocks 1 to ")) << said;
+    EXPECT_TRUE(Has(said, "the program was closed")) << said;
+    const auto backups = orvan::features::ListBackups(Backups());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(Has(said, backups[0].path)) << said;
+}
+
+TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
+    auto f = StartSimulated();
+    board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        orvan::sim::SetImageFiller(m.Eeprom(), 0x5A);
+        orvan::sim::SetImageLayout(m.Eeprom(), 2, 128);
+    });
+    std::array<std::uint8_t, 1024> original{};
+    board_->WithModel(
+        [&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { original = m.Eeprom(); });
+    f->FileNew();
+    answer = false;
+    f->ConfigDownloadClick();
+    ASSERT_TRUE(Step([&] { return !questions.empty(); }));
+    EXPECT_TRUE(Has(questions[0], "another layout (Version 2, Size 128")) << questions[0];
+    EXPECT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+    board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        EXPECT_EQ(m.Eeprom(), original) << "nothing written when refused";
+    });
+    questions.clear();
+    answer = true;  // accepted now, and the verification after it too
+    f->ConfigDownloadClick();
+    ASSERT_TRUE(Step([&] { return questions.size() >= 2; }));
+    EXPECT_TRUE(Has(questions[1], "Configuration written to the board")) << questions[1];
+    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+
+    // The backup restores the board byte for byte through the window.
+    dialogs.backupPick = 0;
+    f->FileBackups();
+    questions.clear();
+    messages.clear();
+    f->ConfigDownloadClick();
+    ASSERT_TRUE(Step([&] { return !questions.empty(); }));
+    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+    board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        EXPECT_TRUE(
+            std::equal(m.Eeprom().begin() + 16, m.Eeprom().begin() + 400, original.begin() + 16))
+            << "the board's exact bytes are back";
+    });
+}
+
 }  // namespace

@@ -171,10 +171,15 @@ TEST_F(MainFormTest, OddStoredValues) {
               "; kept\r\n[com]\r\nport=0\r\nspeed=12345\r\n[Polling]\r\nAnalog=5\r\nOptoIO=-1\r\n"
               "[PROGRAM]\r\nLastTab=99\r\nOther=keep me\r\n");
     auto f = Start();
-    EXPECT_EQ(f->Port().GetPortName(), "COM0");
-    EXPECT_EQ(f->Port().GetBaudRate(), 12345);
-    EXPECT_EQ(CheckedCount(PortActions(*f)), 0);
-    EXPECT_EQ(CheckedCount({f->PortSpeed.begin(), f->PortSpeed.end()}), 0);
+    // Impossible values are replaced by their defaults, and said once.
+    EXPECT_EQ(f->Port().GetPortName(), "COM1");
+    EXPECT_EQ(f->Port().GetBaudRate(), 9600);
+    EXPECT_EQ(CheckedCount(PortActions(*f)), 1);
+    EXPECT_EQ(CheckedCount({f->PortSpeed.begin(), f->PortSpeed.end()}), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Speed=12345"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Port=0"), std::string::npos) << messages[0];
+    messages.clear();
     EXPECT_EQ(f->PgcMain->currentIndex(), 0);
     EXPECT_TRUE(f->chkPollAnalogInput->isChecked());
     EXPECT_TRUE(f->chkPollOptoIO->isChecked());
@@ -184,6 +189,9 @@ TEST_F(MainFormTest, OddStoredValues) {
     EXPECT_NE(text.find("OptoIO=1"), std::string::npos) << text;
     EXPECT_NE(text.find("Other=keep me"), std::string::npos) << text;
     EXPECT_NE(text.find("; kept"), std::string::npos) << text;
+    EXPECT_NE(text.find("port=1"), std::string::npos) << text;
+    EXPECT_NE(text.find("speed=9600"), std::string::npos) << text;
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainFormTest, UnwritableDirectoryFallsBackToTheUserDirectory) {

@@ -107,8 +107,10 @@ run "no file named" 2 -- "$cli" --device /dev/null config-read
 run "two files" 2 -- "$cli" --device /dev/null config-verify a b
 run "missing input" 1 -- "$cli" --device /dev/null config-write "$work/none.wcf"
 printf 'Velkor Laser technology\n' >"$work/t.wcf"
-run "tuning log not replaced" 1 -- "$cli" --device /dev/null config-read "$work/t.log" &&
+run "tuning log not replaced" 1 -- "$cli" --device /dev/null config-read "$work/t.wcf" &&
     has "kind refusal" "$work/err" "holds a tuning log"
+run "another name is not taken for the .wcf" 2 -- "$cli" --device /dev/null config-read \
+    "$work/t.log" && has "names the .wcf" "$work/err" "would be taken as $work/t.wcf"
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "all checks passed"

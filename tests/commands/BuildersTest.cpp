@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"dac16 little-endian", Dac16Value, {0x1234}, {0x02, 0x02, 0x34, 0x12}},
         WriteCase{"dac16 force flag", Dac16Force, {1}, {0x0B, 0x02, 0x01}},
         WriteCase{"clock time", ClockTime, {9, 5, 30}, {0x00, 0x03, 0x09, 0x05, 0x1E}},
-        WriteCase{"clock time untested range", ClockTime, {25, 0, 0}, {0x00, 0x03, 25, 0, 0}},
+        WriteCase{"clock time last second", ClockTime, {23, 59, 59}, {0x00, 0x03, 23, 59, 59}},
         WriteCase{"clock date 7 Dec 2026 Monday",
                   ClockDate,
                   {7, 12, 2, 26},
@@ -105,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"flanging speed two bytes", FlangingSpeed, {20}, {0x00, 0x0A, 0x14, 0x00}},
         WriteCase{"flanging power", FlangingPower, {63}, {0x01, 0x0A, 0x3F, 0x00}},
         WriteCase{"flanging profile", FlangingProfile, {7}, {0x02, 0x0A, 0x07}},
+        WriteCase{"last flanging profile", FlangingProfile, {15}, {0x02, 0x0A, 0x0F}},
         WriteCase{
             "flanging wave x6553.5", FlangingWave, {1, 0.5}, {0x03, 0x0A, 0x99, 0x19, 0xCC, 0x0C}}),
     [](const auto& info) { return "row" + std::to_string(info.index); });
@@ -125,6 +126,18 @@ TEST(WriteVariableRefusals, NothingIsBuiltAndTheReasonSaysWhy) {
         {FirmwareVersion, {1}, "no write layout"},
         {0x070B, {1}, "no write layout"},  // asked for by the Pelta page on newer boards
         {AnomalyAndMask, {4294967296.0}, "outside"},
+        // What the variable can hold, narrower than its byte.
+        {ClockTime, {25, 0, 0}, "outside 0..23"},
+        {ClockTime, {10, 61, 0}, "outside 0..59"},
+        {ClockTime, {10, 0, 61}, "outside 0..59"},
+        {ClockDate, {7, 13, 2, 26}, "outside 1..12"},
+        {ClockDate, {0, 12, 2, 26}, "outside 1..31"},
+        {ClockDate, {7, 12, 8, 26}, "outside 1..7"},
+        {FlangingProfile, {16}, "outside 0..15"},
+        {MultiHeadCount, {33}, "outside 0..32"},
+        {Dac16Force, {-1}, "neither 0 nor 1"},
+        {Dac16Force, {2}, "neither 0 nor 1"},
+        {ClockRun, {0.5}, "neither 0 nor 1"},
     };
     for (const BadWrite& c : cases) {
         link::TCmd cmd;

@@ -229,5 +229,34 @@ TEST(WcfFile, SaveFailureNamesThePathAndLeavesNothing) {
     EXPECT_EQ(dir.EntryCount(), 0u);
 }
 
+TEST(WcfFile, RepeatedSectionsAndKeysAreNamed) {
+    TempDir dir;
+    const std::string path = dir.File("dup.wcf");
+    TCfgWelderRW c;
+    ASSERT_TRUE(c.SaveToFile(path));
+    // A section pasted in again with a key the first one lacks, and a key twice.
+    std::string text = ReadText(path);
+    text.replace(text.find("MinPower="), 0, "MinPower=77\r\n");
+    const auto cut = text.find("PMCoeff_m=");
+    const auto end = text.find("\r\n", cut) + 2;
+    const std::string line = text.substr(cut, end - cut);
+    text.erase(cut, end - cut);
+    text += "[FEEDBACK]\r\n" + line;
+    WriteText(path, text);
+    TCfgWelderRW back;
+    const TFileResult r = back.LoadFromFile(path);
+    ASSERT_TRUE(r) << r.message;
+    EXPECT_TRUE(r.missingKeys.empty())
+        << "the repeated section's key is read: " << r.missingKeys[0];
+    EXPECT_EQ(back.GetMinPower(), 77) << "the first of two values";
+    ASSERT_EQ(r.duplicates.size(), 2u);
+    EXPECT_NE(r.duplicates[0].find("section [FEEDBACK] appears 2 times"), std::string::npos)
+        << r.duplicates[0];
+    EXPECT_NE(r.duplicates[1].find("key MinPower appears 2 times in [ANALOG_OUT]"),
+              std::string::npos)
+        << r.duplicates[1];
+    EXPECT_EQ(r.warnings, r.duplicates) << "warned like any value not taken as written";
+}
+
 }  // namespace
 }  // namespace orvan::config

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -102,13 +105,23 @@ TEST(IniFile, AddedLinesFollowTheFilesLineEnding) {
     EXPECT_EQ(freshLf.Text(), "[A]\ns=v\n");
 }
 
-TEST(IniFile, FirstSectionAndFirstKeyWin) {
+TEST(IniFile, FirstKeyWinsAndRepeatedSectionsReadAsOne) {
     TIniFile ini;
-    ini.LoadFromText("[S]\nk=1\nK=2\n[s]\nk=3\nonly=4\n");
+    ini.LoadFromText("[S]\nk=1\nK=2\n[s]\nk=3\nonly=4\n[T]\nx=1\n");
     EXPECT_EQ(ini.ReadInteger("S", "k", 0), 1);
-    EXPECT_FALSE(ini.ValueExists("S", "only"));  // the second [s] is never searched
+    // A section pasted in twice keeps its keys rather than losing them.
+    EXPECT_EQ(ini.ReadInteger("S", "only", 0), 4);
+    EXPECT_FALSE(ini.ValueExists("T", "only"));
     ini.WriteInteger("S", "k", 9);
-    EXPECT_EQ(ini.Text(), "[S]\nk=9\nK=2\n[s]\nk=3\nonly=4\n");
+    ini.WriteInteger("S", "only", 5);
+    EXPECT_EQ(ini.Text(), "[S]\nk=9\nK=2\n[s]\nk=3\nonly=5\n[T]\nx=1\n");
+    EXPECT_EQ(ini.Duplicates(),
+              (std::vector<std::string>{
+                  "section [S] appears 2 times (lines 1, 4)",
+                  "key k appears 3 times in [S] (lines 2, 3, 5): the first value is used"}));
+    TIniFile clean;
+    clean.LoadFromText("[A]\nk=1\n[B]\nk=2\n");
+    EXPECT_TRUE(clean.Duplicates().empty()) << "one key in two sections is no duplicate";
 }
 
 TEST(IniFile, IntegersParseWholeOrGiveTheDefault) {
@@ -233,6 +246,47 @@ TEST(IniFile, AFolderOrHugeFileIsRefusedOnLoad) {
     TIniFile huge(big);
     EXPECT_FALSE(huge.Load(&error));
     EXPECT_NE(error.find("too large"), std::string::npos);
+}
+
+TEST(AtomicFile, AKilledSavesTemporaryFileGoesWithTheNextSave) {
+    TempDir dir;
+    const std::string path = dir.File("s.ini");
+    // What a save killed half way leaves: its temporary file, no longer locked.
+    WriteText(dir.File(".s.ini.orvantmpAbC123"), "half");
+    WriteText(dir.File(".other.wcf.orvantmpXyZ789"), "half");
+    WriteText(dir.File("s.ini.orvantmpAbC123"), "not ours: no leading dot");
+    WriteText(dir.File(".notes.orvantmp"), "not ours: no random part");
+    ASSERT_TRUE(SaveFileAtomically(path, "x=1\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(".s.ini.orvantmpAbC123")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(".other.wcf.orvantmpXyZ789")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("s.ini.orvantmpAbC123")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File(".notes.orvantmp")));
+    EXPECT_EQ(ReadText(path), "x=1\n");
+    // A temporary file a live save holds locked is left alone.
+    const std::string live = dir.File(".t.ini.orvantmpLiVe00");
+    WriteText(live, "being written");
+    const int fd = ::open(live.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path().string()), 0);
+    EXPECT_TRUE(std::filesystem::exists(live));
+    ::close(fd);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path().string()), 1);
+}
+
+TEST(AtomicFile, NewFilesNeverReplaceOne) {
+    TempDir dir;
+    const std::string path = dir.File("b.wcf");
+    ASSERT_TRUE(SaveNewFile(path, "first"));
+    const SaveResult again = SaveNewFile(path, "second");
+    EXPECT_FALSE(again.ok);
+    EXPECT_TRUE(again.exists);
+    EXPECT_EQ(ReadText(path), "first");
+    const SaveResult nowhere = SaveNewFile(dir.File("no/such/folder/b.wcf"), "x");
+    EXPECT_FALSE(nowhere.ok);
+    EXPECT_FALSE(nowhere.exists);
+    EXPECT_NE(nowhere.error.find("no/such/folder"), std::string::npos) << nowhere.error;
+    EXPECT_EQ(dir.EntryCount(), 1u) << "no temporary file left";
 }
 
 }  // namespace

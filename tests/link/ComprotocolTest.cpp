@@ -204,6 +204,48 @@ TEST_F(Engine, VanishedPortEndsInTheTimeOut) {
     EXPECT_EQ(TickUntilEvent(200).first, PollState::TimedOut);
 }
 
+// A port that reports its device gone ends the exchange on the next tick,
+// not three seconds later, and says why.
+class LosingPort : public ScriptedPort {
+  public:
+    std::string LostReason() const override { return lost; }
+    std::string lost;
+};
+
+TEST(EngineLostPort, EndsAtOnceAndSaysWhy) {
+    LosingPort port;
+    ManualClock clock;
+    TComProtocol protocol(port, clock);
+    ASSERT_TRUE(protocol.QueueCommand(ReadVar(0x0000)));
+    ASSERT_TRUE(protocol.QueueCommand(ReadVar(0x0001)));
+    ASSERT_EQ(protocol.Poll().State, PollState::Sent);
+    clock.Advance(30);
+    EXPECT_EQ(protocol.Poll().State, PollState::Idle) << "still waiting for the answer";
+    port.lost = "the device /dev/ttyUSB0 is gone (read: Input/output error)";
+    clock.Advance(30);
+    EXPECT_EQ(protocol.Poll().State, PollState::PortLost);
+    EXPECT_FALSE(protocol.InFlight());
+
+    struct Listener : IExchangeListener {
+        void OnLinkState(std::string_view t) override { state = std::string(t); }
+        void OnTxLog(const std::string&) override {}
+        void OnRxLog(const std::string&) override {}
+        void OnAnswer(const std::uint8_t*, std::uint8_t) override {}
+        void OnRxTimeout() override { ++timeouts; }
+        void OnPortLost(const std::string& why) override { lostWhy = why; }
+        std::string state, lostWhy;
+        int timeouts = 0;
+    } listener;
+    TExchangeCycle cycle(protocol, clock, listener);
+    ASSERT_EQ(cycle.Tick(), PollState::Sent);  // the second read goes out
+    clock.Advance(30);
+    EXPECT_EQ(cycle.Tick(), PollState::PortLost);
+    EXPECT_EQ(listener.state, "Port lost");
+    EXPECT_EQ(listener.lostWhy, port.lost);
+    EXPECT_EQ(listener.timeouts, 0);
+    EXPECT_EQ(protocol.QueueCount(), 0u);
+}
+
 TEST_F(Engine, QueueRefusesBodiesThatCannotBeSentWhole) {
     TCmd big;
     big.Type = 0x0B;

@@ -188,6 +188,26 @@ TEST(Tserial, AVanishedDeviceNeitherCrashesNorBlocks) {
     EXPECT_EQ(port.BytesWaiting(), 0);
     EXPECT_EQ(port.ReadBytes(buf, 16), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // And it says so, with the device and the system's reason.
+    EXPECT_NE(port.LostReason().find("the device " + pty.slave + " is gone"), std::string::npos)
+        << port.LostReason();
+}
+
+TEST(Tserial, OpenFailuresSayWhichAndWhy) {
+    Tserial port;
+    EXPECT_EQ(port.OpenPort("/dev/no-such-tty", 9600, 0), kOpenCannotOpen);
+    EXPECT_EQ(port.OpenErrorText(kOpenCannotOpen),
+              "absent: /dev/no-such-tty does not exist (No such file or directory)");
+    Pty pty;
+    Tserial first;
+    ASSERT_EQ(first.OpenPort(pty.slave.c_str(), 9600, 0), kOpenOk);
+    Tserial second;
+    EXPECT_EQ(second.OpenPort(pty.slave.c_str(), 9600, 0), kOpenCannotOpen);
+    const std::string busy = second.OpenErrorText(kOpenCannotOpen);
+    EXPECT_EQ(busy.rfind("busy: " + pty.slave + " is held by another program (", 0), 0u) << busy;
+    EXPECT_TRUE(first.LostReason().empty()) << "a working port is not lost";
+    // Codes without a recorded reason keep their plain text.
+    EXPECT_STREQ(OpenResultText(kOpenLineFailed), second.OpenErrorText(kOpenLineFailed).c_str());
 }
 
 }  // namespace

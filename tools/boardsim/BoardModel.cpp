@@ -554,6 +554,7 @@ std::vector<std::uint8_t> TBoardModel::HandleRequest(const std::uint8_t* body, s
             break;
     }
     if (!a.empty() && a[0] == kNack) ++refusals;
+    if (tamper) tamper(a, type);
     return a;
 }
 
@@ -635,6 +636,7 @@ std::vector<std::uint8_t> TBoardModel::ReadVariable(const std::uint8_t* p, std::
     } else {
         a.insert(a.end(), v.value.begin(), v.value.end());
     }
+    if (shortAnswers.count(code) != 0 && a.size() > 4) a.pop_back();
     AppendAnswerChecksum(a);
     return a;
 }
@@ -682,6 +684,14 @@ std::vector<std::uint8_t> TBoardModel::ReadMemory(const std::uint8_t* p, std::si
     std::vector<std::uint8_t> a = {kAck, 0x02, p[0], p[1]};
     a.insert(a.end(), eeprom_.begin() + addr,
              eeprom_.begin() + addr + static_cast<std::ptrdiff_t>(len));
+    if (corrupt_ && corrupt_->remaining != 0) {
+        if (corrupt_->after > 0) {
+            --corrupt_->after;
+        } else {
+            if (corrupt_->remaining > 0) --corrupt_->remaining;
+            a[4 + std::min(corrupt_->byte, len - 1)] ^= corrupt_->mask;
+        }
+    }
     // Three trailer bytes follow the data: the count, a reserved zero and the checksum.
     a.push_back(static_cast<std::uint8_t>(len));
     a.push_back(0);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -100,6 +101,15 @@ struct ForcedError {
     std::vector<std::uint16_t> values;  // 16-bit values after the code
 };
 
+// One bit of the data flipped in chosen ReadMemory answers, as a board with a
+// failing memory read would send them (the answer's own checksum is right).
+struct ReadCorruption {
+    int after = 0;         // ReadMemory requests answered correctly first
+    int remaining = 1;     // answers corrupted; -1 for every one
+    std::size_t byte = 4;  // data byte flipped (the last one when the answer is shorter)
+    std::uint8_t mask = 0x01;
+};
+
 class TBoardModel {
   public:
     TBoardModel();
@@ -130,6 +140,13 @@ class TBoardModel {
     // Refuse requests with a chosen code (see ForcedError).
     void ForceError(ForcedError e) { forced_ = std::move(e); }
     void ClearForcedError() { forced_.reset(); }
+    void CorruptReads(ReadCorruption c) { corrupt_ = c; }
+
+    // Variables answered one value byte short of their layout.
+    std::set<std::uint16_t> shortAnswers;
+    // Changes every answer before it goes out (tests: a wrong echoed address,
+    // garbage for one request...). Given the request type.
+    std::function<void(std::vector<std::uint8_t>& answer, std::uint8_t type)> tamper;
 
     // Milliseconds of board time; the default follows the steady clock, tests
     // move their own.
@@ -174,6 +191,7 @@ class TBoardModel {
     std::array<std::uint8_t, kEepromSize> eeprom_{};
     std::map<std::uint16_t, Variable> variables_;
     std::optional<ForcedError> forced_;
+    std::optional<ReadCorruption> corrupt_;
 
     // Clock: calendar seconds = clockBase + (running ? elapsed : frozen).
     bool clockRunning_ = true;

@@ -41,6 +41,28 @@ constexpr std::uint8_t kFactoryBytes[] = {
 };
 static_assert(sizeof kFactoryBytes == 400);
 
+// Where the configuration image lies and what its check covers, as a board
+// keeps them (written out here rather than taken from the program).
+constexpr std::size_t kImageAddress = 16;
+constexpr std::size_t kImageBytes = 384;
+constexpr std::size_t kCheckedBytes = 218;
+
+// The board's own check over the image: CCITT polynomial, register from zero,
+// data shifted in most significant bit first, stored little-endian in the
+// image's last two bytes.
+void StampCheck(std::uint8_t* image) {
+    std::uint16_t reg = 0;
+    for (std::size_t i = 0; i < kCheckedBytes; ++i) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool out = (reg & 0x8000) != 0;
+            reg = static_cast<std::uint16_t>((reg << 1) | ((image[i] >> bit) & 1));
+            if (out) reg ^= 0x1021;
+        }
+    }
+    image[kImageBytes - 2] = static_cast<std::uint8_t>(reg);
+    image[kImageBytes - 1] = static_cast<std::uint8_t>(reg >> 8);
+}
+
 }  // namespace
 
 std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
@@ -48,6 +70,23 @@ std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
     e.fill(0xFF);
     std::copy(std::begin(kFactoryBytes), std::end(kFactoryBytes), e.begin());
     return e;
+}
+
+void SetImageFiller(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t value) {
+    std::uint8_t* image = eeprom.data() + kImageAddress;
+    image[1] = image[43] = image[51] = value;
+    std::fill(image + kCheckedBytes, image + kImageBytes - 2, value);
+    // Three of them lie inside the checksummed part.
+    StampCheck(image);
+}
+
+void SetImageLayout(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t version,
+                    std::uint16_t size) {
+    std::uint8_t* image = eeprom.data() + kImageAddress;
+    image[0] = version;
+    image[2] = static_cast<std::uint8_t>(size);
+    image[3] = static_cast<std::uint8_t>(size >> 8);
+    StampCheck(image);
 }
 
 }  // namespace orvan::sim

@@ -114,4 +114,13 @@ class TPtyBoard {
 // configuration image whose checksum is right.
 std::array<std::uint8_t, kEepromSize> DefaultEeprom();
 
+// The configuration image's filler bytes (image offsets 1, 43, 51, 218 to
+// 381) set to `value`, as a board programmed by other means may hold them;
+// the checksum is made right again (three of them lie inside its range).
+void SetImageFiller(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t value);
+// The image's Version and Size set to another layout, its checksum made
+// right again.
+void SetImageLayout(std::array<std::uint8_t, kEepromSize>& eeprom, std::uint8_t version,
+                    std::uint16_t size);
+
 }  // namespace orvan::sim

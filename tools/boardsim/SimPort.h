@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "boardsim/BoardModel.h"
@@ -42,8 +43,10 @@ class TSimPort : public link::ISerialPort {
     }
     std::int32_t BytesWaiting() override { return static_cast<std::int32_t>(input_.size()); }
     void ClosePort() override {}
+    std::string LostReason() const override { return lost; }
 
     bool silent = false;  // requests taken, never answered
+    std::string lost;     // set: the device is gone
     int forceError = 0;   // every request refused with this board error code (1-255)
     std::vector<std::vector<std::uint8_t>> bodies;  // every request body received
 

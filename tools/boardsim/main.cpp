@@ -8,6 +8,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "boardsim/PtyBoard.h"
 
@@ -43,7 +45,14 @@ void Usage() {
         "  --error CODE         refuse every request with board error CODE\n"
         "  --error-on TYPE:CODE[:AFTER[:COUNT]]\n"
         "                       refuse requests of frame TYPE (hex) with CODE, after AFTER of\n"
-        "                       them were served, COUNT times (default: every one)\n");
+        "                       them were served, COUNT times (default: every one)\n"
+        "  --flip-read AFTER[:COUNT]\n"
+        "                       flip one bit of the data of COUNT memory-read answers (default\n"
+        "                       1; -1 every one) after AFTER were answered right\n"
+        "  --short-answer VAR   answer variable VAR (hex code) one byte short of its layout\n"
+        "board memory, changed in the EEPROM file at start:\n"
+        "  --filler HEX         the configuration image's filler bytes hold HEX, not FF\n"
+        "  --layout V:S         the image says Version V, Size S (checksum made right)\n");
 }
 
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
@@ -71,6 +80,10 @@ int main(int argc, char** argv) {
     long boardType = 0x0100;
     std::optional<orvan::sim::ForcedError> forced;
     bool still = false;
+    std::optional<orvan::sim::ReadCorruption> corrupt;
+    std::vector<std::uint16_t> shortAnswers;
+    std::optional<std::uint8_t> filler;
+    std::optional<std::pair<std::uint8_t, std::uint16_t>> layout;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -160,6 +173,32 @@ int main(int argc, char** argv) {
             e.after = after;
             e.remaining = count;
             forced = e;
+        } else if (a == "--flip-read") {
+            int after = 0, count = 1;
+            const int got = std::sscanf(value("AFTER[:COUNT]"), "%d:%d", &after, &count);
+            if (got < 1 || after < 0 || count == 0 || count < -1) {
+                std::fprintf(stderr, "orvan-boardsim: --flip-read wants AFTER[:COUNT], e.g. 1:1\n");
+                return 2;
+            }
+            orvan::sim::ReadCorruption c;
+            c.after = after;
+            c.remaining = count;
+            corrupt = c;
+        } else if (a == "--short-answer") {
+            if (!ParseInt(value("a hex variable code"), 0, 0xFFFF, n, 16)) return Usage(), 2;
+            shortAnswers.push_back(static_cast<std::uint16_t>(n));
+        } else if (a == "--filler") {
+            if (!ParseInt(value("a hex byte"), 0, 0xFF, n, 16)) return Usage(), 2;
+            filler = static_cast<std::uint8_t>(n);
+        } else if (a == "--layout") {
+            unsigned v = 0, sz = 0;
+            char tail = 0;
+            if (std::sscanf(value("V:S"), "%u:%u%c", &v, &sz, &tail) != 2 || v > 255 ||
+                sz > 65535) {
+                std::fprintf(stderr, "orvan-boardsim: --layout wants V:S, e.g. 2:128\n");
+                return 2;
+            }
+            layout = {static_cast<std::uint8_t>(v), static_cast<std::uint16_t>(sz)};
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
@@ -182,8 +221,17 @@ int main(int argc, char** argv) {
         m.boardType = static_cast<std::uint16_t>(boardType);
         m.liveValues = !still;
         if (forced) m.ForceError(*forced);
+        if (corrupt) m.CorruptReads(*corrupt);
+        m.shortAnswers.insert(shortAnswers.begin(), shortAnswers.end());
         f = faults;
     });
+    if (filler || layout) {
+        board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+            if (filler) orvan::sim::SetImageFiller(m.Eeprom(), *filler);
+            if (layout) orvan::sim::SetImageLayout(m.Eeprom(), layout->first, layout->second);
+            if (m.onEepromWritten) m.onEepromWritten();  // into the EEPROM file
+        });
+    }
     if (!link.empty()) {
         ::unlink(link.c_str());
         if (::symlink(board.DevicePath().c_str(), link.c_str()) != 0)

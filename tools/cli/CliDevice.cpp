@@ -9,6 +9,7 @@
 #include "commands/Builders.h"
 #include "commands/Catalogue.h"
 #include "commands/Session.h"
+#include "features/ConfigBackups.h"
 #include "features/SupervisorCore.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -139,7 +140,9 @@ int RunInfo(Link& l) {
     std::printf("firmware version: %s\n", fw.c_str());
     std::printf("protocol version: %s\n", proto.c_str());
     std::printf("board type: %s\n", type.c_str());
-    std::printf("serial number: %s\n", l.view.serial.c_str());
+    // Raw bytes (a blank board's are fifteen 0xFF) would break a terminal or
+    // a script reading the output as text.
+    std::printf("serial number: %s\n", features::SerialNumberText(l.view.serial).c_str());
     return 0;
 }
 
@@ -162,6 +165,14 @@ int RunReadVar(Link& l, const std::vector<std::string>& args) {
         for (const DecodedField& f : v.fields)
             std::printf("%s: %s\n", f.field.c_str(), f.text.c_str());
         return 0;
+    }
+    if (const VariableInfo* known = FindVariable(*code); known != nullptr && known->readable) {
+        // A variable of the catalogue whose answer could not be decoded (too
+        // short for its layout): no value to print.
+        std::fprintf(stderr, "orvan-cli: no usable answer for %s%s%s\n", CodeText(*code).c_str(),
+                     l.view.ignored.empty() ? "" : ": ",
+                     l.view.ignored.empty() ? "" : l.view.ignored.front().c_str());
+        return 1;
     }
     // Not a variable this program decodes: show the value bytes as they came.
     for (const auto& a : l.out.answers) {
@@ -238,20 +249,32 @@ bool ParseWriteValues(const VariableInfo& v, const std::vector<std::string>& typ
     return true;
 }
 
-int RunWriteVar(Link& l, const std::vector<std::string>& args) {
-    if (args.size() < 3) {
-        std::fprintf(stderr, "orvan-cli: write-var takes a variable and its value(s)\n");
-        return 2;
-    }
-    const VariableInfo* v = FindVariable(args[1]);
+// The values of a write-var, checked against what the variable can hold;
+// false with the reason printed (nothing is sent then).
+bool WriteVarValues(const std::vector<std::string>& args, const VariableInfo*& v,
+                    std::vector<double>& values) {
+    v = args.size() >= 3 ? FindVariable(args[1]) : nullptr;
     if (v == nullptr || !v->writable) {
-        std::fprintf(stderr, "orvan-cli: %s is not a variable this program writes\n",
-                     args[1].c_str());
-        return 2;
+        std::fprintf(stderr,
+                     "orvan-cli: write-var takes a variable this program writes and its "
+                     "value(s)\n");
+        return false;
     }
-    std::vector<double> values;
     if (!ParseWriteValues(*v, std::vector<std::string>(args.begin() + 2, args.end()), values))
-        return 2;
+        return false;
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (!EncodeWriteValue(*v, values, bytes, &why)) {
+        std::fprintf(stderr, "orvan-cli: %s\n", why.c_str());
+        return false;
+    }
+    return true;
+}
+
+int RunWriteVar(Link& l, const std::vector<std::string>& args) {
+    const VariableInfo* v = nullptr;
+    std::vector<double> values;
+    if (!WriteVarValues(args, v, values)) return 2;
     const SendResult sent = SendWriteVariable(l.protocol, v->code, values);
     if (!sent) {
         std::fprintf(stderr, "orvan-cli: %s\n", sent.why.c_str());
@@ -290,13 +313,9 @@ int RunDeviceCommand(const Options& opt) {
         return 2;
     }
     if (cmd == "write-var") {
-        const VariableInfo* v = opt.args.size() >= 3 ? FindVariable(opt.args[1]) : nullptr;
-        if (v == nullptr || !v->writable) {
-            std::fprintf(
-                stderr,
-                "orvan-cli: write-var takes a variable this program writes and its value(s)\n");
-            return 2;
-        }
+        const VariableInfo* v = nullptr;
+        std::vector<double> values;
+        if (!WriteVarValues(opt.args, v, values)) return 2;
     }
     if (cmd == "info" && opt.args.size() != 1) {
         std::fprintf(stderr, "orvan-cli: info takes no arguments\n");
@@ -306,7 +325,8 @@ int RunDeviceCommand(const Options& opt) {
     link::Tserial port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
-        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(), link::OpenResultText(rc));
+        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),
+                     port.OpenErrorText(rc).c_str());
         return 1;
     }
     link::SystemClock clock;

@@ -11,6 +11,7 @@
 #include "config/AtomicFile.h"
 #include "config/Cfgwelder.h"
 #include "config/Cfgwelderrw.h"
+#include "features/FileKindGuard.h"
 
 namespace orvan::cli {
 
@@ -51,6 +52,33 @@ bool SplitArgs(const Options& opt, std::vector<std::string>& names, bool& force,
     return true;
 }
 
+// A configuration is always a ".wcf": a name that is not one would silently
+// become another file, so it is refused, naming the file that would be used.
+bool NamesItsWcf(const std::string& command, const std::string& name) {
+    const std::string wcf = config::WcfFileName(name);
+    if (wcf == name) return true;
+    Fail(command + ": configurations are \".wcf\" files: " + name + " would be taken as " + wcf +
+         "; give that name if it is the one meant. Nothing done");
+    return false;
+}
+
+// Whether `out` may be written with a file of `kind`: never over a file of
+// another kind unless forced (the same check the window asks the user).
+bool MayReplace(const std::string& command, const std::string& out, features::TFileKind kind,
+                bool force) {
+    const features::TSaveCheck c = features::CheckSave(out, kind);
+    if (c.refuse) {
+        Fail(command + ": " + c.message);
+        return false;
+    }
+    if (c.ask && !force) {
+        Fail(command + ": " + c.message + " Not replaced: give --force to replace it");
+        return false;
+    }
+    if (c.ask) std::fprintf(stderr, "warning: %s replaced (--force)\n", c.target.c_str());
+    return true;
+}
+
 // Loads a configuration file, its warnings on stderr; false (reason said) when
 // it cannot be used.
 bool LoadWcf(const std::string& name, TCfgWelderRW& cfg) {
@@ -66,10 +94,12 @@ bool LoadWcf(const std::string& name, TCfgWelderRW& cfg) {
 int WcfToImage(const Options& opt) {
     std::vector<std::string> names;
     bool force = false;
-    if (!SplitArgs(opt, names, force, false) || names.size() != 2) {
-        Fail("usage: wcf-to-image FILE.wcf OUT.bin");
+    if (!SplitArgs(opt, names, force, true) || names.size() != 2) {
+        Fail("usage: wcf-to-image FILE.wcf OUT.bin [--force]");
         return 2;
     }
+    if (!NamesItsWcf("wcf-to-image", names[0])) return 2;
+    if (!MayReplace("wcf-to-image", names[1], features::TFileKind::ConfigImage, force)) return 1;
     TCfgWelderRW cfg;
     if (!LoadWcf(names[0], cfg)) return 1;
     std::vector<std::uint8_t> image(config::kImageSize);
@@ -95,6 +125,8 @@ int ImageToWcf(const Options& opt) {
         return 2;
     }
     const std::string& in = names[0];
+    if (!NamesItsWcf("image-to-wcf", names[1])) return 2;
+    if (!MayReplace("image-to-wcf", names[1], features::TFileKind::Configuration, force)) return 1;
     std::error_code ec;
     const auto type = std::filesystem::status(in, ec).type();
     if (type != std::filesystem::file_type::not_found &&
@@ -173,6 +205,7 @@ int WcfShow(const Options& opt) {
         Fail("usage: wcf-show FILE.wcf");
         return 2;
     }
+    if (!NamesItsWcf("wcf-show", names[0])) return 2;
     TCfgWelderRW cfg;
     if (!LoadWcf(names[0], cfg)) return 1;
     std::printf("%-20s %-18s %8s  %s\n", "field", "section", "raw", "value");
@@ -187,10 +220,12 @@ int WcfShow(const Options& opt) {
 }  // namespace
 
 std::string OfflineUsage() {
-    return "  wcf-to-image FILE.wcf OUT.bin        configuration file to the 384-byte board image\n"
+    return "  wcf-to-image FILE.wcf OUT.bin [--force] configuration file to the 384-byte board\n"
+           "                                       image\n"
            "  image-to-wcf IN.bin OUT.wcf [--force] board image (or 1024-byte EEPROM dump) to a\n"
            "                                       configuration file; refuses a damaged image\n"
            "                                       unless --force\n"
+           "    (a file of another kind is never replaced without --force)\n"
            "  wcf-show FILE.wcf                    list a configuration file: field, raw, value\n";
 }
 

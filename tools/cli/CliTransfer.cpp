@@ -1,11 +1,14 @@
 // orvan-cli config-read, config-write and config-verify: the window's
 // configuration transfers, run to their end on the command line.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "config/Cfgwelderrw.h"
+#include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
 #include "features/FileKindGuard.h"
 #include "features/SupervisorCore.h"
@@ -24,6 +27,10 @@ using features::TTransferPhase;
 // receive time-out, this only guards against a line that never settles.
 constexpr std::int64_t kOperationLimitMs = 180000;
 
+void Fail(const std::string& message) {
+    std::fprintf(stderr, "orvan-cli: %s\n", message.c_str());
+}
+
 struct TransferArgs {
     std::string command;
     std::string file;
@@ -31,8 +38,49 @@ struct TransferArgs {
     bool force = false;
 };
 
-void Fail(const std::string& message) {
-    std::fprintf(stderr, "orvan-cli: %s\n", message.c_str());
+// Ctrl-C and SIGTERM end a transfer after the request in flight, so the
+// user learns how far a write went; a second one ends the program at once.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int sig) {
+    g_stopSignal = sig;
+}
+
+class StopSignals {
+  public:
+    StopSignals() {
+        struct sigaction sa {};
+        sa.sa_handler = OnStopSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESETHAND;
+        (void)sigaction(SIGINT, &sa, &oldInt_);
+        (void)sigaction(SIGTERM, &sa, &oldTerm_);
+    }
+    ~StopSignals() {
+        (void)sigaction(SIGINT, &oldInt_, nullptr);
+        (void)sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+std::string SignalName(int sig) {
+    return sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "signal " + std::to_string(sig);
+}
+
+// The configuration file a command names must be the one it uses: a
+// configuration is always a ".wcf", and "real.txt" would silently become
+// "real.wcf".
+bool NamesItsWcf(const std::string& command, const std::string& file) {
+    const std::string wcf = config::WcfFileName(file);
+    if (wcf == file) return true;
+    Fail(command + ": configurations are \".wcf\" files: " + file + " would be taken as " + wcf +
+         "; give that name if it is the one meant. Nothing done");
+    return false;
 }
 
 // Board refusals reach the user through the outcome, which names them.
@@ -70,7 +118,14 @@ bool ParseArgs(const Options& opt, TransferArgs& a) {
                 return false;
             }
             a.backupDir = opt.args[++i];
-        } else if (s == "--force" && a.command == "config-write") {
+        } else if (s == "--backup-dir" && a.command == "config-restore") {
+            if (i + 1 >= opt.args.size() || opt.args[i + 1].empty()) {
+                Fail("--backup-dir needs a folder");
+                return false;
+            }
+            a.backupDir = opt.args[++i];
+        } else if (s == "--force" &&
+                   (a.command == "config-write" || a.command == "config-restore")) {
             a.force = true;
         } else if (s.size() > 1 && s[0] == '-') {
             Fail(a.command + ": unknown option " + s);
@@ -86,7 +141,7 @@ bool ParseArgs(const Options& opt, TransferArgs& a) {
         Fail(a.command + " needs a file name");
         return false;
     }
-    return true;
+    return NamesItsWcf(a.command, a.file);
 }
 
 // Loads the file to write or compare; false with the reason printed.
@@ -104,7 +159,7 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
                      r.missingKeys.size() > 1 ? ", ..." : "");
     // Defaults and limited values are fine to look at, not to put on a welder
     // unasked.
-    if (a.command == "config-write" && !a.force &&
+    if ((a.command == "config-write" || a.command == "config-restore") && !a.force &&
         (!r.warnings.empty() || !r.missingKeys.empty())) {
         Fail(r.path +
              " is incomplete or holds values out of range; nothing written (--force "
@@ -128,6 +183,9 @@ class Runner {
         link::RunTicks(
             [&] {
                 core_.Tick();
+                if (g_stopSignal != 0)
+                    (void)Transfer().StopAfterInFlight("interrupted by " +
+                                                       SignalName(g_stopSignal));
                 return progress_.outcomes.size() == before;
             },
             link::kExchangeTickMs, kOperationLimitMs);
@@ -171,22 +229,48 @@ std::string TransferUsage() {
            "                       keep what the board holds as a backup in DIR (default\n"
            "                       ~/.local/share/orvan-supervisor/backups), write the file,\n"
            "                       read it back and list what differs\n"
-           "  config-verify IN.wcf list the fields in which the board differs from the file\n";
+           "  config-verify IN.wcf list the fields in which the board differs from the file\n"
+           "  config-restore BACKUP.wcf [--backup-dir DIR] [--force]\n"
+           "                       write a backup back: the exact image kept beside it when\n"
+           "                       there is one (byte for byte), else its values\n"
+           "  --force (config-write, config-restore): write a file with missing keys or values\n"
+           "                       out of range, over a board whose configuration fails its\n"
+           "                       checksum or has another layout\n"
+           "  Ctrl-C or SIGTERM stops a transfer after the block in flight (exit 128+signal)\n";
 }
 
 bool IsTransferCommand(const std::string& name) {
-    return name == "config-read" || name == "config-write" || name == "config-verify";
+    return name == "config-read" || name == "config-write" || name == "config-verify" ||
+           name == "config-restore";
 }
 
 int RunTransferCommand(const Options& opt) {
     TransferArgs a;
     if (!ParseArgs(opt, a)) return 2;
     config::TCfgWelderRW record;
+    features::TWriteOptions writeOptions;
+    writeOptions.acceptDamagedBackup = a.force;
+    writeOptions.acceptOtherLayout = a.force;
     if (a.command != "config-read") {
         if (!LoadInput(a, record)) return 1;
-        // The board holds what a write puts there: Version 3, Size 218.
-        std::array<std::uint8_t, config::kImageSize> image{};
-        config::BuildDeviceImage(record, image.data());
+        if (a.command == "config-restore") {
+            std::array<std::uint8_t, config::kImageSize> exact{};
+            std::string why;
+            if (features::LoadBackupImage(a.file, exact, &why)) {
+                writeOptions.exactImage = exact;
+                if (!opt.quiet)
+                    std::fprintf(stderr, "restoring the exact image %s\n",
+                                 features::BackupImagePath(a.file).c_str());
+            } else {
+                std::fprintf(stderr, "note: %s; restoring the values of %s\n", why.c_str(),
+                             a.file.c_str());
+            }
+        }
+        if (!writeOptions.exactImage) {
+            // The board holds what a write puts there: Version 3, Size 218.
+            std::array<std::uint8_t, config::kImageSize> image{};
+            config::BuildDeviceImage(record, image.data());
+        }
     } else {
         const features::TSaveCheck c =
             features::CheckSave(a.file, features::TFileKind::Configuration);
@@ -199,13 +283,15 @@ int RunTransferCommand(const Options& opt) {
     link::Tserial port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
-        Fail(opt.device + ": " + link::OpenResultText(rc));
+        Fail(opt.device + ": " + port.OpenErrorText(rc));
         return 1;
     }
+    StopSignals signals;
     Runner run(port, opt.quiet);
     run.Record() = record;
     features::TConfigTransfer& t = run.Transfer();
     if (!a.backupDir.empty()) t.SetBackupDir(a.backupDir);
+    const auto interrupted = [] { return g_stopSignal != 0 ? 128 + g_stopSignal : 0; };
 
     if (a.command == "config-read") {
         if (const auto s = t.Read(false); !s) {
@@ -215,7 +301,7 @@ int RunTransferCommand(const Options& opt) {
         const TTransferOutcome o = run.Wait();
         if (!o.completed) {
             Fail(o.message);
-            return 1;
+            return interrupted() ? interrupted() : 1;
         }
         const config::TFileResult saved = run.Record().SaveToFile(a.file);
         if (!saved) {
@@ -230,15 +316,17 @@ int RunTransferCommand(const Options& opt) {
         }
         return 0;
     }
-    if (a.command == "config-write") {
-        if (const auto s = t.Write(); !s) {
+    if (a.command == "config-write" || a.command == "config-restore") {
+        if (const auto s = t.Write(writeOptions); !s) {
             Fail(s.message);
             return 1;
         }
         const TTransferOutcome w = run.Wait();
         if (!w.completed) {
-            Fail(w.message);
-            return 1;
+            Fail(w.message + (w.confirm != features::TConfirm::None
+                                  ? " Give --force to write anyway."
+                                  : std::string()));
+            return interrupted() ? interrupted() : 1;
         }
         if (!opt.quiet) std::fprintf(stderr, "%s\n", w.message.c_str());
         if (!w.checksumWarning.empty())
@@ -246,11 +334,22 @@ int RunTransferCommand(const Options& opt) {
                          "note: what the board held before failed its checksum; it was "
                          "kept as read\n");
     }
+    if (interrupted()) return interrupted();
+    if (a.command == "config-restore" && writeOptions.exactImage) {
+        // The fields compare as usual; the bytes the board holds now are
+        // the image itself, which the verify read checks below as well.
+        run.Record().LoadFromImage(writeOptions.exactImage->data());
+    }
     if (const auto s = t.Verify(); !s) {
         Fail(s.message);
         return 1;
     }
-    return Report(run.Wait());
+    const TTransferOutcome v = run.Wait();
+    if (interrupted()) {
+        Fail(v.message);
+        return interrupted();
+    }
+    return Report(v);
 }
 
 }  // namespace orvan::cli
