@@ -96,7 +96,8 @@ class TMainForm : public QMainWindow,
                   public commands::IIdentityView,
                   public commands::ILinkView,
                   private commands::INotifier,
-                  private features::ITransferListener {
+                  private features::ITransferListener,
+                  private features::ISerialListener {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -208,7 +209,6 @@ class TMainForm : public QMainWindow,
     QAction* FileSaveItem;
     QAction* FileSaveAsItem;
     QAction* FileBackupsItem;
-    // Items whose features come later: shown, but disabled until then.
     QAction* SetSerialNumberItem;
     QAction* SetHoursCounterItem;
     QAction* SetFactoryTuningDateItem;
@@ -253,6 +253,15 @@ class TMainForm : public QMainWindow,
     void FilePrint();
     void FilePrintSetup();
     void FileBackups();
+    // Board clock ("Date / Time") and identity (MainFormBoardTools.cpp).
+    void cmdGetOrvanTimeClick();
+    void cmdGetPcTimeClick();
+    void cmdSetOrvanTimeClick();
+    void cmdSetTKClockHaltClick();
+    void Act_COMReqHWInfoExecute();
+    void SetSerialNumberClick();
+    void SetWelderSourceWorkTimeClick();
+    void SetWelderFactTuningDTClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -286,6 +295,10 @@ class TMainForm : public QMainWindow,
     // Refused while a transfer runs (the user is told); true when free.
     bool TransferIdle(features::TTransferOp op);
 
+    // ISerialListener: the serial number's read-back, told after the tick.
+    void OnSerialNumberWritten(const features::TSerialOutcome& outcome) override;
+    // Connects the clock, identity and EEPROM controls to their slots.
+    void BuildBoardTools();
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

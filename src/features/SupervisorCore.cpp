@@ -7,14 +7,23 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     : protocol_(port, clock),
       session_(protocol_, events_, notifier),
       cycle_(session_, clock, line),
-      transfer_(session_, record_) {
+      transfer_(session_, record_),
+      clock_(session_),
+      identity_(session_),
+      eeprom_(session_) {
     events_.Subscribe(transfer_);
+    events_.Subscribe(clock_);
+    events_.Subscribe(identity_);
+    events_.Subscribe(eeprom_);
 }
 
 link::PollState TSupervisorCore::Tick() {
     const link::PollState state = cycle_.Tick();
     // A transfer whose next request was never queued would wait for ever.
-    if (cycle_.Idle()) transfer_.NoteExchangeIdle();
+    if (cycle_.Idle()) {
+        transfer_.NoteExchangeIdle();
+        eeprom_.NoteExchangeIdle();
+    }
     return state;
 }
 

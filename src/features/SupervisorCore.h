@@ -14,7 +14,10 @@
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
+#include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
+#include "features/EepromTools.h"
+#include "features/Identity.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -43,6 +46,9 @@ class TSupervisorCore {
     link::TExchangeCycle& Cycle() { return cycle_.Cycle(); }
     config::TCfgWelderRW& Record() { return record_; }
     TConfigTransfer& Transfer() { return transfer_; }
+    TBoardClock& BoardClock() { return clock_; }
+    TIdentity& Identity() { return identity_; }
+    TEepromTools& Eeprom() { return eeprom_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -53,6 +59,9 @@ class TSupervisorCore {
     commands::TSessionCycle cycle_;
     config::TCfgWelderRW record_;
     TConfigTransfer transfer_;
+    TBoardClock clock_;
+    TIdentity identity_;
+    TEepromTools eeprom_;
 };
 
 }  // namespace orvan::features

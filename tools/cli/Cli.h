@@ -30,6 +30,10 @@ bool IsDeviceCommand(const std::string& name);
 std::string TransferUsage();
 bool IsTransferCommand(const std::string& name);
 int RunTransferCommand(const Options& opt);
+// The board clock, identity and EEPROM commands (CliBoardTools.cpp).
+std::string BoardToolUsage();
+bool IsBoardToolCommand(const std::string& name);
+int RunBoardToolCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 
