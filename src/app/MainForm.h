@@ -97,7 +97,8 @@ class TMainForm : public QMainWindow,
                   public commands::ILinkView,
                   private commands::INotifier,
                   private features::ITransferListener,
-                  private features::ISerialListener {
+                  private features::ISerialListener,
+                  private features::IEepromListener {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -262,6 +263,13 @@ class TMainForm : public QMainWindow,
     void SetSerialNumberClick();
     void SetWelderSourceWorkTimeClick();
     void SetWelderFactTuningDTClick();
+    // "EEPROM Manager".
+    void cmdE2PWriteBytesClick();
+    void cmdE2PReadBytesClick();
+    void cmdE2PDumpAllClick();
+    void cmdE2PFormatClick();
+    void cmdE2PSaveDumpClick();
+    void cmdE2PRestoreDumpClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -297,6 +305,13 @@ class TMainForm : public QMainWindow,
 
     // ISerialListener: the serial number's read-back, told after the tick.
     void OnSerialNumberWritten(const features::TSerialOutcome& outcome) override;
+    // IEepromListener: progress on the page; the question and the outcome
+    // after the tick.
+    void OnEepromProgress(features::TEepromOp op, features::TEepromPhase phase, int done,
+                          int total) override;
+    void OnRestoreNeedsConfirmation(const std::string& boardSerial,
+                                    const std::string& dumpSerial) override;
+    void OnEepromFinished(const features::TEepromOutcome& outcome) override;
     // Connects the clock, identity and EEPROM controls to their slots.
     void BuildBoardTools();
     void BuildMenus();

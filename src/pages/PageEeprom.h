@@ -18,7 +18,7 @@ class QLabel;
 
 namespace orvan::pages {
 
-class TPageEeprom : public QWidget {
+class TPageEeprom : public QWidget, public commands::IMemoryView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "EEPROM Manager";
@@ -34,6 +34,10 @@ class TPageEeprom : public QWidget {
     // raw read are appended.
     void ClearListing();
     void AddRows(const std::vector<commands::MemoryRow>& rows, bool dump);
+    // Board event: the rows of a raw read or of a dump.
+    void OnMemoryRows(const std::vector<commands::MemoryRow>& rows, bool dump) override {
+        AddRows(rows, dump);
+    }
     // Data rows shown (the empty row that ends a dump included).
     int ListingRows() const;
     QString Cell(int col, int row) const;

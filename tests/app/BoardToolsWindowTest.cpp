@@ -13,7 +13,12 @@
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
 #include "app/MainForm.h"
+#include "features/EepromImage.h"
+#include "pages/PageEeprom.h"
 #include "pages/PageTimeKeep.h"
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QPushButton>
 
 using namespace orvan::app;
 using Bytes = std::vector<std::uint8_t>;
@@ -161,6 +166,72 @@ TEST_F(BoardToolsWindow, HoursCounterAndFactoryTuningDate) {
     EXPECT_EQ(dialogs.questions.back(),
               "Procedere con la scrittura della data/ora del tuning di fabbrica?");
     EXPECT_EQ(Bodies(0x0A).back(), (Bytes{0x0A, 0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}));
+}
+
+TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
+    auto& e = *form_->tshEEPROM;
+    e.RBCmdActive[1]->setChecked(true);
+    e.TxtParameters[1]->setText(QStringLiteral("AB"));
+    e.TxtAddress[1]->setText(QStringLiteral("300"));
+    e.cmdE2PWriteBytes->click();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(Bodies(0x01), (std::vector<Bytes>{{0x01, 0x01, 0x2C, 0x41, 0x42}}));
+
+    e.TxtEEPROMReadAddress->setText(QStringLiteral("16"));
+    e.TxtEEPROMReadLength->setText(QStringLiteral("8"));
+    e.cmdE2PReadBytes->click();
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(e.ListingRows(), 1);
+    EXPECT_EQ(e.Cell(0, 0), QStringLiteral("0010"));
+    EXPECT_EQ(e.Cell(1, 0).size(), 24);
+    EXPECT_EQ(e.Cell(2, 0).size(), 8);
+
+    e.TxtEEPROMReadLength->setText(QStringLiteral("0"));
+    e.cmdE2PReadBytes->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("1 to 32"), std::string::npos);
+
+    e.cmdE2PDumpAll->click();
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(e.ListingRows(), 65);
+    EXPECT_EQ(e.Cell(0, 0), QStringLiteral("0000"));
+    EXPECT_EQ(e.Cell(0, 63), QStringLiteral("03F0"));
+    EXPECT_TRUE(e.Cell(0, 64).isEmpty());
+    EXPECT_EQ(e.Cell(2, 0).left(10), QStringLiteral("SIM-000001"));
+}
+
+TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
+    const auto original = board_.model.Eeprom();
+    const std::string file = dir_.path().toStdString() + "/kept.bin";
+    dialogs.answer = false;
+    form_->tshEEPROM->cmdE2PFormat->click();
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(Bodies(0x02).empty()) << "declined: nothing read nor written";
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].substr(0, 20), "!!! Attenzione !!!\nQ");
+
+    dialogs.answer = true;
+    dialogs.chosen = file;
+    form_->tshEEPROM->cmdE2PFormat->click();
+    ASSERT_TRUE(Idle());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Bodies(0x01).size(), 32u);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_NE(dialogs.messages.back().find(file), std::string::npos) << dialogs.messages.back();
+    orvan::features::TEepromImage kept{};
+    ASSERT_TRUE(orvan::features::LoadDumpFile(file, kept, nullptr));
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), original.begin()));
+
+    // The erased board has no serial number: the restore asks first.
+    form_->tshEEPROM->cmdE2PRestoreDump->click();
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return form_->Core()->Idle() && dialogs.questions.size() == 3; }));
+    EXPECT_NE(dialogs.questions.back().find("(none)"), std::string::npos) << dialogs.questions.back();
+    ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return !form_->Core()->Eeprom().Busy(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(board_.model.Eeprom(), original);
+    EXPECT_NE(dialogs.messages.back().find("all 1024 bytes match"), std::string::npos)
+        << dialogs.messages.back();
 }
 
 }  // namespace

@@ -87,6 +87,52 @@ check "silent set-tuning-date" 1 "" "RX TimeOut" -- "$cli" --device "$dev" set-t
 stop_sim
 
 
+# EEPROM: dump, format (dump first), restore gives back the memory byte for byte.
+start_sim --eeprom "$eeprom"
+check "eeprom-write" 0 "2 bytes written at 300" "" -- "$cli" --device "$dev" eeprom-write 300 AB
+check "eeprom-read" 0 "012C  41 42  AB" "" -- "$cli" --device "$dev" eeprom-read 300 2
+check "eeprom-dump" 0 "EEPROM dumped (1024 bytes), saved to $work/before.bin" "" -- \
+    "$cli" --device "$dev" --quiet eeprom-dump "$work/before.bin"
+if ! cmp -s "$work/before.bin" "$eeprom"; then
+    echo "FAIL dump equals the simulator's memory"; failures=$((failures + 1))
+else
+    echo "ok   dump equals the simulator's memory"
+fi
+check "eeprom-dump never replaces unasked" 2 "" "--force" -- \
+    "$cli" --device "$dev" eeprom-dump "$work/before.bin"
+check "eeprom-format needs --yes" 2 "" "--yes" -- "$cli" --device "$dev" eeprom-format
+check "eeprom-format" 0 "dump of the memory before the format: $work/kept.bin
+EEPROM formatted (1024 bytes of FF); what it held is in $work/kept.bin" "" -- \
+    "$cli" --device "$dev" --quiet eeprom-format --yes --dump "$work/kept.bin"
+if ! cmp -s "$work/before.bin" "$work/kept.bin" || \
+    [ "$(tr -d '\377' <"$eeprom" | wc -c)" != 0 ]; then
+    echo "FAIL format kept the dump and erased the memory"; failures=$((failures + 1))
+else
+    echo "ok   format kept the dump and erased the memory"
+fi
+check "restore over another serial number refused without --yes" 1 "" "differs" -- \
+    "$cli" --device "$dev" --quiet eeprom-restore "$work/kept.bin" </dev/null
+check "eeprom-restore --yes" 0 "Dump file $work/kept.bin written to the board and read back: all 1024 bytes match" "" -- \
+    "$cli" --device "$dev" --quiet eeprom-restore "$work/kept.bin" --yes </dev/null
+if ! cmp -s "$work/before.bin" "$eeprom"; then
+    echo "FAIL restore gave back the memory"; failures=$((failures + 1))
+else
+    echo "ok   restore gave back the memory"
+fi
+head -c 1000 /dev/zero >"$work/short.bin"
+check "short dump file refused" 2 "" "exactly 1024" -- "$cli" --device "$dev" eeprom-restore "$work/short.bin"
+check "read of 33 refused" 2 "" "1 to 32" -- "$cli" --device "$dev" eeprom-read 0 33
+check "read of 0 refused" 2 "" "1 to 32" -- "$cli" --device "$dev" eeprom-read 0 0
+check "read past the end refused" 2 "" "past the end" -- "$cli" --device "$dev" eeprom-read 1000 32
+check "write past the end refused" 2 "" "past the end" -- "$cli" --device "$dev" eeprom-write 1023 AB
+check "text of 246 refused" 2 "" "at most 245" -- "$cli" --device "$dev" eeprom-write 0 "$(printf 'x%.0s' $(seq 246))"
+check "write across two pages refused by the board" 1 "" "accross two EEPROM pages" -- \
+    "$cli" --device "$dev" eeprom-write 30 ABCD
+stop_sim
+start_sim --eeprom "$eeprom" --error-on 01:10:5:1
+check "format refused half way" 1 "" "EEPROM previous writing in course" -- \
+    "$cli" --device "$dev" --quiet eeprom-format --yes --dump "$work/kept2.bin"
+stop_sim
 
 [ "$failures" = 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "all checks passed"
