@@ -49,13 +49,13 @@ void BM_EepromDump(benchmark::State& state) {
     link::SystemClock clock;
     Quiet quiet;
     features::TSupervisorCore core(port, clock, quiet);
-    core.Eeprom().SetListener(&quiet);
+    core.EepromManager().SetListener(&quiet);
     double totalMs = 0;
     int runs = 0;
     for (auto _ : state) {
         const int before = quiet.finished;
         const auto t0 = std::chrono::steady_clock::now();
-        if (!core.Eeprom().Dump()) break;
+        if (!core.EepromManager().Dump()) break;
         link::RunTicks(
             [&] {
                 core.Tick();

@@ -1,15 +1,15 @@
 // ProcessAnswer on random answers, under every read purpose and with block
-// writes running. Invariant: whatever the bytes and the length value, nothing
-// is read or written outside the buffers (ASan and UBSan watch), and the
-// session stays consistent (purpose in range, cursor within its range).
+// writes running, with the feature controllers of the core listening. Invariant: whatever the bytes
+// and the length value, nothing is read or written outside the buffers (ASan and UBSan watch), and
+// the session stays consistent (purpose in range, cursor within its range).
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "commands/BoardEvents.h"
 #include "commands/Session.h"
+#include "features/SupervisorCore.h"
 #include "link/Clock.h"
 
 namespace {
@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     NullPort port;
     orvan::link::ManualClock clock;
-    orvan::link::TComProtocol protocol(port, clock);
     Quiet view;
-    TBoardEvents events;
-    events.Subscribe(view);
-    TSession s(protocol, events, view);
+    orvan::features::TSupervisorCore core(port, clock, view);
+    core.Events().Subscribe(view);
+    orvan::link::TComProtocol& protocol = core.Protocol();
+    TSession& s = core.Session();
 
     const int purpose = 1 + data[0] % 7;
     switch (purpose) {
@@ -51,22 +51,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             s.StartConfigUpload();
             break;
         case kPurposeTuningLog:
-            (void)s.StartTuningLogRead();
+            (void)core.Logs().StartTuningLogRead();
             break;
         case kPurposeEventLog:
-            s.StartEventLogRead();
+            (void)core.Logs().StartEventLogRead();
             break;
         case kPurposeFlangingProfiles:
-            s.StartFlangingProfilesRead((data[0] & 0x80) != 0);
+            (void)core.Flanging().StartFlangingProfilesRead((data[0] & 0x80) != 0);
             break;
         case kPurposeEepromDump:
-            s.StartEepromDump();
+            (void)core.Eeprom().StartEepromDump();
             break;
         default:
             break;
     }
     if (data[1] & 1) s.StartConfigDownload();
-    if (data[1] & 2) s.StartEepromFormat();
+    if (data[1] & 2) (void)core.Eeprom().StartEepromFormat();
     std::size_t at = 2;
     while (at + 2 <= size) {
         const std::size_t n = data[at];

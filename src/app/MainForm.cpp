@@ -349,7 +349,7 @@ void TMainForm::FormActivate() {
     trace_.push_back("exchange timer on");
     // The session holds both buffers for its whole life; they start empty here.
     core_->Session().configImage.fill(0);
-    core_->Session().tuningLogImage.fill(0);
+    core_->Logs().tuningLogImage.fill(0);
     trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();

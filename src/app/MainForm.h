@@ -160,7 +160,7 @@ class TMainForm : public QMainWindow,
                      : std::span<const std::uint8_t>();
     }
     std::span<const std::uint8_t> TuningLogImage() const {
-        return core_ ? std::span<const std::uint8_t>(core_->Session().tuningLogImage)
+        return core_ ? std::span<const std::uint8_t>(core_->Logs().tuningLogImage)
                      : std::span<const std::uint8_t>();
     }
     // Name the link was last opened with ("COM7", a device path).

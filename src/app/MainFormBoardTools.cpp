@@ -46,7 +46,8 @@ void TMainForm::BuildBoardTools() {
 
     pages::TPageEeprom* e = tshEEPROM;
     core_->Events().Subscribe(*e);
-    core_->Eeprom().SetListener(this);
+    core_->Eeprom().Views().Add(*e);
+    core_->EepromManager().SetListener(this);
     connect(e->cmdE2PWriteBytes, &QPushButton::clicked, this, &TMainForm::cmdE2PWriteBytesClick);
     connect(e->cmdE2PReadBytes, &QPushButton::clicked, this, &TMainForm::cmdE2PReadBytesClick);
     connect(e->cmdE2PDumpAll, &QPushButton::clicked, this, &TMainForm::cmdE2PDumpAllClick);
@@ -147,14 +148,14 @@ void TMainForm::cmdE2PWriteBytesClick() {
         }
     }
     const QByteArray bytes = text.toLatin1();
-    const auto r = core_->Eeprom().WriteText(tshEEPROM->RowAddress(row).toStdString(),
+    const auto r = core_->EepromManager().WriteText(tshEEPROM->RowAddress(row).toStdString(),
                                              std::string_view(bytes.constData(), bytes.size()));
     if (!r) ShowMessage(InputCaption(), Q(r.message));
 }
 
 void TMainForm::cmdE2PReadBytesClick() {
     if (!core_) return;
-    const auto r = core_->Eeprom().ReadRaw(tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
+    const auto r = core_->EepromManager().ReadRaw(tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
                                            tshEEPROM->TxtEEPROMReadLength->text().toStdString());
     if (!r) ShowMessage(InputCaption(), Q(r.message));
 }
@@ -162,7 +163,7 @@ void TMainForm::cmdE2PReadBytesClick() {
 void TMainForm::cmdE2PDumpAllClick() {
     if (!core_) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->Eeprom().Dump(); !r) ShowMessage(InputCaption(), Q(r.message));
+    if (const auto r = core_->EepromManager().Dump(); !r) ShowMessage(InputCaption(), Q(r.message));
 }
 
 void TMainForm::cmdE2PSaveDumpClick() {
@@ -175,7 +176,7 @@ void TMainForm::cmdE2PSaveDumpClick() {
     const auto file = dialogs_->ChooseFile(req);
     if (!file) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->Eeprom().Dump(file->path.toStdString()); !r)
+    if (const auto r = core_->EepromManager().Dump(file->path.toStdString()); !r)
         ShowMessage(req.caption, Q(r.message));
 }
 
@@ -196,7 +197,7 @@ void TMainForm::cmdE2PFormatClick() {
     const auto file = dialogs_->ChooseFile(req);
     if (!file) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->Eeprom().Format(file->path.toStdString()); !r)
+    if (const auto r = core_->EepromManager().Format(file->path.toStdString()); !r)
         ShowMessage(kFormatCaption, Q(r.message));
 }
 
@@ -208,7 +209,7 @@ void TMainForm::cmdE2PRestoreDumpClick() {
     const auto file = dialogs_->ChooseFile(req);
     if (!file) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->Eeprom().Restore(file->path.toStdString()); !r)
+    if (const auto r = core_->EepromManager().Restore(file->path.toStdString()); !r)
         ShowMessage(req.caption, Q(r.message));
 }
 
@@ -231,7 +232,7 @@ void TMainForm::OnRestoreNeedsConfirmation(const std::string& boardSerial,
                              .arg(SerialText(boardSerial), SerialText(dumpSerial));
     QTimer::singleShot(0, this, [this, text] {
         const bool go = Confirm(QStringLiteral("Write EEPROM dump to board"), text);
-        if (core_) core_->Eeprom().ContinueRestore(go);
+        if (core_) core_->EepromManager().ContinueRestore(go);
     });
 }
 

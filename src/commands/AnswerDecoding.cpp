@@ -7,17 +7,11 @@
 #include <cstdio>
 
 #include "commands/Session.h"
+#include "link/ByteOrder.h"
 
 namespace orvan::commands {
 
 namespace {
-
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 std::string Hex(std::uint32_t v, int digits) {
     char buf[16];
@@ -115,7 +109,7 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             return;
         }
         case BoardType: {
-            session.boardType = Le16(p);
+            session.boardType = link::GetLe16(p);
             f.Add("stxBoardType", session.boardType, Hex(session.boardType, 4));
             out.fields = std::move(f.fields);
             view.Notify(&IVariableView::OnVariable, out);
@@ -144,14 +138,14 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
 
     switch (code) {
         case AnomalyStatus:
-            f.Add("fraAnomaly1", Le32(p), "0x" + Hex(Le32(p), 8));
+            f.Add("fraAnomaly1", link::GetLe32(p), "0x" + Hex(link::GetLe32(p), 8));
             break;
         case IoStatus: {
             IoStatusWords w;
-            w.cpuInputs = Le16(p);
-            w.exp1Inputs = static_cast<std::uint16_t>(Le16(p + 4) & 0x0FFF);
-            w.exp2Inputs = static_cast<std::uint16_t>(Le16(p + 5) >> 4);
-            w.cpuOutputs = Le16(p + 8);
+            w.cpuInputs = link::GetLe16(p);
+            w.exp1Inputs = static_cast<std::uint16_t>(link::GetLe16(p + 4) & 0x0FFF);
+            w.exp2Inputs = static_cast<std::uint16_t>(link::GetLe16(p + 5) >> 4);
+            w.cpuOutputs = link::GetLe16(p + 8);
             w.exp1Outputs = p[12];
             w.exp2Outputs = p[13];
             w.relays = p[16];
@@ -171,7 +165,7 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             // Words at offsets 0, 2, 4, 10, 8, 6 are channels 0 to 5.
             static const int offset[6] = {0, 2, 4, 10, 8, 6};
             for (int c = 0; c < 6; ++c) {
-                session.analogRaw[c] = Le16(p + offset[c]);
+                session.analogRaw[c] = link::GetLe16(p + offset[c]);
                 f.Number("CgaAnalog" + std::to_string(c), session.analogRaw[c]);
             }
             out.fields = std::move(f.fields);
@@ -180,10 +174,10 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             return;
         }
         case Dac16Value:
-            f.Number("cspDac16", Le16(p));
+            f.Number("cspDac16", link::GetLe16(p));
             out.fields = std::move(f.fields);
             view.Notify(&IVariableView::OnVariable, out);
-            view.Notify(&IMachineView::OnDac16, Le16(p));
+            view.Notify(&IMachineView::OnDac16, link::GetLe16(p));
             return;
         case Dac16Force:
         case ClockRun:
@@ -236,14 +230,14 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
         case DiagnosisPower100: {
             static const char* cells[] = {"stxPwPM25", "stxPwPM50", "stxPwPM75", "stxPwPM100"};
             const int step = code - DiagnosisStatus;
-            f.Number(cells[step - 1], Le16(p) / 100.0);
+            f.Number(cells[step - 1], link::GetLe16(p) / 100.0);
             out.fields = std::move(f.fields);
             view.Notify(&IVariableView::OnVariable, out);
-            view.Notify(&IProcedureView::OnDiagnosisPower, step, Le16(p));
+            view.Notify(&IProcedureView::OnDiagnosisPower, step, link::GetLe16(p));
             return;
         }
         case SourceWorkTime: {
-            const std::uint32_t s = Le32(p);
+            const std::uint32_t s = link::GetLe32(p);
             f.Number("stxSourceSeconds", s);
             f.Add("stxSourceHours", s / 3600.0, RoundedText(s / 3600.0, 2));
             out.fields = std::move(f.fields);
@@ -252,7 +246,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             return;
         }
         case PowerReadings: {
-            PowerReadingWords w{Le16(p), Le16(p + 2), Le16(p + 4), Le16(p + 6), Le16(p + 8)};
+            PowerReadingWords w{link::GetLe16(p), link::GetLe16(p + 2), link::GetLe16(p + 4),
+                                link::GetLe16(p + 6), link::GetLe16(p + 8)};
             f.Number("stxOrvanPwPD", w.photodiode / 100.0, " W");
             f.Number("stxOrvanPwPM", w.powerMeter / 100.0, " W");
             f.Number("stxOrvanIAlim", w.supplyCurrent / 100.0, " A");
@@ -266,52 +261,52 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             return;
         }
         case ImaxByTime:
-            f.Number("stxImaxByTime", Le16(p) / 100.0, " A");
+            f.Number("stxImaxByTime", link::GetLe16(p) / 100.0, " A");
             break;
         case Imax:
-            f.Number("edtImax", Le16(p) / 100.0);
+            f.Number("edtImax", link::GetLe16(p) / 100.0);
             break;
         case IDiodeEndLife:
-            f.Number("stxIDiodeEndLife", Le16(p) / 100.0, " A");
+            f.Number("stxIDiodeEndLife", link::GetLe16(p) / 100.0, " A");
             break;
         case IMaxLow:
-            f.Number("stxIMaxLow", Le16(p) / 100.0, " A");
+            f.Number("stxIMaxLow", link::GetLe16(p) / 100.0, " A");
             break;
         case IAdj:
-            f.Number("edtIAdj", Le16(p) / 100.0);
+            f.Number("edtIAdj", link::GetLe16(p) / 100.0);
             break;
         case PeltaWork:
-            f.Number("edtPeltaWork_f", Le16(p) / 100.0);
-            f.Number("edtPeltaWork_d", Le16(p + 2) / 10.0);
+            f.Number("edtPeltaWork_f", link::GetLe16(p) / 100.0);
+            f.Number("edtPeltaWork_d", link::GetLe16(p + 2) / 10.0);
             break;
         case PeltaSlope:
-            f.Number("edtPeltaSlopeON", Le16(p));
-            f.Number("edtPeltaSlopeOFF", Le16(p + 2));
+            f.Number("edtPeltaSlopeON", link::GetLe16(p));
+            f.Number("edtPeltaSlopeOFF", link::GetLe16(p + 2));
             break;
         case PeltaPreion1:
         case PeltaPreion2: {
             const std::string n = code == PeltaPreion1 ? "1" : "2";
-            f.Number("edtPeltaPreion" + n + "_f", Le16(p) / 100.0);
-            f.Number("edtPeltaPreion" + n + "_d", Le16(p + 2) / 1000.0);
+            f.Number("edtPeltaPreion" + n + "_f", link::GetLe16(p) / 100.0);
+            f.Number("edtPeltaPreion" + n + "_d", link::GetLe16(p + 2) / 1000.0);
             break;
         }
         case PeltaStrobeCounter:
-            f.Number("edtPeltaStrobeCounter", Le32(p));
+            f.Number("edtPeltaStrobeCounter", link::GetLe32(p));
             break;
         case PeltaStrobeFault:
-            f.Number("edtPeltaStrobeFault", Le16(p));
+            f.Number("edtPeltaStrobeFault", link::GetLe16(p));
             break;
         case PeltaStrobeFilter:
-            f.Number("edtPeltaStrobeFilter", Le16(p) / 1000);
+            f.Number("edtPeltaStrobeFilter", link::GetLe16(p) / 1000);
             break;
         case PeltaStrobeDelay:
-            f.Number("edtPeltaStrobeDelay", Le16(p) / 100);
+            f.Number("edtPeltaStrobeDelay", link::GetLe16(p) / 100);
             break;
         case PeltaLaserPulse:
-            f.Number("edtPeltaLaserPulse", Le16(p) / 1000);
+            f.Number("edtPeltaLaserPulse", link::GetLe16(p) / 1000);
             break;
         case PeltaStrobe2Shot:
-            f.Number("edtPeltaStrobe2Shot", Le16(p));
+            f.Number("edtPeltaStrobe2Shot", link::GetLe16(p));
             break;
         case MultiHeadCount:
             f.Number("edtMultiHHeadsNum", p[0]);
@@ -325,17 +320,17 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             const char* frame = code == MultiHeadTimeouts         ? "fraMultiHHeadsTout"
                                 : code == MultiHeadErrorPositions ? "fraMultiHErrPos"
                                                                   : "fraMultiHCRCPos";
-            f.Add(frame, Le32(p), "0x" + Hex(Le32(p), 8));
+            f.Add(frame, link::GetLe32(p), "0x" + Hex(link::GetLe32(p), 8));
             out.fields = std::move(f.fields);
             view.Notify(&IVariableView::OnVariable, out);
-            view.Notify(&IMachineView::OnMultiHeadWord, code, Le32(p));
+            view.Notify(&IMachineView::OnMultiHeadWord, code, link::GetLe32(p));
             return;
         }
         case MultiHeadFrequency:
-            f.Number("edtMultiHFreq", Le16(p) / 100.0);
+            f.Number("edtMultiHFreq", link::GetLe16(p) / 100.0);
             break;
         case MultiHeadPreion:
-            f.Number("edtMultiHPreion", Le16(p) / 10.0);
+            f.Number("edtMultiHPreion", link::GetLe16(p) / 10.0);
             break;
         case DiameterHeightPoint0:
         case DiameterHeightPoint1:
@@ -346,8 +341,8 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
                                               {"edtBirDiamMmMax", "edtBirDiamVmax"},
                                               {"edtBirDiamMmMin", "edtBirDiamVmin"}};
             const int i = code - DiameterHeightPoint0;
-            f.Number(pairs[i][0], Le16(p));
-            f.Number(pairs[i][1], Le16(p + 2) * 5.0 / 1023.0);
+            f.Number(pairs[i][0], link::GetLe16(p));
+            f.Number(pairs[i][1], link::GetLe16(p + 2) * 5.0 / 1023.0);
             break;
         }
         case FlangingSpeed:
@@ -360,34 +355,16 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("cseFlangingProfile", p[0]);
             break;
         case FlangingWave:
-            f.Number("edtFlangWaveAmplitude", Le16(p) * 10.0 / 65535.0);
-            f.Number("edtFlangWaveOffset", Le16(p + 2) * 10.0 / 65535.0);
+            f.Number("edtFlangWaveAmplitude", link::GetLe16(p) * 10.0 / 65535.0);
+            f.Number("edtFlangWaveOffset", link::GetLe16(p + 2) * 10.0 / 65535.0);
             break;
         default:
             return;
     }
     out.fields = std::move(f.fields);
     view.Notify(&IVariableView::OnVariable, out);
-    if (code == AnomalyStatus) view.Notify(&IStatusView::OnAnomalyStatus, Le32(p));
+    if (code == AnomalyStatus) view.Notify(&IStatusView::OnAnomalyStatus, link::GetLe32(p));
 }
-
-namespace {
-
-// Copies what lies inside the destination (board memory [base, base + size))
-// and nothing else; false when nothing of the answer falls inside.
-bool CopyInsideRaw(std::uint8_t* dst, std::size_t size, std::uint16_t base, std::uint16_t address,
-                   const std::uint8_t* data, std::size_t n) {
-    // Work in wide signed numbers: address - base may be negative.
-    const long long from = static_cast<long long>(address) - base;
-    const long long lo = std::max<long long>(from, 0);
-    const long long hi =
-        std::min<long long>(from + static_cast<long long>(n), static_cast<long long>(size));
-    if (lo >= hi) return false;
-    std::copy(data + (lo - from), data + (hi - from), dst + lo);
-    return true;
-}
-
-}  // namespace
 
 void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
                   std::uint8_t lengthLow) {
@@ -417,7 +394,7 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
         for (int off = 0; off < n; off += 16)
             rows.push_back(MakeMemoryRow(static_cast<std::uint16_t>(address + off), data + off,
                                          static_cast<std::size_t>(std::min(16, n - off))));
-        view.Notify(&IMemoryView::OnMemoryRows, rows, false);
+        view.Notify(&IMemoryView::OnMemoryRows, rows);
         return;
     }
     if (n < chunk->count) {
@@ -431,8 +408,13 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
     n = chunk->count;  // never more than asked
     const std::size_t count = static_cast<std::size_t>(n);
 
-    const bool last = session.ReadMemoryRange(0, 0, false);
+    // The next request goes out before anyone hears of this chunk, so a
+    // listener that starts another read supersedes the rest of this chain.
     const int purpose = session.readPurpose;
+    const bool more = session.rangeCursor < session.rangeEnd;
+    if (more && session.ReadMemoryRange(0, 0, false)) return;  // stopped: not queued
+    const bool last = !more;
+    if (last) session.ResetChain();
     switch (purpose) {
         case kPurposeSerialNumber:
             if (last) {
@@ -445,70 +427,27 @@ void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t av
             }
             break;
         case kPurposeConfigUpload:
-            CopyInsideRaw(session.configImage.data(), kConfigImageSize, kConfigImageAddress,
-                          address, data, count);
+            CopyInside(session.configImage, kConfigImageAddress, address, data, count);
             ++session.chunkCounter;
             view.Notify(&IMemoryView::OnConfigUploadProgress, session.chunkCounter);
-            if (last && !session.uploadThenTuningLog) {
-                // The purpose rests before the view hears of the image: its
-                // handler may start the next read at once.
-                session.readPurpose = kPurposeRaw;
-                view.Notify(&IMemoryView::OnConfigImageComplete, session.configImage);
-                return;
-            }
             if (last) {
-                // The tuning log follows the configuration, under its own purpose.
-                session.tuningLogImage.fill(0xFF);
-                session.StartChain(kPurposeTuningLog, kTuningLogAddress,
-                                   static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
+                // The tuning log follows the configuration, under its own
+                // purpose; otherwise the purpose rests before the view hears
+                // of the image, whose handler may start the next read at once.
+                if (session.uploadThenTuningLog)
+                    session.StartChain(
+                        kPurposeTuningLog, kTuningLogAddress,
+                        static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
                 view.Notify(&IMemoryView::OnConfigImageComplete, session.configImage);
-                return;
             }
             break;
-        case kPurposeTuningLog:
-            CopyInsideRaw(session.tuningLogImage.data(), kTuningLogSize, kTuningLogAddress, address,
-                          data, count);
-            if (last) view.Notify(&IMemoryView::OnTuningLogComplete, session.tuningLogImage);
+        default:
+            // A feature's chain: the bytes as asked, then its end.
+            view.Notify(&IMemoryView::OnChainChunk, purpose, address,
+                        std::span<const std::uint8_t>(data, count));
+            if (last) view.Notify(&IMemoryView::OnChainEnd, purpose);
             break;
-        case kPurposeEventLog:
-            if (session.eventLog.size() != kEventLogSize)
-                session.eventLog.assign(kEventLogSize, 0xFF);
-            CopyInsideRaw(session.eventLog.data(), kEventLogSize, kEventLogAddress, address, data,
-                          count);
-            if (last) {
-                view.Notify(&IMemoryView::OnEventLogComplete, session.eventLog);
-                session.eventLog.clear();
-            }
-            break;
-        case kPurposeFlangingProfiles: {
-            if (address != 32 && address != 64) break;
-            std::vector<FlangingProfileRow> rows;
-            const int first = address == 32 ? 1 : 9;
-            for (std::size_t i = 0; i < 8 && 4 * i + 4 <= count; ++i) {
-                const double a = std::round(Le16(data + 4 * i) * 10.0 / 65535.0 * 1000.0) / 1000.0;
-                const double o =
-                    std::round(Le16(data + 4 * i + 2) * 10.0 / 65535.0 * 1000.0) / 1000.0;
-                rows.push_back({first + static_cast<int>(i), a, o});
-            }
-            view.Notify(&IMachineView::OnFlangingProfiles, rows);
-            break;
-        }
-        case kPurposeEepromDump: {
-            std::vector<MemoryRow> rows;
-            for (std::size_t off = 0; off < count; off += 16)
-                rows.push_back(MakeMemoryRow(static_cast<std::uint16_t>(address + off), data + off,
-                                             std::min<std::size_t>(16, count - off)));
-            view.Notify(&IMemoryView::OnMemoryRows, rows, true);
-            break;
-        }
-        default: {
-            std::vector<MemoryRow> rows{
-                MakeMemoryRow(address, data, std::min<std::size_t>(count, 16))};
-            view.Notify(&IMemoryView::OnMemoryRows, rows, false);
-            break;
-        }
     }
-    if (last && session.readPurpose == purpose) session.readPurpose = kPurposeRaw;
 }
 
 }  // namespace orvan::commands

@@ -7,21 +7,14 @@
 #include "link/ExchangeCycle.h"
 
 #include "commands/Session.h"
+#include "link/ByteOrder.h"
 
 namespace orvan::commands {
-
-namespace {
-
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-}  // namespace
 
 std::string RefusalText(const std::uint8_t* a, std::size_t available) {
     std::uint8_t b[6] = {};
     std::memcpy(b, a, std::min<std::size_t>(available, sizeof b));
-    const std::string v1 = std::to_string(Le16(b + 2));
+    const std::string v1 = std::to_string(link::GetLe16(b + 2));
     switch (b[1]) {
         case 1:
             return "Protocol initiator not found!";
@@ -41,7 +34,7 @@ std::string RefusalText(const std::uint8_t* a, std::size_t available) {
             return "Trying to write accross two EEPROM pages";
         case 9:
             return "DAC16bit write error! Written value:" + v1 +
-                   " Readed value:" + std::to_string(Le16(b + 4));
+                   " Readed value:" + std::to_string(link::GetLe16(b + 4));
         case 10:
             return "EEPROM previous writing in course. Wait a while and retry...";
         case 11:
@@ -51,19 +44,6 @@ std::string RefusalText(const std::uint8_t* a, std::size_t available) {
         default:
             return "Error number: " + std::to_string(b[1]);
     }
-}
-
-std::string StartAnswerRefusal(std::uint8_t type, std::uint8_t s) {
-    const bool meter = type == kStartPowerDiagnosis || type == kStartFactoryTuning ||
-                       type == kStartSecondaryTuning;
-    if (meter && (s & 0x02)) return "Power meter not present";
-    if (meter && (s & 0x04)) return "Power meter high temperature";
-    if (s & 0x08) return "Permission denied - Anomaly";
-    if (s & 0x10) return "Permission denied - Welding in course";
-    if (type == kStartFactoryTuning && (s & 0x80)) return "Permission denied - Security code error";
-    if (type == kStartSecondaryTuning && (s & 0x20))
-        return "Permission denied - Diagnosis not performed";
-    return {};
 }
 
 void ProcessAnswer(TSession& session, std::span<const std::uint8_t> answer,

@@ -54,15 +54,10 @@ struct MemoryRow {
     std::string asciiText;    // one character per byte, '.' for what does not print
 };
 
-struct FlangingProfileRow {
-    int profile = 0;                   // 1..16
-    double amplitude = 0, offset = 0;  // rounded to 3 decimals
-};
-
-// The multi-step sequences, for their progress and their end.
+// The multi-step sequences of the command layer, for their end.
 enum class Sequence : std::uint8_t {
     ConfigDownload,
-    EepromFormat,
+    MemoryWrite,  // one block written with TSession::WriteBlock
     MemoryChain,  // any ReadMemoryRange chain; its purpose is given
 };
 
@@ -122,11 +117,9 @@ class IBoardClockView {
 class IProcedureView {
   public:
     virtual ~IProcedureView() = default;
-    // The answer to a start request: its text for the power-meter view and
-    // whether the board started the procedure (its first status read is then
-    // queued already).
-    virtual void OnStartAnswer(std::uint8_t /*type*/, std::uint8_t /*status*/,
-                               const std::string& /*text*/, bool /*started*/) {}
+    // The answer to a start request, as the board gave it (what it means is
+    // the power-procedures controller's business).
+    virtual void OnStartAnswer(std::uint8_t /*type*/, std::uint8_t /*status*/) {}
     virtual void OnDiagnosisStatus(std::uint8_t /*status*/) {}
     // step 1..4, power in 0.01 W.
     virtual void OnDiagnosisPower(int /*step*/, std::uint16_t /*raw*/) {}
@@ -141,25 +134,30 @@ class IMachineView {
     virtual void OnMultiHeadWord(std::uint16_t /*code*/, std::uint32_t /*bits*/) {}
     virtual void OnDac16(std::uint16_t /*value*/) {}
     virtual void OnDac16Force(bool /*on*/) {}
-    virtual void OnFlangingProfiles(const std::vector<FlangingProfileRow>& /*rows*/) {}
 };
 
-// Memory reads and block writes.
+// Memory reads and block writes. A chain of reads whose purpose belongs to a
+// feature is handed up chunk by chunk: started, each chunk (as asked, in
+// order), then either its end or its stop, exactly one of the two.
 class IMemoryView {
   public:
     virtual ~IMemoryView() = default;
-    // Rows for the EEPROM grid: a raw read (one row) or a dump answer (two).
-    virtual void OnMemoryRows(const std::vector<MemoryRow>& /*rows*/, bool /*dump*/) {}
+    // Rows for the EEPROM grid from a raw read, or an answer no chain asked for.
+    virtual void OnMemoryRows(const std::vector<MemoryRow>& /*rows*/) {}
+    virtual void OnChainStarted(int /*purpose*/) {}
+    virtual void OnChainChunk(int /*purpose*/, std::uint16_t /*address*/,
+                              std::span<const std::uint8_t> /*data*/) {}
+    // Every chunk came (the purpose is at rest again).
+    virtual void OnChainEnd(int /*purpose*/) {}
     virtual void OnConfigUploadProgress(std::uint8_t /*chunks*/) {}
     // The 384-byte image is complete (the tuning-log read is already under way).
     virtual void OnConfigImageComplete(const std::array<std::uint8_t, 384>& /*image*/) {}
-    virtual void OnTuningLogComplete(const std::array<std::uint8_t, 320>& /*image*/) {}
-    virtual void OnEventLogComplete(const std::vector<std::uint8_t>& /*buffer*/) {}
     virtual void OnDownloadProgress(std::uint8_t /*blocksAcknowledged*/) {}
     virtual void OnDownloadComplete() {}
-    virtual void OnEepromFormatProgress(std::uint16_t /*nextAddress*/) {}
-    virtual void OnEepromFormatComplete() {}
-    // A sequence ended before its end (refusal, time-out, a corrupted answer).
+    // The block of TSession::WriteBlock at `address` was acknowledged.
+    virtual void OnWriteAcknowledged(std::uint16_t /*address*/) {}
+    // A sequence ended before its end (refusal, time-out, a corrupted answer,
+    // a request that could not be queued, another starter taking over).
     virtual void OnSequenceStopped(Sequence /*s*/, int /*purpose*/, const std::string& /*why*/) {}
 };
 

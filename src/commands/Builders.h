@@ -10,17 +10,12 @@
 
 #include "commands/Catalogue.h"
 #include "link/Comprotocol.h"
+#include "link/Result.h"
 
 namespace orvan::commands {
 
-// What a builder did.
-struct SendResult {
-    bool ok = false;
-    std::string why;  // the reason when nothing was queued
-    explicit operator bool() const { return ok; }
-    static SendResult Ok() { return {true, {}}; }
-    static SendResult Fail(std::string w) { return {false, std::move(w)}; }
-};
+// What a builder did: whether a request was queued, and why not.
+using SendResult = TResult;
 
 // A typed number times its factor, truncated toward zero. A product that lands
 // a hair below a whole number only because the typed decimal has no exact

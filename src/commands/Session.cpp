@@ -19,8 +19,9 @@ bool TSession::ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool rest
     }
     const auto count =
         static_cast<std::uint8_t>(std::min<int>(rangeEnd - rangeCursor, kMaxReadChunk));
-    if (!SendReadMemory(protocol_, rangeCursor, count)) {
-        pendingChunk_.reset();
+    if (const SendResult r = SendReadMemory(protocol_, rangeCursor, count); !r) {
+        // Never "done": whoever waits for the chain hears that it stopped.
+        EndChain("the read at " + std::to_string(rangeCursor) + " could not be queued: " + r.why);
         return true;
     }
     pendingChunk_ = PendingChunk{rangeCursor, count};
@@ -36,7 +37,14 @@ void TSession::StartChain(int purpose, std::uint16_t start, std::uint16_t end) {
                        "another memory read was started");
     }
     readPurpose = purpose;
-    if (ReadMemoryRange(start, end, true)) readPurpose = kPurposeRaw;
+    pendingChunk_.reset();
+    events_.Notify(&IMemoryView::OnChainStarted, purpose);
+    // An empty range asks nothing and ends at once; a first request that
+    // cannot be queued has been reported stopped by ReadMemoryRange.
+    if (ReadMemoryRange(start, end, true) && readPurpose == purpose) {
+        readPurpose = kPurposeRaw;
+        if (start >= end) events_.Notify(&IMemoryView::OnChainEnd, purpose);
+    }
 }
 
 void TSession::RequestHardwareInfo() {
@@ -51,29 +59,6 @@ void TSession::StartConfigUpload(bool thenTuningLog) {
     uploadThenTuningLog = thenTuningLog;
     StartChain(kPurposeConfigUpload, kConfigImageAddress,
                static_cast<std::uint16_t>(kConfigImageAddress + kConfigImageSize));
-}
-
-bool TSession::StartTuningLogRead() {
-    if (ChainRunning() && readPurpose != kPurposeTuningLog) return false;
-    tuningLogImage.fill(0xFF);
-    StartChain(kPurposeTuningLog, kTuningLogAddress,
-               static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
-    return true;
-}
-
-void TSession::StartEventLogRead() {
-    eventLog.assign(kEventLogSize, 0);
-    std::fill_n(eventLog.begin(), 4, 0xFF);
-    StartChain(kPurposeEventLog, kEventLogAddress,
-               static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
-}
-
-void TSession::StartFlangingProfilesRead(bool sixteen) {
-    StartChain(kPurposeFlangingProfiles, 32, sixteen ? 96 : 64);
-}
-
-void TSession::StartEepromDump() {
-    StartChain(kPurposeEepromDump, 0, kEepromSize);
 }
 
 SendResult TSession::ReadRaw(std::uint16_t address, std::uint8_t count) {
@@ -98,30 +83,13 @@ void TSession::SendConfigChunk(bool restart) {
     if (!r) EndDownload(r.why);
 }
 
-void TSession::StartEepromFormat() {
-    eepromImage.fill(0xFF);
-    eepromAddress = 0;
-    eepromLastAddress = static_cast<std::uint16_t>(kEepromSize - 1);
-    eepromFormatActive = true;
-    SendEepromPage();
-}
-
-void TSession::SendEepromPage() {
-    if (std::size_t{eepromAddress} + kEepromPageSize > kEepromSize) {
-        eepromFormatActive = false;
-        return;
-    }
-    const SendResult r = SendWriteMemory(
-        protocol_, eepromAddress,
-        std::span<const std::uint8_t>(eepromImage.data() + eepromAddress, kEepromPageSize));
-    if (!r) {
-        EndFormat(r.why);
-        return;
-    }
-    pendingPage_ = eepromAddress;
-    if (eepromAddress + kEepromPageSize - 1 >= eepromLastAddress) eepromFormatActive = false;
-    eepromAddress = static_cast<std::uint16_t>(eepromAddress + kEepromPageSize);
-    events_.Notify(&IMemoryView::OnEepromFormatProgress, eepromAddress);
+SendResult TSession::WriteBlock(std::uint16_t address, std::span<const std::uint8_t> data) {
+    if (pendingWrite_)
+        return SendResult::Fail("the block at " + std::to_string(*pendingWrite_) +
+                                " is not acknowledged yet");
+    SendResult r = SendWriteMemory(protocol_, address, data);
+    if (r) pendingWrite_ = address;
+    return r;
 }
 
 SendResult TSession::WriteMemoryBytes(std::uint16_t address, std::span<const std::uint8_t> data) {
@@ -141,10 +109,9 @@ void TSession::NoteSent(const link::TCmd& cmd) {
 void TSession::OnRxTimeout() {
     const std::string why(link::kLinkTimeout);
     if (downloadActive) EndDownload(why);
-    if (eepromFormatActive || pendingPage_) EndFormat(why);
+    if (pendingWrite_) EndWrite(why);
     if (pendingChunk_) EndChain(why);
     downloadActive = false;
-    eepromFormatActive = false;
     sent_.reset();
     events_.Notify(&ILinkView::OnStopPolling);
 }
@@ -164,24 +131,14 @@ void TSession::HandleWriteAck(std::uint16_t address) {
         }
         return;
     }
-    if (pendingPage_ && address == *pendingPage_) {
-        pendingPage_.reset();
-        if (eepromFormatActive)
-            SendEepromPage();
-        else
-            events_.Notify(&IMemoryView::OnEepromFormatComplete);
+    if (pendingWrite_ && address == *pendingWrite_) {
+        pendingWrite_.reset();
+        events_.Notify(&IMemoryView::OnWriteAcknowledged, address);
     }
 }
 
 void TSession::HandleStartAnswer(std::uint8_t type, std::uint8_t status) {
-    std::string text = StartAnswerRefusal(type, status);
-    const bool started = text.empty();
-    if (started) {
-        text = "Executing...";
-        const bool diagnosis = type == kStartPowerDiagnosis || type == kStartPdDiagnosis;
-        (void)SendReadVariable(protocol_, diagnosis ? DiagnosisStatus : TuningStatus);
-    }
-    events_.Notify(&IProcedureView::OnStartAnswer, type, status, text, started);
+    events_.Notify(&IProcedureView::OnStartAnswer, type, status);
 }
 
 void TSession::EndDownload(const std::string& why) {
@@ -189,10 +146,9 @@ void TSession::EndDownload(const std::string& why) {
     events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::ConfigDownload, 0, why);
 }
 
-void TSession::EndFormat(const std::string& why) {
-    eepromFormatActive = false;
-    pendingPage_.reset();
-    events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::EepromFormat, 0, why);
+void TSession::EndWrite(const std::string& why) {
+    pendingWrite_.reset();
+    events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::MemoryWrite, 0, why);
 }
 
 void TSession::EndChain(const std::string& why) {
@@ -200,7 +156,6 @@ void TSession::EndChain(const std::string& why) {
     pendingChunk_.reset();
     rangeCursor = rangeEnd;
     readPurpose = kPurposeRaw;
-    eventLog.clear();
     events_.Notify(&IMemoryView::OnSequenceStopped, Sequence::MemoryChain, purpose, why);
 }
 
@@ -211,16 +166,28 @@ void TSession::EndRefusedSequence(const std::string& why) {
                 sent_->address ==
                     kConfigImageAddress + std::size_t{kConfigBlockSize} * chunkCounter)
                 EndDownload(why);
-            else if (pendingPage_ && sent_->address == *pendingPage_)
-                EndFormat(why);
+            else if (pendingWrite_ && sent_->address == *pendingWrite_)
+                EndWrite(why);
         } else if (sent_->type == kReadMemory) {
             if (pendingChunk_ && sent_->address == pendingChunk_->address) EndChain(why);
         }
         return;
     }
     if (downloadActive) EndDownload(why);
-    if (eepromFormatActive || pendingPage_) EndFormat(why);
+    if (pendingWrite_) EndWrite(why);
     if (pendingChunk_) EndChain(why);
+}
+
+bool CopyInside(std::span<std::uint8_t> dst, std::uint16_t base, std::uint16_t address,
+                const std::uint8_t* data, std::size_t n) {
+    // Wide signed numbers: address - base may be negative.
+    const long long from = static_cast<long long>(address) - base;
+    const long long lo = std::max<long long>(from, 0);
+    const long long hi =
+        std::min<long long>(from + static_cast<long long>(n), static_cast<long long>(dst.size()));
+    if (lo >= hi) return false;
+    std::copy(data + (lo - from), data + (hi - from), dst.begin() + lo);
+    return true;
 }
 
 void TSession::ShowRefusal(std::string_view text) {

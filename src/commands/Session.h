@@ -64,17 +64,10 @@ class TSession {
     std::uint16_t rangeEnd = 0;
 
     std::array<std::uint8_t, kConfigImageSize> configImage{};
-    std::array<std::uint8_t, kTuningLogSize> tuningLogImage{};
-    std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
 
     bool uploadThenTuningLog = true;  // the running upload goes on with the tuning log
     bool downloadActive = false;
     std::uint8_t chunkCounter = 0;
-
-    bool eepromFormatActive = false;  // more pages to queue
-    std::uint16_t eepromAddress = 0;  // next page
-    std::uint16_t eepromLastAddress = 1023;
-    std::array<std::uint8_t, kEepromSize> eepromImage{};
 
     std::uint16_t boardType = 0;
     std::array<std::uint8_t, 3> firmwareVersion{};
@@ -88,27 +81,28 @@ class TSession {
 
     // --- memory chains ----------------------------------------------------
     // Queues the next chunk of the running range (or, with restart, the first
-    // one of start..end). True when the whole range has been requested.
+    // one of start..end). True when nothing more is to be asked: the whole
+    // range was requested, or the request could not be queued (then the
+    // chain is reported stopped, with the reason).
     bool ReadMemoryRange(std::uint16_t start, std::uint16_t end, bool restart);
-    // Sets the purpose and starts a range. A chain still running is
-    // superseded, and reported stopped so whoever waited for it knows.
+    // Sets the purpose and starts a range (OnChainStarted). A chain still
+    // running is superseded, and reported stopped so whoever waited for it
+    // knows; a first request that cannot be queued is reported stopped too.
     void StartChain(int purpose, std::uint16_t start, std::uint16_t end);
     bool ChainRunning() const { return pendingChunk_.has_value(); }
+    // The last chunk came: nothing outstanding, the purpose at rest.
+    void ResetChain() {
+        pendingChunk_.reset();
+        readPurpose = kPurposeRaw;
+    }
 
     // Hardware information: BoardType, serial number (purpose 2), firmware
     // and protocol versions, in this order.
     void RequestHardwareInfo();
-    // Configuration upload: purpose 3 over 16..400, then the tuning log
-    // unless told otherwise (a read only to compare or to keep a backup).
+    // Configuration upload: purpose 3 over 16..400, then the tuning-log chain
+    // (purpose 4) unless told otherwise (a read only to compare or to keep a
+    // backup).
     void StartConfigUpload(bool thenTuningLog = true);
-    // The tuning-log read (purpose 4 over 400..720). Refused (false, nothing
-    // queued) while another chain runs, so the end of a tuning run cannot take
-    // over a configuration upload or a dump.
-    bool StartTuningLogRead();
-    void StartEventLogRead();
-    // Flanging profiles (purpose 6): 32..64, or 32..96 for all sixteen.
-    void StartFlangingProfilesRead(bool sixteen);
-    void StartEepromDump();
     // One raw read listed in the EEPROM grid.
     SendResult ReadRaw(std::uint16_t address, std::uint8_t count);
 
@@ -117,9 +111,11 @@ class TSession {
     void SendConfigChunk(bool restart);
     // Sends configImage (prepared by the caller) in 24 blocks.
     void StartConfigDownload() { SendConfigChunk(true); }
-    // Erases the whole EEPROM page by page.
-    void StartEepromFormat();
-    void SendEepromPage();
+    // One block written for a feature's sequence: its acknowledge is reported
+    // (OnWriteAcknowledged), a refusal or time-out stops it (MemoryWrite).
+    // One at a time: refused while another block is unacknowledged.
+    SendResult WriteBlock(std::uint16_t address, std::span<const std::uint8_t> data);
+    bool WritePending() const { return pendingWrite_.has_value(); }
     // A WriteMemory of other senders (typed bytes, serial number): it ends a
     // configuration download first (reported stopped) so its acknowledge
     // continues nothing.
@@ -144,7 +140,6 @@ class TSession {
     };
     const std::optional<SentRequest>& Sent() const { return sent_; }
     const std::optional<PendingChunk>& PendingChunkRequest() const { return pendingChunk_; }
-    std::optional<std::uint16_t> PendingEepromPage() const { return pendingPage_; }
 
     void HandleWriteAck(std::uint16_t address);
     void HandleStartAnswer(std::uint8_t type, std::uint8_t status);
@@ -158,22 +153,25 @@ class TSession {
 
   private:
     void EndDownload(const std::string& why);
-    void EndFormat(const std::string& why);
+    void EndWrite(const std::string& why);
 
     link::TComProtocol& protocol_;
     TBoardEvents& events_;
     INotifier& notifier_;
     std::optional<SentRequest> sent_;
     std::optional<PendingChunk> pendingChunk_;
-    std::optional<std::uint16_t> pendingPage_;
+    std::optional<std::uint16_t> pendingWrite_;
     int boxOpen_ = 0;
 };
 
+// Copies the part of `data` (board memory from `address`, n bytes) that falls
+// inside `dst` (board memory from `base`), and nothing else; false when none
+// of it does.
+bool CopyInside(std::span<std::uint8_t> dst, std::uint16_t base, std::uint16_t address,
+                const std::uint8_t* data, std::size_t n);
+
 // The text of a refusal answer (0x0F, code, values).
 std::string RefusalText(const std::uint8_t* answer, std::size_t available);
-// The power-meter view text of a start answer; empty when the board started
-// the procedure.
-std::string StartAnswerRefusal(std::uint8_t type, std::uint8_t status);
 
 // Every decoded answer the exchange cycle receives. `data` must hold the whole
 // 256-byte decoded buffer the engine hands on (zero beyond the answer).

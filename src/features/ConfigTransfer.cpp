@@ -65,8 +65,7 @@ const char* TransferOpText(TTransferOp op) {
 
 TStartResult TConfigTransfer::Begin(TTransferOp op) {
     if (op_) return {false, "A configuration transfer is already running; wait for it to end."};
-    if (session_.downloadActive || session_.ChainRunning() || session_.eepromFormatActive ||
-        session_.PendingEepromPage())
+    if (session_.downloadActive || session_.ChainRunning() || session_.WritePending())
         return {false, "Another transfer with the board is running; wait for it to end."};
     op_ = op;
     phase_ = TTransferPhase::Identify;
@@ -117,7 +116,8 @@ void TConfigTransfer::StartIdentify() {
     if (*op_ == TTransferOp::Write && session_.BoardProtocolVersion() == 0)
         (void)commands::SendReadVariable(session_.Protocol(), commands::ProtocolVersion);
     session_.StartChain(commands::kPurposeSerialNumber, 0, 15);
-    if (!session_.ChainRunning()) Stop("the serial-number read could not be queued");
+    // A first read that could not be queued has been reported stopped already.
+    if (op_ && !session_.ChainRunning()) Stop("the serial-number read could not be queued");
 }
 
 void TConfigTransfer::OnSerialNumber(const std::string&) {
@@ -148,7 +148,7 @@ void TConfigTransfer::StartUpload(TTransferPhase phase, bool thenTuningLog) {
     phase_ = phase;
     done_ = 0;
     session_.StartConfigUpload(thenTuningLog);
-    if (!session_.ChainRunning()) Stop("the configuration read could not be queued");
+    if (op_ && !session_.ChainRunning()) Stop("the configuration read could not be queued");
 }
 
 void TConfigTransfer::OnConfigUploadProgress(std::uint8_t chunks) {

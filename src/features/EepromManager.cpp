@@ -1,4 +1,4 @@
-#include "features/EepromTools.h"
+#include "features/EepromManager.h"
 
 #include "features/BoardWrite.h"
 
@@ -55,7 +55,7 @@ const char* EepromOpText(TEepromOp op) {
     return "";
 }
 
-TToolResult TEepromTools::WriteText(std::string_view addressText, std::string_view text) {
+TToolResult TEepromManager::WriteText(std::string_view addressText, std::string_view text) {
     TTypedWrite w;
     std::string why;
     if (!CheckTypedWrite(addressText, text, w, &why)) return TToolResult::Fail(why);
@@ -68,7 +68,7 @@ TToolResult TEepromTools::WriteText(std::string_view addressText, std::string_vi
     return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
 }
 
-TToolResult TEepromTools::ReadRaw(std::string_view addressText, std::string_view lengthText) {
+TToolResult TEepromManager::ReadRaw(std::string_view addressText, std::string_view lengthText) {
     TRawRead r;
     std::string why;
     if (!CheckRawRead(addressText, lengthText, r, &why)) return TToolResult::Fail(why);
@@ -76,7 +76,7 @@ TToolResult TEepromTools::ReadRaw(std::string_view addressText, std::string_view
     return s ? TToolResult::Ok() : TToolResult::Fail(s.why);
 }
 
-TToolResult TEepromTools::Begin(TEepromOp op) {
+TToolResult TEepromManager::Begin(TEepromOp op) {
     if (Busy())
         return TToolResult::Fail(std::string(EepromOpText(*op_)) + " under way: wait for its end");
     op_ = op;
@@ -84,14 +84,14 @@ TToolResult TEepromTools::Begin(TEepromOp op) {
     return TToolResult::Ok();
 }
 
-TToolResult TEepromTools::Dump(const std::string& savePath) {
+TToolResult TEepromManager::Dump(const std::string& savePath) {
     if (TToolResult r = Begin(TEepromOp::Dump); !r) return r;
     path_ = savePath;
     StartDump(TEepromPhase::Dump);
     return TToolResult::Ok();
 }
 
-TToolResult TEepromTools::Format(const std::string& dumpPath) {
+TToolResult TEepromManager::Format(const std::string& dumpPath) {
     // The format erases the serial number, the configuration and the logs:
     // without a copy of them it is not started.
     if (dumpPath.empty())
@@ -103,7 +103,7 @@ TToolResult TEepromTools::Format(const std::string& dumpPath) {
     return TToolResult::Ok();
 }
 
-TToolResult TEepromTools::Restore(const std::string& path) {
+TToolResult TEepromManager::Restore(const std::string& path) {
     TEepromImage image{};
     std::string why;
     if (!LoadDumpFile(path, image, &why)) return TToolResult::Fail(why + "; nothing sent");
@@ -119,19 +119,18 @@ TToolResult TEepromTools::Restore(const std::string& path) {
     return TToolResult::Ok();
 }
 
-void TEepromTools::StartDump(TEepromPhase phase) {
+void TEepromManager::StartDump(TEepromPhase phase) {
     phase_ = phase;
     done_ = 0;
     read_.fill(0xFF);
     got_.assign(kEepromBytes, false);
     received_ = 0;
     Progress();
-    session_.StartEepromDump();
-    if (!session_.ChainRunning()) Stop("the memory read could not be queued");
+    if (const TResult r = tools_.StartEepromDump(); !r) Stop(r.why);
 }
 
-void TEepromTools::OnMemoryRows(const std::vector<MemoryRow>& rows, bool dump) {
-    if (!op_ || !dump || (phase_ != TEepromPhase::Dump && phase_ != TEepromPhase::ReadBack)) return;
+void TEepromManager::OnEepromDumpRows(const std::vector<MemoryRow>& rows) {
+    if (!op_ || (phase_ != TEepromPhase::Dump && phase_ != TEepromPhase::ReadBack)) return;
     for (const MemoryRow& r : rows) {
         for (std::size_t i = 0; i < r.bytes.size(); ++i) {
             const std::size_t a = std::size_t{r.address} + i;
@@ -148,10 +147,23 @@ void TEepromTools::OnMemoryRows(const std::vector<MemoryRow>& rows, bool dump) {
         done_ = chunks;
         Progress();
     }
-    if (received_ == kEepromBytes) DumpComplete();
 }
 
-void TEepromTools::DumpComplete() {
+void TEepromManager::OnEepromDumpFinished(const TSequenceOutcome& outcome) {
+    if (!op_ || (phase_ != TEepromPhase::Dump && phase_ != TEepromPhase::ReadBack)) return;
+    if (!outcome.completed) {
+        Stop(outcome.why);
+        return;
+    }
+    if (received_ != kEepromBytes) {
+        Stop("the board's memory came incomplete (" + std::to_string(received_) + " of " +
+             std::to_string(kEepromBytes) + " bytes)");
+        return;
+    }
+    DumpComplete();
+}
+
+void TEepromManager::DumpComplete() {
     lastDump_ = read_;
     if (phase_ == TEepromPhase::ReadBack) {
         TEepromOutcome o;
@@ -191,27 +203,27 @@ void TEepromTools::DumpComplete() {
     StartWrite();
 }
 
-void TEepromTools::StartWrite() {
+void TEepromManager::StartWrite() {
     phase_ = TEepromPhase::Write;
     done_ = 0;
     Progress();
-    std::copy(image_.begin(), image_.end(), session_.eepromImage.begin());
-    session_.eepromAddress = 0;
-    session_.eepromLastAddress = static_cast<std::uint16_t>(kEepromBytes - 1);
-    session_.eepromFormatActive = true;
-    session_.SendEepromPage();
-    if (!session_.PendingEepromPage()) Stop("the first page could not be queued");
+    // A first page that cannot be queued comes back as a stopped write.
+    if (const TResult r = tools_.StartImageWrite(image_); !r) Stop(r.why);
 }
 
-void TEepromTools::OnEepromFormatProgress(std::uint16_t nextAddress) {
+void TEepromManager::OnEepromFormatProgress(std::uint16_t nextAddress) {
     if (!op_ || phase_ != TEepromPhase::Write) return;
     // Called as each page is queued: the pages before it were acknowledged.
     done_ = static_cast<int>(nextAddress / kEepromPageSize) - 1;
     Progress();
 }
 
-void TEepromTools::OnEepromFormatComplete() {
+void TEepromManager::OnEepromFormatFinished(const TSequenceOutcome& outcome) {
     if (!op_ || phase_ != TEepromPhase::Write) return;
+    if (!outcome.completed) {
+        Stop(outcome.why + (outcome.where.empty() ? "" : " (" + outcome.where + ")"));
+        return;
+    }
     done_ = kPages;
     Progress();
     if (*op_ == TEepromOp::Restore) {
@@ -228,7 +240,7 @@ void TEepromTools::OnEepromFormatComplete() {
     Finish(std::move(o));
 }
 
-void TEepromTools::OnSerialNumber(const std::string& text) {
+void TEepromManager::OnSerialNumber(const std::string& text) {
     if (!op_ || phase_ != TEepromPhase::Identify) return;
     const std::string dumpSerial = ImageSerialNumber(image_);
     if (text == dumpSerial) {
@@ -244,7 +256,7 @@ void TEepromTools::OnSerialNumber(const std::string& text) {
     listener_->OnRestoreNeedsConfirmation(text, dumpSerial);
 }
 
-void TEepromTools::ContinueRestore(bool go) {
+void TEepromManager::ContinueRestore(bool go) {
     if (!op_ || phase_ != TEepromPhase::Confirm) return;
     if (go) {
         StartWrite();
@@ -258,26 +270,24 @@ void TEepromTools::ContinueRestore(bool go) {
     Finish(std::move(o));
 }
 
-void TEepromTools::OnSequenceStopped(Sequence s, int purpose, const std::string& why) {
+void TEepromManager::OnSequenceStopped(Sequence s, int purpose, const std::string& why) {
     if (!op_) return;
-    const bool mine = (s == Sequence::EepromFormat && phase_ == TEepromPhase::Write) ||
-                      (s == Sequence::MemoryChain && purpose == kPurposeEepromDump &&
-                       (phase_ == TEepromPhase::Dump || phase_ == TEepromPhase::ReadBack)) ||
-                      (s == Sequence::MemoryChain && purpose == kPurposeSerialNumber &&
-                       phase_ == TEepromPhase::Identify);
-    if (mine) Stop(why);
+    // The dump and the page writes end through the tools' outcomes.
+    if (s == Sequence::MemoryChain && purpose == kPurposeSerialNumber &&
+        phase_ == TEepromPhase::Identify)
+        Stop(why);
 }
 
-void TEepromTools::NoteExchangeIdle() {
+void TEepromManager::NoteExchangeIdle() {
     if (!op_ || phase_ == TEepromPhase::Confirm) return;
     Stop("its next request was never sent");
 }
 
-void TEepromTools::Progress() {
+void TEepromManager::Progress() {
     if (listener_ && op_) listener_->OnEepromProgress(*op_, phase_, done_, PhaseTotal(phase_));
 }
 
-void TEepromTools::Stop(const std::string& reason) {
+void TEepromManager::Stop(const std::string& reason) {
     TEepromOutcome o;
     o.op = *op_;
     o.phase = phase_;
@@ -293,12 +303,10 @@ void TEepromTools::Stop(const std::string& reason) {
                     std::to_string(done_) + " of " + std::to_string(o.total) + "): " + reason;
     if (phase_ == TEepromPhase::Write && *op_ != TEepromOp::Dump)
         o.message += "; the board holds part of the new content";
-    // A format page must not be continued by whatever write comes next.
-    if (phase_ == TEepromPhase::Write) session_.eepromFormatActive = false;
     Finish(std::move(o));
 }
 
-void TEepromTools::Finish(TEepromOutcome o) {
+void TEepromManager::Finish(TEepromOutcome o) {
     op_.reset();
     if (!o.completed && o.phase == TEepromPhase::SaveDump) o.dumpPath.clear();
     if (listener_) listener_->OnEepromFinished(o);

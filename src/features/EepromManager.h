@@ -1,8 +1,9 @@
 #pragma once
-// The EEPROM tools: typed text written at an address, raw reads listed, the
-// dump of the whole memory (kept in a file when asked), the format (never
-// without a dump file first) and the restore of a dump file (written page by
-// page, then read back and compared byte for byte).
+// The EEPROM page's sequences, on the EEPROM tools (TEepromTools): typed text
+// written at an address, raw reads listed, the dump of the whole memory (kept
+// in a file when asked), the format (never without a dump file first) and the
+// restore of a dump file (written page by page, then read back and compared
+// byte for byte).
 //
 // Dump, format and restore run one at a time and each ends with exactly one
 // outcome: completed, or stopped with the phase it stopped in and why.
@@ -15,6 +16,7 @@
 #include "commands/BoardView.h"
 #include "commands/Session.h"
 #include "features/EepromImage.h"
+#include "features/EepromTools.h"
 #include "features/TypedInput.h"
 
 namespace orvan::features {
@@ -53,9 +55,16 @@ class IEepromListener {
     virtual void OnEepromFinished(const TEepromOutcome& outcome) = 0;
 };
 
-class TEepromTools : public commands::IIdentityView, public commands::IMemoryView {
+class TEepromManager : public commands::IIdentityView,
+                       public commands::IMemoryView,
+                       public IEepromView {
   public:
-    explicit TEepromTools(commands::TSession& session) : session_(session) {}
+    TEepromManager(commands::TSession& session, TEepromTools& tools)
+        : session_(session), tools_(tools) {
+        tools_.Views().Add(*this);
+    }
+    TEepromManager(const TEepromManager&) = delete;
+    TEepromManager& operator=(const TEepromManager&) = delete;
     void SetListener(IEepromListener* listener) { listener_ = listener; }
 
     // "Write selected byte": the text at the typed address, one request.
@@ -82,10 +91,12 @@ class TEepromTools : public commands::IIdentityView, public commands::IMemoryVie
 
     // Board events.
     void OnSerialNumber(const std::string& text) override;
-    void OnMemoryRows(const std::vector<commands::MemoryRow>& rows, bool dump) override;
-    void OnEepromFormatProgress(std::uint16_t nextAddress) override;
-    void OnEepromFormatComplete() override;
     void OnSequenceStopped(commands::Sequence s, int purpose, const std::string& why) override;
+    // The EEPROM tools' events.
+    void OnEepromDumpRows(const std::vector<commands::MemoryRow>& rows) override;
+    void OnEepromDumpFinished(const TSequenceOutcome& outcome) override;
+    void OnEepromFormatProgress(std::uint16_t nextAddress) override;
+    void OnEepromFormatFinished(const TSequenceOutcome& outcome) override;
 
   private:
     TToolResult Begin(TEepromOp op);
@@ -97,6 +108,7 @@ class TEepromTools : public commands::IIdentityView, public commands::IMemoryVie
     void Finish(TEepromOutcome o);
 
     commands::TSession& session_;
+    TEepromTools& tools_;
     IEepromListener* listener_ = nullptr;
     std::optional<TEepromOp> op_;
     TEepromPhase phase_ = TEepromPhase::Dump;

@@ -10,11 +10,15 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
       transfer_(session_, record_),
       clock_(session_),
       identity_(session_),
-      eeprom_(session_) {
+      eepromManager_(session_, eeprom_) {
     events_.Subscribe(transfer_);
+    events_.Subscribe(eeprom_);
+    events_.Subscribe(logs_);
+    events_.Subscribe(flanging_);
+    events_.Subscribe(procedures_);
     events_.Subscribe(clock_);
     events_.Subscribe(identity_);
-    events_.Subscribe(eeprom_);
+    events_.Subscribe(eepromManager_);
 }
 
 link::PollState TSupervisorCore::Tick() {
@@ -22,7 +26,7 @@ link::PollState TSupervisorCore::Tick() {
     // A transfer whose next request was never queued would wait for ever.
     if (cycle_.Idle()) {
         transfer_.NoteExchangeIdle();
-        eeprom_.NoteExchangeIdle();
+        eepromManager_.NoteExchangeIdle();
     }
     return state;
 }

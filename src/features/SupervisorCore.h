@@ -4,7 +4,8 @@
 // the board-event registry, the session, the exchange cycle, the
 // configuration record and every feature controller. The window, orvan-cli,
 // the test rigs and the benchmarks all construct this; nothing else wires the
-// core together, so a new feature's controller is added here once.
+// core together, so a new feature's controller is added here once: a member,
+// an accessor, and its Subscribe in the constructor.
 //
 // Tick() is the whole work of one 30 ms exchange tick: the exchange itself,
 // then the watchdog that stops a feature sequence whose next request was
@@ -16,8 +17,12 @@
 #include "config/Cfgwelderrw.h"
 #include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
+#include "features/EepromManager.h"
 #include "features/EepromTools.h"
 #include "features/Identity.h"
+#include "features/Flanging.h"
+#include "features/PowerProcedures.h"
+#include "features/WelderLogs.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -46,9 +51,15 @@ class TSupervisorCore {
     link::TExchangeCycle& Cycle() { return cycle_.Cycle(); }
     config::TCfgWelderRW& Record() { return record_; }
     TConfigTransfer& Transfer() { return transfer_; }
+    TEepromTools& Eeprom() { return eeprom_; }
+    TWelderLogs& Logs() { return logs_; }
+    TFlanging& Flanging() { return flanging_; }
+    TPowerProcedures& Procedures() { return procedures_; }
     TBoardClock& BoardClock() { return clock_; }
     TIdentity& Identity() { return identity_; }
-    TEepromTools& Eeprom() { return eeprom_; }
+    // The EEPROM page's sequences: dump to a file, format after a dump,
+    // restore with its read-back (built on the EEPROM tools).
+    TEepromManager& EepromManager() { return eepromManager_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -59,9 +70,13 @@ class TSupervisorCore {
     commands::TSessionCycle cycle_;
     config::TCfgWelderRW record_;
     TConfigTransfer transfer_;
+    TEepromTools eeprom_{session_};
+    TWelderLogs logs_{session_};
+    TFlanging flanging_{session_};
+    TPowerProcedures procedures_{session_};
     TBoardClock clock_;
     TIdentity identity_;
-    TEepromTools eeprom_;
+    TEepromManager eepromManager_;
 };
 
 }  // namespace orvan::features

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/BoardView.h"
+#include "features/EepromTools.h"
 
 class QLineEdit;
 class QPushButton;
@@ -18,7 +19,7 @@ class QLabel;
 
 namespace orvan::pages {
 
-class TPageEeprom : public QWidget, public commands::IMemoryView {
+class TPageEeprom : public QWidget, public commands::IMemoryView, public features::IEepromView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "EEPROM Manager";
@@ -34,9 +35,12 @@ class TPageEeprom : public QWidget, public commands::IMemoryView {
     // raw read are appended.
     void ClearListing();
     void AddRows(const std::vector<commands::MemoryRow>& rows, bool dump);
-    // Board event: the rows of a raw read or of a dump.
-    void OnMemoryRows(const std::vector<commands::MemoryRow>& rows, bool dump) override {
-        AddRows(rows, dump);
+    // Board events: the rows of a raw read, of a dump answer.
+    void OnMemoryRows(const std::vector<commands::MemoryRow>& rows) override {
+        AddRows(rows, false);
+    }
+    void OnEepromDumpRows(const std::vector<commands::MemoryRow>& rows) override {
+        AddRows(rows, true);
     }
     // Data rows shown (the empty row that ends a dump included).
     int ListingRows() const;

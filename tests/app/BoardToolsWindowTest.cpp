@@ -227,7 +227,7 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     ASSERT_TRUE(Idle());
     ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return form_->Core()->Idle() && dialogs.questions.size() == 3; }));
     EXPECT_NE(dialogs.questions.back().find("(none)"), std::string::npos) << dialogs.questions.back();
-    ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return !form_->Core()->Eeprom().Busy(); }));
+    ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return !form_->Core()->EepromManager().Busy(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(board_.model.Eeprom(), original);
     EXPECT_NE(dialogs.messages.back().find("all 1024 bytes match"), std::string::npos)

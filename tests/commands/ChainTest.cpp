@@ -82,43 +82,6 @@ TEST(HardwareInfo, IdentityAndSerialNumber) {
     EXPECT_EQ(rig.view.serial, "SIM-000001");
 }
 
-TEST(ConfigUpload, ImageThenTuningLog) {
-    test::SimRig rig;
-    for (std::size_t i = 400; i < 720; ++i)
-        rig.model.Eeprom()[i] = static_cast<std::uint8_t>(i * 7);
-    rig.session.StartConfigUpload();
-    rig.Run();
-    std::vector<std::pair<int, int>> expected;
-    for (int a = 16; a < 400; a += 32) expected.push_back({a, 32});
-    for (int a = 400; a < 720; a += 32) expected.push_back({a, 32});
-    EXPECT_EQ(Reads(rig.port), expected);
-    EXPECT_TRUE(std::equal(rig.session.configImage.begin(), rig.session.configImage.end(),
-                           rig.model.Eeprom().begin() + 16));
-    EXPECT_TRUE(std::equal(rig.session.tuningLogImage.begin(), rig.session.tuningLogImage.end(),
-                           rig.model.Eeprom().begin() + 400));
-    EXPECT_EQ(rig.view.configComplete, 1);
-    EXPECT_EQ(rig.view.tuningComplete, 1);
-    EXPECT_EQ(rig.view.uploadChunks, 12);
-    EXPECT_EQ(rig.session.readPurpose, kPurposeRaw);
-}
-
-TEST(EventLogAndDump, ListedAndReleased) {
-    test::SimRig rig;
-    rig.session.StartEventLogRead();
-    rig.Run();
-    ASSERT_EQ(rig.view.eventLog.size(), 231u);
-    EXPECT_TRUE(std::equal(rig.view.eventLog.begin(), rig.view.eventLog.end(),
-                           rig.model.Eeprom().begin() + 784));
-    EXPECT_TRUE(rig.session.eventLog.empty());
-
-    rig.session.StartEepromDump();
-    rig.Run();
-    ASSERT_EQ(rig.view.dumpRows.size(), 64u);
-    EXPECT_EQ(rig.view.dumpRows.front().addressText, "0000");
-    EXPECT_EQ(rig.view.dumpRows.back().addressText, "03F0");
-    EXPECT_EQ(rig.view.dumpRows[0].asciiText.substr(0, 10), "SIM-000001");
-}
-
 TEST(RawRead, OneRowWithHexAndCharacters) {
     test::SimRig rig;
     ASSERT_TRUE(rig.session.ReadRaw(16, 8));
@@ -130,23 +93,6 @@ TEST(RawRead, OneRowWithHexAndCharacters) {
     EXPECT_EQ(r.hexText.size(), 24u);
     EXPECT_EQ(r.asciiText.size(), 8u);
     EXPECT_FALSE(rig.session.ReadRaw(0, 33));
-}
-
-TEST(FlangingProfiles, RowsFromAddress32And64) {
-    test::SimRig rig;
-    // Profile 1: amplitude 65535 (10), offset 32768 (5.000).
-    auto& e = rig.model.Eeprom();
-    e[32] = 0xFF, e[33] = 0xFF, e[34] = 0x00, e[35] = 0x80;
-    rig.session.StartFlangingProfilesRead(true);
-    rig.Run();
-    ASSERT_EQ(rig.view.profiles.size(), 8u);
-    EXPECT_EQ(rig.view.profiles.front().profile, 9);
-    rig.session.StartFlangingProfilesRead(false);
-    rig.Run();
-    ASSERT_EQ(rig.view.profiles.size(), 8u);
-    EXPECT_EQ(rig.view.profiles[0].profile, 1);
-    EXPECT_DOUBLE_EQ(rig.view.profiles[0].amplitude, 10.0);
-    EXPECT_DOUBLE_EQ(rig.view.profiles[0].offset, 5.0);
 }
 
 TEST(ConfigDownload, TwentyFourBlocksEachOnItsAcknowledge) {
@@ -192,38 +138,6 @@ TEST(ConfigDownload, ARefusedBlockEndsIt) {
     EXPECT_EQ(Writes(rig.port).size(), 6u);
 }
 
-TEST(EepromFormat, ThirtyTwoPagesAndARefusalEndsIt) {
-    {
-        test::SimRig rig;
-        rig.session.StartEepromFormat();
-        rig.Run();
-        const auto w = Writes(rig.port);
-        ASSERT_EQ(w.size(), 32u);
-        EXPECT_EQ(w.back(), 992);
-        EXPECT_EQ(rig.view.formatComplete, 1);
-        EXPECT_TRUE(std::all_of(rig.model.Eeprom().begin(), rig.model.Eeprom().end(),
-                                [](auto b) { return b == 0xFF; }));
-    }
-    {
-        test::SimRig rig;
-        sim::ForcedError e;
-        e.code = 10;
-        e.remaining = 1;
-        e.type = kWriteMemory;
-        e.after = 2;
-        rig.model.ForceError(e);
-        rig.session.StartEepromFormat();
-        rig.Run();
-        EXPECT_EQ(Writes(rig.port).size(), 3u);
-        EXPECT_FALSE(rig.session.eepromFormatActive);
-        // A later write of another sender does not continue the format.
-        const std::uint8_t ab[] = {'A', 'B'};
-        ASSERT_TRUE(rig.session.WriteMemoryBytes(64, ab));  // the refused page's address
-        rig.Run();
-        EXPECT_EQ(Writes(rig.port).size(), 4u);
-    }
-}
-
 TEST(TimeOut, EndsTheChainAndResetsItsPurpose) {
     test::SimRig rig;
     rig.session.StartConfigUpload();
@@ -253,10 +167,15 @@ TEST(TimeOut, EndsTheChainAndResetsItsPurpose) {
 TEST(TimeOut, ClearsTheBlockWriteFlags) {
     test::SimRig rig;
     rig.port.silent = true;
-    rig.session.StartEepromFormat();
+    const std::uint8_t page[32] = {};
+    ASSERT_TRUE(rig.session.WriteBlock(0, page));
+    EXPECT_TRUE(rig.session.WritePending());
+    EXPECT_FALSE(rig.session.WriteBlock(32, page)) << "one block at a time";
     rig.Run();
-    EXPECT_FALSE(rig.session.eepromFormatActive);
-    EXPECT_FALSE(rig.session.PendingEepromPage());
+    EXPECT_FALSE(rig.session.WritePending());
+    ASSERT_EQ(rig.view.stopped.size(), 1u);
+    EXPECT_EQ(rig.view.stopped[0].sequence, Sequence::MemoryWrite);
+    EXPECT_EQ(rig.view.stopped[0].why, "RX TimeOut");
     rig.session.StartConfigDownload();
     rig.Run();
     EXPECT_FALSE(rig.session.downloadActive);
@@ -297,7 +216,7 @@ TEST(ForeignAnswers, ShortMemoryAnswersEndTheChain) {
     link::TComProtocol protocol(port, clock);
     test::RecordingView view;
     TSession s(protocol, view.events, view);
-    s.StartTuningLogRead();
+    s.StartChain(kPurposeTuningLog, 400, 720);
     for (std::uint8_t len : {0, 5, 11, 20}) {
         ProcessAnswer(s, std::vector<std::uint8_t>{0x06, 0x02, 0x01, 0x90, 1, 2, 3}, len);
     }
@@ -305,33 +224,6 @@ TEST(ForeignAnswers, ShortMemoryAnswersEndTheChain) {
     EXPECT_FALSE(s.ChainRunning());
     EXPECT_EQ(protocol.QueueCount(), 1u) << "nothing queued beyond the first request";
 }
-
-TEST(TuningLogRead, WaitsItsTurnBehindAnotherChain) {
-    test::SimRig rig;
-    rig.session.StartEepromDump();
-    EXPECT_FALSE(rig.session.StartTuningLogRead());
-    EXPECT_EQ(rig.session.readPurpose, kPurposeEepromDump);
-    rig.Run();
-    EXPECT_TRUE(rig.session.StartTuningLogRead());
-    rig.Run();
-    EXPECT_EQ(rig.view.tuningComplete, 1);
-}
-
-TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
-    test::SimRig rig;
-    rig.session.StartEepromDump();    // read at 0 queued
-    rig.session.StartConfigUpload();  // read at 16 queued behind it
-    rig.Run();
-    EXPECT_TRUE(rig.view.dumpRows.empty()) << "the dump was replaced; its answer is only listed";
-    EXPECT_EQ(rig.view.rawRows.size(), 2u);
-    EXPECT_EQ(rig.view.configComplete, 1);
-    EXPECT_TRUE(std::equal(rig.session.configImage.begin(), rig.session.configImage.end(),
-                           rig.model.Eeprom().begin() + 16));
-}
-
-}  // namespace
-
-namespace {
 
 TEST(ConfigDownload, ARefusalOfAnotherRequestLeavesItRunning) {
     test::SimRig rig;

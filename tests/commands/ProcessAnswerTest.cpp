@@ -1,5 +1,4 @@
-// Acknowledge check, refusal texts, routing of write acknowledges and start
-// answers.
+// Acknowledge check, refusal texts and routing of write acknowledges.
 
 #include <gtest/gtest.h>
 
@@ -134,40 +133,6 @@ TEST(Acknowledges, AnAnswerOfAnotherTypeThanAskedIsNotUsed) {
     f.Answer({0x06, 0x02, 0x00, 0x10, 1, 2, 3});
     EXPECT_TRUE(f.view.rawRows.empty());
     EXPECT_EQ(f.view.ignored.size(), 1u);
-}
-
-TEST(StartAnswers, PermissionBitsInTheirOrder) {
-    struct Row {
-        std::uint8_t type, status;
-        const char* text;
-        std::uint16_t followUp;  // 0: nothing queued
-    };
-    const Row rows[] = {
-        {0x10, 0x18, "Permission denied - Anomaly", 0},
-        {0x10, 0x10, "Permission denied - Welding in course", 0},
-        {0x10, 0x06, "Power meter not present", 0},
-        {0x10, 0x04, "Power meter high temperature", 0},
-        {0x10, 0x00, "Executing...", DiagnosisStatus},
-        {0x13, 0x02, "Executing...", DiagnosisStatus},  // no power meter needed
-        {0x13, 0x08, "Permission denied - Anomaly", 0},
-        {0x11, 0x80, "Permission denied - Security code error", 0},
-        {0x11, 0x20, "Executing...", TuningStatus},
-        {0x12, 0x80, "Executing...", TuningStatus},
-        {0x12, 0x20, "Permission denied - Diagnosis not performed", 0},
-        {0x12, 0x02, "Power meter not present", 0},
-    };
-    for (const Row& r : rows) {
-        Fixture f;
-        f.Answer({0x06, r.type, r.status});
-        EXPECT_EQ(f.view.pmView, r.text) << int(r.type) << "/" << int(r.status);
-        EXPECT_EQ(f.view.started, r.followUp != 0);
-        ASSERT_EQ(f.protocol.QueueCount(), r.followUp ? 1u : 0u);
-        if (r.followUp) {
-            const link::TCmd* c = f.protocol.QueuedAt(0);
-            EXPECT_EQ(c->Type, kReadVariable);
-            EXPECT_EQ(c->Payload[0] | (c->Payload[1] << 8), r.followUp);
-        }
-    }
 }
 
 }  // namespace

@@ -18,7 +18,12 @@ namespace orvan::test {
 
 using SimPort = sim::TSimPort;
 
-class RecordingView : public commands::IBoardView, public commands::INotifier {
+class RecordingView : public commands::IBoardView,
+                      public commands::INotifier,
+                      public features::IEepromView,
+                      public features::IWelderLogView,
+                      public features::IFlangingView,
+                      public features::IPowerProcedureView {
   public:
     RecordingView() { events.Subscribe(*this); }
     RecordingView(const RecordingView&) = delete;
@@ -32,23 +37,45 @@ class RecordingView : public commands::IBoardView, public commands::INotifier {
     }
     void OnIoStatus(const commands::IoStatusWords& w) override { io = w; }
     void OnAnalogStatus(const std::array<std::uint16_t, 6>& c) override { analog = c; }
-    void OnStartAnswer(std::uint8_t, std::uint8_t, const std::string& text, bool started) override {
+    void OnProcedureAnswer(std::uint8_t, std::uint8_t, const std::string& text,
+                           bool started) override {
         pmView = text;
         this->started = started;
     }
-    void OnMemoryRows(const std::vector<commands::MemoryRow>& r, bool dump) override {
-        for (const auto& row : r) (dump ? dumpRows : rawRows).push_back(row);
+    void OnMemoryRows(const std::vector<commands::MemoryRow>& r) override {
+        rawRows.insert(rawRows.end(), r.begin(), r.end());
+    }
+    void OnEepromDumpRows(const std::vector<commands::MemoryRow>& r) override {
+        dumpRows.insert(dumpRows.end(), r.begin(), r.end());
     }
     void OnConfigUploadProgress(std::uint8_t n) override { uploadChunks = n; }
     void OnConfigImageComplete(const std::array<std::uint8_t, 384>&) override { ++configComplete; }
-    void OnTuningLogComplete(const std::array<std::uint8_t, 320>&) override { ++tuningComplete; }
-    void OnEventLogComplete(const std::vector<std::uint8_t>& b) override { eventLog = b; }
-    void OnFlangingProfiles(const std::vector<commands::FlangingProfileRow>& r) override {
+    void OnTuningLogRead(const features::TSequenceOutcome& o,
+                         const std::array<std::uint8_t, 320>&) override {
+        Outcome("tuning log", o);
+        if (o.completed) ++tuningComplete;
+    }
+    void OnEventLogRead(const features::TSequenceOutcome& o,
+                        const std::vector<std::uint8_t>& b) override {
+        Outcome("event log", o);
+        if (o.completed) eventLog = b;
+    }
+    void OnFlangingProfiles(const std::vector<features::FlangingProfileRow>& r) override {
         profiles = r;
+    }
+    void OnFlangingProfilesRead(const features::TSequenceOutcome& o) override {
+        Outcome("flanging", o);
     }
     void OnDownloadProgress(std::uint8_t n) override { downloadBlocks = n; }
     void OnDownloadComplete() override { ++downloadComplete; }
-    void OnEepromFormatComplete() override { ++formatComplete; }
+    void OnEepromFormatFinished(const features::TSequenceOutcome& o) override {
+        Outcome("format", o);
+        if (o.completed) ++formatComplete;
+    }
+    void OnEepromDumpFinished(const features::TSequenceOutcome& o) override { Outcome("dump", o); }
+    void Outcome(const std::string& what, const features::TSequenceOutcome& o) {
+        outcomes.push_back({what, o});
+    }
     void OnSequenceStopped(commands::Sequence s, int purpose, const std::string& why) override {
         stopped.push_back({s, purpose, why});
     }
@@ -89,7 +116,9 @@ class RecordingView : public commands::IBoardView, public commands::INotifier {
     int configComplete = 0, tuningComplete = 0, downloadComplete = 0, formatComplete = 0,
         pollingStopped = 0;
     std::vector<std::uint8_t> eventLog;
-    std::vector<commands::FlangingProfileRow> profiles;
+    std::vector<features::FlangingProfileRow> profiles;
+    // Every feature sequence's end, in order.
+    std::vector<std::pair<std::string, features::TSequenceOutcome>> outcomes;
     std::vector<Stop> stopped;
     std::vector<Box> boxes;
     bool pausedDuringBox = false;
@@ -109,6 +138,10 @@ struct SimRig {
 
     SimRig() {
         events.Subscribe(view);
+        core.Eeprom().Views().Add(view);
+        core.Logs().Views().Add(view);
+        core.Flanging().Views().Add(view);
+        core.Procedures().Views().Add(view);
         view.session = &session;
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();

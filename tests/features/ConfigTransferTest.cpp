@@ -391,7 +391,7 @@ TEST(ConfigTransfer, OneAtATimeAndNotOverAnotherSequence) {
     EXPECT_FALSE(rig.transfer.Verify());
     rig.Run();
     rig.Drain();
-    rig.session.StartEepromDump();
+    (void)rig.core.Eeprom().StartEepromDump();
     const auto busy = rig.transfer.Verify();
     EXPECT_FALSE(busy);
     EXPECT_NE(busy.message.find("Another transfer"), std::string::npos);
@@ -403,7 +403,7 @@ TEST(ConfigTransfer, AnOutcomeEvenWhenTheSequenceIsTakenAway) {
         SCOPED_TRACE("another memory read replaces the upload");
         test::TransferRig rig;
         rig.listener.onProgress = [&](TTransferPhase, int done) {
-            if (done == 3) rig.session.StartEepromDump();
+            if (done == 3) (void)rig.core.Eeprom().StartEepromDump();
         };
         ASSERT_TRUE(rig.transfer.Verify());
         const auto o = rig.Run();

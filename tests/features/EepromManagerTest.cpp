@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "SimLink.h"
-#include "features/EepromTools.h"
+#include "features/EepromManager.h"
 #include "support/TempDir.h"
 
 using namespace orvan;
@@ -38,7 +38,7 @@ struct Recorder : IEepromListener {
 
 struct EepromRig : test::SimRig {
     Recorder rec;
-    TEepromTools& tools = core.Eeprom();
+    TEepromManager& tools = core.EepromManager();
     test::TempDir dir;
     TEepromImage original{};
     EepromRig() {
@@ -170,7 +170,7 @@ TEST(EepromTools, FormatKeepsADumpThenWrites32Pages) {
         if (rig.port.bodies[i][0] == 0x02) lastRead = i;
     }
     EXPECT_LT(lastRead, firstWrite);
-    EXPECT_FALSE(rig.session.eepromFormatActive);
+    EXPECT_FALSE(rig.core.Eeprom().eepromFormatActive);
 }
 
 TEST(EepromTools, NoDumpFileNoFormat) {
@@ -197,7 +197,7 @@ TEST(EepromTools, RefusedPageStopsTheFormatForGood) {
     EXPECT_EQ(o.done, 10);
     EXPECT_NE(o.reason.find("EEPROM previous writing in course"), std::string::npos) << o.reason;
     EXPECT_EQ(rig.Bodies(0x01).size(), 11u);
-    EXPECT_FALSE(rig.session.eepromFormatActive);
+    EXPECT_FALSE(rig.core.Eeprom().eepromFormatActive);
     // An acknowledged write of another sender continues nothing.
     ASSERT_TRUE(rig.tools.WriteText("700", "Z"));
     rig.Run();
@@ -218,7 +218,7 @@ TEST(EepromTools, TimeOutHalfWayClearsTheFormat) {
     EXPECT_FALSE(o.completed);
     EXPECT_EQ(o.phase, TEepromPhase::Write);
     EXPECT_NE(o.reason.find("RX TimeOut"), std::string::npos) << o.reason;
-    EXPECT_FALSE(rig.session.eepromFormatActive);
+    EXPECT_FALSE(rig.core.Eeprom().eepromFormatActive);
     const std::size_t sent = rig.Bodies(0x01).size();
     EXPECT_EQ(sent, 17u);
     rig.port.silent = false;

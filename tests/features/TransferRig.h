@@ -50,6 +50,7 @@ struct TransferRig {
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
         events.Subscribe(view);
+        core.Logs().Views().Add(view);
         transfer.SetListener(&listener);
         transfer.SetBackupDir(backups);
         // 2026-12-08 04:19:00 UTC, one second later for every backup.

@@ -12,7 +12,7 @@
 
 #include "cli/CliRunner.h"
 #include "features/EepromImage.h"
-#include "features/EepromTools.h"
+#include "features/EepromManager.h"
 
 namespace orvan::cli {
 
@@ -32,11 +32,11 @@ void Fail(const std::string& message) {
 class Waiter : public IEepromListener, public commands::IMemoryView {
   public:
     Waiter(TToolRunner& run, bool yes) : run_(run), yes_(yes) {
-        run_.Core().Eeprom().SetListener(this);
+        run_.Core().EepromManager().SetListener(this);
         run_.Core().Events().Subscribe(static_cast<commands::IMemoryView&>(*this));
     }
     ~Waiter() override {
-        run_.Core().Eeprom().SetListener(nullptr);
+        run_.Core().EepromManager().SetListener(nullptr);
         run_.Core().Events().Unsubscribe(static_cast<commands::IMemoryView&>(*this));
     }
     void OnEepromProgress(TEepromOp, TEepromPhase phase, int done, int total) override {
@@ -52,8 +52,8 @@ class Waiter : public IEepromListener, public commands::IMemoryView {
         dumpSerial = dump;
     }
     void OnEepromFinished(const TEepromOutcome& o) override { outcome = o; }
-    void OnMemoryRows(const std::vector<commands::MemoryRow>& r, bool dump) override {
-        if (!dump) rows.insert(rows.end(), r.begin(), r.end());
+    void OnMemoryRows(const std::vector<commands::MemoryRow>& r) override {
+        rows.insert(rows.end(), r.begin(), r.end());
     }
 
     // Runs until the outcome; answers the restore's question on the way.
@@ -63,7 +63,7 @@ class Waiter : public IEepromListener, public commands::IMemoryView {
             if (outcome) break;
             if (!asked) return false;
             asked = false;
-            run_.Core().Eeprom().ContinueRestore(Confirm());
+            run_.Core().EepromManager().ContinueRestore(Confirm());
         }
         return true;
     }
@@ -168,7 +168,7 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
         }
         return Plan([out](TToolRunner& run) {
             Waiter wait(run, false);
-            if (const auto r = run.Core().Eeprom().Dump(out); !r) {
+            if (const auto r = run.Core().EepromManager().Dump(out); !r) {
                 Fail(r.message);
                 return 1;
             }
@@ -190,7 +190,7 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
         const std::string in = w[1];
         return Plan([in, yes](TToolRunner& run) {
             Waiter wait(run, yes);
-            if (const auto r = run.Core().Eeprom().Restore(in); !r) {
+            if (const auto r = run.Core().EepromManager().Restore(in); !r) {
                 Fail(r.message);
                 return 1;
             }
@@ -211,7 +211,7 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
         const std::string addr = a[1], len = a[2];
         return Plan([addr, len](TToolRunner& run) {
             Waiter wait(run, false);
-            if (const auto s = run.Core().Eeprom().ReadRaw(addr, len); !s) {
+            if (const auto s = run.Core().EepromManager().ReadRaw(addr, len); !s) {
                 Fail(s.message);
                 return 1;
             }
@@ -237,7 +237,7 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
         }
         const std::string addr = a[1], text = a[2];
         return Plan([addr, text](TToolRunner& run) {
-            if (const auto s = run.Core().Eeprom().WriteText(addr, text); !s) {
+            if (const auto s = run.Core().EepromManager().WriteText(addr, text); !s) {
                 Fail(s.message);
                 return 1;
             }
@@ -262,7 +262,7 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
             Waiter wait(run, false);
             std::printf("dump of the memory before the format: %s\n", dump.c_str());
             std::fflush(stdout);
-            if (const auto r = run.Core().Eeprom().Format(dump); !r) {
+            if (const auto r = run.Core().EepromManager().Format(dump); !r) {
                 Fail(r.message);
                 return 1;
             }

@@ -1,0 +1,74 @@
+#include "features/WelderLogs.h"
+
+#include <algorithm>
+
+namespace orvan::features {
+
+using namespace commands;
+
+TResult TWelderLogs::StartTuningLogRead() {
+    if (session_.ChainRunning() && session_.readPurpose != kPurposeTuningLog)
+        return TResult::Fail("Another read of the board memory is running; wait for it to end.");
+    session_.StartChain(kPurposeTuningLog, kTuningLogAddress,
+                        static_cast<std::uint16_t>(kTuningLogAddress + kTuningLogSize));
+    return TResult::Ok();
+}
+
+TResult TWelderLogs::StartEventLogRead() {
+    session_.StartChain(kPurposeEventLog, kEventLogAddress,
+                        static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
+    return TResult::Ok();
+}
+
+// The tuning log also starts as the follow-up of a configuration upload:
+// whoever starts it, the image is made afresh here.
+void TWelderLogs::OnChainStarted(int purpose) {
+    if (purpose == kPurposeTuningLog) {
+        tuningLogImage.fill(0xFF);
+        tuningRunning_ = true;
+    } else if (purpose == kPurposeEventLog) {
+        eventLog.assign(kEventLogSize, 0);
+        std::fill_n(eventLog.begin(), 4, 0xFF);
+        eventsRunning_ = true;
+    }
+}
+
+void TWelderLogs::OnChainChunk(int purpose, std::uint16_t address,
+                               std::span<const std::uint8_t> data) {
+    if (purpose == kPurposeTuningLog && tuningRunning_) {
+        CopyInside(tuningLogImage, kTuningLogAddress, address, data.data(), data.size());
+    } else if (purpose == kPurposeEventLog && eventsRunning_) {
+        if (eventLog.size() != kEventLogSize) eventLog.assign(kEventLogSize, 0xFF);
+        CopyInside(eventLog, kEventLogAddress, address, data.data(), data.size());
+    }
+}
+
+void TWelderLogs::OnChainEnd(int purpose) {
+    if (purpose == kPurposeTuningLog && tuningRunning_) {
+        tuningRunning_ = false;
+        views_.Notify(&IWelderLogView::OnTuningLogRead, TSequenceOutcome::Completed(),
+                      tuningLogImage);
+    } else if (purpose == kPurposeEventLog && eventsRunning_) {
+        eventsRunning_ = false;
+        const std::vector<std::uint8_t> buffer = std::move(eventLog);
+        eventLog.clear();
+        views_.Notify(&IWelderLogView::OnEventLogRead, TSequenceOutcome::Completed(), buffer);
+    }
+}
+
+void TWelderLogs::OnSequenceStopped(Sequence s, int purpose, const std::string& why) {
+    if (s != Sequence::MemoryChain) return;
+    if (purpose == kPurposeTuningLog && tuningRunning_) {
+        tuningRunning_ = false;
+        views_.Notify(&IWelderLogView::OnTuningLogRead,
+                      TSequenceOutcome::Stopped("reading the tuning log", why), tuningLogImage);
+    } else if (purpose == kPurposeEventLog && eventsRunning_) {
+        eventsRunning_ = false;
+        eventLog.clear();
+        views_.Notify(&IWelderLogView::OnEventLogRead,
+                      TSequenceOutcome::Stopped("reading the event log", why),
+                      std::vector<std::uint8_t>{});
+    }
+}
+
+}  // namespace orvan::features

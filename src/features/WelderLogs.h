@@ -1,0 +1,58 @@
+#pragma once
+// The welder's logs kept in the EEPROM: the tuning log (320 bytes at 400,
+// also read after every configuration upload) and the event log (231 bytes
+// at 784). Each read ends with one outcome; the image comes with it when the
+// read completed.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "commands/BoardEvents.h"
+#include "commands/Session.h"
+#include "features/FeatureOutcome.h"
+#include "link/Result.h"
+
+namespace orvan::features {
+
+class IWelderLogView {
+  public:
+    virtual ~IWelderLogView() = default;
+    // image: what was read (0xFF where nothing came when stopped).
+    virtual void OnTuningLogRead(const TSequenceOutcome& /*outcome*/,
+                                 const std::array<std::uint8_t, commands::kTuningLogSize>& /*image*/) {}
+    // buffer: the event log when completed, empty otherwise.
+    virtual void OnEventLogRead(const TSequenceOutcome& /*outcome*/,
+                                const std::vector<std::uint8_t>& /*buffer*/) {}
+};
+
+class TWelderLogs : public commands::IMemoryView {
+  public:
+    explicit TWelderLogs(commands::TSession& session) : session_(session) {}
+
+    commands::TFanout<IWelderLogView>& Views() { return views_; }
+
+    // The tuning-log read. Refused while another chain runs, so the end of a
+    // tuning run cannot take over a configuration upload or a dump.
+    TResult StartTuningLogRead();
+    TResult StartEventLogRead();
+
+    // --- state -----------------------------------------------------------
+    std::array<std::uint8_t, commands::kTuningLogSize> tuningLogImage{};
+    std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
+
+    // Board events.
+    void OnChainStarted(int purpose) override;
+    void OnChainChunk(int purpose, std::uint16_t address,
+                      std::span<const std::uint8_t> data) override;
+    void OnChainEnd(int purpose) override;
+    void OnSequenceStopped(commands::Sequence s, int purpose, const std::string& why) override;
+
+  private:
+    commands::TSession& session_;
+    commands::TFanout<IWelderLogView> views_;
+    bool tuningRunning_ = false;
+    bool eventsRunning_ = false;
+};
+
+}  // namespace orvan::features
