@@ -2,12 +2,12 @@
 // in status panel 0, the line debug page's lists, the board's refusals (the
 // exchange waits while one is shown) and the security code.
 
+#include <QTimer>
+
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "commands/Builders.h"
 #include "pages/PageComDebug.h"
-
-#include <QTimer>
 
 namespace orvan::app {
 
@@ -29,6 +29,7 @@ void TMainForm::OnRxLog(const std::string& line) {
 
 // Answers go to answer processing through the session cycle.
 void TMainForm::OnAnswer(const std::uint8_t*, std::uint8_t) {}
+
 void TMainForm::OnRxTimeout() {
     StopStatusPolling();
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -542,13 +543,16 @@ TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cf
         if (!changed) continue;
         if (result.error.isEmpty() && Store(b, cfg, result)) continue;
         result.ok = false;
-        if (b.grid) {
-            for (QWidget* w = b.grid; w; w = w->parentWidget())
-                if (PgcWelderCfg->indexOf(w) >= 0) PgcWelderCfg->setCurrentWidget(w);
-            b.grid->setCurrentCell(b.row, b.col);
-        } else {
-            b.edit->setFocus();
+        // The sub-page, scrolled to the cell, with the cell current.
+        QWidget* at = b.grid ? static_cast<QWidget*>(b.grid) : b.edit;
+        for (QWidget* w = at; w; w = w->parentWidget()) {
+            if (PgcWelderCfg->indexOf(w) >= 0) PgcWelderCfg->setCurrentWidget(w);
+            if (auto* area = qobject_cast<QScrollArea*>(w)) area->ensureWidgetVisible(at);
         }
+        if (b.grid)
+            b.grid->setCurrentCell(b.row, b.col);
+        else
+            b.edit->setFocus();
         return result;
     }
     if (!keepEditMarks) ClearEditMarks();
