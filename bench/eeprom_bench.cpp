@@ -62,8 +62,8 @@ void BM_EepromDump(benchmark::State& state) {
                 return quiet.finished == before;
             },
             link::kExchangeTickMs, 60000);
-        totalMs +=
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                       .count();
         if (!quiet.last.completed) {
             state.SkipWithError(quiet.last.message.c_str());
             return;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -23,7 +24,8 @@ const QString kFormatCaption = QStringLiteral("Formatting EEPROM");
 QString SerialText(const std::string& s) {
     if (s.empty() || s.find_first_not_of('\xFF') == std::string::npos)
         return QStringLiteral("(none)");
-    return QStringLiteral("\"%1\"").arg(QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
+    return QStringLiteral("\"%1\"").arg(
+        QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
 }
 
 // The caption of the box that says a typed value did not convert.
@@ -53,8 +55,7 @@ void TMainForm::BuildBoardTools() {
     connect(e->cmdE2PDumpAll, &QPushButton::clicked, this, &TMainForm::cmdE2PDumpAllClick);
     connect(e->cmdE2PFormat, &QPushButton::clicked, this, &TMainForm::cmdE2PFormatClick);
     connect(e->cmdE2PSaveDump, &QPushButton::clicked, this, &TMainForm::cmdE2PSaveDumpClick);
-    connect(e->cmdE2PRestoreDump, &QPushButton::clicked, this,
-            &TMainForm::cmdE2PRestoreDumpClick);
+    connect(e->cmdE2PRestoreDump, &QPushButton::clicked, this, &TMainForm::cmdE2PRestoreDumpClick);
 
     connect(SetSerialNumberItem, &QAction::triggered, this, &TMainForm::SetSerialNumberClick);
     connect(SetHoursCounterItem, &QAction::triggered, this,
@@ -148,15 +149,17 @@ void TMainForm::cmdE2PWriteBytesClick() {
         }
     }
     const QByteArray bytes = text.toLatin1();
-    const auto r = core_->EepromManager().WriteText(tshEEPROM->RowAddress(row).toStdString(),
-                                             std::string_view(bytes.constData(), bytes.size()));
+    const auto r =
+        core_->EepromManager().WriteText(tshEEPROM->RowAddress(row).toStdString(),
+                                         std::string_view(bytes.constData(), bytes.size()));
     if (!r) ShowMessage(InputCaption(), Q(r.message));
 }
 
 void TMainForm::cmdE2PReadBytesClick() {
     if (!core_) return;
-    const auto r = core_->EepromManager().ReadRaw(tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
-                                           tshEEPROM->TxtEEPROMReadLength->text().toStdString());
+    const auto r =
+        core_->EepromManager().ReadRaw(tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
+                                       tshEEPROM->TxtEEPROMReadLength->text().toStdString());
     if (!r) ShowMessage(InputCaption(), Q(r.message));
 }
 
@@ -241,9 +244,9 @@ void TMainForm::OnEepromFinished(const features::TEepromOutcome& o) {
     tshEEPROM->ShowStatus(text);
     // A plain dump speaks through the listing; the others end with a box.
     if (o.op == features::TEepromOp::Dump && o.completed && o.dumpPath.empty()) return;
-    const QString caption = o.op == features::TEepromOp::Format ? kFormatCaption
-                                                                : QString::fromLatin1(
-                                                                      features::EepromOpText(o.op));
+    const QString caption = o.op == features::TEepromOp::Format
+                                ? kFormatCaption
+                                : QString::fromLatin1(features::EepromOpText(o.op));
     QTimer::singleShot(0, this, [this, caption, text] { ShowMessage(caption, text); });
 }
 

@@ -130,7 +130,7 @@ check "write across two pages refused by the board" 1 "" "accross two EEPROM pag
     "$cli" --device "$dev" eeprom-write 30 ABCD
 stop_sim
 start_sim --eeprom "$eeprom" --error-on 01:10:5:1
-check "format refused half way" 1 "" "EEPROM previous writing in course" -- \
+check "format refused half way" 1 "*" "EEPROM previous writing in course" -- \
     "$cli" --device "$dev" --quiet eeprom-format --yes --dump "$work/kept2.bin"
 stop_sim
 

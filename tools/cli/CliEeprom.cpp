@@ -249,8 +249,9 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& a) {
     if (cmd == "eeprom-format") {
         if (!Flags(a, w, yes, force, dump, true, false, true)) return std::nullopt;
         if (w.size() != 1 || !yes) {
-            Fail("eeprom-format erases the serial number, the configuration and the logs: "
-                 "confirm with --yes (a dump is kept first; --dump FILE names it)");
+            Fail(
+                "eeprom-format erases the serial number, the configuration and the logs: "
+                "confirm with --yes (a dump is kept first; --dump FILE names it)");
             return std::nullopt;
         }
         if (dump.empty()) dump = DefaultFormatDump();
