@@ -39,24 +39,6 @@ bool ValidDate(int y, int m, int d) {
 
 }  // namespace
 
-std::string VersionText(std::uint8_t major, std::uint8_t minor, std::uint8_t patch) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d.%02d.%02d", major, minor, patch);
-    return buf;
-}
-
-std::string NumberText(double v) {
-    if (v == 0) return "0";  // no "-0"
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-std::string RoundedText(double v, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    return NumberText(std::round(v * scale) / scale);
-}
-
 MemoryRow MakeMemoryRow(std::uint16_t address, const std::uint8_t* bytes, std::size_t count) {
     MemoryRow row;
     row.address = address;

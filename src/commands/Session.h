@@ -21,6 +21,8 @@
 #include "commands/BoardEvents.h"
 #include "commands/Builders.h"
 #include "link/Comprotocol.h"
+#include "link/MemoryMap.h"
+#include "link/NumberText.h"
 
 namespace orvan::commands {
 
@@ -35,17 +37,17 @@ enum ReadPurpose : int {
     kPurposeEepromDump = 7,
 };
 
-// Board memory map as the program uses it.
-inline constexpr std::uint16_t kConfigImageAddress = 16;
-inline constexpr std::size_t kConfigImageSize = 384;
-inline constexpr std::uint16_t kTuningLogAddress = 400;
-inline constexpr std::size_t kTuningLogSize = 320;
-inline constexpr std::uint16_t kEventLogAddress = 784;
-inline constexpr std::size_t kEventLogSize = 231;
-inline constexpr std::size_t kEepromSize = 1024;
-inline constexpr std::uint8_t kConfigBlocks = 24;
-inline constexpr std::uint8_t kConfigBlockSize = 16;
-inline constexpr std::size_t kEepromPageSize = 32;
+// The board memory map (link/MemoryMap.h), by the names the command layer uses.
+using link::kConfigBlocks;
+using link::kConfigBlockSize;
+using link::kConfigImageAddress;
+using link::kConfigImageSize;
+using link::kEepromPageSize;
+using link::kEepromSize;
+using link::kEventLogAddress;
+using link::kEventLogSize;
+using link::kTuningLogAddress;
+using link::kTuningLogSize;
 
 class TSession {
   public:
@@ -188,12 +190,10 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
 void DecodeMemory(TSession& session, const std::uint8_t* content, std::size_t available,
                   std::uint8_t lengthLow);
 
-// "%d.%02d.%02d".
-std::string VersionText(std::uint8_t major, std::uint8_t minor, std::uint8_t patch);
-// Shortest decimal text of a double.
-std::string NumberText(double v);
-// Rounded to `decimals`, then the shortest text.
-std::string RoundedText(double v, int decimals);
+// Number texts (link/NumberText.h), by the names the command layer uses.
+using link::NumberText;
+using link::RoundedText;
+using link::VersionText;
 MemoryRow MakeMemoryRow(std::uint16_t address, const std::uint8_t* bytes, std::size_t count);
 
 }  // namespace orvan::commands

@@ -15,14 +15,23 @@
 #include <string>
 #include <string_view>
 
+#include "link/MemoryMap.h"
+
 namespace orvan::config {
 
 // Image layout.
-inline constexpr std::size_t kImageSize = 384;      // EEPROM 16..399
-inline constexpr std::size_t kImageDataSize = 218;  // bytes covered by the checksum
+inline constexpr std::size_t kImageSize = link::kConfigImageSize;  // EEPROM 16..399
+inline constexpr std::size_t kImageDataSize = 218;                 // bytes covered by the checksum
 inline constexpr std::size_t kImageChecksumOffset = 382;
-inline constexpr std::size_t kImageEepromAddress = 16;
+inline constexpr std::size_t kImageEepromAddress = link::kConfigImageAddress;
 inline constexpr std::uint8_t kImageVersion = 3;
+// The image fills the board's configuration area exactly, its checksum word
+// is its last, and the flanging profiles (read apart) lie inside its data.
+static_assert(kImageSize == link::kConfigBlocks * link::kConfigBlockSize);
+static_assert(kImageChecksumOffset + 2 == kImageSize);
+static_assert(kImageDataSize <= kImageChecksumOffset);
+static_assert(link::kFlangingProfilesAddress >= kImageEepromAddress &&
+              link::kFlangingProfilesAddress + 64 <= kImageEepromAddress + kImageDataSize);
 
 enum class TSetStatus : std::uint8_t {
     Stored,          // converted and stored as it was

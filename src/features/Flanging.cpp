@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "link/ByteOrder.h"
+#include "link/MemoryMap.h"
 
 namespace orvan::features {
 
@@ -10,7 +11,7 @@ using namespace commands;
 
 namespace {
 
-constexpr std::uint16_t kProfilesAddress = 32;
+constexpr std::uint16_t kProfilesAddress = link::kFlangingProfilesAddress;
 constexpr int kProfilesPerAnswer = 8;
 
 double Volts(std::uint16_t word) {

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "boardsim/BoardModel.h"
 #include "boardsim/PtyBoard.h"
+#include "config/Cfgwelder.h"
 #include "link/FrameCodec.h"
 
 using namespace orvan::sim;
+namespace config = orvan::config;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -115,6 +118,18 @@ TEST(DefaultEeprom, HoldsASerialNumberAndAConfigurationImage) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.data())), "SIM-000001");
     EXPECT_EQ(e[16], 3);                 // layout version
     EXPECT_EQ(e[18] | e[19] << 8, 218);  // data size
+}
+
+// The simulator's fixed bytes and the program's image code are written apart;
+// they must agree on the default configuration, byte for byte.
+TEST(DefaultEeprom, AgreesWithTheImageTheProgramBuilds) {
+    const auto e = DefaultEeprom();
+    std::array<std::uint8_t, config::kImageSize> built{};
+    config::TWelderCfgBlank cfg = config::DefaultConfiguration();
+    config::BuildDeviceImage(cfg, built.data());
+    EXPECT_TRUE(std::equal(built.begin(), built.end(), e.begin() + config::kImageEepromAddress));
+    EXPECT_TRUE(config::ImageChecksumOk(e.data() + config::kImageEepromAddress));
+    EXPECT_TRUE(std::all_of(e.begin() + 400, e.end(), [](auto b) { return b == 0xFF; }));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "pages/NumberText.h"
+#include "link/NumberText.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-namespace orvan::pages {
+namespace orvan::link {
 
 namespace {
 
@@ -15,6 +15,24 @@ std::string_view Trim(std::string_view s) {
 }
 
 }  // namespace
+
+std::string VersionText(std::uint8_t major, std::uint8_t minor, std::uint8_t patch) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%d.%02d.%02d", major, minor, patch);
+    return buf;
+}
+
+std::string NumberText(double v) {
+    if (v == 0) return "0";  // no "-0"
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string RoundedText(double v, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return NumberText(std::round(v * scale) / scale);
+}
 
 std::string FormatInteger(std::int64_t v) {
     return std::to_string(v);
@@ -62,4 +80,4 @@ bool ParseReal(std::string_view text, char decimalSeparator, double& v) {
     return true;
 }
 
-}  // namespace orvan::pages
+}  // namespace orvan::link
