@@ -19,8 +19,9 @@ class IWelderLogView {
   public:
     virtual ~IWelderLogView() = default;
     // image: what was read (0xFF where nothing came when stopped).
-    virtual void OnTuningLogRead(const TSequenceOutcome& /*outcome*/,
-                                 const std::array<std::uint8_t, commands::kTuningLogSize>& /*image*/) {}
+    virtual void OnTuningLogRead(
+        const TSequenceOutcome& /*outcome*/,
+        const std::array<std::uint8_t, commands::kTuningLogSize>& /*image*/) {}
     // buffer: the event log when completed, empty otherwise.
     virtual void OnEventLogRead(const TSequenceOutcome& /*outcome*/,
                                 const std::vector<std::uint8_t>& /*buffer*/) {}

@@ -41,14 +41,13 @@ TEST(ConfigUpload, ImageThenTuningLog) {
     EXPECT_EQ(Reads(rig.port), expected);
     EXPECT_TRUE(std::equal(rig.session.configImage.begin(), rig.session.configImage.end(),
                            rig.model.Eeprom().begin() + 16));
-    EXPECT_TRUE(std::equal(rig.core.Logs().tuningLogImage.begin(), rig.core.Logs().tuningLogImage.end(),
-                           rig.model.Eeprom().begin() + 400));
+    EXPECT_TRUE(std::equal(rig.core.Logs().tuningLogImage.begin(),
+                           rig.core.Logs().tuningLogImage.end(), rig.model.Eeprom().begin() + 400));
     EXPECT_EQ(rig.view.configComplete, 1);
     EXPECT_EQ(rig.view.tuningComplete, 1);
     EXPECT_EQ(rig.view.uploadChunks, 12);
     EXPECT_EQ(rig.session.readPurpose, kPurposeRaw);
 }
-
 
 TEST(EventLogAndDump, ListedAndReleased) {
     test::SimRig rig;
@@ -67,7 +66,6 @@ TEST(EventLogAndDump, ListedAndReleased) {
     EXPECT_EQ(rig.view.dumpRows[0].asciiText.substr(0, 10), "SIM-000001");
 }
 
-
 TEST(FlangingProfiles, RowsFromAddress32And64) {
     test::SimRig rig;
     // Profile 1: amplitude 65535 (10), offset 32768 (5.000).
@@ -84,7 +82,6 @@ TEST(FlangingProfiles, RowsFromAddress32And64) {
     EXPECT_DOUBLE_EQ(rig.view.profiles[0].amplitude, 10.0);
     EXPECT_DOUBLE_EQ(rig.view.profiles[0].offset, 5.0);
 }
-
 
 TEST(EepromFormat, ThirtyTwoPagesAndARefusalEndsIt) {
     {
@@ -118,7 +115,6 @@ TEST(EepromFormat, ThirtyTwoPagesAndARefusalEndsIt) {
     }
 }
 
-
 TEST(TuningLogRead, WaitsItsTurnBehindAnotherChain) {
     test::SimRig rig;
     ASSERT_TRUE(rig.core.Eeprom().StartEepromDump());
@@ -130,11 +126,10 @@ TEST(TuningLogRead, WaitsItsTurnBehindAnotherChain) {
     EXPECT_EQ(rig.view.tuningComplete, 1);
 }
 
-
 TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
     test::SimRig rig;
     ASSERT_TRUE(rig.core.Eeprom().StartEepromDump());  // read at 0 queued
-    rig.session.StartConfigUpload();  // read at 16 queued behind it
+    rig.session.StartConfigUpload();                   // read at 16 queued behind it
     rig.Run();
     EXPECT_TRUE(rig.view.dumpRows.empty()) << "the dump was replaced; its answer is only listed";
     EXPECT_EQ(rig.view.rawRows.size(), 2u);
@@ -146,7 +141,6 @@ TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
 }  // namespace
 
 namespace {
-
 
 // The start answer of a power procedure: its text, and the status read
 // that follows one the board started.
@@ -193,7 +187,6 @@ TEST(StartAnswers, PermissionBitsInTheirOrder) {
     }
 }
 
-
 TEST(EepromFormat, EndsWithOneOutcomeNamingWhereAndWhy) {
     test::SimRig rig;
     sim::ForcedError e;
@@ -224,7 +217,7 @@ TEST(EepromFormat, EndsWithOneOutcomeNamingWhereAndWhy) {
 TEST(FeatureChains, EachStartedReadEndsOnceEvenWhenSuperseded) {
     test::SimRig rig;
     ASSERT_TRUE(rig.core.Eeprom().StartEepromDump());
-    ASSERT_TRUE(rig.core.Logs().StartEventLogRead());  // takes over the dump
+    ASSERT_TRUE(rig.core.Logs().StartEventLogRead());            // takes over the dump
     (void)rig.core.Flanging().StartFlangingProfilesRead(false);  // and this the event log
     rig.Run();
     std::vector<std::pair<std::string, bool>> ends;
