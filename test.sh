@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
+# Paths relative to the checkout, so a fresh clone reuses the compiler cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 
 export QT_QPA_PLATFORM=offscreen
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -42,6 +43,15 @@ void TQtDialogs::Message(const QString& caption, const QString& text) {
 bool TQtDialogs::Question(const QString& caption, const QString& text) {
     return QMessageBox::question(parent_, caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QString> TQtDialogs::InputText(const QString& caption, const QString& prompt,
+                                             const QString& initial) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
 }
 
 std::optional<TFileChoice> TQtDialogs::ChooseFile(const TFileRequest& request) {

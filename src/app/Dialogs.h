@@ -42,6 +42,9 @@ class IDialogs {
     virtual bool Question(const QString& caption, const QString& text) = 0;
     // nullopt is Cancel.
     virtual std::optional<TFileChoice> ChooseFile(const TFileRequest& request) = 0;
+    // One line of text typed in an input box; nullopt is Cancel.
+    virtual std::optional<QString> InputText(const QString& caption, const QString& prompt,
+                                             const QString& initial) = 0;
     // One of `items` (index), or -1 for Cancel.
     virtual int ChooseItem(const QString& caption, const QString& label,
                            const QStringList& items) = 0;
@@ -62,6 +65,8 @@ class TQtDialogs : public IDialogs {
     void Message(const QString& caption, const QString& text) override;
     bool Question(const QString& caption, const QString& text) override;
     std::optional<TFileChoice> ChooseFile(const TFileRequest& request) override;
+    std::optional<QString> InputText(const QString& caption, const QString& prompt,
+                                     const QString& initial) override;
     int ChooseItem(const QString& caption, const QString& label, const QStringList& items) override;
     int ChooseBackup(const std::vector<features::TBackupEntry>& backups) override;
     void ShowDifferences(const QString& caption,

@@ -81,6 +81,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     core_->Naming().AddView(*TshCfgWelder);
     core_->Naming().AddView(*TshBrenta);
     ConnectStatusControls();
+    BuildBoardTools();
     core_->Cycle().SetRxLogEnabled(false);
     core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
@@ -204,13 +205,10 @@ void TMainForm::BuildMenus() {
     VerifyPCTarget1 = item(mnuConfig, "VERIFY   PC <--> Board", nullptr);
     connect(VerifyPCTarget1, &QAction::triggered, this, &TMainForm::VerifyPCTarget1Click);
     mnuConfig->addSeparator();
-    // Their features come later; until then they are visibly unavailable
-    // rather than doing nothing when clicked.
+    // Connected to the identity controller by BuildBoardTools.
     SetSerialNumberItem = item(mnuConfig, "Set Serial Number", nullptr);
     SetHoursCounterItem = item(mnuConfig, "Set welder hours counter", nullptr);
     SetFactoryTuningDateItem = item(mnuConfig, "Set welder factory tuning Date/Time", nullptr);
-    for (QAction* a : {SetSerialNumberItem, SetHoursCounterItem, SetFactoryTuningDateItem})
-        a->setEnabled(false);
 
     mnuSettings = bar->addMenu(QStringLiteral("Settings"));
     mnuPort = mnuSettings->addMenu(QStringLiteral("Port"));

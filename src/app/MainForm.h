@@ -102,7 +102,9 @@ class TMainForm : public QMainWindow,
                   private commands::INotifier,
                   private features::ITransferListener,
                   private features::IStatusPollingView,
-                  private features::IMachineNamingView {
+                  private features::IMachineNamingView,
+                  private features::ISerialListener,
+                  private features::IEepromListener {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -219,7 +221,6 @@ class TMainForm : public QMainWindow,
     QAction* FileSaveItem;
     QAction* FileSaveAsItem;
     QAction* FileBackupsItem;
-    // Items whose features come later: shown, but disabled until then.
     QAction* SetSerialNumberItem;
     QAction* SetHoursCounterItem;
     QAction* SetFactoryTuningDateItem;
@@ -275,6 +276,22 @@ class TMainForm : public QMainWindow,
     void FilePrint();
     void FilePrintSetup();
     void FileBackups();
+    // Board clock ("Date / Time") and identity (MainFormBoardTools.cpp).
+    void cmdGetOrvanTimeClick();
+    void cmdGetPcTimeClick();
+    void cmdSetOrvanTimeClick();
+    void cmdSetTKClockHaltClick();
+    void Act_COMReqHWInfoExecute();
+    void SetSerialNumberClick();
+    void SetWelderSourceWorkTimeClick();
+    void SetWelderFactTuningDTClick();
+    // "EEPROM Manager".
+    void cmdE2PWriteBytesClick();
+    void cmdE2PReadBytesClick();
+    void cmdE2PDumpAllClick();
+    void cmdE2PFormatClick();
+    void cmdE2PSaveDumpClick();
+    void cmdE2PRestoreDumpClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -309,6 +326,17 @@ class TMainForm : public QMainWindow,
     // Refused while a transfer runs (the user is told); true when free.
     bool TransferIdle(features::TTransferOp op);
 
+    // ISerialListener: the serial number's read-back, told after the tick.
+    void OnSerialNumberWritten(const features::TSerialOutcome& outcome) override;
+    // IEepromListener: progress on the page; the question and the outcome
+    // after the tick.
+    void OnEepromProgress(features::TEepromOp op, features::TEepromPhase phase, int done,
+                          int total) override;
+    void OnRestoreNeedsConfirmation(const std::string& boardSerial,
+                                    const std::string& dumpSerial) override;
+    void OnEepromFinished(const features::TEepromOutcome& outcome) override;
+    // Connects the clock, identity and EEPROM controls to their slots.
+    void BuildBoardTools();
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

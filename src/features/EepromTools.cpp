@@ -17,9 +17,15 @@ std::string PageText(std::uint16_t address) {
 }  // namespace
 
 TResult TEepromTools::StartEepromFormat() {
+    std::array<std::uint8_t, kEepromSize> erased{};
+    erased.fill(0xFF);
+    return StartImageWrite(erased);
+}
+
+TResult TEepromTools::StartImageWrite(const std::array<std::uint8_t, kEepromSize>& image) {
     if (Busy() || session_.WritePending() || session_.downloadActive)
         return TResult::Fail("Another write to the board memory is running; wait for it to end.");
-    eepromImage.fill(0xFF);
+    eepromImage = image;
     eepromAddress = 0;
     eepromLastAddress = static_cast<std::uint16_t>(kEepromSize - 1);
     eepromFormatActive = true;

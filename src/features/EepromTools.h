@@ -33,6 +33,10 @@ class TEepromTools : public commands::IMemoryView {
 
     // Erases the whole EEPROM page by page.
     TResult StartEepromFormat();
+    // Writes a whole memory image page by page, as the format writes its
+    // 0xFF (a dump file written back). Its progress and outcome are the
+    // format's.
+    TResult StartImageWrite(const std::array<std::uint8_t, commands::kEepromSize>& image);
     // Queues the next page of the format.
     void SendEepromPage();
     TResult StartEepromDump();

@@ -9,18 +9,27 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
       cycle_(session_, clock, line),
       transfer_(session_, record_),
       polling_(session_, record_, clock),
-      naming_(events_, std::string()) {
+      naming_(events_, std::string()),
+      clock_(session_),
+      identity_(session_),
+      eepromManager_(session_, eeprom_) {
     events_.Subscribe(transfer_);
     events_.Subscribe(eeprom_);
     events_.Subscribe(logs_);
     events_.Subscribe(flanging_);
     events_.Subscribe(procedures_);
+    events_.Subscribe(clock_);
+    events_.Subscribe(identity_);
+    events_.Subscribe(eepromManager_);
 }
 
 link::PollState TSupervisorCore::Tick() {
     const link::PollState state = cycle_.Tick();
     // A transfer whose next request was never queued would wait for ever.
-    if (cycle_.Idle()) transfer_.NoteExchangeIdle();
+    if (cycle_.Idle()) {
+        transfer_.NoteExchangeIdle();
+        eepromManager_.NoteExchangeIdle();
+    }
     return state;
 }
 

@@ -15,9 +15,12 @@
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
+#include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
+#include "features/EepromManager.h"
 #include "features/EepromTools.h"
 #include "features/Flanging.h"
+#include "features/Identity.h"
 #include "features/MachineNaming.h"
 #include "features/PowerProcedures.h"
 #include "features/StatusPolling.h"
@@ -59,6 +62,11 @@ class TSupervisorCore {
     TWelderLogs& Logs() { return logs_; }
     TFlanging& Flanging() { return flanging_; }
     TPowerProcedures& Procedures() { return procedures_; }
+    TBoardClock& BoardClock() { return clock_; }
+    TIdentity& Identity() { return identity_; }
+    // The EEPROM page's sequences: dump to a file, format after a dump,
+    // restore with its read-back (built on the EEPROM tools).
+    TEepromManager& EepromManager() { return eepromManager_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -75,6 +83,9 @@ class TSupervisorCore {
     TWelderLogs logs_{session_};
     TFlanging flanging_{session_};
     TPowerProcedures procedures_{session_};
+    TBoardClock clock_;
+    TIdentity identity_;
+    TEepromManager eepromManager_;
 };
 
 }  // namespace orvan::features

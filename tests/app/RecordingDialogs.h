@@ -23,13 +23,15 @@ class TRecordingDialogs : public app::IDialogs {
     std::vector<pages::TDifferenceRow> differences;  // the last verify table
     std::vector<std::vector<features::TBackupEntry>> backupLists;
     std::vector<QStringList> itemLists;
+    std::vector<std::string> prompts;  // "caption | prompt" of every input box
     int prints = 0, printSetups = 0;
 
     // The answers.
-    bool answer = true;   // to every question
-    std::string chosen;   // the file picked; empty is Cancel
-    int backupPick = -1;  // index into the list, -1 is Cancel
-    int itemPick = -1;    // index into the items, -1 is Cancel
+    bool answer = true;                // to every question
+    std::string chosen;                // the file picked; empty is Cancel
+    int backupPick = -1;               // index into the list, -1 is Cancel
+    int itemPick = -1;                 // index into the items, -1 is Cancel
+    std::optional<std::string> typed;  // the text typed in an input box; nullopt is Cancel
     // Run while the box is open (after it was recorded).
     std::function<void(const QString& caption, const QString& text)> whileMessage;
     std::function<void(const QString& caption, const QString& text)> whileQuestion;
@@ -47,6 +49,12 @@ class TRecordingDialogs : public app::IDialogs {
         requests.push_back(request);
         if (chosen.empty()) return std::nullopt;
         return app::TFileChoice{QString::fromStdString(chosen), 1};
+    }
+    std::optional<QString> InputText(const QString& caption, const QString& prompt,
+                                     const QString&) override {
+        prompts.push_back((caption + QStringLiteral(" | ") + prompt).toStdString());
+        if (!typed) return std::nullopt;
+        return QString::fromStdString(*typed);
     }
     int ChooseItem(const QString&, const QString&, const QStringList& items) override {
         itemLists.push_back(items);

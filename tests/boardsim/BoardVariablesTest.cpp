@@ -104,6 +104,12 @@ TEST(SimulatedBoard, ClockRunsAndHalts) {
     b.now += 2000;
     EXPECT_EQ(b.Read(0x0300), (Bytes{0, 0, 3}));
     EXPECT_EQ(b.Write(0x0300, {24, 0, 0}), (Bytes{0x0F, 4}));
+    // Days the month does not have are refused; the date stays.
+    EXPECT_EQ(b.Write(0x0301, {30, 2, 2, 26}), (Bytes{0x0F, 4}));
+    EXPECT_EQ(b.Write(0x0301, {29, 2, 2, 26}), (Bytes{0x0F, 4}));
+    EXPECT_EQ(b.Write(0x0301, {31, 4, 2, 26}), (Bytes{0x0F, 4}));
+    EXPECT_EQ(b.Read(0x0301), (Bytes{8, 12, 3, 26}));
+    EXPECT_EQ(b.Write(0x0301, {29, 2, 3, 28})[0], 0x06) << "2028 is a leap year";
 }
 
 TEST(SimulatedBoard, DiagnosisAndTuningProgress) {

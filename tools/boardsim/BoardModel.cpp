@@ -303,6 +303,13 @@ void TBoardModel::DefineVariables() {
                           std::size_t) {
         if (f[0] < 1 || f[0] > 31 || f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 7)
             return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
+        // The time keeper refuses a day its month does not have (30 February).
+        const int year = 2000 + static_cast<int>(f[3]);
+        int y = 0;
+        unsigned m = 0, d = 0;
+        CivilFromDays(DaysFromCivil(year, f[1], f[0]), y, m, d);
+        if (m != f[1] || d != f[0])
+            return std::optional<std::vector<std::uint8_t>>(Refusal(kErrInvalidParameters));
         const std::int64_t s = ClockSeconds();
         SetClockSeconds(DaysFromCivil(2000 + static_cast<int>(f[3]), f[1], f[0]) * 86400 +
                         s % 86400);

@@ -34,6 +34,10 @@ int RunTransferCommand(const Options& opt);
 std::string StatusUsage();
 bool IsStatusCommand(const std::string& name);
 int RunStatusCommand(const Options& opt);
+// The board clock, identity and EEPROM commands (CliBoardTools.cpp).
+std::string BoardToolUsage();
+bool IsBoardToolCommand(const std::string& name);
+int RunBoardToolCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 

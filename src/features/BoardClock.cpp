@@ -1,0 +1,104 @@
+#include "features/BoardClock.h"
+
+#include "commands/Builders.h"
+
+namespace orvan::features {
+
+namespace {
+
+using namespace orvan::commands;
+
+TToolResult Queued(const SendResult& r) {
+    return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
+}
+
+}  // namespace
+
+std::vector<double> ClockTimeValues(const TTimeOfDay& t) {
+    return {static_cast<double>(t.hours), static_cast<double>(t.minutes),
+            static_cast<double>(t.seconds)};
+}
+
+std::vector<double> ClockDateFields(const TDate& d) {
+    return {static_cast<double>(d.day), static_cast<double>(d.month),
+            static_cast<double>(WeekDay(d)), static_cast<double>(d.year - 2000)};
+}
+
+TToolResult TBoardClock::Read() {
+    problems_.clear();
+    link::TComProtocol& p = session_.Protocol();
+    for (std::uint16_t code : {ClockTime, ClockDate, ClockRun}) {
+        const TToolResult r = Queued(SendReadVariable(p, code));
+        if (!r) return r;
+    }
+    return TToolResult::Ok();
+}
+
+TToolResult TBoardClock::Set(const TDate& date, const TTimeTexts& time) {
+    TTimeOfDay t;
+    std::string why;
+    if (!ParseTimeTexts(time, t, &why)) return TToolResult::Fail(why);
+    return Set(date, t);
+}
+
+TToolResult TBoardClock::Set(const TDate& date, const TTimeOfDay& time) {
+    if (!ValidTime(time))
+        return TToolResult::Fail("not a time of day: " + TimeText(time) + "; nothing sent");
+    // The board keeps the year as year - 2000 in one byte.
+    if (!ValidDate(date) || date.year < 2000 || date.year > 2255)
+        return TToolResult::Fail("the board clock holds dates from 2000-01-01 to 2255-12-31, not " +
+                                 DateText(date) + "; nothing sent");
+    // Both built before either is queued: the board gets both or neither.
+    link::TCmd timeCmd, dateCmd;
+    std::string why;
+    const std::vector<double> tv = ClockTimeValues(time), dv = ClockDateFields(date);
+    if (!MakeWriteVariable(ClockTime, tv, timeCmd, &why) ||
+        !MakeWriteVariable(ClockDate, dv, dateCmd, &why))
+        return TToolResult::Fail(why);
+    link::TComProtocol& p = session_.Protocol();
+    const link::QueueResult a = p.QueueCommand(timeCmd);
+    if (!a) return TToolResult::Fail(a.why);
+    const link::QueueResult b = p.QueueCommand(dateCmd);
+    if (!b) return TToolResult::Fail(b.why);
+    return TToolResult::Ok("board clock set to " + DateText(date) + " " + TimeText(time));
+}
+
+TToolResult TBoardClock::SetRunning(bool running) {
+    return Queued(SendWriteVariable(session_.Protocol(), ClockRun, {running ? 1.0 : 0.0}));
+}
+
+void TBoardClock::OnClockTime(std::uint8_t h, std::uint8_t m, std::uint8_t s) {
+    const TTimeOfDay t{h, m, s};
+    if (!ValidTime(t)) {
+        time_.reset();
+        Problem("the board answered the time " + std::to_string(h) + ":" + std::to_string(m) + ":" +
+                std::to_string(s) + ", which is not a time of day");
+        return;
+    }
+    time_ = t;
+    if (page_) page_->ShowBoardTime(t);
+}
+
+void TBoardClock::OnClockDate(int year, int month, int day, bool valid) {
+    const TDate d{year, month, day};
+    if (!valid || !ValidDate(d)) {
+        date_.reset();
+        Problem("the board answered the date day " + std::to_string(day) + ", month " +
+                std::to_string(month) + ", year " + std::to_string(year) + ", which is not a date");
+        return;
+    }
+    date_ = d;
+    if (page_) page_->ShowBoardDate(d);
+}
+
+void TBoardClock::OnClockRun(bool running) {
+    running_ = running;
+    if (page_) page_->ShowClockRunning(running);
+}
+
+void TBoardClock::Problem(std::string text) {
+    problems_.push_back(text);
+    if (page_) page_->ShowClockProblem(text);
+}
+
+}  // namespace orvan::features
