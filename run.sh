@@ -6,6 +6,7 @@ cd "$(dirname "$0")"
 ./scripts/deps.sh
 # Paths relative to the checkout, so a fresh clone reuses the compiler cache.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build >/dev/null
 

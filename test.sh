@@ -7,6 +7,7 @@ cd "$(dirname "$0")"
 ./scripts/deps.sh
 # Paths relative to the checkout, so a fresh clone reuses the compiler cache.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 
 export QT_QPA_PLATFORM=offscreen
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
