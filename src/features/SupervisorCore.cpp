@@ -25,12 +25,19 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
 
 link::PollState TSupervisorCore::Tick() {
     const link::PollState state = cycle_.Tick();
+    // The answer's handler has queued what follows; it need not wait a tick.
+    if (state == link::PollState::Answer && protocol_.FastMode()) (void)cycle_.Tick();
     // A transfer whose next request was never queued would wait for ever.
     if (cycle_.Idle()) {
         transfer_.NoteExchangeIdle();
         eepromManager_.NoteExchangeIdle();
     }
     return state;
+}
+
+link::PollState TSupervisorCore::OnLineReadable() {
+    if (!protocol_.FastMode()) return link::PollState::Idle;
+    return Tick();
 }
 
 }  // namespace orvan::features

@@ -41,8 +41,14 @@ class TSupervisorCore {
     TSupervisorCore(const TSupervisorCore&) = delete;
     TSupervisorCore& operator=(const TSupervisorCore&) = delete;
 
-    // One tick of the exchange timer.
+    // One tick of the exchange timer. In fast exchange an answer taken on
+    // the tick lets the next queued request go out at once.
     link::PollState Tick();
+    // The port has bytes to read: in fast exchange the answer is taken at
+    // once (and the next request sent); otherwise the tick will see them.
+    link::PollState OnLineReadable();
+    void SetFastMode(bool on) { protocol_.SetFastMode(on); }
+    bool FastMode() const { return protocol_.FastMode(); }
     // Nothing queued and nothing in flight.
     bool Idle() const { return cycle_.Idle(); }
 

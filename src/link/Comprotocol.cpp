@@ -52,6 +52,38 @@ void TComProtocol::ResetReceiveState() {
     QuietTicks = 0;
     LastWaitingCount = 0;
     RxBuffer.fill(0);
+    fastCount_ = 0;
+}
+
+std::int32_t TComProtocol::Read(std::uint8_t* dest, std::int32_t count) {
+    const std::int32_t got = port_.ReadBytes(dest, count);
+    if (tap_ && got > 0) tap_->OnLineBytes(false, dest, static_cast<std::size_t>(got));
+    return got;
+}
+
+void TComProtocol::Write(const std::uint8_t* data, std::size_t count) {
+    if (tap_ && count > 0) tap_->OnLineBytes(true, data, count);
+    port_.WriteBytes(data, count);
+}
+
+FastFrame FindFastFrame(const std::uint8_t* rx, std::size_t count) {
+    FastFrame f;
+    static constexpr std::size_t kPrefixSize = sizeof kPrefix;
+    const std::uint8_t* end = rx + count;
+    const std::uint8_t* at = std::search(rx, end, kPrefix, kPrefix + kPrefixSize);
+    const std::size_t start = at == end ? 0 : static_cast<std::size_t>(at - rx);
+    const std::uint8_t* zero = std::find(rx + start, end, std::uint8_t{0});
+    if (zero == end) return f;
+    const std::size_t z = static_cast<std::size_t>(zero - rx);
+    if (z < start + kPrefixSize) {
+        f.kind = FastFrame::Kind::Resync;
+        f.drop = z + 1;
+        return f;
+    }
+    f.kind = FastFrame::Kind::Complete;
+    f.start = start;
+    f.delimiter = z;
+    return f;
 }
 
 void TComProtocol::DiscardWaiting() {
@@ -61,7 +93,7 @@ void TComProtocol::DiscardWaiting() {
          waiting = port_.BytesWaiting()) {
         const std::int32_t want =
             std::min({waiting, budget, static_cast<std::int32_t>(sink.size())});
-        const std::int32_t got = port_.ReadBytes(sink.data(), want);
+        const std::int32_t got = Read(sink.data(), want);
         if (got <= 0) break;
         budget -= got;
     }
@@ -77,9 +109,10 @@ void TComProtocol::SendCommand(TCmd& cmd, PollResult& result) {
     DiscardWaiting();
     ResetReceiveState();
 
-    port_.WriteBytes(kPrefix, sizeof kPrefix);
-    port_.WriteBytes(req.frame.data(), req.frame.size() >= req.frameCount ? req.frameCount : 0);
-    port_.WriteByte(0x00);
+    static constexpr std::uint8_t kDelimiter = 0x00;
+    Write(kPrefix, sizeof kPrefix);
+    Write(req.frame.data(), req.frame.size() >= req.frameCount ? req.frameCount : 0);
+    Write(&kDelimiter, 1);
 
     std::copy_n(req.unencoded.begin(), req.unencodedCount, cmd.Payload.begin());
     cmd.Count = static_cast<std::int32_t>(req.unencodedCount);
@@ -101,6 +134,10 @@ PollResult TComProtocol::Poll() {
         result.State = PollState::PortLost;
         return result;
     }
+    if (RxTimer.Running() && fast_) {
+        PollFast(result);
+        return result;
+    }
     if (RxTimer.Running()) {
         const std::int32_t waiting = port_.BytesWaiting();
         if (waiting != LastWaitingCount) {
@@ -111,7 +148,7 @@ PollResult TComProtocol::Poll() {
         if (QuietTicks > kQuietLimit) {
             const std::int32_t want =
                 std::min(LastWaitingCount, static_cast<std::int32_t>(RxBuffer.size()));
-            const std::int32_t got = want > 0 ? port_.ReadBytes(RxBuffer.data(), want) : 0;
+            const std::int32_t got = want > 0 ? Read(RxBuffer.data(), want) : 0;
             QuietTicks = 0;
             LastWaitingCount = 0;
             DecodedAnswer answer;
@@ -148,6 +185,61 @@ PollResult TComProtocol::Poll() {
     }
     if (port_.BytesWaiting() > 0) DiscardWaiting();
     return result;
+}
+
+void TComProtocol::PollFast(PollResult& result) {
+    const std::int64_t now = clock_.MonotonicMs();
+    const std::int32_t room = static_cast<std::int32_t>(RxBuffer.size() - fastCount_);
+    const std::int32_t waiting = std::min(port_.BytesWaiting(), room);
+    if (waiting > 0) {
+        const std::int32_t got = Read(RxBuffer.data() + fastCount_, waiting);
+        if (got > 0) {
+            fastCount_ += static_cast<std::size_t>(got);
+            lastByteMs_ = now;
+        }
+    }
+    for (;;) {
+        const FastFrame f = FindFastFrame(RxBuffer.data(), fastCount_);
+        if (f.kind == FastFrame::Kind::Resync) {
+            std::copy(RxBuffer.begin() + static_cast<std::ptrdiff_t>(f.drop),
+                      RxBuffer.begin() + static_cast<std::ptrdiff_t>(fastCount_), RxBuffer.begin());
+            fastCount_ -= f.drop;
+            continue;
+        }
+        if (f.kind == FastFrame::Kind::Complete) {
+            DecodedAnswer answer;
+            const bool ok =
+                DecodeAnswer(RxBuffer.data() + f.start, f.delimiter + 1 - f.start, answer);
+            // Whatever follows the delimiter came unasked: it is dropped with
+            // the rest of the exchange's bytes.
+            ResetReceiveState();
+            if (ok) {
+                RxTimer.Stop();
+                result.State = PollState::Answer;
+                result.Data = answer.data;
+                result.Length = answer.length;
+            }
+            return;
+        }
+        break;
+    }
+    // Neither a delimiter within 256 bytes nor a line that goes on talking:
+    // the quiet rule judges what came, as the default engine would, and an
+    // answer it cannot make out leaves the command to its time-out.
+    const bool full = fastCount_ >= RxBuffer.size();
+    const bool quiet = fastCount_ > 0 && now - lastByteMs_ >= kFastQuietMs;
+    if (!full && !quiet) return;
+    DecodedAnswer answer;
+    const bool ok = DecodeAnswer(RxBuffer.data(), fastCount_, answer);
+    ResetReceiveState();
+    if (ok) {
+        RxTimer.Stop();
+        result.State = PollState::Answer;
+        result.Data = answer.data;
+        result.Length = answer.length;
+        return;
+    }
+    DiscardWaiting();
 }
 
 }  // namespace orvan::link

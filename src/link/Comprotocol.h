@@ -16,6 +16,14 @@
 
 namespace orvan::link {
 
+// Sees every byte the engine writes to or reads from the line, in order (the
+// traffic capture). Bytes read only to be thrown away are seen too.
+class ILineTap {
+  public:
+    virtual ~ILineTap() = default;
+    virtual void OnLineBytes(bool transmitted, const std::uint8_t* data, std::size_t count) = 0;
+};
+
 // One queued command.
 struct TCmd {
     std::uint8_t Type = 0;
@@ -80,6 +88,20 @@ class TComProtocol {
     // One step of the exchange.
     PollResult Poll();
 
+    // Fast exchange, off unless asked for. An answer is complete once its zero
+    // delimiter arrives after the four prefix bytes, so Poll takes it on the
+    // first call that sees the delimiter instead of waiting for the line to
+    // fall quiet; the caller may call Poll as soon as the port is readable.
+    // A frame that never completes is judged by the quiet rule after
+    // kFastQuietMs without a new byte, and the receive time-out still ends
+    // the exchange.
+    void SetFastMode(bool on) { fast_ = on; }
+    bool FastMode() const { return fast_; }
+    static constexpr std::int64_t kFastQuietMs = 90;
+
+    // Every byte on the line goes to `tap` as well (null: none). Not owned.
+    void SetTap(ILineTap* tap) { tap_ = tap; }
+
     bool InFlight() const { return RxTimer.Running(); }
     std::uint32_t BoardProtocolVersion = 0;
 
@@ -90,6 +112,9 @@ class TComProtocol {
     void ResetReceiveState();
     void DiscardWaiting();
     void SendCommand(TCmd& cmd, PollResult& result);
+    void PollFast(PollResult& result);
+    std::int32_t Read(std::uint8_t* dest, std::int32_t count);
+    void Write(const std::uint8_t* data, std::size_t count);
 
     ISerialPort& port_;
     const IClock& clock_;
@@ -100,6 +125,29 @@ class TComProtocol {
     std::array<std::uint8_t, kBufferSize> RxBuffer{};
     std::int32_t LastWaitingCount = 0;
     std::uint8_t QuietTicks = 0;
+
+    bool fast_ = false;
+    ILineTap* tap_ = nullptr;
+    // Fast exchange: bytes of the answer collected so far, and when the last
+    // of them came.
+    std::size_t fastCount_ = 0;
+    std::int64_t lastByteMs_ = 0;
 };
+
+// Where a complete answer frame lies in bytes received in fast exchange.
+struct FastFrame {
+    enum class Kind {
+        Incomplete,  // no delimiter after a prefix yet
+        Complete,    // frame in [start, delimiter)
+        Resync,      // a zero inside the prefix: drop `drop` bytes and look again
+    } kind = Kind::Incomplete;
+    std::size_t start = 0;
+    std::size_t delimiter = 0;
+    std::size_t drop = 0;
+};
+// The frame starts at the first "COBS" when the bytes hold one (noise before
+// it is skipped), else at the first byte; its first zero past the four prefix
+// bytes ends it. Never reads outside [rx, rx + count).
+[[nodiscard]] FastFrame FindFastFrame(const std::uint8_t* rx, std::size_t count);
 
 }  // namespace orvan::link

@@ -10,9 +10,17 @@ namespace orvan::link {
 
 inline constexpr int kExchangeTickMs = 30;
 
+// Fast exchange: between ticks, wait on the port's descriptor and call
+// `readable` as soon as bytes arrive (false from it stops the run).
+struct TReadableWake {
+    int fd = -1;
+    std::function<bool()> readable;
+};
+
 // Calls `tick` once per period until it returns false or `limitMs` has passed.
-// Returns the number of ticks run.
+// Returns the number of ticks run. With `wake`, the waits between ticks end
+// early whenever the port becomes readable.
 std::int64_t RunTicks(const std::function<bool()>& tick, int periodMs = kExchangeTickMs,
-                      std::int64_t limitMs = -1);
+                      std::int64_t limitMs = -1, const TReadableWake* wake = nullptr);
 
 }  // namespace orvan::link

@@ -54,6 +54,8 @@ class Tserial : public ISerialPort {
     const std::string& GetPortName() const { return PortName; }
     const std::string& GetDevicePath() const { return DevicePath; }
     std::int32_t GetBaudRate() const { return BaudRate; }
+    // The open descriptor (for waiting until the port is readable), or -1.
+    int Descriptor() const { return Handle; }
     std::uint8_t GetParity() const { return Parity; }
     // True when the speed was set exactly; false when the driver took only the
     // nearest standard rate (see OpenPort).

@@ -133,7 +133,8 @@ void TPtyBoard::SaveEeprom() {
 }
 
 void TPtyBoard::Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts, int gapMs) {
-    auto due = Clock::now() + std::chrono::milliseconds(std::max(0, delayMs));
+    auto due =
+        std::max(Clock::now(), requestEndsAt_) + std::chrono::milliseconds(std::max(0, delayMs));
     bursts = std::clamp(bursts, 1, static_cast<int>(std::max<std::size_t>(1, wire.size())));
     const std::size_t per =
         (wire.size() + static_cast<std::size_t>(bursts) - 1) / static_cast<std::size_t>(bursts);
@@ -147,6 +148,12 @@ void TPtyBoard::Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts
 }
 
 void TPtyBoard::HandleBody(const std::vector<std::uint8_t>& body, TRequestFramer::Verdict verdict) {
+    if (responder_) {
+        ++served_;
+        std::optional<std::vector<std::uint8_t>> wire = responder_(body);
+        if (wire && !wire->empty()) Schedule(std::move(*wire), faults_.answerDelayMs, 1, 0);
+        return;
+    }
     std::vector<std::uint8_t> answer;
     if (faults_.forceError > 0) {
         answer = TBoardModel::Refusal(static_cast<std::uint8_t>(faults_.forceError));
@@ -203,6 +210,13 @@ void TPtyBoard::Step(std::chrono::milliseconds wait) {
     if (r > 0 && (pfd.revents & POLLIN)) {
         std::uint8_t buf[512];
         const ssize_t n = ::read(master_, buf, sizeof buf);
+        // A pseudo-terminal hands the request over at once; a real line takes
+        // ten bit times a byte, and the board answers after the last one.
+        const unsigned baud = LineSpeed();
+        if (n > 0 && baud > 0) {
+            const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / baud);
+            requestEndsAt_ = std::max(requestEndsAt_, Clock::now()) + byteTime * n;
+        }
         for (ssize_t i = 0; i < n; ++i) {
             std::vector<std::uint8_t> body;
             const auto v = framer_.Feed(buf[i], body);

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -73,6 +75,16 @@ class TPtyBoard {
         faults_ = faults;
     }
 
+    // Answers each request instead of the model (a replayed capture): the
+    // bytes to send, as the line carries them, or nothing to stay silent.
+    // Set before Start().
+    using Responder =
+        std::function<std::optional<std::vector<std::uint8_t>>(const std::vector<std::uint8_t>&)>;
+    void SetResponder(Responder r) {
+        std::lock_guard<std::mutex> g(mutex_);
+        responder_ = std::move(r);
+    }
+
     // Line speed the tool set (bits per second), 0 before it opened the port.
     unsigned LineSpeed() const;
     int RequestsServed() const { return served_.load(); }
@@ -102,6 +114,10 @@ class TPtyBoard {
     TRequestFramer framer_;
     std::deque<Pending> out_;
     std::chrono::steady_clock::time_point nextByteAt_{};
+    // When the last request byte written by the tool would have finished
+    // arriving on a real line: a board cannot answer before that.
+    std::chrono::steady_clock::time_point requestEndsAt_{};
+    Responder responder_;
     std::chrono::steady_clock::time_point nextBabbleAt_{};
     std::mt19937 rng_{12345};
     std::atomic<bool> stop_{false};

@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "boardsim/BoardReplay.h"
 #include "boardsim/PtyBoard.h"
+#include "config/AtomicFile.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ void Usage() {
         stderr,
         "usage: orvan-boardsim [options]\n"
         "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
+        "  --replay FILE        answer as the board of a line capture did (orvan-cli --capture)\n"
         "  --link PATH          also make PATH a symbolic link to the device\n"
         "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
         "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
@@ -74,7 +77,7 @@ bool ParseInt(const char* s, long lo, long hi, long& out, int base = 10) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string eeprom, link;
+    std::string eeprom, link, replayFile;
     orvan::sim::BoardFaults faults;
     orvan::sim::Version3 protocol{2, 2, 9}, firmware{1, 2, 7};
     long boardType = 0x0100;
@@ -96,6 +99,8 @@ int main(int argc, char** argv) {
         long n = 0;
         if (a == "--eeprom") {
             eeprom = value("a file name");
+        } else if (a == "--replay") {
+            replayFile = value("a capture file");
         } else if (a == "--link") {
             link = value("a path");
         } else if (a == "--protocol" || a == "--firmware") {
@@ -230,6 +235,30 @@ int main(int argc, char** argv) {
             if (filler) orvan::sim::SetImageFiller(m.Eeprom(), *filler);
             if (layout) orvan::sim::SetImageLayout(m.Eeprom(), layout->first, layout->second);
             if (m.onEepromWritten) m.onEepromWritten();  // into the EEPROM file
+        });
+    }
+    orvan::sim::TBoardReplay replay;
+    if (!replayFile.empty()) {
+        std::string text;
+        std::vector<orvan::link::TCaptureFrame> frames;
+        if (!orvan::config::ReadWholeFile(replayFile, text, &error)) {
+            std::fprintf(stderr, "orvan-boardsim: %s\n", error.c_str());
+            return 1;
+        }
+        orvan::TResult r = orvan::link::ParseCapture(text, frames);
+        if (r) r = replay.Load(frames);
+        if (!r) {
+            std::fprintf(stderr, "orvan-boardsim: %s: %s\n", replayFile.c_str(), r.why.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "orvan-boardsim: replaying %zu exchanges of %s\n",
+                     replay.Exchanges().size(), replayFile.c_str());
+        board.SetResponder([&replay](const std::vector<std::uint8_t>& body) {
+            auto answer = replay.Answer(body);
+            if (!answer)
+                std::fprintf(stderr, "orvan-boardsim: unmatched %s\n",
+                             replay.Unmatched().back().c_str());
+            return answer;
         });
     }
     if (!link.empty()) {

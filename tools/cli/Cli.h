@@ -13,6 +13,8 @@ struct Options {
     bool simulate = false;
     std::int32_t speed = 56700;
     bool quiet = false;
+    bool fast = false;              // fast exchange: answers taken at their delimiter
+    std::string capture;            // write the line traffic to this file (empty: none)
     std::vector<std::string> args;  // the command and its arguments
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliLine.h"
 #include "commands/Builders.h"
 #include "commands/Catalogue.h"
 #include "commands/Session.h"
@@ -79,17 +80,18 @@ struct Link {
     features::TSupervisorCore& core;
     PrintingListener& out;
     CliView& view;
+    TLineOptions& line;
 };
 
 // Runs the exchange until nothing is queued or in flight. Returns 0, or 1
 // with the reason printed when the board refused or did not answer.
 int RunUntilIdle(Link& l) {
-    link::RunTicks(
+    l.line.Run(
         [&] {
             l.core.Tick();
             return !l.core.Idle();
         },
-        link::kExchangeTickMs, kRunLimitMs);
+        kRunLimitMs);
     if (!l.view.refusals.empty()) {
         std::fprintf(stderr, "orvan-cli: %s\n", l.view.refusals.front().c_str());
         return 1;
@@ -335,7 +337,8 @@ int RunDeviceCommand(const Options& opt) {
     CliView view;
     features::TSupervisorCore core(port, clock, view, &out);
     core.Events().Subscribe(view);
-    Link l{core.Protocol(), core.Session(), core, out, view};
+    TLineOptions line(opt, core, port, clock);
+    Link l{core.Protocol(), core.Session(), core, out, view, line};
     if (cmd == "demo") return RunDemo(l);
     if (cmd == "info") return RunInfo(l);
     if (cmd == "read-var") return RunReadVar(l, opt.args);

@@ -8,6 +8,7 @@ namespace orvan::cli {
 
 TToolRunner::~TToolRunner() {
     // The core goes before the port it talks to.
+    line_.reset();
     core_.reset();
     port_.ClosePort();
 }
@@ -24,29 +25,30 @@ int TToolRunner::Open(const Options& opt) {
         static_cast<link::IExchangeListener*>(this));
     core_->Events().Subscribe(static_cast<commands::ILinkView&>(*this));
     core_->Events().Subscribe(static_cast<commands::IStatusView&>(*this));
+    line_ = std::make_unique<TLineOptions>(opt, *core_, port_, clock_);
     return 0;
 }
 
 bool TToolRunner::RunUntil(const std::function<bool()>& done, std::int64_t limitMs) {
     bool held = done();
     if (held) return true;
-    link::RunTicks(
+    line_->Run(
         [&] {
             core_->Tick();
             held = done();
             return !held && !(core_->Idle() && timedOut_);
         },
-        link::kExchangeTickMs, limitMs);
+        limitMs);
     return held;
 }
 
 int TToolRunner::RunUntilIdle(std::int64_t limitMs) {
-    link::RunTicks(
+    line_->Run(
         [&] {
             core_->Tick();
             return !core_->Idle();
         },
-        link::kExchangeTickMs, limitMs);
+        limitMs);
     if (!refusals_.empty()) {
         std::fprintf(stderr, "orvan-cli: %s\n", refusals_.front().c_str());
         return 1;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliLine.h"
 #include "commands/BoardView.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
@@ -63,6 +64,7 @@ class TToolRunner : private commands::INotifier,
     link::Tserial port_;
     link::SystemClock clock_;
     std::unique_ptr<features::TSupervisorCore> core_;
+    std::unique_ptr<TLineOptions> line_;
     std::vector<std::string> refusals_;
     std::vector<std::string> ignored_;
     std::optional<std::uint32_t> workTime_;

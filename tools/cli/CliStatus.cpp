@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/CliLine.h"
 #include "features/SupervisorCore.h"
 #include "link/ExchangeCycle.h"
 #include "link/TickDriver.h"
@@ -148,6 +149,8 @@ int RunStatusCommand(const Options& opt) {
     StatusPrinter printer(args.json);
     features::TSupervisorCore core(port, clock, printer, &printer);
     core.Events().Subscribe(printer);
+    // Polling keeps its own pace; fast exchange shortens each exchange.
+    TLineOptions line(opt, core, port, clock);
     // No configuration is loaded here: raw values only.
     features::TStatusPolling& polling = core.Polling();
     polling.AddView(printer);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliLine.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
@@ -171,7 +172,8 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
 
 class Runner {
   public:
-    Runner(link::ISerialPort& port, bool quiet) : progress_(quiet), core_(port, clock_, notifier_) {
+    Runner(link::Tserial& port, const Options& opt)
+        : progress_(opt.quiet), core_(port, clock_, notifier_), line_(opt, core_, port, clock_) {
         core_.Transfer().SetListener(&progress_);
     }
     features::TConfigTransfer& Transfer() { return core_.Transfer(); }
@@ -180,7 +182,7 @@ class Runner {
     // Runs the started operation to its outcome.
     TTransferOutcome Wait() {
         const std::size_t before = progress_.outcomes.size();
-        link::RunTicks(
+        line_.Run(
             [&] {
                 core_.Tick();
                 if (g_stopSignal != 0)
@@ -188,7 +190,7 @@ class Runner {
                                                        SignalName(g_stopSignal));
                 return progress_.outcomes.size() == before;
             },
-            link::kExchangeTickMs, kOperationLimitMs);
+            kOperationLimitMs);
         if (progress_.outcomes.size() == before) {
             TTransferOutcome o;
             o.message = "the transfer did not end within " +
@@ -203,6 +205,7 @@ class Runner {
     QuietNotifier notifier_;
     Progress progress_;
     features::TSupervisorCore core_;
+    TLineOptions line_;
 };
 
 // Prints a verification; 0 when the board holds the record, 1 otherwise.
@@ -287,7 +290,7 @@ int RunTransferCommand(const Options& opt) {
         return 1;
     }
     StopSignals signals;
-    Runner run(port, opt.quiet);
+    Runner run(port, opt);
     run.Record() = record;
     features::TConfigTransfer& t = run.Transfer();
     if (!a.backupDir.empty()) t.SetBackupDir(a.backupDir);

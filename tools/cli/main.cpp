@@ -14,10 +14,13 @@ namespace {
 void Usage() {
     std::fprintf(
         stderr,
-        "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--quiet] COMMAND [ARGS]\n"
+        "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--fast] [--capture FILE]\n"
+        "                 [--quiet] COMMAND [ARGS]\n"
         "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
         "  --simulate           talk to a built-in simulated board instead\n"
         "  --speed N            line speed in bit/s (default 56700)\n"
+        "  --fast               fast exchange: each answer taken as soon as it is complete\n"
+        "  --capture FILE       write the line traffic to FILE (for orvan-boardsim --replay)\n"
         "commands on a board:\n%s"
         "commands on files:\n%s",
         orvan::cli::DeviceUsage().c_str(), orvan::cli::OfflineUsage().c_str());
@@ -41,6 +44,14 @@ int main(int argc, char** argv) {
                 return 2;
             }
             opt.speed = static_cast<std::int32_t>(v);
+        } else if (a == "--fast") {
+            opt.fast = true;
+        } else if (a == "--capture" && i + 1 < argc) {
+            opt.capture = argv[++i];
+            if (opt.capture.empty()) {
+                std::fprintf(stderr, "orvan-cli: --capture wants a file name\n");
+                return 2;
+            }
         } else if (a == "--quiet") {
             opt.quiet = true;
         } else if (a == "-h" || a == "--help") {
