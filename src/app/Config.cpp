@@ -67,6 +67,7 @@ void TConfig::Load(const std::string& path) {
     port = ini.ReadInteger(kCom, "Port", 1);
     speed = ini.ReadInteger(kCom, "Speed", 9600);
     device = ini.ReadString(kCom, "Device", "");
+    fastExchange = ini.ReadInteger(kCom, "FastExchange", 0) != 0;
     pollAnalog = ini.ReadInteger(kPolling, "Analog", 1) != 0;
     pollOptoIO = ini.ReadInteger(kPolling, "OptoIO", 0) != 0;
     pollAnomaly = ini.ReadInteger(kPolling, "Anomaly", 0) != 0;
@@ -136,6 +137,8 @@ bool TConfig::Save(std::string* error) const {
     // Only written once a device path was chosen, so a plain file keeps the
     // eight keys and nothing else.
     if (!device.empty() || ini.ValueExists(kCom, "Device")) ini.WriteString(kCom, "Device", device);
+    if (fastExchange || ini.ValueExists(kCom, "FastExchange"))
+        ini.WriteInteger(kCom, "FastExchange", fastExchange ? 1 : 0);
     ini.WriteInteger(kProgram, "LastTab", lastTab);
     ini.WriteInteger(kPolling, "Analog", pollAnalog ? 1 : 0);
     ini.WriteInteger(kPolling, "OptoIO", pollOptoIO ? 1 : 0);

@@ -40,6 +40,9 @@ class TConfig {
     // pseudo-terminal); empty when the port number names the port. Kept under
     // "COM" "Device", a key only this program writes.
     std::string device;
+    // Fast exchange (answers taken at their delimiter), off unless chosen.
+    // Kept under "COM" "FastExchange", a key only this program writes.
+    bool fastExchange = false;
 
     // Where the file is read from and where Save() writes it.
     const std::string& FileName() const { return fileName_; }

@@ -90,6 +90,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
+    BuildFastExchange();
     // The exchange timer exists enabled; it has no work before the port opens.
     TmrGestCOMCMD->start();
 }
@@ -428,6 +429,7 @@ void TMainForm::FormClose() {
     TmrGestCOMCMD->stop();
     TmrRefreshStatus->stop();
     trace_.push_back("exchange timer off");
+    DropLineNotifier();
     port_.ClosePort();
     trace_.push_back("port closed");
     // The controllers and the record go first, then the engine: queued

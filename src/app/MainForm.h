@@ -31,6 +31,7 @@
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
+#include "link/LineCapture.h"
 #include "link/Tserial.h"
 
 class QAction;
@@ -93,6 +94,8 @@ struct TStartOptions {
     // Folder of the machine naming files (empty: the settings directory,
     // which is the program's own folder).
     std::string namingDirectory;
+    // Fast exchange for this run, whatever the settings say (--fast).
+    bool fast = false;
 };
 
 class TMainForm : public QMainWindow,
@@ -230,6 +233,11 @@ class TMainForm : public QMainWindow,
     QProgressBar* cgaTransfer;
     // Made when first asked for ("Live plot..." on the first page).
     pages::TLivePlot* LivePlot = nullptr;
+    // Fast exchange: the "Settings" item and the status-bar mark.
+    QAction* Act_FastExchange = nullptr;
+    QLabel* lblFastExchange = nullptr;
+    bool FastExchangeOn() const { return core_ && core_->FastMode(); }
+    link::TLineCapture* Capture() const { return capture_.get(); }
 
   public slots:
     // First activation: open the port, start the exchange, set up the pages,
@@ -292,6 +300,12 @@ class TMainForm : public QMainWindow,
     void cmdE2PFormatClick();
     void cmdE2PSaveDumpClick();
     void cmdE2PRestoreDumpClick();
+    // Fast exchange and the line capture (MainFormFast.cpp).
+    void Act_FastExchangeExecute(bool on);
+    void LineReadable();
+    void chkCaptureClick(bool on);
+    void CmdClearCaptureClick();
+    void CmdSaveCaptureClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -371,6 +385,14 @@ class TMainForm : public QMainWindow,
     // events go to the window's own view and to the features.
     std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TConfig> config_;
+    // Fast exchange and the line capture (MainFormFast.cpp).
+    void BuildFastExchange();
+    // The engine, the port's notifier and the status-bar mark follow the
+    // setting (and the port now open).
+    void ApplyFastExchange();
+    void DropLineNotifier();
+    class QSocketNotifier* lineNotifier_ = nullptr;
+    std::unique_ptr<link::TLineCapture> capture_;
     QString currentFile_;
     char decimal_ = '.';
     std::string sessionDevice_;

@@ -42,8 +42,10 @@ void TMainForm::OnPortLost(const std::string& why) {
 void TMainForm::ShowRefusal(std::string_view caption, std::string_view text) {
     // No command goes out or comes in while the technician reads the refusal.
     TmrGestCOMCMD->stop();
+    DropLineNotifier();
     ShowMessage(Q(caption), Q(text));
     if (!closed_) TmrGestCOMCMD->start();
+    if (!closed_) ApplyFastExchange();
 }
 
 void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) {

@@ -41,6 +41,7 @@ void TMainForm::OpenConfiguredPort() {
                                               Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
     // Polling that a lost line stopped goes on once the user picks a port.
     if (activated_ && core_ && Line().IsOpen()) core_->Polling().ResumeAfterReconnect();
+    ApplyFastExchange();
 }
 
 void TMainForm::RefreshPortDevices() {

@@ -33,12 +33,14 @@ class TApplication : public QApplication {
 };
 
 void Usage() {
-    std::fprintf(stderr,
-                 "usage: orvan-supervisor [--device PATH | --simulate] [--screenshots DIR]\n"
-                 "  (no option)        open the port of the settings file\n"
-                 "  --device PATH      use this serial device for this run (/dev/ttyUSB0, a pty)\n"
-                 "  --simulate         run the board simulator in-process and connect to it\n"
-                 "  --screenshots DIR  render each main page to DIR/NN-caption.png and exit\n");
+    std::fprintf(
+        stderr,
+        "usage: orvan-supervisor [--device PATH | --simulate] [--fast] [--screenshots DIR]\n"
+        "  (no option)        open the port of the settings file\n"
+        "  --device PATH      use this serial device for this run (/dev/ttyUSB0, a pty)\n"
+        "  --simulate         run the board simulator in-process and connect to it\n"
+        "  --fast             fast exchange for this run (Settings > Fast exchange)\n"
+        "  --screenshots DIR  render each main page to DIR/NN-caption.png and exit\n");
 }
 
 }  // namespace
@@ -47,10 +49,13 @@ int main(int argc, char** argv) {
     std::string device;
     std::string shots;
     bool simulate = false;
+    bool fast = false;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--simulate") == 0) {
             simulate = true;
+        } else if (std::strcmp(a, "--fast") == 0) {
+            fast = true;
         } else if (std::strcmp(a, "--device") == 0 && i + 1 < argc) {
             device = argv[++i];
         } else if (std::strcmp(a, "--screenshots") == 0 && i + 1 < argc) {
@@ -74,6 +79,7 @@ int main(int argc, char** argv) {
         options.settingsDirectory = QCoreApplication::applicationDirPath().toStdString() + "/";
         options.fallbackDirectory = orvan::app::UserConfigDirectory();
         options.device = device;
+        options.fast = fast;
         options.keepSettingsFile = !shots.empty();
         std::unique_ptr<orvan::sim::TPtyBoard> board;
         if (simulate && device.empty()) {

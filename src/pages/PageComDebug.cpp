@@ -24,7 +24,10 @@ TLogView* MakeLogView(TLogListModel* model, QWidget* parent) {
 }  // namespace
 
 TPageComDebug::TPageComDebug(QWidget* parent)
-    : QWidget(parent), rxModel_(new TLogListModel(this)), txModel_(new TLogListModel(this)) {
+    : QWidget(parent),
+      rxModel_(new TLogListModel(this)),
+      txModel_(new TLogListModel(this)),
+      frameModel_(new TLogListModel(this)) {
     setObjectName(QStringLiteral("TshComDebug"));
     QWidget* body = ScrollBody(this);
     auto* grid = new QGridLayout(body);
@@ -48,6 +51,13 @@ TPageComDebug::TPageComDebug(QWidget* parent)
     CmdTxString1 = new QPushButton(QStringLiteral("TX"), this);
     CmdTxString2 = new QPushButton(QStringLiteral("TX"), this);
     CmdTxString3 = new QPushButton(QStringLiteral("TX"), this);
+    LblCapture = new QLabel(QStringLiteral("Line capture (time ms, TX/RX, bytes: meaning)"), this);
+    LsbCOMFrames = MakeLogView(frameModel_, this);
+    chkCapture = new QCheckBox(QStringLiteral("Capture"), this);
+    CmdSaveCapture = new QPushButton(QStringLiteral("Save capture..."), this);
+    CmdClearCapture = new QPushButton(QStringLiteral("Clear capture"), this);
+    chkCapture->setObjectName(QStringLiteral("chkCapture"));
+    CmdSaveCapture->setObjectName(QStringLiteral("CmdSaveCapture"));
 
     int row = 0;
     grid->addWidget(LblTxLog, row++, 0, 1, 3);
@@ -67,6 +77,11 @@ TPageComDebug::TPageComDebug(QWidget* parent)
     grid->addWidget(CmdTxString2, row++, 2);
     grid->addWidget(TxtStringTx3, row, 0, 1, 2);
     grid->addWidget(CmdTxString3, row++, 2);
+    grid->addWidget(LblCapture, row++, 0, 1, 3);
+    grid->addWidget(LsbCOMFrames, row++, 0, 1, 3);
+    grid->addWidget(CmdClearCapture, row, 0);
+    grid->addWidget(chkCapture, row, 1);
+    grid->addWidget(CmdSaveCapture, row++, 2);
     grid->setColumnStretch(1, 1);
 }
 
@@ -95,6 +110,17 @@ void TPageComDebug::CopySelected(TLogView* view, TLogListModel* model, QLineEdit
     if (!cur.isValid() || !view->selectionModel()->isSelected(cur)) return;
     const std::string_view l = model->Line(cur.row());
     target->setText(QString::fromLatin1(l.data(), static_cast<qsizetype>(l.size())));
+}
+
+void TPageComDebug::AppendFrame(std::string_view line, std::string_view meaning) {
+    std::string text(line);
+    text += "  : ";
+    text += meaning;
+    Append(LsbCOMFrames, frameModel_, text);
+}
+
+void TPageComDebug::ClearFrames() {
+    frameModel_->Clear();
 }
 
 void TPageComDebug::CopySelectedRx() {

@@ -1,7 +1,9 @@
 #pragma once
 // "COM Debug": the traffic on the serial line, one list per direction, each
 // filled while its "Enable" box is ticked; a click copies a line into the
-// text field below its list.
+// text field below its list. Below them, the line capture: while "Capture" is
+// ticked every frame on the line is listed with what it means, and "Save
+// capture..." writes the capture file (for orvan-boardsim --replay).
 
 #include <QWidget>
 #include <string_view>
@@ -30,6 +32,10 @@ class TPageComDebug : public QWidget {
     // Copies the selected line into the text field; nothing when none is selected.
     void CopySelectedRx();
     void CopySelectedTx();
+    // One captured frame: its capture-file line and what it means.
+    void AppendFrame(std::string_view line, std::string_view meaning);
+    void ClearFrames();
+    TLogListModel* FrameModel() const { return frameModel_; }
 
     TLogListModel* RxModel() const { return rxModel_; }
     TLogListModel* TxModel() const { return txModel_; }
@@ -51,6 +57,11 @@ class TPageComDebug : public QWidget {
     QPushButton* CmdTxString1;
     QPushButton* CmdTxString2;
     QPushButton* CmdTxString3;
+    QLabel* LblCapture;
+    TLogView* LsbCOMFrames;
+    QCheckBox* chkCapture;
+    QPushButton* CmdSaveCapture;
+    QPushButton* CmdClearCapture;
 
   private:
     void Append(TLogView* view, TLogListModel* model, std::string_view line);
@@ -58,6 +69,7 @@ class TPageComDebug : public QWidget {
 
     TLogListModel* rxModel_;
     TLogListModel* txModel_;
+    TLogListModel* frameModel_;
 };
 
 }  // namespace orvan::pages

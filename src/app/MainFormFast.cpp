@@ -1,0 +1,121 @@
+// The window's side of fast exchange and of the line capture: the "Settings"
+// check item kept in the settings file, the status-bar mark, the notifier
+// that hands the port's bytes to the engine as soon as they arrive, and the
+// capture controls of the line debug page.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QStatusBar>
+
+#include "app/Config.h"
+#include "app/MainForm.h"
+#include "app/QtText.h"
+#include "commands/FrameMeaning.h"
+#include "config/AtomicFile.h"
+#include "pages/PageComDebug.h"
+
+namespace orvan::app {
+
+void TMainForm::BuildFastExchange() {
+    mnuSettings->addSeparator();
+    Act_FastExchange = mnuSettings->addAction(QStringLiteral("Fast exchange"));
+    Act_FastExchange->setObjectName(QStringLiteral("Act_FastExchange"));
+    Act_FastExchange->setCheckable(true);
+    Act_FastExchange->setStatusTip(
+        QStringLiteral("Take each answer as soon as it is complete instead of waiting for the "
+                       "line to fall quiet"));
+    Act_FastExchange->setChecked(options_.fast || config_->fastExchange);
+    connect(Act_FastExchange, &QAction::triggered, this, &TMainForm::Act_FastExchangeExecute);
+
+    lblFastExchange = new QLabel(QStringLiteral("Fast exchange"), statusBar());
+    lblFastExchange->setObjectName(QStringLiteral("lblFastExchange"));
+    lblFastExchange->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lblFastExchange->setToolTip(Act_FastExchange->statusTip());
+    statusBar()->insertPermanentWidget(0, lblFastExchange, 0);
+
+    const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
+    capture_ = std::make_unique<link::TLineCapture>(clock);
+    capture_->onFrame = [this](const link::TCaptureFrame& f) {
+        TshComDebug->AppendFrame(link::FormatCaptureLine(f),
+                                 commands::DescribeFrame(f.transmitted, f.bytes));
+    };
+    connect(TshComDebug->chkCapture, &QCheckBox::toggled, this, &TMainForm::chkCaptureClick);
+    connect(TshComDebug->CmdClearCapture, &QPushButton::clicked, this,
+            &TMainForm::CmdClearCaptureClick);
+    connect(TshComDebug->CmdSaveCapture, &QPushButton::clicked, this,
+            &TMainForm::CmdSaveCaptureClick);
+    ApplyFastExchange();
+}
+
+void TMainForm::ApplyFastExchange() {
+    if (!core_ || closed_ || !Act_FastExchange) return;
+    const bool on = Act_FastExchange->isChecked();
+    core_->SetFastMode(on);
+    lblFastExchange->setVisible(on);
+    DropLineNotifier();
+    // An injected line has no descriptor: the exchange tick serves it.
+    if (!on || options_.port != nullptr || !port_.IsOpen() || port_.Descriptor() < 0) return;
+    lineNotifier_ = new QSocketNotifier(port_.Descriptor(), QSocketNotifier::Read, this);
+    connect(lineNotifier_, &QSocketNotifier::activated, this, &TMainForm::LineReadable);
+}
+
+// It may be the notifier whose signal is running: it goes once that is over.
+void TMainForm::DropLineNotifier() {
+    if (!lineNotifier_) return;
+    lineNotifier_->setEnabled(false);
+    lineNotifier_->deleteLater();
+    lineNotifier_ = nullptr;
+}
+
+void TMainForm::LineReadable() {
+    if (closed_ || !core_) return;
+    // A device that is gone stays readable for ever: the exchange tick
+    // reports it, the notifier must not spin on it.
+    if (!port_.IsOpen() || !port_.LostReason().empty()) {
+        DropLineNotifier();
+        return;
+    }
+    (void)core_->OnLineReadable();
+}
+
+void TMainForm::Act_FastExchangeExecute(bool on) {
+    if (closed_) return;
+    config_->fastExchange = on;
+    ApplyFastExchange();
+}
+
+void TMainForm::chkCaptureClick(bool on) {
+    if (!core_) return;
+    if (on) {
+        core_->Protocol().SetTap(capture_.get());
+        return;
+    }
+    core_->Protocol().SetTap(nullptr);
+    capture_->Flush();
+}
+
+void TMainForm::CmdClearCaptureClick() {
+    capture_->Clear();
+    TshComDebug->ClearFrames();
+}
+
+void TMainForm::CmdSaveCaptureClick() {
+    capture_->Flush();
+    TFileRequest req;
+    req.save = true;
+    req.caption = QStringLiteral("Save capture");
+    req.filters = {QStringLiteral("Line capture (*.cap)")};
+    req.defaultSuffix = QStringLiteral("cap");
+    const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
+    if (!c || c->path.isEmpty()) return;
+    const auto r = config::SaveFileAtomically(c->path.toStdString(), capture_->Text());
+    if (!r)
+        ShowMessage(QStringLiteral("Attenzione!"),
+                    QStringLiteral("The capture was not saved:\n%1").arg(Q(r.error)));
+}
+
+}  // namespace orvan::app
