@@ -119,8 +119,9 @@ std::string DescribeFrame(bool transmitted, const std::vector<std::uint8_t>& wir
         return s + ChecksumText(d);
     }
     if (p[0] == kNack) {
+        // A refusal carries no checksum: every byte is its content.
         s = "NACK";
-        if (n >= 2) s += ", board error " + std::to_string(p[1]) + Values(p + 2, n - 2);
+        s += ", board error " + std::to_string(p[1]) + Values(p + 2, d.size() - 2);
         return s;
     }
     s = p[0] == kAck ? "ACK " : "? (not ACK) ";

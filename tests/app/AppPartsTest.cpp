@@ -149,4 +149,24 @@ TEST(Settings, ImpossibleValuesBecomeDefaultsAndAreNamed) {
     EXPECT_EQ(c.speed, 56700);
     EXPECT_EQ(c.device, "/dev/ttyUSB9");
     EXPECT_TRUE(c.Notices().empty());
+    EXPECT_FALSE(c.fastExchange);
+}
+
+TEST(Settings, FastExchangeKeyRoundTrip) {
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString() + "/";
+    // Any non-zero value reads as on; the key is written back as 0 or 1.
+    std::ofstream(d + kSettingsFileName) << "[COM]\nPort=2\nFastExchange=7\n";
+    {
+        TConfig c(d);
+        EXPECT_TRUE(c.fastExchange);
+        c.fastExchange = false;
+        ASSERT_TRUE(c.Save());
+    }
+    TConfig back(d);
+    EXPECT_FALSE(back.fastExchange);
+    EXPECT_EQ(back.port, 2);
+    back.fastExchange = true;
+    ASSERT_TRUE(back.Save());
+    EXPECT_TRUE(TConfig(d).fastExchange);
 }
