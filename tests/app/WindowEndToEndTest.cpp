@@ -6,6 +6,7 @@
 
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
@@ -127,6 +128,28 @@ TEST_F(WindowOnPty, WriteThenReadAtTheFastestSpeed) {
     EXPECT_EQ(messages[1],
               "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
     EXPECT_EQ(TPageWelderCfg::Cell(cfg->StrGridAnOffsetAverage, 1, 1), "17");
+}
+
+// With the exchange timer stopped once the first request is out, only the
+// port's notifier can take the answers and send what follows: the whole read
+// still completes.
+TEST_F(WindowOnPty, FastExchangeRunsOnThePortsNotifier) {
+    auto f = StartSimulated();
+    f->Act_ChangeComSpeedExecute(56700);
+    ASSERT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 56700; }, 2000));
+    f->Act_FastExchange->trigger();
+    ASSERT_TRUE(f->FastExchangeOn());
+    f->TmrGestCOMCMD->stop();
+    // The first read: the board's serial number, the identity's first step.
+    f->FileNew();
+    f->ConfigUploadClick();
+    f->TmrGestCOMCMDTimer();
+    ASSERT_TRUE(f->Core()->Protocol().InFlight());
+    ASSERT_TRUE(PumpUntil([&] { return !messages.empty(); }, 10000))
+        << "the answers did not reach the engine";
+    EXPECT_EQ(messages[0],
+              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
 }
 
 }  // namespace
