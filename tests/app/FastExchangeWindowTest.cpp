@@ -169,4 +169,39 @@ TEST_F(FastWindow, ComDebugListsFramesWithTheirMeaningAndSavesTheCapture) {
     EXPECT_EQ(page.FrameModel()->Count(), 0);
 }
 
+// A refusal's box holds the exchange in fast exchange too: nothing goes out
+// while it is open, however often the window ticks or the port is read.
+TEST_F(FastWindow, RefusalBoxHoldsTheExchange) {
+    auto f = Start(true);
+    board_.model.Eeprom() = orvan::sim::DefaultEeprom();
+    orvan::sim::ForcedError e;
+    e.code = 10;
+    e.remaining = 1;
+    e.type = 0x02;  // ReadMemory
+    e.after = 3;
+    board_.model.ForceError(e);
+    std::size_t sentWhileOpen = 0;
+    dialogs.whileMessage = [&](const QString& caption, const QString&) {
+        if (!caption.startsWith(QStringLiteral("Comunication error!"))) return;
+        const std::size_t before = board_.port.bodies.size();
+        f->SpeedButtonInfoClick();  // queued while the box is open
+        for (int i = 0; i < 20; ++i) {
+            f->TmrGestCOMCMDTimer();
+            (void)f->Core()->OnLineReadable();
+            board_.clock.Advance(30);
+        }
+        sentWhileOpen = board_.port.bodies.size() - before;
+    };
+    f->ConfigUploadClick();
+    ASSERT_TRUE(StepUntil(*f, board_.clock, [&] { return dialogs.messages.size() >= 2; }));
+    EXPECT_NE(dialogs.messages[0].find("Comunication error!"), std::string::npos)
+        << dialogs.messages[0];
+    EXPECT_EQ(sentWhileOpen, 0u);
+    EXPECT_NE(dialogs.messages[1].find("stopped"), std::string::npos) << dialogs.messages[1];
+    // Once it is closed the queued requests go out.
+    const std::size_t after = board_.port.bodies.size();
+    ASSERT_TRUE(StepUntil(*f, board_.clock, [&] { return f->Core()->Idle(); }));
+    EXPECT_GT(board_.port.bodies.size(), after);
+}
+
 }  // namespace
