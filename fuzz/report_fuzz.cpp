@@ -67,12 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string html = BuildServiceReportHtml(f, {&s});
     // The page's own markup only: every '<' opens one of the writer's tags.
     for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
-        static const char* const tags[] = {"<!DOCTYPE", "<html", "</html", "<head", "</head",
-                                           "<meta",     "<title", "</title", "<style", "</style",
-                                           "<body",     "</body", "<h1", "</h1", "<h2", "</h2",
-                                           "<p",        "</p",   "<table", "</table", "<tr",
-                                           "</tr",      "<td",   "</td",  "<th", "</th",
-                                           "<pre",      "</pre"};
+        static const char* const tags[] = {
+            "<!DOCTYPE", "<html",  "</html",  "<head", "</head", "<meta",   "<title",
+            "</title",   "<style", "</style", "<body", "</body", "<h1",     "</h1",
+            "<h2",       "</h2",   "<p",      "</p",   "<table", "</table", "<tr",
+            "</tr",      "<td",    "</td",    "<th",   "</th",   "<pre",    "</pre"};
         bool known = false;
         for (const char* t : tags)
             if (html.compare(at, std::char_traits<char>::length(t), t) == 0) known = true;

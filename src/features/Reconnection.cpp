@@ -99,13 +99,13 @@ void TReconnection::OnSerialNumber(const std::string&) {
         // The configuration on the pages is the other board's: writing it
         // here must take a deliberate read first.
         session_.configLoaded = false;
-        e.text = knewSerial_ ? "Reconnected, but another board answers (SN " +
-                                   SerialNumberText(now) + ", was " +
-                                   SerialNumberText(serialBefore_) +
-                                   "): read its configuration before writing"
-                             : "Reconnected to a board (SN " + SerialNumberText(now) +
-                                   ") whose serial number was not known before the loss: read "
-                                   "its configuration before writing";
+        e.text = knewSerial_
+                     ? "Reconnected, but another board answers (SN " + SerialNumberText(now) +
+                           ", was " + SerialNumberText(serialBefore_) +
+                           "): read its configuration before writing"
+                     : "Reconnected to a board (SN " + SerialNumberText(now) +
+                           ") whose serial number was not known before the loss: read "
+                           "its configuration before writing";
     }
     if (e.pollingResumed) e.text += "; polling resumed";
     if (!interrupted_.empty()) e.text += "; not resumed: " + interrupted_;

@@ -8,9 +8,10 @@
 // What ran when the line went is never resumed silently: the sequences the
 // loss interrupted have already ended with their "stopped" outcome, and the
 // technician starts them again. Status polling (reads only) goes on if it was
-// running. When another board answers, nothing that was prepared for the old
-// one stays armed: the configuration on the pages no longer counts as read
-// from this board, so what needs it asks for a fresh read first.
+// running; nothing that writes is ever restarted here. When another board
+// answers, the configuration on the pages no longer counts as read from this
+// board, so what relies on it (converted status values, a verify) waits for
+// a fresh read.
 
 #include <cstdint>
 #include <functional>
@@ -33,10 +34,10 @@ enum class TLinkWatch : std::uint8_t {
 // What happened, for the status bar.
 struct TReconnectEvent {
     TLinkWatch state = TLinkWatch::Connected;
-    bool sameBoard = false;     // Connected after Checking: the board that left
-    bool otherBoard = false;    // Connected after Checking: another board
+    bool sameBoard = false;   // Connected after Checking: the board that left
+    bool otherBoard = false;  // Connected after Checking: another board
     bool pollingResumed = false;
-    std::string text;           // one line for the user
+    std::string text;  // one line for the user
 };
 
 class IReconnectView {
@@ -54,8 +55,7 @@ class TReconnection : public commands::IIdentityView,
     // reopened again (a board that does not answer at all).
     static constexpr std::int64_t kCheckLimitMs = 10000;
 
-    TReconnection(commands::TSession& session, TStatusPolling& polling,
-                  const link::IClock& clock)
+    TReconnection(commands::TSession& session, TStatusPolling& polling, const link::IClock& clock)
         : session_(session), polling_(polling), clock_(clock) {}
 
     commands::TFanout<IReconnectView>& Views() { return views_; }
@@ -89,8 +89,8 @@ class TReconnection : public commands::IIdentityView,
     bool knewSerial_ = false;
     bool pollingWasOn_ = false;
     bool pollingLastTick_ = false;  // polling ran at the end of the last tick
-    std::string interrupted_;  // what the loss stopped (for the status bar)
-    std::string recentStop_;   // a sequence stopped since the last tick
+    std::string interrupted_;       // what the loss stopped (for the status bar)
+    std::string recentStop_;        // a sequence stopped since the last tick
     std::int64_t nextTryMs_ = 0;
     std::int64_t checkSinceMs_ = 0;
     std::string lastFailure_;  // why the last reopen failed (told once per change)

@@ -203,8 +203,9 @@ void WriteConfiguration(const TReportFacts& f, THtmlWriter& h) {
     }
     const auto& img = *f.configImage;
     if (!config::ImageChecksumOk(img.data()))
-        h.Missing("The board's configuration failed its checksum: the values below may be "
-                  "damaged.");
+        h.Missing(
+            "The board's configuration failed its checksum: the values below may be "
+            "damaged.");
     if (const std::string other = OtherLayoutText(img); !other.empty()) h.Missing(other);
     config::TWelderCfgBlank cfg;
     cfg.LoadFromImage(img.data());
@@ -470,8 +471,8 @@ void TServiceReport::CompareWithBackup() {
         config::TCfgWelderRW backup;
         const config::TFileResult r = RestoreBackup(e.path, backup);
         if (!r.ok) {
-            facts_.backupProblem = "The newest backup " + e.path + " could not be read: " +
-                                   r.message;
+            facts_.backupProblem =
+                "The newest backup " + e.path + " could not be read: " + r.message;
             return;
         }
         config::TWelderCfgBlank board;
@@ -493,7 +494,7 @@ void TServiceReport::Finish() {
     out.path = path_;
     out.missing = facts_.missing;
     for (const IReportSection* s : sections)
-        for (std::string& m : s->Missing()) out.missing.push_back(s->Title() + ": " + m);
+        for (std::string& m : s->Missing()) out.notIncluded.push_back(s->Title() + ": " + m);
     const config::SaveResult saved = config::SaveFileAtomically(path_, html);
     out.written = saved.ok;
     // The logs are extras: the report is complete when the board told

@@ -95,11 +95,12 @@ std::string BuildServiceReportHtml(const TReportFacts& facts,
                                    const std::vector<const IReportSection*>& sections);
 
 struct TReportOutcome {
-    bool completed = false;        // everything was read and the file written
-    bool written = false;          // the file is there (complete or not)
-    std::string path;              // the file
-    std::vector<std::string> missing;
-    std::string message;  // one line for the user
+    bool completed = false;                // everything was read and the file written
+    bool written = false;                  // the file is there (complete or not)
+    std::string path;                      // the file
+    std::vector<std::string> missing;      // asked of the board and not read, with why
+    std::vector<std::string> notIncluded;  // what the sections could not show
+    std::string message;                   // one line for the user
 };
 
 class IServiceReportView {

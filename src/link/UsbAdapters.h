@@ -11,9 +11,9 @@
 namespace orvan::link {
 
 struct TUsbAdapter {
-    std::string maker;    // "FTDI"
-    std::string product;  // "FT232R USB UART"
-    std::string serial;   // the adapter's own serial number, "A10K3ZQ4"
+    std::string maker;                // "FTDI"
+    std::string product;              // "FT232R USB UART"
+    std::string serial;               // the adapter's own serial number, "A10K3ZQ4"
     std::string vendorId, productId;  // "0403", "6001"
 };
 

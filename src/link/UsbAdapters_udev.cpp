@@ -66,7 +66,8 @@ std::optional<TUsbAdapter> TUdevAdapterInfo::Describe(const std::string& deviceP
         udev_device_new_from_devnum(u.get(), 'c', st.st_rdev));
     if (!tty) return std::nullopt;
     // Owned by tty: not unreferenced here.
-    udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty.get(), "usb", "usb_device");
+    udev_device* usb =
+        udev_device_get_parent_with_subsystem_devtype(tty.get(), "usb", "usb_device");
     if (usb == nullptr) return std::nullopt;
     TUsbAdapter a;
     a.maker = Attr(usb, "manufacturer");

@@ -100,8 +100,8 @@ TEST(ReconnectionOverAPseudoTerminal, TheSameBoardComesBackAndPollingGoesOn) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Polling().CyclesCompleted() > cycles; }, 5000));
 
     rig.board.reset();  // pulled out
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; },
-                             5000));
+    ASSERT_TRUE(
+        rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; }, 5000));
     EXPECT_FALSE(rig.core->Polling().Running());
     rig.RunUntil([] { return false; }, 1500);  // a reopen or two fails meanwhile
     EXPECT_EQ(rig.core->Reconnection().State(), TLinkWatch::Lost);
@@ -126,8 +126,8 @@ TEST(ReconnectionOverAPseudoTerminal, AnotherBoardUnderTheSameNameIsTold) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Idle(); }, 5000));
     rig.core->Session().configLoaded = true;
     rig.board.reset();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; },
-                             5000));
+    ASSERT_TRUE(
+        rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; }, 5000));
     rig.board = Plug(rig.link, "SIM-000777");
     ASSERT_TRUE(rig.RunUntil(
         [&] {

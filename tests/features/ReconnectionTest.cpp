@@ -80,7 +80,8 @@ TEST(Reconnection, RetriesOnTheClockAndTheSameBoardGetsItsPollingBack) {
     EXPECT_EQ(rig.watch.State(), TLinkWatch::Lost);
     EXPECT_FALSE(rig.core.Polling().Running());
     ASSERT_FALSE(rig.recorder.events.empty());
-    EXPECT_TRUE(Has(rig.recorder.events.front().text, "Port lost: the device /dev/orvan-link is gone"))
+    EXPECT_TRUE(
+        Has(rig.recorder.events.front().text, "Port lost: the device /dev/orvan-link is gone"))
         << rig.recorder.events.front().text;
 
     // Not back yet: one attempt a second, said once.

@@ -2,8 +2,8 @@
 // text from the device database made safe to show, and the system's database
 // answering nothing (rather than failing) for devices that are not on USB.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -66,7 +66,7 @@ TEST(UsbAdapters, TheSystemDatabaseKnowsNothingOfWhatIsNotOnUsb) {
     const TUdevAdapterInfo udev;
     EXPECT_FALSE(udev.Describe("").has_value());
     EXPECT_FALSE(udev.Describe("/no/such/device").has_value());
-    EXPECT_FALSE(udev.Describe("/dev/null").has_value());   // a character device, not USB
+    EXPECT_FALSE(udev.Describe("/dev/null").has_value());      // a character device, not USB
     EXPECT_FALSE(udev.Describe("/etc/hostname").has_value());  // not a device at all
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);

@@ -46,7 +46,8 @@ std::string ReportUsage() {
     return "  service-report OUT.html [--backup-dir DIR]\n"
            "                       write one HTML file with the board's identity, clock, hours,\n"
            "                       configuration (and its differences from the newest backup),\n"
-           "                       and the last lines of traffic; exit 1 when something is missing\n";
+           "                       and the last lines of traffic; exit 1 when something is "
+           "missing\n";
 }
 
 bool IsReportCommand(const std::string& name) {
@@ -99,6 +100,9 @@ int RunReportCommand(const Options& opt) {
         return 1;
     }
     for (const std::string& m : o.missing) std::fprintf(stderr, "missing: %s\n", m.c_str());
+    if (!opt.quiet)
+        for (const std::string& m : o.notIncluded)
+            std::fprintf(stderr, "not included: %s\n", m.c_str());
     std::printf("%s\n", o.message.c_str());
     return o.completed ? 0 : 1;
 }
