@@ -2,6 +2,8 @@
 // report's text stays text: no markup, no control byte and no broken UTF-8
 // gets through, and a configuration image of any content is listed.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string>

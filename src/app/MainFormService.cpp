@@ -14,12 +14,13 @@ void TMainForm::BuildService() {
     core_->Report().Views().Add(static_cast<features::IServiceReportView&>(*this));
     core_->Reconnection().Views().Add(static_cast<features::IReconnectView&>(*this));
     // The device is opened again by its name: a replugged adapter comes back
-    // under the same name (or the same udev link).
+    // under the same name (or the same udev link). A line given by the caller
+    // is reopened only when the caller says how.
+    if (options_.port != nullptr) {
+        core_->Reconnection().reopen = options_.reopenPort;
+        return;
+    }
     core_->Reconnection().reopen = [this]() -> TResult {
-        if (options_.port != nullptr) {
-            return options_.reopenPort ? options_.reopenPort()
-                                       : TResult::Fail("this line cannot be reopened");
-        }
         port_.ClosePort();
         const std::string name = ActivePortName();
         const std::int32_t rc = port_.OpenPort(name.c_str(), config_->speed, 0);

@@ -508,7 +508,9 @@ void TServiceReport::Finish() {
         out.message = "Incomplete service report written to " + path_ + ": " +
                       std::to_string(facts_.missing.size()) + " item(s) not read (" +
                       facts_.missing.front() + (facts_.missing.size() > 1 ? ", ...)" : ")");
-    if (resumePolling_ && !lineFailed_) polling_.Start();
+    // A line that failed stopped polling for its own reasons; the user may
+    // also have started it again meanwhile.
+    if (resumePolling_ && !lineFailed_ && !polling_.Running()) polling_.Start();
     resumePolling_ = false;
     views_.Notify(&IServiceReportView::OnReportFinished, out);
 }

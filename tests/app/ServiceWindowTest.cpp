@@ -76,7 +76,7 @@ TEST_F(ServiceWindow, FileMenuWritesTheServiceReport) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray html = f.readAll();
     EXPECT_TRUE(html.contains("<td>SIM-000001</td>"));
-    EXPECT_TRUE(html.contains("Simulated board in memory at 56700 bit/s"));
+    EXPECT_TRUE(html.contains("Simulated board in memory at 9600 bit/s"));
 
     // Cancel in the file dialog: nothing is asked of the board.
     dialogs_.chosen.clear();
