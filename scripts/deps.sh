@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libjpeg-dev
+  libjpeg-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev
 )
 

@@ -88,6 +88,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     trace_.push_back("create record");
     core_->Transfer().SetListener(this);
     if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
+    BuildService();
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     BuildFastExchange();
@@ -189,6 +190,9 @@ void TMainForm::BuildMenus() {
     connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAs);
     FileBackupsItem = item(mnuFile, "Backups...", "Restore what a board held before a write");
     connect(FileBackupsItem, &QAction::triggered, this, &TMainForm::FileBackups);
+    FileServiceReportItem =
+        item(mnuFile, "Service &report...", "Write what the board holds to one file to send");
+    connect(FileServiceReportItem, &QAction::triggered, this, &TMainForm::FileServiceReport);
     mnuFile->addSeparator();
     connect(item(mnuFile, "&Print", "Print current file"), &QAction::triggered, this,
             &TMainForm::FilePrint);

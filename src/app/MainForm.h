@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -33,6 +34,7 @@
 #include "link/ExchangeCycle.h"
 #include "link/LineCapture.h"
 #include "link/Tserial.h"
+#include "link/UsbAdapters.h"
 
 class QAction;
 class QActionGroup;
@@ -96,6 +98,12 @@ struct TStartOptions {
     std::string namingDirectory;
     // Fast exchange for this run, whatever the settings say (--fast).
     bool fast = false;
+    // Who made the USB adapters in the port menu (null: the system's device
+    // database). Not owned.
+    const link::IUsbAdapterInfo* usbAdapters = nullptr;
+    // How to reopen a given port after its device vanished (tests); the
+    // serial port reopens its device by itself.
+    std::function<TResult()> reopenPort;
 };
 
 class TMainForm : public QMainWindow,
@@ -107,7 +115,9 @@ class TMainForm : public QMainWindow,
                   private features::IStatusPollingView,
                   private features::IMachineNamingView,
                   private features::ISerialListener,
-                  private features::IEepromListener {
+                  private features::IEepromListener,
+                  private features::IServiceReportView,
+                  private features::IReconnectView {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -224,6 +234,7 @@ class TMainForm : public QMainWindow,
     QAction* FileSaveItem;
     QAction* FileSaveAsItem;
     QAction* FileBackupsItem;
+    QAction* FileServiceReportItem;
     QAction* SetSerialNumberItem;
     QAction* SetHoursCounterItem;
     QAction* SetFactoryTuningDateItem;
@@ -284,6 +295,8 @@ class TMainForm : public QMainWindow,
     void FilePrint();
     void FilePrintSetup();
     void FileBackups();
+    // "Service report...": what the board holds, in one HTML file.
+    void FileServiceReport();
     // Board clock ("Date / Time") and identity (MainFormBoardTools.cpp).
     void cmdGetOrvanTimeClick();
     void cmdGetPcTimeClick();
@@ -349,6 +362,16 @@ class TMainForm : public QMainWindow,
     void OnRestoreNeedsConfirmation(const std::string& boardSerial,
                                     const std::string& dumpSerial) override;
     void OnEepromFinished(const features::TEepromOutcome& outcome) override;
+    // IServiceReportView: the steps in panel 1, the outcome after the tick.
+    void OnReportStep(const std::string& step) override;
+    void OnReportFinished(const features::TReportOutcome& outcome) override;
+    // IReconnectView: the port's panel says what happened to the line.
+    void OnReconnectEvent(const features::TReconnectEvent& e) override;
+    // The report, reconnection and the adapters' names (MainFormService.cpp).
+    void BuildService();
+    const link::IUsbAdapterInfo* UsbAdapters() const {
+        return options_.usbAdapters ? options_.usbAdapters : &udevAdapters_;
+    }
     // Connects the clock, identity and EEPROM controls to their slots.
     void BuildBoardTools();
     void BuildMenus();
@@ -381,6 +404,7 @@ class TMainForm : public QMainWindow,
     // The port and the clock outlive the engine that uses them.
     link::Tserial port_;
     link::SystemClock systemClock_;
+    link::TUdevAdapterInfo udevAdapters_;
     // Protocol, session, cycle, record and feature controllers; the board
     // events go to the window's own view and to the features.
     std::unique_ptr<features::TSupervisorCore> core_;

@@ -42,6 +42,8 @@ void TMainForm::OpenConfiguredPort() {
     // Polling that a lost line stopped goes on once the user picks a port.
     if (activated_ && core_ && Line().IsOpen()) core_->Polling().ResumeAfterReconnect();
     ApplyFastExchange();
+    // A port picked by hand is a fresh start, not a reconnection.
+    if (core_) core_->Reconnection().Reset();
 }
 
 void TMainForm::RefreshPortDevices() {
@@ -59,7 +61,8 @@ void TMainForm::RefreshPortDevices() {
         std::find(devices.begin(), devices.end(), active) == devices.end())
         devices.insert(devices.begin(), active);
     for (const std::string& d : devices) {
-        auto* a = new QAction(Q(d), mnuPort);
+        // Two adapters of the same kind differ by their serial numbers.
+        auto* a = new QAction(Q(link::DeviceLabel(d, UsbAdapters())), mnuPort);
         a->setCheckable(true);
         a->setData(Q(d));
         a->setChecked(d == active);
@@ -117,7 +120,8 @@ void TMainForm::Act_FindBoardExecute() {
     }
     QStringList choices;
     for (const FoundBoard& f : found)
-        choices << QStringLiteral("%1  (FW Ver. %2)").arg(Q(f.device), Q(f.firmware));
+        choices << QStringLiteral("%1  (FW Ver. %2)")
+                       .arg(Q(link::DeviceLabel(f.device, UsbAdapters())), Q(f.firmware));
     const int i = dialogs_->ChooseItem(QStringLiteral("Find board"),
                                        QStringLiteral("Boards that answered:"), choices);
     if (i >= 0 && i < static_cast<int>(found.size()))

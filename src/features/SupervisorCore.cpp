@@ -6,13 +6,16 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
                                  commands::INotifier& notifier, link::IExchangeListener* line)
     : protocol_(port, clock),
       session_(protocol_, events_, notifier),
-      cycle_(session_, clock, line),
+      traffic_(line),
+      cycle_(session_, clock, &traffic_),
       transfer_(session_, record_),
       polling_(session_, record_, clock),
       naming_(events_, std::string()),
       clock_(session_),
       identity_(session_),
-      eepromManager_(session_, eeprom_) {
+      eepromManager_(session_, eeprom_),
+      report_(session_, traffic_, transfer_, polling_, naming_),
+      reconnection_(session_, polling_, clock) {
     events_.Subscribe(transfer_);
     events_.Subscribe(eeprom_);
     events_.Subscribe(logs_);
@@ -21,6 +24,9 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(clock_);
     events_.Subscribe(identity_);
     events_.Subscribe(eepromManager_);
+    events_.Subscribe(report_);
+    events_.Subscribe(reconnection_);
+    report_.AddSection(logsSection_);
 }
 
 link::PollState TSupervisorCore::Tick() {
@@ -31,7 +37,9 @@ link::PollState TSupervisorCore::Tick() {
     if (cycle_.Idle()) {
         transfer_.NoteExchangeIdle();
         eepromManager_.NoteExchangeIdle();
+        report_.NoteExchangeIdle();
     }
+    reconnection_.Tick();
     return state;
 }
 

@@ -23,12 +23,15 @@
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
 #include "features/PowerProcedures.h"
+#include "features/Reconnection.h"
+#include "features/ServiceReport.h"
 #include "features/StatusPolling.h"
 #include "features/WelderLogs.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
 #include "link/SerialPort.h"
+#include "link/TrafficTail.h"
 
 namespace orvan::features {
 
@@ -73,6 +76,14 @@ class TSupervisorCore {
     // The EEPROM page's sequences: dump to a file, format after a dump,
     // restore with its read-back (built on the EEPROM tools).
     TEepromManager& EepromManager() { return eepromManager_; }
+    // The service report; its logs section is added already, other features
+    // add theirs with AddSection.
+    TServiceReport& Report() { return report_; }
+    // Reconnection after the port's device vanished and came back; off
+    // until the front end tells it how to reopen the port.
+    TReconnection& Reconnection() { return reconnection_; }
+    // The last lines of traffic (whatever front end listens to the line).
+    const link::TTrafficTail& Traffic() const { return traffic_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -80,6 +91,7 @@ class TSupervisorCore {
     link::TComProtocol protocol_;
     commands::TBoardEvents events_;
     commands::TSession session_;
+    link::TTrafficTail traffic_;
     commands::TSessionCycle cycle_;
     config::TCfgWelderRW record_;
     TConfigTransfer transfer_;
@@ -92,6 +104,9 @@ class TSupervisorCore {
     TBoardClock clock_;
     TIdentity identity_;
     TEepromManager eepromManager_;
+    TServiceReport report_;
+    TLogsReportSection logsSection_{logs_};
+    TReconnection reconnection_;
 };
 
 }  // namespace orvan::features

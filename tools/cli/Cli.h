@@ -40,6 +40,10 @@ int RunStatusCommand(const Options& opt);
 std::string BoardToolUsage();
 bool IsBoardToolCommand(const std::string& name);
 int RunBoardToolCommand(const Options& opt);
+// service-report (CliReport.cpp).
+std::string ReportUsage();
+bool IsReportCommand(const std::string& name);
+int RunReportCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 
