@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "boardsim/PtyBoard.h"
+#include "link/Version.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: orvan-boardsim [options]\n"
+        "  --version            print the release and exit\n"
         "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
         "  --link PATH          also make PATH a symbolic link to the device\n"
         "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
@@ -199,6 +201,9 @@ int main(int argc, char** argv) {
                 return 2;
             }
             layout = {static_cast<std::uint8_t>(v), static_cast<std::uint16_t>(sz)};
+        } else if (a == "--version") {
+            std::printf("orvan-boardsim %s\n", orvan::kProgramVersion);
+            return 0;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;

@@ -8,6 +8,7 @@
 
 #include "boardsim/PtyBoard.h"
 #include "cli/Cli.h"
+#include "link/Version.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--quiet] COMMAND [ARGS]\n"
+        "       orvan-cli --version\n"
         "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
         "  --simulate           talk to a built-in simulated board instead\n"
         "  --speed N            line speed in bit/s (default 56700)\n"
@@ -43,6 +45,9 @@ int main(int argc, char** argv) {
             opt.speed = static_cast<std::int32_t>(v);
         } else if (a == "--quiet") {
             opt.quiet = true;
+        } else if (a == "--version") {
+            std::printf("orvan-cli %s\n", orvan::kProgramVersion);
+            return 0;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
