@@ -42,6 +42,7 @@ void WriteScratch(const std::uint8_t* data, std::size_t size) {
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
+#if ORVAN_FUZZ_FILE_KIND == 1
 void FuzzNaming(const std::uint8_t* data, std::size_t size) {
     config::TIniFile ini;
     ini.LoadFromText(std::string_view(reinterpret_cast<const char*>(data), size));
@@ -58,6 +59,7 @@ void FuzzNaming(const std::uint8_t* data, std::size_t size) {
     if (fromFile.found) Check(fromFile.anomalies == names.anomalies && fromFile.io == names.io);
 }
 
+#else
 void FuzzDumpFile(const std::uint8_t* data, std::size_t size) {
     WriteScratch(data, size);
     features::TEepromImage image{};
@@ -73,6 +75,8 @@ void FuzzDumpFile(const std::uint8_t* data, std::size_t size) {
     const features::TFileKind kind = features::DetectFileKind(ScratchPath());
     Check(features::FileKindText(kind) != nullptr);
 }
+
+#endif
 
 }  // namespace
 

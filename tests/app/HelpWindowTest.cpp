@@ -111,7 +111,7 @@ TEST_F(HelpWindow, AboutNamesReleaseBoardAndLicences) {
     ASSERT_EQ(dialogs.messages.size(), 2u);
     const std::string after = dialogs.messages[1];
     EXPECT_NE(after.find("Board type 0x0100"), std::string::npos) << after;
-    EXPECT_NE(after.find("Firmware 1.2.7, protocol 2.2.9"), std::string::npos) << after;
+    EXPECT_NE(after.find("Firmware 1.02.07, protocol 2.02.09"), std::string::npos) << after;
 }
 
 TEST_F(HelpWindow, HowToUseHelpExplainsTheSearch) {
