@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Summary.h"
 #include "boardsim/PtyBoard.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
@@ -78,6 +79,9 @@ void BM_EepromDump(benchmark::State& state) {
         "whole-memory dump at 56700 bit/s: %.0f ms, ratio %.3f to the floor of %.0f ms "
         "(target <= 1.1)\n",
         ms, ms / kFloorMs, kFloorMs);
+    orvan::bench::BenchSummary("EEPROM dump, 56700 bit/s", orvan::bench::Fmt("%.0f ms", ms),
+                               orvan::bench::Fmt("<= 1.1 x %.0f ms", kFloorMs), ms / kFloorMs,
+                               ms / kFloorMs <= 1.1);
 }
 BENCHMARK(BM_EepromDump)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 

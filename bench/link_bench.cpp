@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Summary.h"
 #include "boardsim/PtyBoard.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -79,6 +80,10 @@ void BM_ExchangeLatency(benchmark::State& state) {
         "exchange latency at %lld bit/s: %.2f ticks per exchange, ratio %.3f to the floor of 5 "
         "(target <= 1.1)\n",
         static_cast<long long>(state.range(0)), perExchange, perExchange / 5.0);
+    orvan::bench::BenchSummary(
+        orvan::bench::Fmt("exchange latency, %lld bit/s", static_cast<long long>(state.range(0))),
+        orvan::bench::Fmt("%.2f ticks", perExchange), "<= 1.1 x 5 ticks", perExchange / 5.0,
+        perExchange / 5.0 <= 1.1);
 }
 BENCHMARK(BM_ExchangeLatency)
     ->Arg(56700)
@@ -113,6 +118,8 @@ void BM_IdleCycleCpu(benchmark::State& state) {
         "idle exchange cycle: %.4f %% of one core, ratio %.3f to the target of 0.5 %% (target < "
         "1)\n",
         percent, percent / 0.5);
+    orvan::bench::BenchSummary("idle exchange cycle, CPU", orvan::bench::Fmt("%.4f %%", percent),
+                               "< 0.5 % of a core", percent / 0.5, percent < 0.5);
 }
 BENCHMARK(BM_IdleCycleCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Summary.h"
 #include "boardsim/PtyBoard.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
@@ -90,5 +91,8 @@ int main() {
         "cycles), bound %.3f  ratio %.3f (target >= 0.9)\n",
         perCycle, rate, s, static_cast<unsigned long long>(polling.CyclesCompleted() - startCycles),
         bound, rate / bound);
+    orvan::bench::BenchSummary(
+        "status polling, all flags", orvan::bench::Fmt("%.3f cycles/s", rate),
+        orvan::bench::Fmt(">= 0.9 x %.3f cycles/s", bound), rate / bound, rate / bound >= 0.9);
     return polling.Running() ? 0 : 1;
 }

@@ -1,8 +1,16 @@
-# The machine naming files live beside the programs that read them: copied
-# next to each program in the build tree (so build/src/app/orvan-supervisor
-# and build/tools/cli/orvan-cli find them) and installed beside them.
+# The machine naming files: copied next to each program in the build tree (so
+# build/src/app/orvan-supervisor finds them beside itself) and installed once
+# under share/orvan-supervisor/naming, where an installed program looks when
+# there are none beside it (app/InstallLayout.h).
 set(ORVAN_NAMING_DIR ${PROJECT_SOURCE_DIR}/data/naming)
 file(GLOB ORVAN_NAMING_FILES CONFIGURE_DEPENDS ${ORVAN_NAMING_DIR}/*.ini)
+set(ORVAN_DATA_DESTINATION share/orvan-supervisor)
+
+# Sources that include "link/Version.h" (generated into the build folder).
+# Call it from the folder whose CMakeLists.txt makes their target.
+function(orvan_uses_version)
+  set_property(SOURCE ${ARGN} APPEND PROPERTY INCLUDE_DIRECTORIES ${PROJECT_BINARY_DIR}/generated)
+endfunction()
 
 function(orvan_ship_naming target)
   add_custom_command(TARGET ${target} POST_BUILD
@@ -10,5 +18,6 @@ function(orvan_ship_naming target)
     COMMENT "Naming files beside ${target}"
     VERBATIM)
   install(TARGETS ${target} RUNTIME DESTINATION bin)
-  install(FILES ${ORVAN_NAMING_FILES} DESTINATION bin)
 endfunction()
+
+install(FILES ${ORVAN_NAMING_FILES} DESTINATION ${ORVAN_DATA_DESTINATION}/naming)

@@ -11,6 +11,7 @@
 #include <string>
 #include "pages/LogView.h"
 
+#include "../Summary.h"
 #include "pages/LogListModel.h"
 #include "pages/PageComDebug.h"
 
@@ -88,5 +89,12 @@ int main(int argc, char** argv) {
         "(target <= 200 bytes)\n",
         bytesPerLine, modelBytesPerLine, static_cast<double>(textBytes) / kPrefill,
         std::max(bytesPerLine, modelBytesPerLine) / 200.0);
+    orvan::bench::BenchSummary("traffic log append, 1 M lines listed",
+                               orvan::bench::Fmt("%.2f us/line", usPerLine), "<= 20 us/line",
+                               usPerLine / 20.0, usPerLine <= 20.0);
+    const double worstBytes = std::max(bytesPerLine, modelBytesPerLine);
+    orvan::bench::BenchSummary("traffic log memory",
+                               orvan::bench::Fmt("%.1f bytes/line", worstBytes),
+                               "<= 200 bytes/line", worstBytes / 200.0, worstBytes <= 200.0);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "../Summary.h"
 #include "app/MainForm.h"
 #include "boardsim/PtyBoard.h"
 #include "features/SupervisorCore.h"
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
         "%llu cycles, %d chart redraws)  ratio %.3f (target < 3 %%)\n",
         percent, cpu, kMeasureMs / 1000, static_cast<unsigned long long>(cycles), redraws,
         percent / 3.0);
+    orvan::bench::BenchSummary("polling with window and chart, CPU",
+                               orvan::bench::Fmt("%.2f %%", percent), "< 3 % of a core",
+                               percent / 3.0, percent < 3.0);
     window.close();
     return cycles > 0 ? 0 : 1;
 }

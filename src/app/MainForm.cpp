@@ -259,8 +259,10 @@ void TMainForm::BuildMenus() {
     HelpItems.push_back(item(mnuHelp, "&How to Use Help", "Help on using the help system"));
     mnuHelp->addSeparator();
     HelpItems.push_back(item(mnuHelp, "&About...", "Show program information"));
-    // There is no help file yet.
-    for (QAction* a : HelpItems) a->setEnabled(false);
+    connect(HelpItems[0], &QAction::triggered, this, &TMainForm::HelpContentsClick);
+    connect(HelpItems[1], &QAction::triggered, this, &TMainForm::HelpSearchClick);
+    connect(HelpItems[2], &QAction::triggered, this, &TMainForm::HelpHowToClick);
+    connect(HelpItems[3], &QAction::triggered, this, &TMainForm::HelpAboutClick);
     RefreshPortDevices();
 }
 

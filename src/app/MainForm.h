@@ -319,6 +319,17 @@ class TMainForm : public QMainWindow,
     void chkCaptureClick(bool on);
     void CmdClearCaptureClick();
     void CmdSaveCaptureClick();
+    // "&Help" (MainFormHelp.cpp): the manual, its search, how to use it, About.
+    void HelpContentsClick();
+    void HelpSearchClick();
+    void HelpHowToClick();
+    void HelpAboutClick();
+    // What "&About..." says: release, the board's versions, the libraries' licences.
+    QString AboutText() const;
+    // The manual's window, made at first use (null until then).
+    class THelpBrowser* HelpWindow() const {
+        return helpWindow_;
+    }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -427,6 +438,7 @@ class TMainForm : public QMainWindow,
     bool activated_ = false;
     bool closed_ = false;
     std::vector<std::string> trace_;
+    class THelpBrowser* helpWindow_ = nullptr;
 };
 
 }  // namespace orvan::app

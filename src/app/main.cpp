@@ -10,9 +10,11 @@
 #include <string>
 
 #include "app/Config.h"
+#include "app/InstallLayout.h"
 #include "app/MainForm.h"
 #include "app/Screenshots.h"
 #include "boardsim/PtyBoard.h"
+#include "link/Version.h"
 
 namespace {
 
@@ -36,11 +38,13 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: orvan-supervisor [--device PATH | --simulate] [--fast] [--screenshots DIR]\n"
+        "       orvan-supervisor --version\n"
         "  (no option)        open the port of the settings file\n"
         "  --device PATH      use this serial device for this run (/dev/ttyUSB0, a pty)\n"
         "  --simulate         run the board simulator in-process and connect to it\n"
         "  --fast             fast exchange for this run (Settings > Fast exchange)\n"
-        "  --screenshots DIR  render each main page to DIR/NN-caption.png and exit\n");
+        "  --screenshots DIR  render each main page to DIR/NN-caption.png and exit\n"
+        "  --version          print the release and where the naming files are found\n");
 }
 
 }  // namespace
@@ -60,6 +64,10 @@ int main(int argc, char** argv) {
             device = argv[++i];
         } else if (std::strcmp(a, "--screenshots") == 0 && i + 1 < argc) {
             shots = argv[++i];
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::printf("orvan-supervisor %s\nnaming files: %s\n", orvan::kProgramVersion,
+                        orvan::app::NamingDirectory(orvan::app::ProgramDirectory()).c_str());
+            return 0;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
             Usage();
             return 0;
@@ -78,6 +86,7 @@ int main(int argc, char** argv) {
         orvan::app::TStartOptions options;
         options.settingsDirectory = QCoreApplication::applicationDirPath().toStdString() + "/";
         options.fallbackDirectory = orvan::app::UserConfigDirectory();
+        options.namingDirectory = orvan::app::NamingDirectory(options.settingsDirectory);
         options.device = device;
         options.fast = fast;
         options.keepSettingsFile = !shots.empty();

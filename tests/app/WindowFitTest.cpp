@@ -159,8 +159,8 @@ TEST_F(WindowFit, ItemsOfLaterFeaturesAreDisabledOthersEnabled) {
         {f->SetSerialNumberItem, "Set Serial Number", true},
         {f->SetHoursCounterItem, "Set welder hours counter", true},
         {f->SetFactoryTuningDateItem, "Set welder factory tuning Date/Time", true},
-        {f->HelpItems.at(0), "&Contents", false},
-        {f->HelpItems.at(3), "&About...", false},
+        {f->HelpItems.at(0), "&Contents", true},
+        {f->HelpItems.at(3), "&About...", true},
         {f->ConfigDownload, "WRITE    PC  -->  Board", true},
         {f->FileBackupsItem, "Backups...", true},
     };

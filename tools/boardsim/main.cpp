@@ -13,7 +13,7 @@
 
 #include "boardsim/BoardReplay.h"
 #include "boardsim/PtyBoard.h"
-#include "config/AtomicFile.h"
+#include "link/Version.h" "config/AtomicFile.h"
 
 namespace {
 
@@ -30,6 +30,7 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: orvan-boardsim [options]\n"
+        "  --version            print the release and exit\n"
         "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
         "  --replay FILE        answer as the board of a line capture did (orvan-cli --capture)\n"
         "  --link PATH          also make PATH a symbolic link to the device\n"
@@ -204,6 +205,9 @@ int main(int argc, char** argv) {
                 return 2;
             }
             layout = {static_cast<std::uint8_t>(v), static_cast<std::uint16_t>(sz)};
+        } else if (a == "--version") {
+            std::printf("orvan-boardsim %s\n", orvan::kProgramVersion);
+            return 0;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;

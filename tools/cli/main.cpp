@@ -8,6 +8,7 @@
 
 #include "boardsim/PtyBoard.h"
 #include "cli/Cli.h"
+#include "link/Version.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ void Usage() {
         stderr,
         "usage: orvan-cli [--device PATH | --simulate] [--speed N] [--fast] [--capture FILE]\n"
         "                 [--quiet] COMMAND [ARGS]\n"
+        "       orvan-cli --version\n"
         "  --device PATH        the board's serial device (/dev/ttyUSB0, /dev/ttyS0, COM1, ...)\n"
         "  --simulate           talk to a built-in simulated board instead\n"
         "  --speed N            line speed in bit/s (default 56700)\n"
@@ -54,6 +56,9 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--quiet") {
             opt.quiet = true;
+        } else if (a == "--version") {
+            std::printf("orvan-cli %s\n", orvan::kProgramVersion);
+            return 0;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
