@@ -21,6 +21,13 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(clock_);
     events_.Subscribe(identity_);
     events_.Subscribe(eepromManager_);
+    events_.Subscribe(flanging_.Form());
+    events_.Subscribe(dac16_.Form());
+    events_.Subscribe(pelta_);
+    events_.Subscribe(pelta_.Form());
+    events_.Subscribe(multiHead_);
+    events_.Subscribe(multiHead_.Form());
+    events_.Subscribe(diameterHeight_.Form());
 }
 
 link::PollState TSupervisorCore::Tick() {

@@ -17,11 +17,15 @@
 #include "config/Cfgwelderrw.h"
 #include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
+#include "features/Dac16.h"
+#include "features/DiameterHeight.h"
 #include "features/EepromManager.h"
 #include "features/EepromTools.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
+#include "features/MultiHead.h"
+#include "features/Pelta.h"
 #include "features/PowerProcedures.h"
 #include "features/StatusPolling.h"
 #include "features/WelderLogs.h"
@@ -67,6 +71,11 @@ class TSupervisorCore {
     // The EEPROM page's sequences: dump to a file, format after a dump,
     // restore with its read-back (built on the EEPROM tools).
     TEepromManager& EepromManager() { return eepromManager_; }
+    // The machine-variant pages (TFlanging above is the flanging one).
+    TDac16& Dac16() { return dac16_; }
+    TPelta& Pelta() { return pelta_; }
+    TMultiHead& MultiHead() { return multiHead_; }
+    TDiameterHeight& DiameterHeight() { return diameterHeight_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -86,6 +95,10 @@ class TSupervisorCore {
     TBoardClock clock_;
     TIdentity identity_;
     TEepromManager eepromManager_;
+    TDac16 dac16_{session_};
+    TPelta pelta_{session_};
+    TMultiHead multiHead_{session_};
+    TDiameterHeight diameterHeight_{session_};
 };
 
 }  // namespace orvan::features
