@@ -44,10 +44,10 @@ TToolResult TDiameterHeight::WritePoint(int tag, std::string_view mm, std::strin
                                         char decimalSeparator) {
     if (tag < 0 || tag >= kPoints) return TToolResult::Fail("no point " + std::to_string(tag));
     const TDiameterPoint& p = kPointTable[tag];
-    return form_.Write(p.code,
-                       {{std::string(p.mmField), std::string(mm)},
-                        {std::string(p.voltField), std::string(volts)}},
-                       decimalSeparator);
+    return form_.Write(
+        p.code,
+        {{std::string(p.mmField), std::string(mm)}, {std::string(p.voltField), std::string(volts)}},
+        decimalSeparator);
 }
 
 TToolResult TDiameterHeight::GetVolts(int tag) {

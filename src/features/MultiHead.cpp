@@ -9,8 +9,8 @@ using namespace commands;
 namespace {
 
 constexpr TFieldSpec kFields[] = {
-    {"edtMultiHHeadsNum", "Heads num", MultiHeadCount, 0, TMultiHead::kHeadBits, 0,
-     StepRule::None, 0, true, 0},
+    {"edtMultiHHeadsNum", "Heads num", MultiHeadCount, 0, TMultiHead::kHeadBits, 0, StepRule::None,
+     0, true, 0},
     {"edtMultiHFreq", "Frequency", MultiHeadFrequency, 0, 655.35, 0, StepRule::None, 0, false, 2},
     {"edtMultiHPreion", "Preionization", MultiHeadPreion, 0, 6553.5, 0, StepRule::None, 0, false,
      1},

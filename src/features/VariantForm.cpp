@@ -136,7 +136,8 @@ bool TVariableForm::ParseField(const TFieldSpec& f, std::string_view text, char 
     if (f.integer) {
         std::int64_t i = 0;
         if (!ParseTypedInteger(text, i)) {
-            if (why) *why = name + ": '" + std::string(text) + "' is not a whole number; nothing sent";
+            if (why)
+                *why = name + ": '" + std::string(text) + "' is not a whole number; nothing sent";
             return false;
         }
         v = static_cast<double>(i);
@@ -159,7 +160,8 @@ bool TVariableForm::ParseField(const TFieldSpec& f, std::string_view text, char 
     return true;
 }
 
-TToolResult TVariableForm::Write(std::uint16_t code, const std::map<std::string, std::string>& typed,
+TToolResult TVariableForm::Write(std::uint16_t code,
+                                 const std::map<std::string, std::string>& typed,
                                  char decimalSeparator) {
     std::map<std::string, double> values;
     for (const auto& [field, text] : typed) {
@@ -233,7 +235,9 @@ void TVariableForm::OnVariable(const DecodedVariable& v) {
 }
 
 void TVariableForm::OnBoardType(std::uint16_t) {
-    if (view_) view_->ShowServed(Served(), Served() ? std::string() : NotServedText(variant_, session_.boardType));
+    if (view_)
+        view_->ShowServed(Served(),
+                          Served() ? std::string() : NotServedText(variant_, session_.boardType));
 }
 
 void TVariableForm::Hold(const std::string& field, double value) {

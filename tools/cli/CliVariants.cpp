@@ -54,7 +54,8 @@ int FlangingProfiles(TToolRunner& run, bool json) {
     }
     const int count = f.ProfileCount();
     if (json) {
-        std::printf("{\"boardType\":\"%s\",\"profiles\":[", commands::CodeText(core.Session().boardType).c_str());
+        std::printf("{\"boardType\":\"%s\",\"profiles\":[",
+                    commands::CodeText(core.Session().boardType).c_str());
         bool first = true;
         for (const FlangingProfileRow& r : f.table) {
             if (r.profile > count) continue;
