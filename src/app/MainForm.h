@@ -53,6 +53,7 @@ class TPageIOStatus;
 class TPageMultiHead;
 class TPagePelta;
 class TPageTimeKeep;
+class TVariantPage;
 class TPageWelderCfg;
 class TPageWelderLog;
 class TPageWelderTuning;
@@ -337,6 +338,10 @@ class TMainForm : public QMainWindow,
     void OnEepromFinished(const features::TEepromOutcome& outcome) override;
     // Connects the clock, identity and EEPROM controls to their slots.
     void BuildBoardTools();
+    // Connects the machine pages to their controllers (MainFormVariants.cpp).
+    void BuildVariantPages();
+    // A refusal in a box; a note of a done action on the page.
+    void VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page = nullptr);
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

@@ -11,7 +11,7 @@
 
 namespace orvan::features {
 
-class IMultiHeadView : public IVariantView {
+class IMultiHeadView : public virtual IVariantView {
   public:
     // Build `shown` indicators captioned "1".."shown" in each head frame;
     // `reported` is the board's count (above `shown` when it did not fit).

@@ -23,7 +23,7 @@ struct TPeltaLayout {
 };
 TPeltaLayout PeltaLayoutFor(std::uint32_t protocolVersion);
 
-class IPeltaView : public IVariantView {
+class IPeltaView : public virtual IVariantView {
   public:
     virtual void ShowPeltaLayout(const TPeltaLayout& /*layout*/) {}
 };

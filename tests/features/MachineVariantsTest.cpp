@@ -49,96 +49,150 @@ struct ActionCase {
 
 TEST(MachineVariants, RequestBytesOfEachAction) {
     const ActionCase cases[] = {
-        {"Pelta work: duty then frequency, x10 and x100 LE", kBoardPelta, 0x020209,
+        {"Pelta work: duty then frequency, x10 and x100 LE",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaWork_f",
                                     {{"edtPeltaWork_f", "12,5"}, {"edtPeltaWork_d", "33,3"}}, ',');
          },
          {{kWriteVariable, 0x00, 0x07, 0x4D, 0x01, 0xE2, 0x04}}},
-        {"Pelta slope: OFF then ON", kBoardPelta, 0x020209,
+        {"Pelta slope: OFF then ON",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaSlopeON",
                                     {{"edtPeltaSlopeON", "20"}, {"edtPeltaSlopeOFF", "300"}}, ',');
          },
          {{kWriteVariable, 0x01, 0x07, 0x2C, 0x01, 0x14, 0x00}}},
-        {"laser pulse x1000 big-endian", kBoardPelta, 0x020209,
+        {"laser pulse x1000 big-endian",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaLaserPulse", {{"edtPeltaLaserPulse", "1,5"}}, ',');
          },
          {{kWriteVariable, 0x09, 0x07, 0x05, 0xDC}}},
-        {"strobe delay arrow writes on any protocol", kBoardPelta, 0x020209,
+        {"strobe delay arrow writes on any protocol",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) { return c.Pelta().Step("edtPeltaStrobeDelay", true); },
          {{kWriteVariable, 0x08, 0x07, 0x00, 0xC8}}},
-        {"strobe delay Enter on 2.2.2", kBoardPelta, 0x020202,
+        {"strobe delay Enter on 2.2.2",
+         kBoardPelta,
+         0x020202,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaStrobeDelay", {{"edtPeltaStrobeDelay", "3"}}, ',');
          },
          {{kWriteVariable, 0x08, 0x07, 0x01, 0x2C}}},
-        {"strobe delay Enter on 2.2.3 sends nothing", kBoardPelta, 0x020203,
+        {"strobe delay Enter on 2.2.3 sends nothing",
+         kBoardPelta,
+         0x020203,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaStrobeDelay", {{"edtPeltaStrobeDelay", "3"}}, ',');
          },
          {}},
-        {"strobe delay Enter on 2.2.1 sends nothing", kBoardPelta, 0x020201,
+        {"strobe delay Enter on 2.2.1 sends nothing",
+         kBoardPelta,
+         0x020201,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaStrobeDelay", {{"edtPeltaStrobeDelay", "3"}}, ',');
          },
          {}},
-        {"preion2 enable: zero byte, then the box", kBoardPelta, 0x020209,
+        {"preion2 enable: zero byte, then the box",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) { return c.Pelta().SetPreion2Enabled(true); },
          {{kWriteVariable, 0x04, 0x07, 0x00, 0x01}}},
-        {"work read on 2.2.1 asks two", kBoardPelta, 0x020201,
+        {"work read on 2.2.1 asks two",
+         kBoardPelta,
+         0x020201,
          [](TSupervisorCore& c) { return c.Pelta().ReadWork(); },
          {Rd(PeltaWork), Rd(PeltaSlope)}},
-        {"work read on 2.2.2 asks four", kBoardPelta, 0x020202,
+        {"work read on 2.2.2 asks four",
+         kBoardPelta,
+         0x020202,
          [](TSupervisorCore& c) { return c.Pelta().ReadWork(); },
          {Rd(PeltaWork), Rd(PeltaSlope), Rd(PeltaLaserPulse), Rd(PeltaStrobeDelay)}},
-        {"optional preion read with its enable", kBoardPelta, 0x020209,
+        {"optional preion read with its enable",
+         kBoardPelta,
+         0x020209,
          [](TSupervisorCore& c) { return c.Pelta().ReadPreion2(); },
          {Rd(PeltaPreion2), Rd(PeltaPreion2Enable)}},
-        {"head count read with frequency and preion", kBoardMultiHead, 0x020209,
+        {"head count read with frequency and preion",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.MultiHead().ReadHeads(); },
          {Rd(MultiHeadCount), Rd(MultiHeadFrequency), Rd(MultiHeadPreion)}},
-        {"head anomaly words", kBoardMultiHead, 0x020209,
+        {"head anomaly words",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.MultiHead().GetAnomaly(); },
          {Rd(MultiHeadTimeouts), Rd(MultiHeadErrorPositions), Rd(MultiHeadCrcPositions)}},
-        {"head frequency x100 big-endian", kBoardMultiHead, 0x020209,
+        {"head frequency x100 big-endian",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.MultiHead().WriteFrequency("12,34", ','); },
          {{kWriteVariable, 0x20, 0x08, 0x04, 0xD2}}},
-        {"head count one byte", kBoardMultiHead, 0x020209,
+        {"head count one byte",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.MultiHead().WriteCount("6"); },
          {{kWriteVariable, 0x00, 0x08, 0x06}}},
-        {"diameter point: mm, then volts x204.6, big-endian", kBoardMultiHead, 0x020209,
+        {"diameter point: mm, then volts x204.6, big-endian",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.DiameterHeight().WritePoint(2, "40", "2,5", ','); },
          {{kWriteVariable, 0x02, 0x09, 0x00, 0x28, 0x01, 0xFF}}},
-        {"diameter Load CFG in order", kBoardMultiHead, 0x020209,
+        {"diameter Load CFG in order",
+         kBoardMultiHead,
+         0x020209,
          [](TSupervisorCore& c) { return c.DiameterHeight().LoadCfg(); },
          {Rd(DiameterHeightPoint0), Rd(DiameterHeightPoint1), Rd(DiameterHeightPoint2),
           Rd(DiameterHeightPoint3)}},
-        {"flanging wave x6553.5 LE", kBoardFlanging16, 0x020209,
+        {"flanging wave x6553.5 LE",
+         kBoardFlanging16,
+         0x020209,
          [](TSupervisorCore& c) { return c.Flanging().WriteWave("5", "1", ','); },
          {{kWriteVariable, 0x03, 0x0A, 0xFF, 0x7F, 0x99, 0x19}}},
-        {"flanging speed two bytes", kBoardFlanging16, 0x020209,
+        {"flanging speed two bytes",
+         kBoardFlanging16,
+         0x020209,
          [](TSupervisorCore& c) { return c.Flanging().WriteSpeed("31"); },
          {{kWriteVariable, 0x00, 0x0A, 0x1F, 0x00}}},
-        {"amplitude jog, then the wave read", kBoardFlanging16, 0x020209,
+        {"amplitude jog, then the wave read",
+         kBoardFlanging16,
+         0x020209,
          [](TSupervisorCore& c) { return c.Flanging().JogAmplitude(true); },
          {{kFlangingAmplitudeUp}, Rd(FlangingWave)}},
-        {"offset jog down", kBoardFlanging16, 0x020209,
+        {"offset jog down",
+         kBoardFlanging16,
+         0x020209,
          [](TSupervisorCore& c) { return c.Flanging().JogOffset(false); },
          {{kFlangingOffsetDown}, Rd(FlangingWave)}},
-        {"profile button: profile, then wave, profile, power, speed", kBoardFlanging16, 0x020209,
+        {"profile button: profile, then wave, profile, power, speed",
+         kBoardFlanging16,
+         0x020209,
          [](TSupervisorCore& c) { return c.Flanging().SelectProfile(9); },
-         {{kWriteVariable, 0x02, 0x0A, 0x09}, Rd(FlangingWave), Rd(FlangingProfile),
-          Rd(FlangingPower), Rd(FlangingSpeed)}},
-        {"16-bit DAC in volts: trunc(5 x 6553.5)", 0x0100, 0x020209,
+         {{kWriteVariable, 0x02, 0x0A, 0x09},
+          Rd(FlangingWave),
+          Rd(FlangingProfile),
+          Rd(FlangingPower),
+          Rd(FlangingSpeed)}},
+        {"16-bit DAC in volts: trunc(5 x 6553.5)",
+         0x0100,
+         0x020209,
          [](TSupervisorCore& c) { return c.Dac16().SetVolts("5", ','); },
          {{kWriteVariable, 0x02, 0x02, 0xFF, 0x7F}}},
-        {"DAC force: written, then the value read", 0x0100, 0x020209,
+        {"DAC force: written, then the value read",
+         0x0100,
+         0x020209,
          [](TSupervisorCore& c) { return c.Dac16().SetForce(true); },
          {{kWriteVariable, 0x0B, 0x02, 0x01}, Rd(Dac16Value)}},
-        {"DAC read: value, then force", 0x0100, 0x020209,
-         [](TSupervisorCore& c) { return c.Dac16().Read(); }, {Rd(Dac16Value), Rd(Dac16Force)}},
+        {"DAC read: value, then force",
+         0x0100,
+         0x020209,
+         [](TSupervisorCore& c) { return c.Dac16().Read(); },
+         {Rd(Dac16Value), Rd(Dac16Force)}},
     };
     for (const ActionCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,14 +213,22 @@ struct StepCase {
 
 TEST(MachineVariants, StepsAndClampsAtTheLimits) {
     const StepCase cases[] = {
-        {"edtPeltaWork_f", 4.9, true, 5},       {"edtPeltaWork_f", 5, true, 6},
-        {"edtPeltaWork_f", 14, true, 15},       {"edtPeltaWork_f", 15, true, 25},
-        {"edtPeltaWork_f", 100, true, 100},     {"edtPeltaWork_f", 1, false, 1},
-        {"edtPeltaWork_f", 5, false, 4},        {"edtPeltaWork_f", 1.2, false, 1.1},
-        {"edtPeltaWork_d", 0.1, false, 0.1},    {"edtPeltaWork_d", 60, true, 60},
-        {"edtPeltaPreion1_d", 0.062, false, 0.062}, {"edtPeltaPreion1_d", 4.96, true, 5},
-        {"edtPeltaPreion2_f", 99.9, true, 100}, {"edtPeltaStrobeDelay", 200, true, 200},
-        {"edtPeltaStrobeDelay", 0, false, 0},   {"edtPeltaLaserPulse", 9.95, true, 10},
+        {"edtPeltaWork_f", 4.9, true, 5},
+        {"edtPeltaWork_f", 5, true, 6},
+        {"edtPeltaWork_f", 14, true, 15},
+        {"edtPeltaWork_f", 15, true, 25},
+        {"edtPeltaWork_f", 100, true, 100},
+        {"edtPeltaWork_f", 1, false, 1},
+        {"edtPeltaWork_f", 5, false, 4},
+        {"edtPeltaWork_f", 1.2, false, 1.1},
+        {"edtPeltaWork_d", 0.1, false, 0.1},
+        {"edtPeltaWork_d", 60, true, 60},
+        {"edtPeltaPreion1_d", 0.062, false, 0.062},
+        {"edtPeltaPreion1_d", 4.96, true, 5},
+        {"edtPeltaPreion2_f", 99.9, true, 100},
+        {"edtPeltaStrobeDelay", 200, true, 200},
+        {"edtPeltaStrobeDelay", 0, false, 0},
+        {"edtPeltaLaserPulse", 9.95, true, 10},
         {"edtPeltaLaserPulse", 1, false, 1},
     };
     for (const StepCase& c : cases) {
@@ -188,7 +250,8 @@ TEST(MachineVariants, StepStartsFromTheNumberTheBoardAnswered) {
     EXPECT_DOUBLE_EQ(rig.core.Pelta().Form().Value("edtPeltaWork_f"), 2.5);
     ASSERT_TRUE(rig.core.Pelta().Step("edtPeltaWork_f", true).ok);
     // 2.6 kHz x100 = 260, duty 15 % x10 = 150.
-    EXPECT_EQ(rig.Sent(), std::vector<Bytes>({{kWriteVariable, 0x00, 0x07, 0x96, 0x00, 0x04, 0x01}}));
+    EXPECT_EQ(rig.Sent(),
+              std::vector<Bytes>({{kWriteVariable, 0x00, 0x07, 0x96, 0x00, 0x04, 0x01}}));
     EXPECT_EQ(rig.model.Fields(PeltaWork), (std::vector<std::uint32_t>{260, 150}));
 }
 
@@ -291,10 +354,8 @@ TEST(MachineVariants, PeltaLayoutByProtocol) {
         TPeltaLayout layout;
     };
     const Row rows[] = {
-        {0x020200, {false, false, false, false}},
-        {0x020201, {false, false, false, false}},
-        {0x020202, {true, true, false, true}},
-        {0x020203, {true, false, true, true}},
+        {0x020200, {false, false, false, false}}, {0x020201, {false, false, false, false}},
+        {0x020202, {true, true, false, true}},    {0x020203, {true, false, true, true}},
         {0x020209, {true, false, true, true}},
     };
     for (const Row& r : rows) EXPECT_EQ(PeltaLayoutFor(r.version), r.layout) << r.version;
@@ -389,7 +450,8 @@ TEST(MachineVariants, CommandLineWritesGoThroughThePageChecks) {
     EXPECT_EQ(VariantFormFor(rig.core, ClockTime), nullptr);
     const double ok[] = {1.25, 12.5};  // duty, then frequency: the write layout's order
     ASSERT_TRUE(WriteVariantValues(*form, PeltaWork, ok).ok);
-    EXPECT_EQ(rig.Sent(), std::vector<Bytes>({{kWriteVariable, 0x00, 0x07, 0x0C, 0x00, 0xE2, 0x04}}));
+    EXPECT_EQ(rig.Sent(),
+              std::vector<Bytes>({{kWriteVariable, 0x00, 0x07, 0x0C, 0x00, 0xE2, 0x04}}));
     const double tooHigh[] = {70, 12.5};
     const TToolResult r = WriteVariantValues(*form, PeltaWork, tooHigh);
     EXPECT_FALSE(r.ok);
