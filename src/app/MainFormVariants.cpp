@@ -41,7 +41,8 @@ void TMainForm::BuildVariantPages() {
     connect(io->cspDac16, &QSpinBox::valueChanged, this,
             [this](int v) { VariantOutcome(core_->Dac16().SetCounts(v)); });  // cspDac16Change
     connect(io->edtDac16ValueVolt, &QLineEdit::returnPressed, this, [this, io] {
-        VariantOutcome(core_->Dac16().SetVolts(io->edtDac16ValueVolt->text().toStdString(), decimal_));
+        VariantOutcome(
+            core_->Dac16().SetVolts(io->edtDac16ValueVolt->text().toStdString(), decimal_));
     });
     connect(io->cmdDac16Read, &QPushButton::clicked, this,
             [this] { VariantOutcome(core_->Dac16().Read()); });  // cmdDac16ReadClick
@@ -90,24 +91,21 @@ void TMainForm::BuildVariantPages() {
         connect(b, &QPushButton::clicked, this, [this, act] { VariantOutcome(act()); });
     };
     on(m->btnMultiHGetHeadNum, [this] { return core_->MultiHead().ReadHeads(); });
-    on(m->btnMultiHSetHeadNum, [this, m] {
-        return core_->MultiHead().WriteCount(m->Text("edtMultiHHeadsNum"));
-    });
+    on(m->btnMultiHSetHeadNum,
+       [this, m] { return core_->MultiHead().WriteCount(m->Text("edtMultiHHeadsNum")); });
     on(m->btnMultiHGetFreq, [this] { return core_->MultiHead().ReadFrequency(); });
-    on(m->btnMultiHSetFreq, [this, m] {
-        return core_->MultiHead().WriteFrequency(m->Text("edtMultiHFreq"), decimal_);
-    });
+    on(m->btnMultiHSetFreq,
+       [this, m] { return core_->MultiHead().WriteFrequency(m->Text("edtMultiHFreq"), decimal_); });
     on(m->btnMultiHGetPreion, [this] { return core_->MultiHead().ReadPreion(); });
-    on(m->btnMultiHSetPreion, [this, m] {
-        return core_->MultiHead().WritePreion(m->Text("edtMultiHPreion"), decimal_);
-    });
+    on(m->btnMultiHSetPreion,
+       [this, m] { return core_->MultiHead().WritePreion(m->Text("edtMultiHPreion"), decimal_); });
     on(m->btnMultiHHeadAnomaly, [this] { return core_->MultiHead().GetAnomaly(); });
 
     pages::TPageDiameter* d = tshDiameterHeight;
     d->Attach(core_->DiameterHeight().Form(), decimal_);
     core_->DiameterHeight().Form().SetView(d);
-    for (pages::TVariantPage* page : {static_cast<pages::TVariantPage*>(m),
-                                      static_cast<pages::TVariantPage*>(d)})
+    for (pages::TVariantPage* page :
+         {static_cast<pages::TVariantPage*>(m), static_cast<pages::TVariantPage*>(d)})
         connect(page, &pages::TVariantPage::EditDoubleClicked, this,
                 [this] { VariantOutcome(core_->MultiHead().ReadCount()); });
     for (int tag = 0; tag < features::TDiameterHeight::kPoints; ++tag) {
@@ -141,9 +139,8 @@ void TMainForm::BuildVariantPages() {
             [this](bool up) { VariantOutcome(core_->Flanging().JogOffset(up)); });
     for (int k = 0; k < 16; ++k)
         on(f->btnFlangingDefProf[k], [this, k] { return core_->Flanging().SelectProfile(k); });
-    connect(f->cseFlangingProfile, &QSpinBox::valueChanged, this, [this](int v) {
-        core_->Flanging().Form().Hold("cseFlangingProfile", v);
-    });
+    connect(f->cseFlangingProfile, &QSpinBox::valueChanged, this,
+            [this](int v) { core_->Flanging().Form().Hold("cseFlangingProfile", v); });
     on(f->btnFlangReadWavePar, [this] { return core_->Flanging().ReadWaveParameters(); });
     on(f->udbFlangingSaveProfile, [this] { return core_->Flanging().SaveProfile(); });
     connect(f->stgFlangProgiles, &QTableWidget::cellClicked, this,

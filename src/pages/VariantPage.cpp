@@ -68,8 +68,7 @@ QLineEdit* TVariantPage::Edit(QWidget* parent, const char* name, const char* ini
 }
 
 bool TVariantPage::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick)
-        emit EditDoubleClicked(watched->objectName());
+    if (event->type() == QEvent::MouseButtonDblClick) emit EditDoubleClicked(watched->objectName());
     return QWidget::eventFilter(watched, event);
 }
 

@@ -143,7 +143,8 @@ TEST_F(VariantWindow, MultiHeadPageBuildsTheHeadsTheBoardReports) {
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0800), Rd(0x0820), Rd(0x0821)}));
     EXPECT_EQ(m.EditOf("edtMultiHHeadsNum")->text(), QStringLiteral("3"));
     EXPECT_EQ(m.EditOf("edtMultiHFreq")->text(), QStringLiteral("50"));
-    for (orvan::frames::TfraHorizBit* f : {m.fraMultiHHeadsTout, m.fraMultiHErrPos, m.fraMultiHCRCPos}) {
+    for (orvan::frames::TfraHorizBit* f :
+         {m.fraMultiHHeadsTout, m.fraMultiHErrPos, m.fraMultiHCRCPos}) {
         ASSERT_EQ(f->Count(), 3);
         EXPECT_EQ(f->Label(2)->text(), QStringLiteral("3"));
     }
@@ -202,8 +203,9 @@ TEST_F(VariantWindow, FlangingPageWithSixteenProfiles) {
     EXPECT_EQ(f.stgFlangProgiles->item(1, 2)->text(), QStringLiteral("0,25"));
 
     f.btnFlangingDefProf[12]->click();
-    EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x02, 0x0A, 0x0C}, Rd(0x0A03), Rd(0x0A02),
-                                          Rd(0x0A01), Rd(0x0A00)}));
+    EXPECT_EQ(Sent(),
+              (std::vector<Bytes>{
+                  {0x0A, 0x02, 0x0A, 0x0C}, Rd(0x0A03), Rd(0x0A02), Rd(0x0A01), Rd(0x0A00)}));
     EXPECT_EQ(f.cseFlangingProfile->value(), 12);
     f.udbFlangingJogAmplitude->up->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x21}, Rd(0x0A03)}));
