@@ -29,10 +29,10 @@ class Quiet : public orvan::commands::INotifier {
 };
 
 const char* const kFields[] = {
-    "edtPeltaWork_f",       "edtPeltaWork_d",      "edtPeltaSlopeON",      "edtPeltaLaserPulse",
-    "edtPeltaStrobeDelay",  "edtPeltaPreion1_d",   "edtPeltaStrobeCounter", "edtPeltaStrobeFilter",
-    "edtMultiHHeadsNum",    "edtMultiHFreq",       "edtMultiHPreion",       "edtBirHeightMmMax",
-    "edtBirDiamVmin",       "edtFlangSpeed",       "edtFlangPower",         "edtFlangWaveOffset",
+    "edtPeltaWork_f",      "edtPeltaWork_d",    "edtPeltaSlopeON",       "edtPeltaLaserPulse",
+    "edtPeltaStrobeDelay", "edtPeltaPreion1_d", "edtPeltaStrobeCounter", "edtPeltaStrobeFilter",
+    "edtMultiHHeadsNum",   "edtMultiHFreq",     "edtMultiHPreion",       "edtBirHeightMmMax",
+    "edtBirDiamVmin",      "edtFlangSpeed",     "edtFlangPower",         "edtFlangWaveOffset",
 };
 
 }  // namespace
@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char separator = (data[2] & 1) ? ',' : '.';
     const std::string text(reinterpret_cast<const char*>(data + 3), size - 3);
 
-    orvan::features::TVariableForm* forms[] = {
-        &core.Pelta().Form(), &core.MultiHead().Form(), &core.DiameterHeight().Form(),
-        &core.Flanging().Form()};
+    orvan::features::TVariableForm* forms[] = {&core.Pelta().Form(), &core.MultiHead().Form(),
+                                               &core.DiameterHeight().Form(),
+                                               &core.Flanging().Form()};
     for (orvan::features::TVariableForm* form : forms) {
         const orvan::features::TFieldSpec* f = form->Field(field);
         if (f == nullptr) continue;

@@ -73,7 +73,10 @@ TPageFlanging::TPageFlanging(QWidget* parent) : TVariantPage("tbsFlanging", pare
     stgFlangProgiles->verticalHeader()->hide();
     stgFlangProgiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgFlangProgiles->setToolTip(QStringLiteral("Click to read the profiles from the board"));
-    stgFlangProgiles->setMinimumWidth(260);
+    stgFlangProgiles->setColumnWidth(0, 40);
+    stgFlangProgiles->setColumnWidth(1, 90);
+    stgFlangProgiles->setColumnWidth(2, 90);
+    stgFlangProgiles->setMinimumWidth(40 + 90 + 90 + 24);
     row->addWidget(stgFlangProgiles);
     row->addStretch(1);
     OnFlangingProfileCount(8, "Speed (mm/s) (0-63)");
