@@ -56,6 +56,7 @@ class TPageIOStatus;
 class TPageMultiHead;
 class TPagePelta;
 class TPageTimeKeep;
+class TVariantPage;
 class TPageWelderCfg;
 class TPageWelderLog;
 class TPageWelderTuning;
@@ -385,6 +386,10 @@ class TMainForm : public QMainWindow,
     }
     // Connects the clock, identity and EEPROM controls to their slots.
     void BuildBoardTools();
+    // Connects the machine pages to their controllers (MainFormVariants.cpp).
+    void BuildVariantPages();
+    // A refusal in a box; a note of a done action on the page.
+    void VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page = nullptr);
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

@@ -1,6 +1,9 @@
 #include "features/Flanging.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "commands/Builders.h"
 
 #include "link/ByteOrder.h"
 #include "link/MemoryMap.h"
@@ -15,10 +18,109 @@ constexpr std::uint16_t kProfilesAddress = link::kFlangingProfilesAddress;
 constexpr int kProfilesPerAnswer = 8;
 
 double Volts(std::uint16_t word) {
-    return std::round(word * 10.0 / 65535.0 * 1000.0) / 1000.0;
+    return std::round(FlangingVolts(word) * 1000.0) / 1000.0;
+}
+
+constexpr auto N = StepRule::None;
+constexpr TFieldSpec kFields[] = {
+    {"edtFlangSpeed", "Speed (mm/s)", FlangingSpeed, 0, 63, 0, N, 0, true, 0},
+    {"edtFlangPower", "Power Step (0-15)", FlangingPower, 0, 15, 0, N, 0, true, 0},
+    {"cseFlangingProfile", "Profile", FlangingProfile, 0, 15, 0, N, 0, true, 0},
+    {"edtFlangWaveAmplitude", "Amplitude", FlangingWave, 0, 10, 0, N, 0, false, 3},
+    {"edtFlangWaveOffset", "Offset", FlangingWave, 0, 10, 0, N, 0, false, 3},
+};
+
+TToolResult Queued(const SendResult& r) {
+    return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
 }
 
 }  // namespace
+
+double FlangingVolts(std::uint16_t word) {
+    return word * 10.0 / 65535.0;
+}
+
+TFlanging::TFlanging(TSession& session)
+    : session_(session), form_(session, Variant::Flanging, kFields) {
+    form_.rangeOf = [this](const TFieldSpec& f, double&, double& max) {
+        if (f.field == "edtFlangSpeed") max = MaxSpeed();
+        // An 8-profile board has no profiles 8..15 to select or save.
+        if (f.field == "cseFlangingProfile") max = ProfileCount() - 1;
+    };
+}
+
+int TFlanging::ProfileCount() const {
+    return session_.boardType == kBoardFlanging16 ? 16 : 8;
+}
+
+std::string TFlanging::SpeedCaption() const {
+    return ProfileCount() == 16 ? "Speed (mm/s) (0-31)" : "Speed (mm/s) (0-63)";
+}
+
+TToolResult TFlanging::WriteSpeed(std::string_view typed) {
+    return form_.Write(FlangingSpeed, {{"edtFlangSpeed", std::string(typed)}}, '.');
+}
+
+TToolResult TFlanging::WritePower(std::string_view typed) {
+    return form_.Write(FlangingPower, {{"edtFlangPower", std::string(typed)}}, '.');
+}
+
+TToolResult TFlanging::WriteWave(std::string_view amplitude, std::string_view offset,
+                                 char decimalSeparator) {
+    return form_.Write(FlangingWave,
+                       {{"edtFlangWaveAmplitude", std::string(amplitude)},
+                        {"edtFlangWaveOffset", std::string(offset)}},
+                       decimalSeparator);
+}
+
+TToolResult TFlanging::Jog(std::uint8_t type) {
+    if (const TToolResult s = form_.CheckServed(); !s) return s;
+    if (const TToolResult r = Queued(SendFlangingCommand(session_.Protocol(), type)); !r) return r;
+    return form_.Read({FlangingWave});
+}
+
+TToolResult TFlanging::JogAmplitude(bool up) {
+    return Jog(up ? kFlangingAmplitudeUp : kFlangingAmplitudeDown);
+}
+
+TToolResult TFlanging::JogOffset(bool up) {
+    return Jog(up ? kFlangingOffsetUp : kFlangingOffsetDown);
+}
+
+TToolResult TFlanging::SelectProfile(int profile) {
+    if (const TToolResult r = form_.WriteValues(
+            FlangingProfile, {{"cseFlangingProfile", static_cast<double>(profile)}});
+        !r)
+        return r;
+    return ReadWaveParameters();
+}
+
+TToolResult TFlanging::ReadWaveParameters() {
+    return form_.Read({FlangingWave, FlangingProfile, FlangingPower, FlangingSpeed});
+}
+
+TToolResult TFlanging::SaveProfile() {
+    if (const TToolResult s = form_.CheckServed(); !s) return s;
+    const double profile = form_.Value("cseFlangingProfile");
+    if (profile < 0 || profile > ProfileCount() - 1)
+        return TToolResult::Fail("Profile " + std::to_string(static_cast<int>(profile)) +
+                                 " does not exist on this board; nothing sent");
+    if (const TToolResult r = Queued(SendFlangingCommand(session_.Protocol(), kSaveFlangingProfile,
+                                                         static_cast<std::uint8_t>(profile)));
+        !r)
+        return r;
+    return ReadProfiles();
+}
+
+TToolResult TFlanging::ReadProfiles() {
+    if (const TToolResult s = form_.CheckServed(); !s) return s;
+    const TResult r = StartFlangingProfilesRead(ProfileCount() == 16);
+    return r.ok ? TToolResult::Ok() : TToolResult::Fail(r.why);
+}
+
+void TFlanging::OnBoardType(std::uint16_t) {
+    views_.Notify(&IFlangingView::OnFlangingProfileCount, ProfileCount(), SpeedCaption());
+}
 
 std::vector<FlangingProfileRow> FlangingProfileRows(std::uint16_t address,
                                                     std::span<const std::uint8_t> data) {
@@ -42,6 +144,12 @@ void TFlanging::OnChainChunk(int purpose, std::uint16_t address,
                              std::span<const std::uint8_t> data) {
     if (!running_ || purpose != kPurposeFlangingProfiles) return;
     const std::vector<FlangingProfileRow> rows = FlangingProfileRows(address, data);
+    for (const FlangingProfileRow& r : rows) {
+        std::erase_if(table, [&](const FlangingProfileRow& t) { return t.profile == r.profile; });
+        table.push_back(r);
+    }
+    std::sort(table.begin(), table.end(),
+              [](const auto& a, const auto& b) { return a.profile < b.profile; });
     if (!rows.empty()) views_.Notify(&IFlangingView::OnFlangingProfiles, rows);
 }
 

@@ -9,6 +9,7 @@
 #include "commands/BoardEvents.h"
 #include "commands/Session.h"
 #include "features/FeatureOutcome.h"
+#include "features/VariantForm.h"
 #include "link/Result.h"
 
 namespace orvan::features {
@@ -28,13 +29,48 @@ class IFlangingView {
     virtual ~IFlangingView() = default;
     virtual void OnFlangingProfiles(const std::vector<FlangingProfileRow>& /*rows*/) {}
     virtual void OnFlangingProfilesRead(const TSequenceOutcome& /*outcome*/) {}
+    // The board type decides 8 or 16 profiles and the speed's range
+    // ("Speed (mm/s) (0-63)", or "(0-31)" with 16 profiles).
+    virtual void OnFlangingProfileCount(int /*profiles*/, const std::string& /*speedCaption*/) {}
 };
 
-class TFlanging : public commands::IMemoryView {
+// The wave's amplitude and offset: 0..10 V as 0..65535.
+double FlangingVolts(std::uint16_t word);
+
+class TFlanging : public commands::IMemoryView, public commands::IIdentityView {
   public:
-    explicit TFlanging(commands::TSession& session) : session_(session) {}
+    explicit TFlanging(commands::TSession& session);
 
     commands::TFanout<IFlangingView>& Views() { return views_; }
+    // The page's edits and their numbers (speed, power, profile, wave).
+    TVariableForm& Form() { return form_; }
+
+    // 16 on board type 0x0A00, else 8.
+    int ProfileCount() const;
+    int MaxSpeed() const { return ProfileCount() == 16 ? 31 : 63; }
+    std::string SpeedCaption() const;
+
+    TToolResult WriteSpeed(std::string_view typed);
+    TToolResult WritePower(std::string_view typed);
+    // Enter in the amplitude or offset edit: both written.
+    TToolResult WriteWave(std::string_view amplitude, std::string_view offset,
+                          char decimalSeparator);
+    // The jog up/down buttons: one step on the board, then the wave read.
+    TToolResult JogAmplitude(bool up);
+    TToolResult JogOffset(bool up);
+    // Profile button k: profile selected and written, then the wave
+    // parameters read.
+    TToolResult SelectProfile(int profile);
+    // "Read wave parameter": wave, profile, power, speed.
+    TToolResult ReadWaveParameters();
+    // "Save profile": the wave kept as the selected profile, then the profile
+    // table read again (all sixteen on a 16-profile board, so the row just
+    // saved is among them).
+    TToolResult SaveProfile();
+    // A click on the profile table.
+    TToolResult ReadProfiles();
+    // The profile table as last read (rows 1..16; absent until read).
+    std::vector<FlangingProfileRow> table;
 
     // Profiles 1..8 (32..64), or all sixteen (32..96).
     TResult StartFlangingProfilesRead(bool sixteen);
@@ -44,9 +80,12 @@ class TFlanging : public commands::IMemoryView {
                       std::span<const std::uint8_t> data) override;
     void OnChainEnd(int purpose) override;
     void OnSequenceStopped(commands::Sequence s, int purpose, const std::string& why) override;
+    void OnBoardType(std::uint16_t boardType) override;
 
   private:
+    TToolResult Jog(std::uint8_t type);
     commands::TSession& session_;
+    TVariableForm form_;
     commands::TFanout<IFlangingView> views_;
     bool running_ = false;
 };

@@ -27,6 +27,13 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(report_);
     events_.Subscribe(reconnection_);
     report_.AddSection(logsSection_);
+    events_.Subscribe(flanging_.Form());
+    events_.Subscribe(dac16_.Form());
+    events_.Subscribe(pelta_);
+    events_.Subscribe(pelta_.Form());
+    events_.Subscribe(multiHead_);
+    events_.Subscribe(multiHead_.Form());
+    events_.Subscribe(diameterHeight_.Form());
 }
 
 link::PollState TSupervisorCore::Tick() {

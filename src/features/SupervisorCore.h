@@ -17,11 +17,15 @@
 #include "config/Cfgwelderrw.h"
 #include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
+#include "features/Dac16.h"
+#include "features/DiameterHeight.h"
 #include "features/EepromManager.h"
 #include "features/EepromTools.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
+#include "features/MultiHead.h"
+#include "features/Pelta.h"
 #include "features/PowerProcedures.h"
 #include "features/Reconnection.h"
 #include "features/ServiceReport.h"
@@ -84,6 +88,11 @@ class TSupervisorCore {
     TReconnection& Reconnection() { return reconnection_; }
     // The last lines of traffic (whatever front end listens to the line).
     const link::TTrafficTail& Traffic() const { return traffic_; }
+    // The machine-variant pages (TFlanging above is the flanging one).
+    TDac16& Dac16() { return dac16_; }
+    TPelta& Pelta() { return pelta_; }
+    TMultiHead& MultiHead() { return multiHead_; }
+    TDiameterHeight& DiameterHeight() { return diameterHeight_; }
 
   private:
     // Declared in the order they depend on each other; destroyed in reverse,
@@ -107,6 +116,10 @@ class TSupervisorCore {
     TServiceReport report_;
     TLogsReportSection logsSection_{logs_};
     TReconnection reconnection_;
+    TDac16 dac16_{session_};
+    TPelta pelta_{session_};
+    TMultiHead multiHead_{session_};
+    TDiameterHeight diameterHeight_{session_};
 };
 
 }  // namespace orvan::features

@@ -1,11 +1,13 @@
 #include "pages/PageIOStatus.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "frames/Fraiostatus.h"
@@ -82,9 +84,55 @@ TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
                                   "Alt+click: not forced"),
                    force);
     fl->addRow(hint);
-    grid->addWidget(force, 0, 3, 2, 1, Qt::AlignTop);
+    auto* side = new QVBoxLayout();
+    side->addWidget(force);
+    side->addWidget(BuildDac16(body));
+    side->addStretch(1);
+    grid->addLayout(side, 0, 3, 2, 1);
     grid->setColumnStretch(4, 1);
     grid->setRowStretch(2, 1);
+}
+
+QGroupBox* TPageIOStatus::BuildDac16(QWidget* body) {
+    auto* dac = new QGroupBox(QStringLiteral("DAC 16 bit"), body);
+    dac->setObjectName(QStringLiteral("grbDac16"));
+    auto* dl = new QFormLayout(dac);
+    chkDac16Force = new QCheckBox(QStringLiteral("Force"), dac);
+    chkDac16Force->setObjectName(QStringLiteral("chkDac16Force"));
+    dl->addRow(chkDac16Force);
+    cspDac16 = new QSpinBox(dac);
+    cspDac16->setObjectName(QStringLiteral("cspDac16"));
+    cspDac16->setRange(0, 65535);
+    // One write per value the user settles on, not one per key typed.
+    cspDac16->setKeyboardTracking(false);
+    dl->addRow(QStringLiteral("dgt (0-65535)"), cspDac16);
+    edtDac16ValueVolt = new QLineEdit(QStringLiteral("0"), dac);
+    edtDac16ValueVolt->setObjectName(QStringLiteral("edtDac16ValueVolt"));
+    edtDac16ValueVolt->setMaximumWidth(80);
+    dl->addRow(QStringLiteral("V"), edtDac16ValueVolt);
+    cmdDac16Read = new QPushButton(QStringLiteral("Read"), dac);
+    cmdDac16Read->setObjectName(QStringLiteral("cmdDac16Read"));
+    dl->addRow(cmdDac16Read);
+    EnableDac16Value(false);
+    return dac;
+}
+
+void TPageIOStatus::EnableDac16Value(bool on) {
+    cspDac16->setEnabled(on);
+    edtDac16ValueVolt->setEnabled(on);
+}
+
+void TPageIOStatus::ShowValue(const std::string& field, double value) {
+    if (field == "cspDac16") {
+        const QSignalBlocker quiet(cspDac16);
+        cspDac16->setValue(static_cast<int>(value));
+        edtDac16ValueVolt->setText(QString::fromStdString(features::VariantNumberText(
+            features::TDac16::CountsToVolts(value), 4, decimalSeparator)));
+    } else if (field == "chkDac16Force") {
+        const QSignalBlocker quiet(chkDac16Force);
+        chkDac16Force->setChecked(value != 0);
+        EnableDac16Value(value != 0);
+    }
 }
 
 void TPageIOStatus::OnIoDisplay(const commands::IoStatusWords& w) {

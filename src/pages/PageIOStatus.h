@@ -6,10 +6,14 @@
 #include <QWidget>
 #include <array>
 
+#include "features/Dac16.h"
 #include "features/MachineNaming.h"
 #include "features/StatusPolling.h"
 
+class QCheckBox;
+class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 
@@ -21,7 +25,8 @@ namespace orvan::pages {
 
 class TPageIOStatus : public QWidget,
                       public features::IStatusPollingView,
-                      public features::IMachineNamingView {
+                      public features::IMachineNamingView,
+                      public features::IVariantView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "IO Status";
@@ -30,6 +35,11 @@ class TPageIOStatus : public QWidget,
     // What status polling and the naming files show here.
     void OnIoDisplay(const commands::IoStatusWords& w) override;
     void OnMachineNames(const features::TMachineNames& names) override;
+
+    // The 16-bit DAC group: the value in counts and volts, "Force".
+    void ShowValue(const std::string& field, double value) override;
+    void EnableDac16Value(bool on);
+    char decimalSeparator = '.';
 
     // The forced marks of the six frames, in the controller's frame order.
     features::TIoForceMarks ForceMarks() const;
@@ -47,7 +57,15 @@ class TPageIOStatus : public QWidget,
     QLineEdit* edtReleLedForceOFF;
     QPushButton* CmdSetIOForceStatus;
     QPushButton* CmdResetIOForceStatus;
+    QCheckBox* chkDac16Force;
+    QSpinBox* cspDac16;
+    QLineEdit* edtDac16ValueVolt;
+    QPushButton* cmdDac16Read;
 
+  private:
+    QGroupBox* BuildDac16(QWidget* body);
+
+  public:
     std::array<frames::TfraIOStatus*, 6> Frames() const {
         return {fraBrentaOptoInputCPU,  fraBrentaOptoInputEXP1,  fraBrentaOptoInputEXP2,
                 fraBrentaOptoOutputCPU, fraBrentaOptoOutputEXP1, fraBrentaOptoOutputEXP2};

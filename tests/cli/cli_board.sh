@@ -48,8 +48,7 @@ if ! head -n 2 "$work/t" | diff -q - <(printf 'edtHours: 10\nedtMinutes: 20\n') 
 else
     echo "ok   read ClockTime back"
 fi
-check "write PeltaStrobeFilter with a comma" 0 "" "" -- "$cli" --device "$dev" write-var PeltaStrobeFilter 2,5
-check "read PeltaStrobeFilter" 0 "edtPeltaStrobeFilter: 2" "" -- "$cli" --device "$dev" read-var PeltaStrobeFilter
+check "Pelta write refused on a diode source" 2 "" "has no Pelta variables" -- "$cli" --device "$dev" write-var PeltaStrobeFilter 2,5
 check "write ClockDate" 0 "" "" -- "$cli" --device "$dev" write-var ClockDate 2026-12-07
 check "read PeltaWork" 0 "edtPeltaWork_f: 2.5
 edtPeltaWork_d: 15" "" -- "$cli" --device "$dev" read-var peltawork
@@ -60,6 +59,22 @@ check "not writable" 2 "" "writes" -- "$cli" --device "$dev" write-var FirmwareV
 check "bad variable" 2 "" "hex code" -- "$cli" --device "$dev" read-var nonsense
 check "DAC readback refused" 1 "" "DAC16bit write error! Written value:65535 Readed value:65520" -- \
     "$cli" --device "$dev" write-var Dac16Value 65535
+stop_sim
+
+# The machine pages' variables on their own machines.
+start_sim --machine pelta
+check "write PeltaStrobeFilter with a comma" 0 "" "" -- "$cli" --device "$dev" write-var PeltaStrobeFilter 2,5
+check "read PeltaStrobeFilter" 0 "edtPeltaStrobeFilter: 2" "" -- "$cli" --device "$dev" read-var PeltaStrobeFilter
+check "write PeltaWork duty then frequency" 0 "" "" -- "$cli" --device "$dev" write-var PeltaWork 1.25 12.5
+check "read PeltaWork back" 0 "edtPeltaWork_f: 12.5
+edtPeltaWork_d: 1.2" "" -- "$cli" --device "$dev" read-var PeltaWork
+check "a 70 ms pulse is refused" 2 "" "70 is outside" -- "$cli" --device "$dev" write-var PeltaLaserPulse 70
+stop_sim
+start_sim --machine flanging
+check "flanging profiles" 0 "profile  amplitude (V)  offset (V)
+      0          0.500       0.000" "" -- sh -c "\"$cli\" --device $dev flanging-profiles | head -n 2"
+check "flanging profiles as JSON" 0 '{"boardType":"0x0A00","profiles":[{"profile":0,"amplitude":0.500,"offset":0.000},' "" -- sh -c "\"$cli\" --device $dev flanging-profiles --json | cut -c1-81"
+check "speed beyond a 16-profile board" 2 "" "outside 0..31" -- "$cli" --device "$dev" write-var FlangingSpeed 40
 stop_sim
 
 # Every board error code reaches the user with its text.

@@ -12,8 +12,15 @@ std::span<const TMachinePreset> MachinePresets() {
     static constexpr TMachinePreset kPresets[] = {
         {"source", 0x0100, {1, 2, 7}, {2, 2, 9}, "diode source, current firmware (the default)"},
         {"source-2.1", 0x0100, {2, 1, 5}, {2, 1, 0}, "diode source on protocol 2.1.0"},
-        {"multihead", 0x0A00, {1, 0, 3}, {2, 2, 9}, "multi-head welder"},
-        {"pelta", 0x0200, {1, 1, 0}, {2, 2, 9}, "pulse welder"},
+        {"pelta", 0x0500, {1, 1, 0}, {2, 2, 9}, "Pelta pulse welder (strobe on/off counts)"},
+        {"pelta-2.2.2", 0x0500, {1, 1, 0}, {2, 2, 2}, "Pelta on protocol 2.2.2 (one shot every N)"},
+        {"pelta-2.2.1", 0x0500, {1, 1, 0}, {2, 2, 1}, "Pelta on protocol 2.2.1 (no strobe timing)"},
+        {"multihead",
+         0x0800,
+         {1, 0, 3},
+         {2, 2, 9},
+         "multi-head welder with diameter/height sensor"},
+        {"flanging", 0x0A00, {1, 1, 2}, {2, 2, 9}, "flanging machine, 16 profiles"},
     };
     return kPresets;
 }

@@ -211,6 +211,14 @@ class TBoardModel {
     int tuningReads_ = -1;
 };
 
+// The flanging machine's profile memory: 16 profiles of 4 bytes from address
+// 32 (amplitude, offset, u16 little-endian each, 0..65535 for 0..10 V), seeded
+// with a recognisable ramp (profile k: amplitude (k + 1) x 0.5 V, offset
+// k x 0.25 V).
+inline constexpr std::size_t kFlangingProfilesAt = 32;
+inline constexpr int kFlangingProfiles = 16;
+void SeedFlangingProfiles(std::array<std::uint8_t, kEepromSize>& eeprom);
+
 // Appends the trailer the board puts after every answer (its XOR checksum).
 void AppendAnswerChecksum(std::vector<std::uint8_t>& answer);
 

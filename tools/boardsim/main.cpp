@@ -218,6 +218,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A new memory of a flanging board holds its profiles.
+    const bool freshMemory = eeprom.empty() || ::access(eeprom.c_str(), F_OK) != 0;
     orvan::sim::TPtyBoard board(eeprom);
     std::string error;
     if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) {
@@ -234,6 +236,12 @@ int main(int argc, char** argv) {
         m.shortAnswers.insert(shortAnswers.begin(), shortAnswers.end());
         f = faults;
     });
+    if (freshMemory && boardType == 0x0A00) {
+        board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+            orvan::sim::SeedFlangingProfiles(m.Eeprom());
+            if (m.onEepromWritten) m.onEepromWritten();
+        });
+    }
     if (filler || layout) {
         board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
             if (filler) orvan::sim::SetImageFiller(m.Eeprom(), *filler);

@@ -208,6 +208,7 @@ std::optional<Plan> MakePlan(const std::vector<std::string>& a) {
     if (cmd == "set-serial") return SetSerialPlan(a);
     if (cmd == "set-hours") return SetHoursPlan(a);
     if (cmd == "set-tuning-date") return SetTuningDatePlan(a);
+    if (IsVariantCommand(cmd)) return VariantPlan(a);
     return EepromPlan(a);
 }
 
@@ -222,13 +223,13 @@ std::string BoardToolUsage() {
            "  set-hours N          set the source hours counter (decimals allowed)\n"
            "  set-tuning-date DATE [TIME]\n"
            "                       set the factory tuning date (TIME defaults to 00:00:00)\n" +
-           EepromUsage();
+           EepromUsage() + VariantUsage();
 }
 
 bool IsBoardToolCommand(const std::string& name) {
     return name == "clock-get" || name == "clock-set" || name == "clock-run" ||
            name == "set-serial" || name == "set-hours" || name == "set-tuning-date" ||
-           IsEepromCommand(name);
+           IsEepromCommand(name) || IsVariantCommand(name);
 }
 
 int RunBoardToolCommand(const Options& opt) {

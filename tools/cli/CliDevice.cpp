@@ -11,6 +11,7 @@
 #include "commands/Catalogue.h"
 #include "commands/Session.h"
 #include "features/ConfigBackups.h"
+#include "features/MachineVariants.h"
 #include "features/SupervisorCore.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
@@ -277,6 +278,18 @@ int RunWriteVar(Link& l, const std::vector<std::string>& args) {
     const VariableInfo* v = nullptr;
     std::vector<double> values;
     if (!WriteVarValues(args, v, values)) return 2;
+    if (features::TVariableForm* form = features::VariantFormFor(l.core, v->code)) {
+        // A machine page's variable: the board type first, then the page's
+        // own checks (the board serves the page, every value in its range).
+        (void)SendReadVariable(l.protocol, BoardType);
+        if (const int rc = RunUntilIdle(l); rc != 0) return rc;
+        const features::TToolResult r = features::WriteVariantValues(*form, v->code, values);
+        if (!r) {
+            std::fprintf(stderr, "orvan-cli: %s\n", r.message.c_str());
+            return 2;
+        }
+        return RunUntilIdle(l);
+    }
     const SendResult sent = SendWriteVariable(l.protocol, v->code, values);
     if (!sent) {
         std::fprintf(stderr, "orvan-cli: %s\n", sent.why.c_str());

@@ -81,4 +81,9 @@ std::optional<Plan> EepromPlan(const std::vector<std::string>& args);
 std::string EepromUsage();
 bool IsEepromCommand(const std::string& name);
 
+// The machine-page commands (CliVariants.cpp).
+std::optional<Plan> VariantPlan(const std::vector<std::string>& args);
+std::string VariantUsage();
+bool IsVariantCommand(const std::string& name);
+
 }  // namespace orvan::cli

@@ -1,0 +1,150 @@
+// The machine pages: the 16-bit DAC group of "IO Status", "Pelta", the
+// multi-head page, the diameter/height page and "Flanging". Each control
+// calls its page's controller; what the controller refused (a text that does
+// not convert, a value outside its range, a board without that machine) is
+// told in a box, and nothing has been sent then.
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include "app/MainForm.h"
+#include "app/QtText.h"
+#include "pages/PageDiameter.h"
+#include "pages/PageFlanging.h"
+#include "pages/PageIOStatus.h"
+#include "pages/PageMultiHead.h"
+#include "pages/PagePelta.h"
+
+namespace orvan::app {
+
+void TMainForm::VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page) {
+    if (!r.ok) {
+        if (!r.message.empty()) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.message));
+        return;
+    }
+    if (page) page->ShowNote(Q(r.message));
+}
+
+void TMainForm::BuildVariantPages() {
+    // 16-bit DAC on "IO Status".
+    features::TDac16& dac = core_->Dac16();
+    pages::TPageIOStatus* io = TshBrenta;
+    io->decimalSeparator = decimal_;
+    dac.Form().SetView(io);
+    connect(io->chkDac16Force, &QCheckBox::toggled, this, [this, io](bool on) {
+        io->EnableDac16Value(on);  // chkDac16ForceClick
+        VariantOutcome(core_->Dac16().SetForce(on));
+    });
+    connect(io->cspDac16, &QSpinBox::valueChanged, this,
+            [this](int v) { VariantOutcome(core_->Dac16().SetCounts(v)); });  // cspDac16Change
+    connect(io->edtDac16ValueVolt, &QLineEdit::returnPressed, this, [this, io] {
+        VariantOutcome(
+            core_->Dac16().SetVolts(io->edtDac16ValueVolt->text().toStdString(), decimal_));
+    });
+    connect(io->cmdDac16Read, &QPushButton::clicked, this,
+            [this] { VariantOutcome(core_->Dac16().Read()); });  // cmdDac16ReadClick
+
+    // "Pelta".
+    features::TPelta& pelta = core_->Pelta();
+    pages::TPagePelta* p = tshPelta;
+    p->Attach(pelta.Form(), decimal_);
+    pelta.SetView(p);
+    const std::pair<QPushButton*, features::TToolResult (features::TPelta::*)()> reads[] = {
+        {p->btnPeltaReadWork, &features::TPelta::ReadWork},
+        {p->btnPeltaReadPreion1, &features::TPelta::ReadPreion1},
+        {p->btnPeltaReadPreion2, &features::TPelta::ReadPreion2},
+        {p->btnPeltaReadStatistics, &features::TPelta::ReadStatistics},
+        {p->btnPeltaReadStrpbePar, &features::TPelta::ReadStrobe},
+    };
+    for (const auto& [button, read] : reads)
+        connect(button, &QPushButton::clicked, this,
+                [this, p, read] { VariantOutcome((core_->Pelta().*read)(), p); });
+    for (const std::string& field : p->enterFields) {
+        connect(p->EditOf(field), &QLineEdit::returnPressed, this, [this, p, field] {
+            // Every edit of the variable goes: the board takes them together.
+            features::TPelta& pl = core_->Pelta();
+            const std::uint16_t code = pl.Form().Field(field)->code;
+            std::map<std::string, std::string> texts;
+            for (const std::string& other : p->enterFields)
+                if (pl.Form().Field(other)->code == code) texts[other] = p->Text(other);
+            VariantOutcome(pl.Enter(field, texts, decimal_), p);
+        });
+    }
+    for (const auto& [field, upDown] : p->upDowns) {
+        const std::string f = field;
+        connect(upDown, &pages::TUpDown::Clicked, this,
+                [this, p, f](bool up) { VariantOutcome(core_->Pelta().Step(f, up), p); });
+    }
+    connect(p->chkPeltaPreion2EN, &QCheckBox::clicked, this, [this, p](bool on) {
+        VariantOutcome(core_->Pelta().SetPreion2Enabled(on), p);  // chkPeltaPreion2ENClick
+    });
+
+    // Multi-head and diameter/height.
+    features::TMultiHead& heads = core_->MultiHead();
+    pages::TPageMultiHead* m = tshMultiHead;
+    m->Attach(heads.Form(), decimal_);
+    heads.SetView(m);
+    auto on = [this](QPushButton* b, auto&& act) {
+        connect(b, &QPushButton::clicked, this, [this, act] { VariantOutcome(act()); });
+    };
+    on(m->btnMultiHGetHeadNum, [this] { return core_->MultiHead().ReadHeads(); });
+    on(m->btnMultiHSetHeadNum,
+       [this, m] { return core_->MultiHead().WriteCount(m->Text("edtMultiHHeadsNum")); });
+    on(m->btnMultiHGetFreq, [this] { return core_->MultiHead().ReadFrequency(); });
+    on(m->btnMultiHSetFreq,
+       [this, m] { return core_->MultiHead().WriteFrequency(m->Text("edtMultiHFreq"), decimal_); });
+    on(m->btnMultiHGetPreion, [this] { return core_->MultiHead().ReadPreion(); });
+    on(m->btnMultiHSetPreion,
+       [this, m] { return core_->MultiHead().WritePreion(m->Text("edtMultiHPreion"), decimal_); });
+    on(m->btnMultiHHeadAnomaly, [this] { return core_->MultiHead().GetAnomaly(); });
+
+    pages::TPageDiameter* d = tshDiameterHeight;
+    d->Attach(core_->DiameterHeight().Form(), decimal_);
+    core_->DiameterHeight().Form().SetView(d);
+    for (pages::TVariantPage* page :
+         {static_cast<pages::TVariantPage*>(m), static_cast<pages::TVariantPage*>(d)})
+        connect(page, &pages::TVariantPage::EditDoubleClicked, this,
+                [this] { VariantOutcome(core_->MultiHead().ReadCount()); });
+    for (int tag = 0; tag < features::TDiameterHeight::kPoints; ++tag) {
+        on(d->btnBirGet[tag], [this, tag] { return core_->DiameterHeight().GetVolts(tag); });
+        on(d->btnBirWrVar[tag], [this, d, tag] {  // btnBirWrVarClick
+            const features::TDiameterPoint& pt = features::TDiameterHeight::Point(tag);
+            return core_->DiameterHeight().WritePoint(tag, d->Text(std::string(pt.mmField)),
+                                                      d->Text(std::string(pt.voltField)), decimal_);
+        });
+    }
+    on(d->btnBirLoadCfg, [this] { return core_->DiameterHeight().LoadCfg(); });
+
+    // "Flanging".
+    features::TFlanging& fl = core_->Flanging();
+    pages::TPageFlanging* f = tbsFlanging;
+    f->Attach(fl.Form(), decimal_);
+    fl.Form().SetView(f);
+    fl.Views().Add(*f);
+    on(f->btnFlangSpeed,
+       [this, f] { return core_->Flanging().WriteSpeed(f->Text("edtFlangSpeed")); });
+    on(f->btnFlangPower,
+       [this, f] { return core_->Flanging().WritePower(f->Text("edtFlangPower")); });
+    for (const char* wave : {"edtFlangWaveAmplitude", "edtFlangWaveOffset"})
+        connect(f->EditOf(wave), &QLineEdit::returnPressed, this, [this, f] {
+            VariantOutcome(core_->Flanging().WriteWave(f->Text("edtFlangWaveAmplitude"),
+                                                       f->Text("edtFlangWaveOffset"), decimal_));
+        });
+    connect(f->udbFlangingJogAmplitude, &pages::TUpDown::Clicked, this,
+            [this](bool up) { VariantOutcome(core_->Flanging().JogAmplitude(up)); });
+    connect(f->udbFlangingJogOffset, &pages::TUpDown::Clicked, this,
+            [this](bool up) { VariantOutcome(core_->Flanging().JogOffset(up)); });
+    for (int k = 0; k < 16; ++k)
+        on(f->btnFlangingDefProf[k], [this, k] { return core_->Flanging().SelectProfile(k); });
+    connect(f->cseFlangingProfile, &QSpinBox::valueChanged, this,
+            [this](int v) { core_->Flanging().Form().Hold("cseFlangingProfile", v); });
+    on(f->btnFlangReadWavePar, [this] { return core_->Flanging().ReadWaveParameters(); });
+    on(f->udbFlangingSaveProfile, [this] { return core_->Flanging().SaveProfile(); });
+    connect(f->stgFlangProgiles, &QTableWidget::cellClicked, this,
+            [this] { VariantOutcome(core_->Flanging().ReadProfiles()); });
+}
+
+}  // namespace orvan::app
