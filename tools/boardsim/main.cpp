@@ -13,7 +13,8 @@
 
 #include "boardsim/BoardReplay.h"
 #include "boardsim/PtyBoard.h"
-#include "link/Version.h" "config/AtomicFile.h"
+#include "config/AtomicFile.h"
+#include "link/Version.h"
 
 namespace {
 
