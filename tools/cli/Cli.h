@@ -38,6 +38,11 @@ int RunStatusCommand(const Options& opt);
 std::string BoardToolUsage();
 bool IsBoardToolCommand(const std::string& name);
 int RunBoardToolCommand(const Options& opt);
+// tuning-log, diagnosis, tuning (CliTuning.cpp).
+std::string TuningUsage();
+bool IsTuningCommand(const std::string& name);
+int RunTuningCommand(const Options& opt);
+
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 
