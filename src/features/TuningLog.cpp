@@ -40,8 +40,9 @@ TTuningLogShown TTuningLog::Decode(std::span<const std::uint8_t> image) {
         d.table = {};
     }
     if (d.validCopy == 0) {
-        s.problem = "Both copies of the tuning log are damaged (check values wrong): nothing of "
-                    "it is shown";
+        s.problem =
+            "Both copies of the tuning log are damaged (check values wrong): nothing of "
+            "it is shown";
     } else {
         s.factoryTuningTime = d.FactoryTuningTimeText();
     }

@@ -43,10 +43,10 @@ void TWelderData::SelectCopy(std::span<const std::uint8_t> image) {
     const bool aOk = TuningCopyCheck(a) == link::GetLe16(a.data() + kCheckOffset);
     const bool bOk = TuningCopyCheck(b) == link::GetLe16(b.data() + kCheckOffset);
     if (aOk && bOk)
-        validCopy = link::GetLe32(a.data() + kSequenceOffset) >
-                            link::GetLe32(b.data() + kSequenceOffset)
-                        ? 1
-                        : 2;
+        validCopy =
+            link::GetLe32(a.data() + kSequenceOffset) > link::GetLe32(b.data() + kSequenceOffset)
+                ? 1
+                : 2;
     else
         validCopy = aOk ? 1 : bOk ? 2 : 0;
     const auto& chosen = validCopy == 2 ? b : a;
@@ -93,9 +93,8 @@ std::string TWelderData::FactoryTuningTimeText() const {
 
 double TWelderData::TunedCurrent(int k) {
     if (k < 0 || k >= kTunedPoints) return 0;
-    const double a =
-        CurrentDiodeMax * 0.01 * U16(kTunedCurrentsOffset + 2 * static_cast<std::size_t>(k)) /
-        65535.0;
+    const double a = CurrentDiodeMax * 0.01 *
+                     U16(kTunedCurrentsOffset + 2 * static_cast<std::size_t>(k)) / 65535.0;
     table[1][static_cast<std::size_t>(k) + 1] = a;
     return a;
 }
@@ -116,8 +115,8 @@ std::string TWelderData::LogText() const {
     for (int i = 0; i < kTuningRingSize; ++i) {
         const tuninglog e = Entry(i);
         if (!e.valid) break;
-        s += e.dateTime + '\t' + RoundedText(e.current, 3) + '\t' + RoundedText(e.power, 3) +
-             '\t' + RoundedText(e.hours, 3) + "\t\n";
+        s += e.dateTime + '\t' + RoundedText(e.current, 3) + '\t' + RoundedText(e.power, 3) + '\t' +
+             RoundedText(e.hours, 3) + "\t\n";
     }
     s += "\t\n";
     s += "Tabella di linearizzazione Potenza/Corrente:\t\n";
@@ -129,11 +128,13 @@ std::string TWelderData::LogText() const {
 
 TResult TWelderData::Save(const std::string& path) const {
     if (!decoded_)
-        return TResult::Fail("No tuning log has been read yet: read it from the board first "
-                             "(\"Get tuning log\"); nothing saved");
+        return TResult::Fail(
+            "No tuning log has been read yet: read it from the board first "
+            "(\"Get tuning log\"); nothing saved");
     if (validCopy == 0)
-        return TResult::Fail("Both copies of the tuning log on the board are damaged: there is "
-                             "nothing trustworthy to save; nothing saved");
+        return TResult::Fail(
+            "Both copies of the tuning log on the board are damaged: there is "
+            "nothing trustworthy to save; nothing saved");
     const config::SaveResult r = config::SaveFileAtomically(path, LogText());
     if (!r) return TResult::Fail(r.error);
     return TResult::Ok();
