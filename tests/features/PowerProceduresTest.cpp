@@ -106,6 +106,24 @@ TEST(DiagnosisFollowUp, StatusAnswersAskForStepsAndStatusAsTheBoardReportsThem) 
     }
 }
 
+TEST(DiagnosisFollowUp, NotTerminatedWhileAStepPowerIsStillAskedFor) {
+    Machine m;
+    ASSERT_TRUE(m.p.Start(TProcedure::MeterDiagnosis));
+    (void)m.Queued();
+    m.p.diagStepsRead = 3;
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    EXPECT_EQ(m.Queued(), std::vector<std::uint16_t>{0x0604});
+    // A status read queued earlier answers before the step power.
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    EXPECT_TRUE(m.rec.finished.empty());
+    m.Say(&commands::IProcedureView::OnDiagnosisPower, 4, std::uint16_t{5000});
+    EXPECT_EQ(m.Queued(), std::vector<std::uint16_t>{kStatus});
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    ASSERT_EQ(m.rec.finished.size(), 1u);
+    EXPECT_TRUE(m.rec.finished[0].outcome.completed);
+    EXPECT_EQ(m.rec.points.size(), 1u);
+}
+
 TEST(DiagnosisFollowUp, AnAnomalyStopsTheRunAndAsksNothingMore) {
     Machine m;
     ASSERT_TRUE(m.p.Start(TProcedure::PdDiagnosis));
