@@ -118,7 +118,8 @@ class TMainForm : public QMainWindow,
                   private features::ISerialListener,
                   private features::IEepromListener,
                   private features::IServiceReportView,
-                  private features::IReconnectView {
+                  private features::IReconnectView,
+                  private features::ITuningLogView {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -331,6 +332,21 @@ class TMainForm : public QMainWindow,
     class THelpBrowser* HelpWindow() const {
         return helpWindow_;
     }
+    // "Welder Tuning" (MainFormTuning.cpp).
+    void btnPwDiagnosisClick();
+    void btnPwDiagnosisPDClick();
+    void cmdPwFactoryTuingClick();
+    void btnPwSecondaryTuningClick();
+    void btnReadImaxClick();
+    void btnWriteImaxClick();
+    void btnImaxEEPROMClick();
+    void btnCurrentInfoClick();
+    void btnReadIAdjClick();
+    void btnWriteIAdjClick();
+    void btnWrIAdjEEPEOMClick();
+    void cmdTuningLogClick();
+    void btnSaveTuningLogClick();
+    void btnSavePointsCsvClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -390,6 +406,12 @@ class TMainForm : public QMainWindow,
     void BuildVariantPages();
     // A refusal in a box; a note of a done action on the page.
     void VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page = nullptr);
+    // Connects the "Welder Tuning" page to its controllers and slots.
+    void BuildTuning();
+    void WriteImax(bool store);
+    void WriteIAdj(bool store);
+    // ITuningLogView: the configuration page marks the currents a tuning replaced.
+    void OnTuningLogShown(const features::TTuningLogShown& shown) override;
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

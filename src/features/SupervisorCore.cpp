@@ -40,6 +40,8 @@ link::PollState TSupervisorCore::Tick() {
     const link::PollState state = cycle_.Tick();
     // The answer's handler has queued what follows; it need not wait a tick.
     if (state == link::PollState::Answer && protocol_.FastMode()) (void)cycle_.Tick();
+    logs_.NoteTick();
+    procedures_.NoteTick(cycle_.Idle());
     // A transfer whose next request was never queued would wait for ever.
     if (cycle_.Idle()) {
         transfer_.NoteExchangeIdle();

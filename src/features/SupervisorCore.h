@@ -30,6 +30,7 @@
 #include "features/Reconnection.h"
 #include "features/ServiceReport.h"
 #include "features/StatusPolling.h"
+#include "features/TuningLog.h"
 #include "features/WelderLogs.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
@@ -75,6 +76,8 @@ class TSupervisorCore {
     TWelderLogs& Logs() { return logs_; }
     TFlanging& Flanging() { return flanging_; }
     TPowerProcedures& Procedures() { return procedures_; }
+    // The tuning log decoded for the "Welder Tuning" page and its ".log" file.
+    TTuningLog& TuningLog() { return tuningLog_; }
     TBoardClock& BoardClock() { return clock_; }
     TIdentity& Identity() { return identity_; }
     // The EEPROM page's sequences: dump to a file, format after a dump,
@@ -109,7 +112,8 @@ class TSupervisorCore {
     TEepromTools eeprom_{session_};
     TWelderLogs logs_{session_};
     TFlanging flanging_{session_};
-    TPowerProcedures procedures_{session_};
+    TPowerProcedures procedures_{session_, record_, logs_};
+    TTuningLog tuningLog_{session_, record_, logs_};
     TBoardClock clock_;
     TIdentity identity_;
     TEepromManager eepromManager_;

@@ -14,6 +14,18 @@ TResult TWelderLogs::StartTuningLogRead() {
     return TResult::Ok();
 }
 
+void TWelderLogs::RequestTuningLogRead() {
+    if (tuningRunning_) return;
+    tuningWaiting_ = true;
+    NoteTick();
+}
+
+void TWelderLogs::NoteTick() {
+    if (!tuningWaiting_ || session_.ChainRunning()) return;
+    tuningWaiting_ = false;
+    (void)StartTuningLogRead();
+}
+
 TResult TWelderLogs::StartEventLogRead() {
     session_.StartChain(kPurposeEventLog, kEventLogAddress,
                         static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
@@ -26,6 +38,7 @@ void TWelderLogs::OnChainStarted(int purpose) {
     if (purpose == kPurposeTuningLog) {
         tuningLogImage.fill(0xFF);
         tuningRunning_ = true;
+        tuningWaiting_ = false;
     } else if (purpose == kPurposeEventLog) {
         eventLog.assign(kEventLogSize, 0);
         std::fill_n(eventLog.begin(), 4, 0xFF);

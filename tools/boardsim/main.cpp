@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "boardsim/BoardReplay.h"
+#include "boardsim/BoardTuningLog.h"
 #include "boardsim/PtyBoard.h"
 #include "config/AtomicFile.h"
 #include "link/Version.h"
@@ -57,7 +58,11 @@ void Usage() {
         "  --short-answer VAR   answer variable VAR (hex code) one byte short of its layout\n"
         "board memory, changed in the EEPROM file at start:\n"
         "  --filler HEX         the configuration image's filler bytes hold HEX, not FF\n"
-        "  --layout V:S         the image says Version V, Size S (checksum made right)\n");
+        "  --layout V:S         the image says Version V, Size S (checksum made right)\n"
+        "  --damage-tuning-log a|b|both\n"
+        "                       spoil the check of tuning-log copy A, B or both\n"
+        "  --tuning-ms MS       a tuning runs MS of board time (default 4000)\n"
+        "  --current-limited    tunings end \"current limited\"\n");
 }
 
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
@@ -89,6 +94,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint16_t> shortAnswers;
     std::optional<std::uint8_t> filler;
     std::optional<std::pair<std::uint8_t, std::uint16_t>> layout;
+    bool damageA = false, damageB = false, currentLimited = false;
+    int tuningMs = 4000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -209,6 +216,19 @@ int main(int argc, char** argv) {
         } else if (a == "--version") {
             std::printf("orvan-boardsim %s\n", orvan::kProgramVersion);
             return 0;
+        } else if (a == "--damage-tuning-log") {
+            const std::string which = value("a, b or both");
+            if (which != "a" && which != "b" && which != "both") {
+                std::fprintf(stderr, "orvan-boardsim: --damage-tuning-log wants a, b or both\n");
+                return 2;
+            }
+            damageA = which != "b";
+            damageB = which != "a";
+        } else if (a == "--tuning-ms") {
+            if (!ParseInt(value("milliseconds"), 1, 600000, n, 10)) return Usage(), 2;
+            tuningMs = static_cast<int>(n);
+        } else if (a == "--current-limited") {
+            currentLimited = true;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
@@ -243,6 +263,13 @@ int main(int argc, char** argv) {
             if (m.onEepromWritten) m.onEepromWritten();
         });
     }
+    board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        m.tuningMs = tuningMs;
+        m.tuningCurrentLimited = currentLimited;
+        if (damageA) orvan::sim::DamageTuningCopy(m.Eeprom(), 0);
+        if (damageB) orvan::sim::DamageTuningCopy(m.Eeprom(), 1);
+        if ((damageA || damageB) && m.onEepromWritten) m.onEepromWritten();
+    });
     if (filler || layout) {
         board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
             if (filler) orvan::sim::SetImageFiller(m.Eeprom(), *filler);

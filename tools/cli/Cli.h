@@ -44,6 +44,11 @@ int RunBoardToolCommand(const Options& opt);
 std::string ReportUsage();
 bool IsReportCommand(const std::string& name);
 int RunReportCommand(const Options& opt);
+// tuning-log, diagnosis, tuning (CliTuning.cpp).
+std::string TuningUsage();
+bool IsTuningCommand(const std::string& name);
+int RunTuningCommand(const Options& opt);
+
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 
