@@ -82,6 +82,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     core_->Naming().AddView(*TshBrenta);
     ConnectStatusControls();
     BuildBoardTools();
+    BuildLogsAndCalibration();
     core_->Cycle().SetRxLogEnabled(false);
     core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");

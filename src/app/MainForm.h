@@ -337,6 +337,9 @@ class TMainForm : public QMainWindow,
     void OnEepromFinished(const features::TEepromOutcome& outcome) override;
     // Connects the clock, identity and EEPROM controls to their slots.
     void BuildBoardTools();
+    // "Welder Event Log" and the calibration controls (MainFormCalibration.cpp).
+    void BuildLogsAndCalibration();
+    void CalibrationRefused(const TResult& r);
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

@@ -21,6 +21,8 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(clock_);
     events_.Subscribe(identity_);
     events_.Subscribe(eepromManager_);
+    events_.Subscribe(eventLog_);
+    events_.Subscribe(calibration_);
 }
 
 link::PollState TSupervisorCore::Tick() {

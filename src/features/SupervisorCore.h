@@ -15,10 +15,12 @@
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
+#include "features/AnalogCalibration.h"
 #include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
 #include "features/EepromManager.h"
 #include "features/EepromTools.h"
+#include "features/EventLog.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
@@ -60,6 +62,9 @@ class TSupervisorCore {
     TMachineNaming& Naming() { return naming_; }
     TEepromTools& Eeprom() { return eeprom_; }
     TWelderLogs& Logs() { return logs_; }
+    TEventLog& EventLog() { return eventLog_; }
+    // Calibration values from the live readings, into the record.
+    TAnalogCalibration& Calibration() { return calibration_; }
     TFlanging& Flanging() { return flanging_; }
     TPowerProcedures& Procedures() { return procedures_; }
     TBoardClock& BoardClock() { return clock_; }
@@ -81,11 +86,13 @@ class TSupervisorCore {
     TMachineNaming naming_;
     TEepromTools eeprom_{session_};
     TWelderLogs logs_{session_};
+    TEventLog eventLog_{session_};
     TFlanging flanging_{session_};
     TPowerProcedures procedures_{session_};
     TBoardClock clock_;
     TIdentity identity_;
     TEepromManager eepromManager_;
+    TAnalogCalibration calibration_{record_, polling_};
 };
 
 }  // namespace orvan::features

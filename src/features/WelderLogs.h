@@ -1,12 +1,11 @@
 #pragma once
-// The welder's logs kept in the EEPROM: the tuning log (320 bytes at 400,
-// also read after every configuration upload) and the event log (231 bytes
-// at 784). Each read ends with one outcome; the image comes with it when the
-// read completed.
+// The welder's tuning log kept in the EEPROM (320 bytes at 400, also read
+// after every configuration upload). Each read ends with one outcome; the
+// image comes with it when the read completed. The event log has a
+// controller of its own (EventLog.h).
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "commands/BoardEvents.h"
 #include "commands/Session.h"
@@ -22,9 +21,6 @@ class IWelderLogView {
     virtual void OnTuningLogRead(
         const TSequenceOutcome& /*outcome*/,
         const std::array<std::uint8_t, commands::kTuningLogSize>& /*image*/) {}
-    // buffer: the event log when completed, empty otherwise.
-    virtual void OnEventLogRead(const TSequenceOutcome& /*outcome*/,
-                                const std::vector<std::uint8_t>& /*buffer*/) {}
 };
 
 class TWelderLogs : public commands::IMemoryView {
@@ -36,11 +32,9 @@ class TWelderLogs : public commands::IMemoryView {
     // The tuning-log read. Refused while another chain runs, so the end of a
     // tuning run cannot take over a configuration upload or a dump.
     TResult StartTuningLogRead();
-    TResult StartEventLogRead();
 
     // --- state -----------------------------------------------------------
     std::array<std::uint8_t, commands::kTuningLogSize> tuningLogImage{};
-    std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
 
     // Board events.
     void OnChainStarted(int purpose) override;
@@ -53,7 +47,6 @@ class TWelderLogs : public commands::IMemoryView {
     commands::TSession& session_;
     commands::TFanout<IWelderLogView> views_;
     bool tuningRunning_ = false;
-    bool eventsRunning_ = false;
 };
 
 }  // namespace orvan::features

@@ -69,6 +69,7 @@ std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
     std::array<std::uint8_t, kEepromSize> e{};
     e.fill(0xFF);
     std::copy(std::begin(kFactoryBytes), std::end(kFactoryBytes), e.begin());
+    WriteSampleEventLog(e);
     return e;
 }
 

@@ -38,6 +38,10 @@ int RunStatusCommand(const Options& opt);
 std::string BoardToolUsage();
 bool IsBoardToolCommand(const std::string& name);
 int RunBoardToolCommand(const Options& opt);
+// event-log (CliEventLog.cpp).
+std::string EventLogUsage();
+bool IsEventLogCommand(const std::string& name);
+int RunEventLogCommand(const Options& opt);
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 

@@ -295,12 +295,13 @@ std::string DeviceUsage() {
            "0x0300)\n"
            "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
            "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n" +
-           TransferUsage() + StatusUsage() + BoardToolUsage();
+           TransferUsage() + StatusUsage() + BoardToolUsage() + EventLogUsage();
 }
 
 bool IsDeviceCommand(const std::string& name) {
     return name == "demo" || name == "info" || name == "read-var" || name == "write-var" ||
-           IsTransferCommand(name) || IsStatusCommand(name) || IsBoardToolCommand(name);
+           IsTransferCommand(name) || IsStatusCommand(name) || IsBoardToolCommand(name) ||
+           IsEventLogCommand(name);
 }
 
 int RunDeviceCommand(const Options& opt) {
@@ -308,6 +309,7 @@ int RunDeviceCommand(const Options& opt) {
     if (IsTransferCommand(cmd)) return RunTransferCommand(opt);
     if (IsStatusCommand(cmd)) return RunStatusCommand(opt);
     if (IsBoardToolCommand(cmd)) return RunBoardToolCommand(opt);
+    if (IsEventLogCommand(cmd)) return RunEventLogCommand(opt);
     // Argument mistakes are told before the port is touched.
     if (cmd == "read-var" && (opt.args.size() != 2 || !ParseVariableCode(opt.args[1]))) {
         std::fprintf(stderr, "orvan-cli: read-var takes one variable, by name or hex code\n");
