@@ -83,6 +83,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     ConnectStatusControls();
     BuildBoardTools();
     BuildLogsAndCalibration();
+    BuildTuning();
     core_->Cycle().SetRxLogEnabled(false);
     core_->Cycle().SetTxLogEnabled(false);
     trace_.push_back("create protocol");
@@ -114,6 +115,7 @@ void TMainForm::BuildPages() {
         point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
     TshWelderCfg->SetDecimalSeparator(decimal_);
     tshWelderTuning = new pages::TPageWelderTuning(PgcMain);
+    tshWelderTuning->SetDecimalSeparator(decimal_);
     tshWelderLog = new pages::TPageWelderLog(PgcMain);
     TshBrenta = new pages::TPageIOStatus(PgcMain);
     tshEEPROM = new pages::TPageEeprom(PgcMain);

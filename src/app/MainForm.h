@@ -104,7 +104,8 @@ class TMainForm : public QMainWindow,
                   private features::IStatusPollingView,
                   private features::IMachineNamingView,
                   private features::ISerialListener,
-                  private features::IEepromListener {
+                  private features::IEepromListener,
+                  private features::ITuningLogView {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -292,6 +293,21 @@ class TMainForm : public QMainWindow,
     void cmdE2PFormatClick();
     void cmdE2PSaveDumpClick();
     void cmdE2PRestoreDumpClick();
+    // "Welder Tuning" (MainFormTuning.cpp).
+    void btnPwDiagnosisClick();
+    void btnPwDiagnosisPDClick();
+    void cmdPwFactoryTuingClick();
+    void btnPwSecondaryTuningClick();
+    void btnReadImaxClick();
+    void btnWriteImaxClick();
+    void btnImaxEEPROMClick();
+    void btnCurrentInfoClick();
+    void btnReadIAdjClick();
+    void btnWriteIAdjClick();
+    void btnWrIAdjEEPEOMClick();
+    void cmdTuningLogClick();
+    void btnSaveTuningLogClick();
+    void btnSavePointsCsvClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -340,6 +356,12 @@ class TMainForm : public QMainWindow,
     // "Welder Event Log" and the calibration controls (MainFormCalibration.cpp).
     void BuildLogsAndCalibration();
     void CalibrationRefused(const TResult& r);
+    // Connects the "Welder Tuning" page to its controllers and slots.
+    void BuildTuning();
+    void WriteImax(bool store);
+    void WriteIAdj(bool store);
+    // ITuningLogView: the configuration page marks the currents a tuning replaced.
+    void OnTuningLogShown(const features::TTuningLogShown& shown) override;
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();

@@ -28,12 +28,12 @@ struct TLineNames {
 };
 
 const TLineNames& Names(TFeedbackLine line) {
-    static const TLineNames kPowerMeter{"Power Meter", "P min (V)",   "P max (V)",
-                                        "P min (W)",   "P max (W)",   "PMCoeff_m",
+    static const TLineNames kPowerMeter{"Power Meter", "P min (V)",       "P max (V)",
+                                        "P min (W)",   "P max (W)",       "PMCoeff_m",
                                         "PMCoeff_q",   kPowerMeterChannel};
-    static const TLineNames kSupply{"Corrente alimentatore", "I min (V)",    "I max (V)",
-                                    "I min (A)",             "I max (A)",    "IAlimCoeff_m",
-                                    "IAlimCoeff_q",          kSupplyCurrentChannel};
+    static const TLineNames kSupply{
+        "Corrente alimentatore", "I min (V)",    "I max (V)",          "I min (A)", "I max (A)",
+        "IAlimCoeff_m",          "IAlimCoeff_q", kSupplyCurrentChannel};
     return line == TFeedbackLine::PowerMeter ? kPowerMeter : kSupply;
 }
 
@@ -73,8 +73,7 @@ TResult ComputeLineFit(double x1Volts, double x2Volts, double y1, double y2, TLi
     const double ya = y1 * kYScale, yb = y2 * kYScale;
     const double xa = x1Volts * kCountsPerVolt, xb = x2Volts * kCountsPerVolt;
     if (xa == xb)
-        return TResult::Fail("the two points have the same voltage (" +
-                             link::NumberText(x1Volts) +
+        return TResult::Fail("the two points have the same voltage (" + link::NumberText(x1Volts) +
                              " V): capture the minimum and the maximum at different powers");
     const double m = (yb - ya) / (xb - xa);
     const double q = yb - xb * m;
@@ -85,7 +84,8 @@ TResult ComputeLineFit(double x1Volts, double x2Volts, double y1, double y2, TLi
         return TResult::Fail("m = " + link::NumberText(mWhole) +
                              " does not fit the board's coefficient (0 to 65535): check the "
                              "points (the maximum must read more than the minimum)");
-    if (q < std::numeric_limits<std::int32_t>::min() || q > std::numeric_limits<std::int32_t>::max())
+    if (q < std::numeric_limits<std::int32_t>::min() ||
+        q > std::numeric_limits<std::int32_t>::max())
         return TResult::Fail("q = " + link::NumberText(std::trunc(q)) +
                              " does not fit the board's coefficient");
     const auto qWhole = static_cast<std::int32_t>(std::trunc(q));
@@ -126,17 +126,20 @@ void TAnalogCalibration::Stored(std::vector<std::string> keys) {
 }
 
 TResult TAnalogCalibration::GetGain(int channel, std::string_view vinText, TGainReading& out) {
-    if (channel < 0 || channel > 5) return TResult::Fail("no analog input " + std::to_string(channel));
+    if (channel < 0 || channel > 5)
+        return TResult::Fail("no analog input " + std::to_string(channel));
     const std::string name = ChannelName(channel);
     double vin = 0;
     if (TResult r = ParseNumber(vinText, decimalSeparator, "Gain, " + name + ", Vin (V)", vin); !r)
         return r;
     // Checked before the capture, so a refusal here does not use up the reading.
-    if (vin <= 0) return TResult::Fail("Gain, " + name + ": the reference voltage must be greater than 0 V");
+    if (vin <= 0)
+        return TResult::Fail("Gain, " + name + ": the reference voltage must be greater than 0 V");
     if (polling_.Running() && readings_ > capturedReading_ &&
         volts_[static_cast<std::size_t>(channel)] == 0)
-        return TResult::Fail(name + " reads exactly 0 V: apply the reference voltage to the "
-                                    "input and wait for the next reading.");
+        return TResult::Fail(name +
+                             " reads exactly 0 V: apply the reference voltage to the "
+                             "input and wait for the next reading.");
     double measured = 0;
     if (TResult r = Capture(channel, measured); !r) return r;
     double gain = 0;
@@ -149,7 +152,8 @@ TResult TAnalogCalibration::GetGain(int channel, std::string_view vinText, TGain
 }
 
 TResult TAnalogCalibration::CopyGain(int channel, std::string_view gainText) {
-    if (channel < 0 || channel > 5) return TResult::Fail("no analog input " + std::to_string(channel));
+    if (channel < 0 || channel > 5)
+        return TResult::Fail("no analog input " + std::to_string(channel));
     const std::string name = ChannelName(channel);
     if (gainText.find_first_not_of(" \t") == std::string_view::npos)
         return TResult::Fail("Gain, " + name + ": press \"Get\" first, there is no factor to copy");
@@ -166,15 +170,13 @@ TResult TAnalogCalibration::CopyGain(int channel, std::string_view gainText) {
     return TResult::Ok();
 }
 
-TResult TAnalogCalibration::CaptureLineVolts(TFeedbackLine line, double& volts,
-                                             std::string& text) {
+TResult TAnalogCalibration::CaptureLineVolts(TFeedbackLine line, double& volts, std::string& text) {
     if (TResult r = Capture(Names(line).channel, volts); !r) return r;
     text = link::FormatReal(volts, decimalSeparator);
     return TResult::Ok();
 }
 
-TResult TAnalogCalibration::FitLine(TFeedbackLine line, const TLineFitTexts& texts,
-                                    TLineFit& out) {
+TResult TAnalogCalibration::FitLine(TFeedbackLine line, const TLineFitTexts& texts, TLineFit& out) {
     const TLineNames& n = Names(line);
     const std::string group = n.group;
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
@@ -185,7 +187,8 @@ TResult TAnalogCalibration::FitLine(TFeedbackLine line, const TLineFitTexts& tex
             return r;
     }
     TLineFit fit;
-    if (TResult r = ComputeLineFit(x1, x2, y1, y2, fit); !r) return TResult::Fail(group + ": " + r.why);
+    if (TResult r = ComputeLineFit(x1, x2, y1, y2, fit); !r)
+        return TResult::Fail(group + ": " + r.why);
     if (line == TFeedbackLine::PowerMeter) {
         record_.SetPMCoeffM(fit.rawM);
         record_.SetPMCoeffQ(fit.rawQ);

@@ -59,7 +59,8 @@ TEventRecord EventRecordAt(std::span<const std::uint8_t> bytes, std::size_t n) {
 
 std::array<std::uint8_t, kEventRecordSize> EventRecordBytes(const TEventRecord& r) {
     std::array<std::uint8_t, kEventRecordSize> b{};
-    for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(r.time >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(r.time >> (8 * i));
     for (std::size_t v = 0; v < 3; ++v) {
         b[4 + 2 * v] = static_cast<std::uint8_t>(r.value[v]);
         b[5 + 2 * v] = static_cast<std::uint8_t>(r.value[v] >> 8);
@@ -70,13 +71,20 @@ std::array<std::uint8_t, kEventRecordSize> EventRecordBytes(const TEventRecord& 
 
 std::string EventDescription(std::uint8_t type) {
     switch (type) {
-        case 1: return "Factory tuning";
-        case 2: return "Secondary tuning";
-        case 3: return "Correzione percentuale corrente (RAM)";
-        case 4: return "Correzione percentuale corrente (EEPROM)";
-        case 5: return "Regolazione corrente massima (RAM)";
-        case 6: return "Regolazione corrente massima (EEPROM)";
-        default: return {};
+        case 1:
+            return "Factory tuning";
+        case 2:
+            return "Secondary tuning";
+        case 3:
+            return "Correzione percentuale corrente (RAM)";
+        case 4:
+            return "Correzione percentuale corrente (EEPROM)";
+        case 5:
+            return "Regolazione corrente massima (RAM)";
+        case 6:
+            return "Regolazione corrente massima (EEPROM)";
+        default:
+            return {};
     }
 }
 

@@ -27,6 +27,8 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
 
 link::PollState TSupervisorCore::Tick() {
     const link::PollState state = cycle_.Tick();
+    logs_.NoteTick();
+    procedures_.NoteTick(cycle_.Idle());
     // A transfer whose next request was never queued would wait for ever.
     if (cycle_.Idle()) {
         transfer_.NoteExchangeIdle();

@@ -26,6 +26,7 @@
 #include "features/MachineNaming.h"
 #include "features/PowerProcedures.h"
 #include "features/StatusPolling.h"
+#include "features/TuningLog.h"
 #include "features/WelderLogs.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
@@ -67,6 +68,8 @@ class TSupervisorCore {
     TAnalogCalibration& Calibration() { return calibration_; }
     TFlanging& Flanging() { return flanging_; }
     TPowerProcedures& Procedures() { return procedures_; }
+    // The tuning log decoded for the "Welder Tuning" page and its ".log" file.
+    TTuningLog& TuningLog() { return tuningLog_; }
     TBoardClock& BoardClock() { return clock_; }
     TIdentity& Identity() { return identity_; }
     // The EEPROM page's sequences: dump to a file, format after a dump,
@@ -88,7 +91,8 @@ class TSupervisorCore {
     TWelderLogs logs_{session_};
     TEventLog eventLog_{session_};
     TFlanging flanging_{session_};
-    TPowerProcedures procedures_{session_};
+    TPowerProcedures procedures_{session_, record_, logs_};
+    TTuningLog tuningLog_{session_, record_, logs_};
     TBoardClock clock_;
     TIdentity identity_;
     TEepromManager eepromManager_;

@@ -14,12 +14,25 @@ TResult TWelderLogs::StartTuningLogRead() {
     return TResult::Ok();
 }
 
+void TWelderLogs::RequestTuningLogRead() {
+    if (tuningRunning_) return;
+    tuningWaiting_ = true;
+    NoteTick();
+}
+
+void TWelderLogs::NoteTick() {
+    if (!tuningWaiting_ || session_.ChainRunning()) return;
+    tuningWaiting_ = false;
+    (void)StartTuningLogRead();
+}
+
 // The tuning log also starts as the follow-up of a configuration upload:
 // whoever starts it, the image is made afresh here.
 void TWelderLogs::OnChainStarted(int purpose) {
     if (purpose == kPurposeTuningLog) {
         tuningLogImage.fill(0xFF);
         tuningRunning_ = true;
+        tuningWaiting_ = false;
     }
 }
 

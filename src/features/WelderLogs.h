@@ -32,6 +32,13 @@ class TWelderLogs : public commands::IMemoryView {
     // The tuning-log read. Refused while another chain runs, so the end of a
     // tuning run cannot take over a configuration upload or a dump.
     TResult StartTuningLogRead();
+    // The tuning-log read as the end of a tuning run asks for it: started
+    // now, or once the running chain has ended (never dropped, never taking
+    // the running one over). A tuning-log read already running serves it.
+    void RequestTuningLogRead();
+    bool TuningLogReadWaiting() const { return tuningWaiting_; }
+    // Every exchange tick: starts a waiting read once no chain runs.
+    void NoteTick();
 
     // --- state -----------------------------------------------------------
     std::array<std::uint8_t, commands::kTuningLogSize> tuningLogImage{};
@@ -47,6 +54,7 @@ class TWelderLogs : public commands::IMemoryView {
     commands::TSession& session_;
     commands::TFanout<IWelderLogView> views_;
     bool tuningRunning_ = false;
+    bool tuningWaiting_ = false;
 };
 
 }  // namespace orvan::features

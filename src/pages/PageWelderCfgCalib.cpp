@@ -44,8 +44,8 @@ QWidget* TPageWelderCfg::BuildGainButtons(QWidget* parent) {
     l->setVerticalSpacing(0);
     l->setHorizontalSpacing(2);
     for (int c = 0; c < 6; ++c) {
-        btnADGain2Table[static_cast<std::size_t>(c)] =
-            RowButton(QStringLiteral("<-- Copy"), QStringLiteral("btnADGain2Table%1").arg(c), column);
+        btnADGain2Table[static_cast<std::size_t>(c)] = RowButton(
+            QStringLiteral("<-- Copy"), QStringLiteral("btnADGain2Table%1").arg(c), column);
         btnGetGainAdj[static_cast<std::size_t>(c)] =
             RowButton(QStringLiteral("Get"), QStringLiteral("btnGetGainAdj%1").arg(c), column);
         l->addWidget(btnGetGainAdj[static_cast<std::size_t>(c)], c, 0);
@@ -67,8 +67,7 @@ QWidget* TPageWelderCfg::BuildPhotodiodeButtons(QWidget* parent) {
     return column;
 }
 
-void TPageWelderCfg::BuildLineFit(features::TFeedbackLine line, QWidget* box,
-                                  QGridLayout* layout) {
+void TPageWelderCfg::BuildLineFit(features::TFeedbackLine line, QWidget* box, QGridLayout* layout) {
     const bool meter = line == features::TFeedbackLine::PowerMeter;
     QLineEdit*& x1 = meter ? edtPMx1 : edtIAlimx1;
     QLineEdit*& x2 = meter ? edtPMx2 : edtIAlimx2;
@@ -82,16 +81,19 @@ void TPageWelderCfg::BuildLineFit(features::TFeedbackLine line, QWidget* box,
     y1 = FitEdit(meter ? "edtPMy1" : "edtIAlimy1", box);
     y2 = FitEdit(meter ? "edtPMy2" : "edtIAlimy2", box);
     getMin = new QPushButton(QStringLiteral("Get Vmin"), box);
-    getMin->setObjectName(meter ? QStringLiteral("btnGetPMVmin") : QStringLiteral("btnGetIalimVmin"));
+    getMin->setObjectName(meter ? QStringLiteral("btnGetPMVmin")
+                                : QStringLiteral("btnGetIalimVmin"));
     getMax = new QPushButton(QStringLiteral("Get Vmax"), box);
-    getMax->setObjectName(meter ? QStringLiteral("btnGetPMVmax") : QStringLiteral("btnGetIalimVmax"));
+    getMax->setObjectName(meter ? QStringLiteral("btnGetPMVmax")
+                                : QStringLiteral("btnGetIalimVmax"));
     fit = new QPushButton(QStringLiteral("Get m,q"), box);
     fit->setObjectName(meter ? QStringLiteral("btnPMGenCoeff") : QStringLiteral("btnIAlimCoeff"));
     const char* unit = meter ? "W" : "A";
     const char letter = meter ? 'P' : 'I';
     auto label = [&](const char* what, const char* u) {
-        return new QLabel(QStringLiteral("%1 %2 (%3)").arg(QChar(letter)).arg(QLatin1String(what),
-                                                                             QLatin1String(u)),
+        return new QLabel(QStringLiteral("%1 %2 (%3)")
+                              .arg(QChar(letter))
+                              .arg(QLatin1String(what), QLatin1String(u)),
                           box);
     };
     // Columns 2.. beside m and q: the two points, volts then the value.
@@ -132,8 +134,7 @@ features::TLineFitTexts TPageWelderCfg::LineFitTexts(features::TFeedbackLine lin
                                            t(edtIAlimy2)};
 }
 
-void TPageWelderCfg::SetLineVolts(features::TFeedbackLine line, bool maximum,
-                                  const QString& text) {
+void TPageWelderCfg::SetLineVolts(features::TFeedbackLine line, bool maximum, const QString& text) {
     const bool meter = line == features::TFeedbackLine::PowerMeter;
     QLineEdit* e = meter ? (maximum ? edtPMx2 : edtPMx1) : (maximum ? edtIAlimx2 : edtIAlimx1);
     e->setText(text);

@@ -129,7 +129,7 @@ TEST(DefaultEeprom, AgreesWithTheImageTheProgramBuilds) {
     config::BuildDeviceImage(cfg, built.data());
     EXPECT_TRUE(std::equal(built.begin(), built.end(), e.begin() + config::kImageEepromAddress));
     EXPECT_TRUE(config::ImageChecksumOk(e.data() + config::kImageEepromAddress));
-    EXPECT_TRUE(std::all_of(e.begin() + 400, e.begin() + 784, [](auto b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(e.begin() + 720, e.begin() + 784, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(std::all_of(e.begin() + 1015, e.end(), [](auto b) { return b == 0xFF; }));
 }
 

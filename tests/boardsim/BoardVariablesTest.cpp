@@ -118,17 +118,20 @@ TEST(SimulatedBoard, DiagnosisAndTuningProgress) {
     EXPECT_EQ(b.Ask({0x10}), (Bytes{0x06, 0x10, 0x00}));
     std::uint8_t s = 0;
     int reads = 0;
+    // One step every diagnosisStepMs of board time, read every 100 ms.
     do {
         s = b.Read(0x0600).at(0);
         ++reads;
+        b.now += 100;
     } while ((s & 0x10) && reads < 50);
     EXPECT_EQ(s & 0x0F, 4);
+    EXPECT_EQ(reads, 4 * b.m.diagnosisStepMs / 100 + 1);
     EXPECT_EQ(b.Read(0x0601), (Bytes{0xF8, 0x07}));  // 20.40 W of 20 expected
     EXPECT_EQ(b.Ask({0x12}), (Bytes{0x06, 0x12, 0x00}));
     EXPECT_EQ(b.Write(0x0620, {0x88, 0x13}), (Bytes{0x0F, 11})) << "no current change while tuning";
     int running = 0;
-    while (b.Read(0x0605).at(0) & 0x01) ++running;
-    EXPECT_EQ(running, 5);
+    for (; running < 1000 && (b.Read(0x0605).at(0) & 0x01); ++running) b.now += 500;
+    EXPECT_EQ(running, b.m.tuningMs / 500) << "runs tuningMs of board time";
     // Factory tuning above 2.1.0 wants the security code switched on first.
     EXPECT_EQ(b.Ask({0x11, 0, 0, 0, 0}), (Bytes{0x06, 0x11, 0x80}));
     EXPECT_EQ(b.Ask({0xF0, 0x19, 0x2D, 0x7E, 0x4B}), (Bytes{0x06, 0xF0}));

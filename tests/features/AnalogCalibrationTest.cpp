@@ -51,11 +51,10 @@ TEST(LineFit, RefusedWhenTheBoardCannotHoldIt) {
         const char* why;
     };
     const Case cases[] = {
-        {2.5, 2.5, 0, 100, "same voltage"},
-        {0, 0, 0, 0, "same voltage"},
-        {0, 5, 100, 0, "does not fit"},         // falling line: m < 0
-        {1, 1.001, 0, 100, "does not fit"},     // m = 4.9 million
-        {4, 5, 0, 100, "does not fit"},         // q = -4 million: beyond 16 bits in tens
+        {2.5, 2.5, 0, 100, "same voltage"}, {0, 0, 0, 0, "same voltage"},
+        {0, 5, 100, 0, "does not fit"},      // falling line: m < 0
+        {1, 1.001, 0, 100, "does not fit"},  // m = 4.9 million
+        {4, 5, 0, 100, "does not fit"},      // q = -4 million: beyond 16 bits in tens
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x1 << ".." << c.x2 << " " << c.y1 << ".." << c.y2);
@@ -179,12 +178,10 @@ TEST(CalibrationGain, Refusals) {
         const char* why;
     };
     const Case cases[] = {
-        {0, "5", "reads exactly 0 V"},          // the photodiode reads 0
-        {1, "abc", "not a valid floating"},     // Vin not a number
-        {1, "", "not a valid floating"},
-        {1, "5.0.1", "not a valid floating"},
-        {1, "0", "greater than 0 V"},
-        {6, "5", "no analog input"},
+        {0, "5", "reads exactly 0 V"},       // the photodiode reads 0
+        {1, "abc", "not a valid floating"},  // Vin not a number
+        {1, "", "not a valid floating"},    {1, "5.0.1", "not a valid floating"},
+        {1, "0", "greater than 0 V"},       {6, "5", "no analog input"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.vin);

@@ -32,11 +32,14 @@ TEST(EventLogDecode, ValueTextOfEachType) {
         {{1000, {0, 0, 0}, 1}, "", "Factory tuning"},
         {{1000, {4380, 210, 0}, 2}, "43.8 A | 210 ore", "Secondary tuning"},
         // The documented case: 10.5 % of 40 A is 4.2 A, after 12 hours.
-        {{1000, {1050, 4000, 12}, 3}, "10.5% | 40A (4.2 A) | 12 ore",
+        {{1000, {1050, 4000, 12}, 3},
+         "10.5% | 40A (4.2 A) | 12 ore",
          "Correzione percentuale corrente (RAM)"},
-        {{1000, {980, 4420, 36}, 4}, "9.8% | 44.2A (4.33 A) | 36 ore",
+        {{1000, {980, 4420, 36}, 4},
+         "9.8% | 44.2A (4.33 A) | 36 ore",
          "Correzione percentuale corrente (EEPROM)"},
-        {{1000, {4600, 250, 2}, 5}, "46 A | 250 ore | Valore modificato 2 volte",
+        {{1000, {4600, 250, 2}, 5},
+         "46 A | 250 ore | Valore modificato 2 volte",
          "Regolazione corrente massima (RAM)"},
         {{1000, {65535, 65535, 65535}, 6},
          "655.35 A | 65535 ore | Valore modificato 65535 volte",
@@ -105,8 +108,8 @@ TEST(EventLogDecode, ShortBuffersGiveWholeRecordsAndSaySo) {
         std::size_t lines;
         bool problem;
     };
-    const Case cases[] = {{0, 0, true},   {10, 0, true},  {11, 1, true},
-                          {32, 2, true},  {230, 20, true}, {231, 21, false}};
+    const Case cases[] = {{0, 0, true},  {10, 0, true},   {11, 1, true},
+                          {32, 2, true}, {230, 20, true}, {231, 21, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         const std::vector<std::uint8_t> full = Image(all);
@@ -145,8 +148,9 @@ TEST(EventLogRead, SampleLogOfTheSimulator) {
     const auto& lines = rig.view.eventLog.lines;
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0].description, "Factory tuning");
-    EXPECT_EQ(lines[0].dateTime, "14/03/2025 09:12:40");
-    EXPECT_EQ(lines[2].value, "10.5% | 40A (4.2 A) | 35 ore");
+    EXPECT_EQ(lines[0].dateTime, "15/01/2026 10:00:00");
+    EXPECT_EQ(lines[2].value, "10.5% | 40A (4.2 A) | 120 ore");
+    EXPECT_EQ(lines[4].value, "43.8 A | 500 ore");
     EXPECT_EQ(lines[8].description, "Correzione percentuale corrente (EEPROM)");
     // Released once decoded.
     EXPECT_TRUE(rig.core.EventLog().eventLog.empty());

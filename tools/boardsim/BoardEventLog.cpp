@@ -23,17 +23,18 @@ struct SampleEvent {
     std::uint8_t type;
 };
 
-// 2025-03-14 09:12:40 onwards.
+// From the factory tuning (2026-01-15 10:00:00, as in the sample tuning log)
+// on; the secondary tunings fall on those of the tuning log too.
 constexpr SampleEvent kSample[] = {
-    {1741943560, 0, 0, 0, 1},         // factory tuning
-    {1741945205, 4500, 12, 1, 6},     // Imax 45 A to EEPROM, first change
-    {1743606180, 1050, 4000, 35, 3},  // +10.5 % of 40 A in RAM
-    {1743607230, 980, 4000, 36, 4},   // +9.8 % of 40 A to EEPROM
-    {1758195910, 4380, 210, 0, 2},    // secondary tuning, 43.8 A
-    {1762331400, 4600, 250, 2, 5},    // Imax 46 A in RAM
-    {1762331472, 4600, 251, 3, 6},    // and to EEPROM
-    {1782136975, 4420, 812, 0, 2},    // secondary tuning, 44.2 A
-    {1782137400, 1020, 4420, 815, 4}, // +10.2 % of 44.2 A to EEPROM
+    {1768471200, 0, 0, 0, 1},           // factory tuning
+    {1768473000, 4500, 1, 1, 6},        // Imax 45 A to EEPROM, first change
+    {1770000000, 1050, 4000, 120, 3},   // +10.5 % of 40 A in RAM
+    {1770000600, 980, 4000, 120, 4},    // +9.8 % of 40 A to EEPROM
+    {1772443800, 4380, 500, 0, 2},      // secondary tuning, 43.8 A at 500 h
+    {1775000000, 4600, 700, 2, 5},      // Imax 46 A in RAM
+    {1775000072, 4600, 700, 3, 6},      // and to EEPROM
+    {1781964300, 4420, 1000, 0, 2},     // secondary tuning, 44.2 A at 1000 h
+    {1781965000, 1020, 4420, 1000, 4},  // +10.2 % of 44.2 A to EEPROM
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "boardsim/BoardModel.h"
 
+#include "boardsim/BoardTuningLog.h"
+
 #include <algorithm>
 #include <cmath>
 #include <ctime>
@@ -234,7 +236,7 @@ void TBoardModel::DefineVariables() {
         const std::int64_t t = Now();
         const int jitter = static_cast<int>((t / 150) % 3);
         std::uint16_t pm = static_cast<std::uint16_t>(
-            tuningReads_ >= 0 ? 300 + 60 * std::min(tuningReads_, 8) : 12);
+            TuningActive() ? 300 + 60 * std::min<std::int64_t>((t - tuningStartMs_) / 500, 8) : 12);
         // Words: photodiode, power meter, supply current, temperature, power set, PT100.
         std::uint16_t w[6] = {static_cast<std::uint16_t>(40 + jitter), pm, 210, 610, 512, 480};
         if (liveValues) {
@@ -242,7 +244,7 @@ void TBoardModel::DefineVariables() {
             const bool weld = (t % 10000) < 3000;
             const int ramp = weld ? static_cast<int>(std::min<std::int64_t>(t % 10000, 300)) : 0;
             w[0] = static_cast<std::uint16_t>(40 + jitter + ramp * 2);
-            if (tuningReads_ < 0) pm = static_cast<std::uint16_t>(12 + ramp * 2 + jitter);
+            if (!TuningActive()) pm = static_cast<std::uint16_t>(12 + ramp * 2 + jitter);
             w[1] = pm;
             w[2] = static_cast<std::uint16_t>(210 + ramp + jitter);
             w[3] = static_cast<std::uint16_t>(610 + 25 * std::sin(kTwoPi * t / 60000.0) -
@@ -329,25 +331,24 @@ void TBoardModel::DefineVariables() {
         return std::optional<std::vector<std::uint8_t>>{};
     };
 
-    // Power diagnosis: one step every two status reads, four steps in all.
+    // Power diagnosis: one step every diagnosisStepMs, four steps in all.
     Variable& diag = Fielded(0x0600, {0}, {L(0, 1)}, {});
     diag.onRead = [this](Variable& v) {
-        if (diagReads_ < 0) {
+        if (diagStartMs_ < 0) {
             v.fields = {diagDone_ ? 0x44u : 0u};
             return;
         }
-        ++diagReads_;
-        const std::uint32_t steps = static_cast<std::uint32_t>(std::min(4, diagReads_ / 2));
-        if (steps == 4) {
-            diagReads_ = -1;
+        const auto steps = static_cast<std::uint32_t>(
+            std::min<std::int64_t>(4, (Now() - diagStartMs_) / std::max(1, diagnosisStepMs)));
+        if (anomalies != 0) {
+            diagStartMs_ = -1;
+            v.fields = {0x20u | steps};
+        } else if (steps == 4) {
+            diagStartMs_ = -1;
             diagDone_ = true;
             v.fields = {0x44};
         } else {
             v.fields = {0x10u | steps};
-        }
-        if (anomalies != 0) {
-            diagReads_ = -1;
-            v.fields = {0x20u | steps};
         }
     };
     for (int step = 1; step <= 4; ++step) {
@@ -357,20 +358,29 @@ void TBoardModel::DefineVariables() {
             static_cast<std::uint32_t>(std::lround(8000 * 0.25 * step * deviation[step - 1]));
         Fielded(static_cast<std::uint16_t>(0x0600 + step), {raw}, {L(0)}, {});
     }
-    // Tuning: running for five status reads, then terminated.
+    // Tuning: running for tuningMs, then terminated with its result written
+    // into the tuning log.
     Variable& tuning = Fielded(0x0605, {0}, {L(0, 1)}, {});
     tuning.onRead = [this](Variable& v) {
-        if (tuningReads_ < 0) {
+        if (!TuningActive()) {
             v.fields = {0};
             return;
         }
-        ++tuningReads_;
         if (anomalies != 0) {
-            tuningReads_ = -1;
+            tuningStartMs_ = -1;
             v.fields = {0x04};
-        } else if (tuningReads_ > 5) {
-            tuningReads_ = -1;
-            v.fields = {0x00};
+        } else if (Now() - tuningStartMs_ >= tuningMs) {
+            tuningStartMs_ = -1;
+            v.fields = {tuningCurrentLimited ? 0x08u : 0x00u};
+            ++tuningsDone_;
+            TSimTuning t;
+            t.time = static_cast<std::uint32_t>(ClockSeconds());
+            t.workSeconds =
+                workSecondsBase_ + static_cast<std::uint32_t>((Now() - workBaseMs_) / 1000);
+            t.current = static_cast<std::uint16_t>(60000 - 250 * (tuningsDone_ % 8));
+            t.power = static_cast<std::uint16_t>(7900 + 10 * (tuningsDone_ % 8));
+            AppendTuning(eeprom_, t, {19500, 29800, 40100, 50300, t.current}, tuningFactory_);
+            if (onEepromWritten) onEepromWritten();
         } else {
             v.fields = {0x01};
         }
@@ -390,13 +400,13 @@ void TBoardModel::DefineVariables() {
     Fielded(0x0607, {0}, {}, {L(0, 4)}).onWrite = [this](Variable&, std::vector<std::uint32_t>& f,
                                                          const std::uint8_t*, std::size_t) {
         // The tuning log carries the factory tuning date at its start.
-        for (int i = 0; i < 4; ++i) eeprom_[400 + i] = static_cast<std::uint8_t>(f[0] >> (8 * i));
+        SetTuningLogDate(eeprom_, f[0]);
         return std::optional<std::vector<std::uint8_t>>{};
     };
     Fielded(0x0608, {4750}, {L(0)}, {});
     Variable& readings = variables_[0x0610];
     readings.onRead = [this](Variable& v) {
-        const std::uint16_t pm = static_cast<std::uint16_t>(tuningReads_ >= 0 ? 6000 : 0);
+        const std::uint16_t pm = static_cast<std::uint16_t>(TuningActive() ? 6000 : 0);
         const std::uint16_t w[5] = {7950, pm, 4210, 312, 8000};
         v.value.clear();
         for (std::uint16_t x : w) {
@@ -409,7 +419,7 @@ void TBoardModel::DefineVariables() {
     // ones set the RAM value as well.
     auto busyGuard = [this](Variable&, std::vector<std::uint32_t>&, const std::uint8_t*,
                             std::size_t) {
-        if (tuningReads_ >= 0) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
+        if (TuningActive()) return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
         return std::optional<std::vector<std::uint8_t>>{};
     };
     Fielded(0x0620, {5000}, {L(0)}, {L(0)}).onWrite = busyGuard;
@@ -419,7 +429,7 @@ void TBoardModel::DefineVariables() {
     auto store = [this](std::uint16_t ram) {
         return [this, ram](Variable&, std::vector<std::uint32_t>& f, const std::uint8_t*,
                            std::size_t) {
-            if (tuningReads_ >= 0)
+            if (TuningActive())
                 return std::optional<std::vector<std::uint8_t>>(Refusal(kErrDenied));
             variables_[ram].fields = f;
             return std::optional<std::vector<std::uint8_t>>{};
@@ -580,10 +590,11 @@ std::vector<std::uint8_t> TBoardModel::Start(std::uint8_t type) {
                          (type == 0x12 && (s & 0x20));
     if (!refused) {
         if (type == 0x10 || type == 0x13) {
-            diagReads_ = 0;
+            diagStartMs_ = Now();
             diagDone_ = false;
         } else {
-            tuningReads_ = 0;
+            tuningStartMs_ = Now();
+            tuningFactory_ = type == 0x11;
         }
     }
     std::vector<std::uint8_t> a = {kAck, type, s};

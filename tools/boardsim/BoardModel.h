@@ -165,6 +165,13 @@ class TBoardModel {
     // it on.
     bool liveValues = false;
 
+    // Power procedures: a diagnosis completes one step every diagnosisStepMs,
+    // a tuning runs tuningMs and then writes its result into the tuning log
+    // (ending "current limited" when told).
+    int diagnosisStepMs = 800;
+    int tuningMs = 4000;
+    bool tuningCurrentLimited = false;
+
     // Called after every accepted WriteMemory (the front saves the EEPROM file).
     std::function<void()> onEepromWritten;
 
@@ -205,10 +212,13 @@ class TBoardModel {
                                           0, 0xFFFFFFFF, 0, 0xFFFFFFFF};
     bool liveAnomalyOn_ = false;
     std::uint8_t releOn_ = 0, releOff_ = 0xFF;
-    // Procedures.
-    int diagReads_ = -1;  // status reads since the start; -1 idle
+    // Procedures, timed on board time: start times, -1 when idle.
+    bool TuningActive() const { return tuningStartMs_ >= 0; }
+    std::int64_t diagStartMs_ = -1;
     bool diagDone_ = false;
-    int tuningReads_ = -1;
+    std::int64_t tuningStartMs_ = -1;
+    bool tuningFactory_ = false;
+    int tuningsDone_ = 0;
 };
 
 // Appends the trailer the board puts after every answer (its XOR checksum).

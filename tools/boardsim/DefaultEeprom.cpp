@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "boardsim/BoardTuningLog.h"
 #include "boardsim/PtyBoard.h"
 
 namespace orvan::sim {
@@ -69,6 +70,13 @@ std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
     std::array<std::uint8_t, kEepromSize> e{};
     e.fill(0xFF);
     std::copy(std::begin(kFactoryBytes), std::end(kFactoryBytes), e.begin());
+    // The factory tuning and two secondary tunings since, in both copies.
+    const TSimTuning tunings[] = {
+        {1768471200, 3600, 60000, 8000},
+        {1772443800, 1800000, 59500, 7960},
+        {1781964300, 3600000, 59000, 7925},
+    };
+    WriteFactoryTuningLog(e, 1768471200, {19500, 29800, 40100, 50300, 59000}, tunings, 3);
     WriteSampleEventLog(e);
     return e;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "boardsim/BoardTuningLog.h"
 #include "boardsim/PtyBoard.h"
 
 namespace {
@@ -52,7 +53,11 @@ void Usage() {
         "  --short-answer VAR   answer variable VAR (hex code) one byte short of its layout\n"
         "board memory, changed in the EEPROM file at start:\n"
         "  --filler HEX         the configuration image's filler bytes hold HEX, not FF\n"
-        "  --layout V:S         the image says Version V, Size S (checksum made right)\n");
+        "  --layout V:S         the image says Version V, Size S (checksum made right)\n"
+        "  --damage-tuning-log a|b|both\n"
+        "                       spoil the check of tuning-log copy A, B or both\n"
+        "  --tuning-ms MS       a tuning runs MS of board time (default 4000)\n"
+        "  --current-limited    tunings end \"current limited\"\n");
 }
 
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
@@ -84,6 +89,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint16_t> shortAnswers;
     std::optional<std::uint8_t> filler;
     std::optional<std::pair<std::uint8_t, std::uint16_t>> layout;
+    bool damageA = false, damageB = false, currentLimited = false;
+    int tuningMs = 4000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -199,6 +206,19 @@ int main(int argc, char** argv) {
                 return 2;
             }
             layout = {static_cast<std::uint8_t>(v), static_cast<std::uint16_t>(sz)};
+        } else if (a == "--damage-tuning-log") {
+            const std::string which = value("a, b or both");
+            if (which != "a" && which != "b" && which != "both") {
+                std::fprintf(stderr, "orvan-boardsim: --damage-tuning-log wants a, b or both\n");
+                return 2;
+            }
+            damageA = which != "b";
+            damageB = which != "a";
+        } else if (a == "--tuning-ms") {
+            if (!ParseInt(value("milliseconds"), 1, 600000, n, 10)) return Usage(), 2;
+            tuningMs = static_cast<int>(n);
+        } else if (a == "--current-limited") {
+            currentLimited = true;
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
@@ -224,6 +244,13 @@ int main(int argc, char** argv) {
         if (corrupt) m.CorruptReads(*corrupt);
         m.shortAnswers.insert(shortAnswers.begin(), shortAnswers.end());
         f = faults;
+    });
+    board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
+        m.tuningMs = tuningMs;
+        m.tuningCurrentLimited = currentLimited;
+        if (damageA) orvan::sim::DamageTuningCopy(m.Eeprom(), 0);
+        if (damageB) orvan::sim::DamageTuningCopy(m.Eeprom(), 1);
+        if ((damageA || damageB) && m.onEepromWritten) m.onEepromWritten();
     });
     if (filler || layout) {
         board.WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {

@@ -42,6 +42,11 @@ int RunBoardToolCommand(const Options& opt);
 std::string EventLogUsage();
 bool IsEventLogCommand(const std::string& name);
 int RunEventLogCommand(const Options& opt);
+// tuning-log, diagnosis, tuning (CliTuning.cpp).
+std::string TuningUsage();
+bool IsTuningCommand(const std::string& name);
+int RunTuningCommand(const Options& opt);
+
 // Runs with the port already open on opt.device.
 int RunDeviceCommand(const Options& opt);
 

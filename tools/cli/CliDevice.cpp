@@ -295,13 +295,13 @@ std::string DeviceUsage() {
            "0x0300)\n"
            "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
            "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n" +
-           TransferUsage() + StatusUsage() + BoardToolUsage() + EventLogUsage();
+           TransferUsage() + StatusUsage() + BoardToolUsage() + TuningUsage() + EventLogUsage();
 }
 
 bool IsDeviceCommand(const std::string& name) {
     return name == "demo" || name == "info" || name == "read-var" || name == "write-var" ||
            IsTransferCommand(name) || IsStatusCommand(name) || IsBoardToolCommand(name) ||
-           IsEventLogCommand(name);
+           IsTuningCommand(name) || IsEventLogCommand(name);
 }
 
 int RunDeviceCommand(const Options& opt) {
@@ -309,6 +309,7 @@ int RunDeviceCommand(const Options& opt) {
     if (IsTransferCommand(cmd)) return RunTransferCommand(opt);
     if (IsStatusCommand(cmd)) return RunStatusCommand(opt);
     if (IsBoardToolCommand(cmd)) return RunBoardToolCommand(opt);
+    if (IsTuningCommand(cmd)) return RunTuningCommand(opt);
     if (IsEventLogCommand(cmd)) return RunEventLogCommand(opt);
     // Argument mistakes are told before the port is touched.
     if (cmd == "read-var" && (opt.args.size() != 2 || !ParseVariableCode(opt.args[1]))) {
