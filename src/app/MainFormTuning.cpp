@@ -175,11 +175,11 @@ void TMainForm::btnSavePointsCsvClick() {
     req.defaultSuffix = QStringLiteral("csv");
     const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
     if (!c || c->path.isEmpty()) return;
-    const std::string text = features::PowerPointsCsv(tshWelderTuning->ChartProcedure(),
-                                                      tshWelderTuning->ChartPoints());
+    const std::string text =
+        features::PowerPointsCsv(tshWelderTuning->ChartProcedure(), tshWelderTuning->ChartPoints());
     if (const config::SaveResult r = config::SaveFileAtomically(c->path.toStdString(), text); !r)
-        ShowMessage(req.caption, QStringLiteral("The points could not be saved:\n%1")
-                                     .arg(Q(r.error)));
+        ShowMessage(req.caption,
+                    QStringLiteral("The points could not be saved:\n%1").arg(Q(r.error)));
 }
 
 void TMainForm::OnTuningLogShown(const features::TTuningLogShown& shown) {

@@ -98,6 +98,7 @@ TResult TPowerProcedures::Start(TProcedure p) {
         views_.Notify(&IPowerProcedureView::OnDiagnosisStarted, pcfg,
                       std::array<double, 4>{pcfg * 0.25, pcfg * 0.5, pcfg * 0.75, pcfg});
         diagStepsRead = 0;
+        stepsPending_ = 0;
     } else {
         Show(link::NumberText(Pcfg()) + " W");
         tuningReads_ = 0;
@@ -162,15 +163,16 @@ void TPowerProcedures::OnDiagnosisStatus(std::uint8_t s) {
     bool asked = false;
     if (diagStepsRead < done) {
         ++diagStepsRead;
+        ++stepsPending_;
         Queue(static_cast<std::uint16_t>(DiagnosisStatus + diagStepsRead));
         asked = true;
     }
     if (s & 0x10) {
         Queue(DiagnosisStatus);
     } else if (done != 0) {
-        // Ended by the board; a step power just asked for comes first, and
+        // Ended by the board; a step power still asked for comes first, and
         // its answer asks for the status again.
-        if (!asked) {
+        if (!asked && stepsPending_ == 0) {
             if (following_ == TProcedure::MeterDiagnosis || following_ == TProcedure::PdDiagnosis)
                 Finish(true, "Diagnosis terminated");
             else
@@ -183,10 +185,11 @@ void TPowerProcedures::OnDiagnosisStatus(std::uint8_t s) {
 
 void TPowerProcedures::OnDiagnosisPower(int step, std::uint16_t raw) {
     if (step < 1 || step > kDiagnosisSteps) return;
+    if (stepsPending_ > 0) --stepsPending_;
     TPowerPoint q;
     q.step = step;
     q.expected = Pcfg() * 0.25 * step;
-    q.measured = raw * 0.01;
+    q.measured = raw / 100.0;
     q.errorPercent = DiagnosisError(q.measured, q.expected);
     // With no power expected there is no error to tell, and the run goes on.
     q.errorText = q.errorPercent ? link::NumberText(*q.errorPercent) : "---";

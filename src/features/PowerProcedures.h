@@ -143,6 +143,7 @@ class TPowerProcedures : public commands::IProcedureView,
     TProcedure following_ = TProcedure::None;
     TProcedure lastRun_ = TProcedure::None;
     int tuningReads_ = 0;
+    int stepsPending_ = 0;  // step powers asked for and not yet answered
     bool lineStopped_ = false;
     bool refused_ = false;
 };

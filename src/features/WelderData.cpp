@@ -76,8 +76,8 @@ tuninglog TWelderData::Entry(int i) const {
     if (current == kAbsent || power == kAbsent) return e;
     e.valid = true;
     e.time = U32(at);
-    e.current = CurrentDiodeMax * 0.01 * current / 65535.0;
-    e.power = power * 0.01;
+    e.current = CurrentDiodeMax / 100.0 * current / 65535.0;
+    e.power = power / 100.0;
     e.hours = U32(at + 4) / 3600.0;
     e.dateTime = TuningDateTimeText(e.time);
     return e;
@@ -93,7 +93,7 @@ std::string TWelderData::FactoryTuningTimeText() const {
 
 double TWelderData::TunedCurrent(int k) {
     if (k < 0 || k >= kTunedPoints) return 0;
-    const double a = CurrentDiodeMax * 0.01 *
+    const double a = CurrentDiodeMax / 100.0 *
                      U16(kTunedCurrentsOffset + 2 * static_cast<std::size_t>(k)) / 65535.0;
     table[1][static_cast<std::size_t>(k) + 1] = a;
     return a;

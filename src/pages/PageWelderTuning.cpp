@@ -187,8 +187,12 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
                         {QStringLiteral("Power (W)"), QStringLiteral("Current (A)"),
                          QStringLiteral("Hours"), QStringLiteral("Data/Time")});
     strTuningLog->setMinimumHeight(120);
+    strTuningLog->setColumnWidth(0, 66);
+    strTuningLog->setColumnWidth(1, 70);
+    strTuningLog->setColumnWidth(2, 52);
     stgTuningWA = Grid(grbLog, "stgTuningWA", 6, {QStringLiteral("W"), QStringLiteral("A")});
-    stgTuningWA->setMaximumWidth(170);
+    stgTuningWA->setMaximumWidth(150);
+    stgTuningWA->setColumnWidth(0, 55);
     ll->addWidget(strTuningLog, 2, 0, 1, 3);
     ll->addWidget(stgTuningWA, 2, 3);
     right->addWidget(grbLog);
@@ -277,7 +281,7 @@ void TPageWelderTuning::OnPowerPoint(features::TProcedure p, const features::TPo
         p == features::TProcedure::MeterDiagnosis || p == features::TProcedure::PdDiagnosis;
     if (diagnosis && q.step >= 1 && q.step <= 4) {
         const auto k = static_cast<std::size_t>(q.step - 1);
-        stxPwPM[k]->setText(Num(q.measured));
+        stxPwPM[k]->setText(Num(q.measured, 2));
         stxPwErr[k]->setText(q.errorPercent ? Num(*q.errorPercent) : QStringLiteral("---"));
     }
     if (p != chartProcedure_) ResetChart(p);
@@ -302,7 +306,9 @@ void TPageWelderTuning::OnProcedureText(const std::string& text) {
 
 void TPageWelderTuning::OnProcedureFinished(const features::TProcedureOutcome& o) {
     QString text = QString::fromStdString(o.text);
-    if (!o.outcome.completed) {
+    // A refused start shows the board's refusal as it is.
+    const bool refusedStart = o.outcome.why.rfind("the board refused to start", 0) == 0;
+    if (!o.outcome.completed && !refusedStart) {
         // Never left looking like a run still going or one that finished.
         text = QStringLiteral("Stopped: %1 (%2)")
                    .arg(QString::fromStdString(o.text), QString::fromStdString(o.outcome.why));

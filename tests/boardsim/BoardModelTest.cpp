@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "boardsim/BoardModel.h"
+#include "boardsim/BoardTuningLog.h"
 #include "boardsim/PtyBoard.h"
 #include "config/Cfgwelder.h"
 #include "link/FrameCodec.h"
@@ -129,6 +130,10 @@ TEST(DefaultEeprom, AgreesWithTheImageTheProgramBuilds) {
     config::BuildDeviceImage(cfg, built.data());
     EXPECT_TRUE(std::equal(built.begin(), built.end(), e.begin() + config::kImageEepromAddress));
     EXPECT_TRUE(config::ImageChecksumOk(e.data() + config::kImageEepromAddress));
+    // The factory tuning log at 400..719, both copies good; the event log
+    // (below) at 784..1014; nothing else.
+    EXPECT_TRUE(TuningCopyGood(e, 0));
+    EXPECT_TRUE(TuningCopyGood(e, 1));
     EXPECT_TRUE(std::all_of(e.begin() + 720, e.begin() + 784, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(std::all_of(e.begin() + 1015, e.end(), [](auto b) { return b == 0xFF; }));
 }

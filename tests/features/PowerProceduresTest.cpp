@@ -22,8 +22,7 @@ using features::TPowerPoint;
 using features::TProcedure;
 using features::TProcedureOutcome;
 
-class ProcedureRecorder : public features::IPowerProcedureView,
-                          public features::ITuningLogView {
+class ProcedureRecorder : public features::IPowerProcedureView, public features::ITuningLogView {
   public:
     void OnPowerPoint(TProcedure, const TPowerPoint& q) override { points.push_back(q); }
     void OnProcedureText(const std::string& t) override { texts.push_back(t); }
@@ -79,14 +78,16 @@ TEST(DiagnosisFollowUp, StatusAnswersAskForStepsAndStatusAsTheBoardReportsThem) 
         bool finished;
     };
     const Row rows[] = {
-        {"busy, three done, none read: step 1 only, status again", 0, 0x13, {0x0601, kStatus},
+        {"busy, three done, none read: step 1 only, status again",
+         0,
+         0x13,
+         {0x0601, kStatus},
          false},
         {"not busy, four done, all read: terminated", 4, 0x04, {}, true},
         {"0x40 changes nothing", 4, 0x44, {}, true},
         {"nothing done, not busy: ask again", 0, 0x00, {kStatus}, false},
         {"last step still to read: read it first", 3, 0x04, {0x0604}, false},
-        {"five steps reported: taken as four, never the tuning status", 4, 0x15, {kStatus},
-         false},
+        {"five steps reported: taken as four, never the tuning status", 4, 0x15, {kStatus}, false},
         {"fifteen steps reported, three read", 3, 0x1F, {0x0604, kStatus}, false},
     };
     for (const Row& r : rows) {
@@ -103,6 +104,24 @@ TEST(DiagnosisFollowUp, StatusAnswersAskForStepsAndStatusAsTheBoardReportsThem) 
         }
         EXPECT_LE(m.p.diagStepsRead, 4) << r.name;
     }
+}
+
+TEST(DiagnosisFollowUp, NotTerminatedWhileAStepPowerIsStillAskedFor) {
+    Machine m;
+    ASSERT_TRUE(m.p.Start(TProcedure::MeterDiagnosis));
+    (void)m.Queued();
+    m.p.diagStepsRead = 3;
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    EXPECT_EQ(m.Queued(), std::vector<std::uint16_t>{0x0604});
+    // A status read queued earlier answers before the step power.
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    EXPECT_TRUE(m.rec.finished.empty());
+    m.Say(&commands::IProcedureView::OnDiagnosisPower, 4, std::uint16_t{5000});
+    EXPECT_EQ(m.Queued(), std::vector<std::uint16_t>{kStatus});
+    m.Say(&commands::IProcedureView::OnDiagnosisStatus, std::uint8_t{0x44});
+    ASSERT_EQ(m.rec.finished.size(), 1u);
+    EXPECT_TRUE(m.rec.finished[0].outcome.completed);
+    EXPECT_EQ(m.rec.points.size(), 1u);
 }
 
 TEST(DiagnosisFollowUp, AnAnomalyStopsTheRunAndAsksNothingMore) {
@@ -125,9 +144,9 @@ TEST(DiagnosisPower, ErrorAgainstTheExpectedPowerAndTheNextStatusRead) {
         const char* text;
     };
     const Row rows[] = {
-        {50, 1, 1300, 4.0, "4"},       // (13 - 12.5) / 0.125
-        {50, 4, 4900, -2.0, "-2"},     // (49 - 50) / 0.5
-        {80, 2, 4081, 2.03, "2.03"},   // 40.81 of 40
+        {50, 1, 1300, 4.0, "4"},            // (13 - 12.5) / 0.125
+        {50, 4, 4900, -2.0, "-2"},          // (49 - 50) / 0.5
+        {80, 2, 4081, 2.03, "2.03"},        // 40.81 of 40
         {0, 1, 1300, std::nullopt, "---"},  // no configuration: no error, the run goes on
     };
     for (const Row& r : rows) {
@@ -141,7 +160,9 @@ TEST(DiagnosisPower, ErrorAgainstTheExpectedPowerAndTheNextStatusRead) {
         EXPECT_DOUBLE_EQ(q.measured, r.raw * 0.01);
         EXPECT_DOUBLE_EQ(q.expected, r.pcfg * 0.25 * r.step);
         ASSERT_EQ(q.errorPercent.has_value(), r.error.has_value()) << r.pcfg;
-        if (r.error) EXPECT_DOUBLE_EQ(*q.errorPercent, *r.error);
+        if (r.error) {
+            EXPECT_DOUBLE_EQ(*q.errorPercent, *r.error);
+        }
         EXPECT_EQ(q.errorText, r.text);
         EXPECT_EQ(m.Queued(), std::vector<std::uint16_t>{kStatus})
             << "the next status read goes out whatever the error";
@@ -255,7 +276,7 @@ TEST(ProcedureRuns, DiagnosisAgainstTheBoardEndsWithFourPoints) {
 TEST(ProcedureRuns, RefusalsAndTimeOutsEndAsStoppedNeverAsFinished) {
     struct Row {
         const char* name;
-        std::function<void(ProcedureRig&)> fault;  // before the start
+        std::function<void(ProcedureRig&)> fault;   // before the start
         std::function<void(ProcedureRig&)> midway;  // once running
         const char* why;
     };

@@ -87,8 +87,12 @@ TEST(TuningLogCopies, TheCopyTrustedIsChosenAsTheBoardMeansIt) {
         EXPECT_EQ(d.HasTable(), r.expected != 0) << r.name;
         const tuninglog e = d.Entry(0);
         EXPECT_EQ(e.valid, r.expected != 0) << r.name << ": nothing damaged shown as valid";
-        if (r.expected == 1) EXPECT_EQ(e.time, 100u) << r.name;
-        if (r.expected == 2) EXPECT_EQ(e.time, 200u) << r.name;
+        if (r.expected == 1) {
+            EXPECT_EQ(e.time, 100u) << r.name;
+        }
+        if (r.expected == 2) {
+            EXPECT_EQ(e.time, 200u) << r.name;
+        }
     }
 }
 
@@ -100,18 +104,27 @@ TEST(TuningLogRing, NewestFirstWrappingAndStoppingAtTheFirstAbsent) {
         std::vector<std::uint32_t> listed;  // times, newest first
     };
     const Row rows[] = {
-        {"wraps from slot 0 to 7", 2,
+        {"wraps from slot 0 to 7",
+         2,
          {{2, 30, 0, 1, 1}, {1, 20, 0, 1, 1}, {0, 10, 0, 1, 1}, {7, 5, 0, 1, 1}},
          {30, 20, 10, 5}},
         {"no tuning done", 0xFF, {{0, 10, 0, 1, 1}}, {}},
         {"head outside the ring", 9, {{0, 10, 0, 1, 1}}, {}},
-        {"absent power ends the list", 3,
+        {"absent power ends the list",
+         3,
          {{3, 40, 0, 1, 1}, {2, 30, 0, 1, 0xFFFF}, {1, 20, 0, 1, 1}},
          {40}},
         {"absent current ends the list", 1, {{1, 20, 0, 1, 1}, {0, 10, 0, 0xFFFF, 1}}, {20}},
-        {"all eight", 7,
-         {{0, 1, 0, 1, 1}, {1, 2, 0, 1, 1}, {2, 3, 0, 1, 1}, {3, 4, 0, 1, 1}, {4, 5, 0, 1, 1},
-          {5, 6, 0, 1, 1}, {6, 7, 0, 1, 1}, {7, 8, 0, 1, 1}},
+        {"all eight",
+         7,
+         {{0, 1, 0, 1, 1},
+          {1, 2, 0, 1, 1},
+          {2, 3, 0, 1, 1},
+          {3, 4, 0, 1, 1},
+          {4, 5, 0, 1, 1},
+          {5, 6, 0, 1, 1},
+          {6, 7, 0, 1, 1},
+          {7, 8, 0, 1, 1}},
          {8, 7, 6, 5, 4, 3, 2, 1}},
     };
     for (const Row& r : rows) {
@@ -154,7 +167,8 @@ TEST(TuningLogValues, EntryTunedCurrentsAndTimes) {
 
 TEST(TuningLogFile, BytesAsTheTechniciansKnowThem) {
     Image img = Erased();
-    BuildCopy(img, 0, 1, 1, {{1, 1768471200, 5400, 32768, 7550}, {0, 1768467600, 3600, 65535, 8000}});
+    BuildCopy(img, 0, 1, 1,
+              {{1, 1768471200, 5400, 32768, 7550}, {0, 1768467600, 3600, 52428, 8000}});
     TWelderData d;
     d.CurrentDiodeMax = 5000;
     d.SelectCopy(img);
@@ -167,7 +181,7 @@ TEST(TuningLogFile, BytesAsTheTechniciansKnowThem) {
         "Tuning log:\t\n"
         "Data/Ora\tA\tW\tOre\t\t\n"
         "15/01/2026 10:00:00\t25\t75.5\t1.5\t\n"
-        "15/01/2026 09:00:00\t50\t80\t1\t\n"
+        "15/01/2026 09:00:00\t40\t80\t1\t\n"
         "\t\n"
         "Tabella di linearizzazione Potenza/Corrente:\t\n"
         "W\tA\t\t\n"

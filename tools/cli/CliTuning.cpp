@@ -41,8 +41,8 @@ class TPrinter : public ITransferListener, public IPowerProcedureView, public IT
         const bool diagnosis = p == TProcedure::MeterDiagnosis || p == TProcedure::PdDiagnosis;
         if (!diagnosis) return;  // a tuning's readings come with its "Running..." lines
         std::printf("step %d: expected %s W, measured %s W, error %s %%\n", q.step,
-                    link::NumberText(q.expected).c_str(), link::NumberText(q.measured).c_str(),
-                    q.errorText.c_str());
+                    link::RoundedText(q.expected, 2).c_str(),
+                    link::RoundedText(q.measured, 2).c_str(), q.errorText.c_str());
         std::fflush(stdout);
     }
     void OnProcedureText(const std::string& text) override { Line(text); }
