@@ -83,6 +83,7 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     ConnectStatusControls();
     BuildBoardTools();
     BuildVariantPages();
+    BuildLogsAndCalibration();
     BuildTuning();
     core_->Cycle().SetRxLogEnabled(false);
     core_->Cycle().SetTxLogEnabled(false);

@@ -406,6 +406,9 @@ class TMainForm : public QMainWindow,
     void BuildVariantPages();
     // A refusal in a box; a note of a done action on the page.
     void VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page = nullptr);
+    // "Welder Event Log" and the calibration controls (MainFormCalibration.cpp).
+    void BuildLogsAndCalibration();
+    void CalibrationRefused(const TResult& r);
     // Connects the "Welder Tuning" page to its controllers and slots.
     void BuildTuning();
     void WriteImax(bool store);

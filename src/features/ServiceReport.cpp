@@ -307,6 +307,18 @@ std::vector<std::string> TLogsReportSection::Missing() const {
 
 void TLogsReportSection::Write(THtmlWriter& html) const {
     if (tuning_) {
+        if (tuningShown_ && tuningShown_->problem.empty()) {
+            html.Paragraph(std::string("Tuning log, copy ") +
+                           (tuningShown_->validCopy == 1 ? "A" : "B") + "; factory tuning " +
+                           tuningShown_->factoryTuningTime + ":");
+            std::vector<std::vector<std::string>> rows;
+            for (const tuninglog& e : tuningShown_->entries)
+                rows.push_back({e.dateTime, link::NumberText(e.current), link::NumberText(e.power),
+                                link::NumberText(e.hours)});
+            html.Table({"Date", "Current (A)", "Power (W)", "Work time (h)"}, rows);
+        } else if (tuningShown_) {
+            html.Missing("Tuning log: " + tuningShown_->problem);
+        }
         html.Paragraph("Tuning log (board memory " + std::to_string(kTuningLogAddress) + ", " +
                        std::to_string(kTuningLogSize) + " bytes):");
         std::vector<std::string> rows;
@@ -317,10 +329,15 @@ void TLogsReportSection::Write(THtmlWriter& html) const {
     }
     if (events_) {
         html.Paragraph("Event log (board memory " + std::to_string(kEventLogAddress) + ", " +
-                       std::to_string(events_->size()) + " bytes):");
-        std::vector<std::string> rows;
-        HexRows(events_->data(), events_->size(), kEventLogAddress, rows);
-        html.Preformatted(rows);
+                       std::to_string(events_->lines.size()) + " events):");
+        std::vector<std::vector<std::string>> rows;
+        for (const TEventLine& l : events_->lines)
+            rows.push_back(
+                {std::to_string(l.n), l.dateTime,
+                 l.description.empty() ? "type " + std::to_string(l.record.type) : l.description,
+                 l.value});
+        html.Table({"N", "Date", "Event", "Value"}, rows);
+        if (!events_->problem.empty()) html.Missing("Event log: " + events_->problem);
     } else {
         html.Missing("Event log: not read in this session.");
     }
@@ -329,12 +346,18 @@ void TLogsReportSection::Write(THtmlWriter& html) const {
 void TLogsReportSection::OnTuningLogRead(
     const TSequenceOutcome& outcome,
     const std::array<std::uint8_t, commands::kTuningLogSize>& image) {
+    // Every completed read is also decoded by TTuningLog, which tells
+    // OnTuningLogShown, so the two never describe different reads.
     if (outcome.completed) tuning_ = image;
 }
 
+void TLogsReportSection::OnTuningLogShown(const TTuningLogShown& shown) {
+    if (shown.outcome.completed) tuningShown_ = shown;
+}
+
 void TLogsReportSection::OnEventLogRead(const TSequenceOutcome& outcome,
-                                        const std::vector<std::uint8_t>& buffer) {
-    if (outcome.completed) events_ = buffer;
+                                        const TEventLogDecode& log) {
+    if (outcome.completed) events_ = log;
 }
 
 // --- the run -------------------------------------------------------------

@@ -24,8 +24,10 @@
 #include "config/Cfgwelder.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
+#include "features/EventLog.h"
 #include "features/MachineNaming.h"
 #include "features/StatusPolling.h"
+#include "features/TuningLog.h"
 #include "features/TypedInput.h"
 #include "features/WelderLogs.h"
 #include "link/Result.h"
@@ -112,24 +114,33 @@ class IServiceReportView {
     virtual void OnReportFinished(const TReportOutcome& outcome) = 0;
 };
 
-// Tuning log and event log, as TWelderLogs last read them in this session
-// (raw bytes: the decoded pages are their feature's); a "not read" line
-// otherwise. The logs are not read by the report itself: reading the event
-// log takes a dozen exchanges the technician may not want to wait for.
-class TLogsReportSection : public IReportSection, public IWelderLogView {
+// Tuning log and event log, as they were last read in this session: the
+// tuning log's raw bytes and its decoded entries, the event log's decoded
+// lines; a "not read" line otherwise. The logs are not read by the report
+// itself: reading the event log takes a dozen exchanges the technician may
+// not want to wait for.
+class TLogsReportSection : public IReportSection,
+                           public IWelderLogView,
+                           public ITuningLogView,
+                           public IEventLogView {
   public:
-    explicit TLogsReportSection(TWelderLogs& logs) { logs.Views().Add(*this); }
+    TLogsReportSection(TWelderLogs& logs, TTuningLog& tuning, TEventLog& events) {
+        logs.Views().Add(*this);
+        tuning.Views().Add(*this);
+        events.Views().Add(*this);
+    }
     std::string Title() const override { return "Logs"; }
     std::vector<std::string> Missing() const override;
     void Write(THtmlWriter& html) const override;
     void OnTuningLogRead(const TSequenceOutcome& outcome,
                          const std::array<std::uint8_t, commands::kTuningLogSize>& image) override;
-    void OnEventLogRead(const TSequenceOutcome& outcome,
-                        const std::vector<std::uint8_t>& buffer) override;
+    void OnTuningLogShown(const TTuningLogShown& shown) override;
+    void OnEventLogRead(const TSequenceOutcome& outcome, const TEventLogDecode& log) override;
 
   private:
     std::optional<std::array<std::uint8_t, commands::kTuningLogSize>> tuning_;
-    std::optional<std::vector<std::uint8_t>> events_;
+    std::optional<TTuningLogShown> tuningShown_;
+    std::optional<TEventLogDecode> events_;
 };
 
 class TServiceReport : public commands::IIdentityView,

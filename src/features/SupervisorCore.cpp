@@ -34,6 +34,8 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(multiHead_);
     events_.Subscribe(multiHead_.Form());
     events_.Subscribe(diameterHeight_.Form());
+    events_.Subscribe(eventLog_);
+    events_.Subscribe(calibration_);
 }
 
 link::PollState TSupervisorCore::Tick() {

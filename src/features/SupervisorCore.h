@@ -15,12 +15,14 @@
 #include "commands/Session.h"
 #include "commands/SessionCycle.h"
 #include "config/Cfgwelderrw.h"
+#include "features/AnalogCalibration.h"
 #include "features/BoardClock.h"
 #include "features/ConfigTransfer.h"
 #include "features/Dac16.h"
 #include "features/DiameterHeight.h"
 #include "features/EepromManager.h"
 #include "features/EepromTools.h"
+#include "features/EventLog.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
@@ -74,6 +76,9 @@ class TSupervisorCore {
     TMachineNaming& Naming() { return naming_; }
     TEepromTools& Eeprom() { return eeprom_; }
     TWelderLogs& Logs() { return logs_; }
+    TEventLog& EventLog() { return eventLog_; }
+    // Calibration values from the live readings, into the record.
+    TAnalogCalibration& Calibration() { return calibration_; }
     TFlanging& Flanging() { return flanging_; }
     TPowerProcedures& Procedures() { return procedures_; }
     // The tuning log decoded for the "Welder Tuning" page and its ".log" file.
@@ -111,6 +116,7 @@ class TSupervisorCore {
     TMachineNaming naming_;
     TEepromTools eeprom_{session_};
     TWelderLogs logs_{session_};
+    TEventLog eventLog_{session_};
     TFlanging flanging_{session_};
     TPowerProcedures procedures_{session_, record_, logs_};
     TTuningLog tuningLog_{session_, record_, logs_};
@@ -118,12 +124,13 @@ class TSupervisorCore {
     TIdentity identity_;
     TEepromManager eepromManager_;
     TServiceReport report_;
-    TLogsReportSection logsSection_{logs_};
+    TLogsReportSection logsSection_{logs_, tuningLog_, eventLog_};
     TReconnection reconnection_;
     TDac16 dac16_{session_};
     TPelta pelta_{session_};
     TMultiHead multiHead_{session_};
     TDiameterHeight diameterHeight_{session_};
+    TAnalogCalibration calibration_{record_, polling_};
 };
 
 }  // namespace orvan::features

@@ -26,12 +26,6 @@ void TWelderLogs::NoteTick() {
     (void)StartTuningLogRead();
 }
 
-TResult TWelderLogs::StartEventLogRead() {
-    session_.StartChain(kPurposeEventLog, kEventLogAddress,
-                        static_cast<std::uint16_t>(kEventLogAddress + kEventLogSize));
-    return TResult::Ok();
-}
-
 // The tuning log also starts as the follow-up of a configuration upload:
 // whoever starts it, the image is made afresh here.
 void TWelderLogs::OnChainStarted(int purpose) {
@@ -39,10 +33,6 @@ void TWelderLogs::OnChainStarted(int purpose) {
         tuningLogImage.fill(0xFF);
         tuningRunning_ = true;
         tuningWaiting_ = false;
-    } else if (purpose == kPurposeEventLog) {
-        eventLog.assign(kEventLogSize, 0);
-        std::fill_n(eventLog.begin(), 4, 0xFF);
-        eventsRunning_ = true;
     }
 }
 
@@ -50,9 +40,6 @@ void TWelderLogs::OnChainChunk(int purpose, std::uint16_t address,
                                std::span<const std::uint8_t> data) {
     if (purpose == kPurposeTuningLog && tuningRunning_) {
         CopyInside(tuningLogImage, kTuningLogAddress, address, data.data(), data.size());
-    } else if (purpose == kPurposeEventLog && eventsRunning_) {
-        if (eventLog.size() != kEventLogSize) eventLog.assign(kEventLogSize, 0xFF);
-        CopyInside(eventLog, kEventLogAddress, address, data.data(), data.size());
     }
 }
 
@@ -61,11 +48,6 @@ void TWelderLogs::OnChainEnd(int purpose) {
         tuningRunning_ = false;
         views_.Notify(&IWelderLogView::OnTuningLogRead, TSequenceOutcome::Completed(),
                       tuningLogImage);
-    } else if (purpose == kPurposeEventLog && eventsRunning_) {
-        eventsRunning_ = false;
-        const std::vector<std::uint8_t> buffer = std::move(eventLog);
-        eventLog.clear();
-        views_.Notify(&IWelderLogView::OnEventLogRead, TSequenceOutcome::Completed(), buffer);
     }
 }
 
@@ -75,12 +57,6 @@ void TWelderLogs::OnSequenceStopped(Sequence s, int purpose, const std::string& 
         tuningRunning_ = false;
         views_.Notify(&IWelderLogView::OnTuningLogRead,
                       TSequenceOutcome::Stopped("reading the tuning log", why), tuningLogImage);
-    } else if (purpose == kPurposeEventLog && eventsRunning_) {
-        eventsRunning_ = false;
-        eventLog.clear();
-        views_.Notify(&IWelderLogView::OnEventLogRead,
-                      TSequenceOutcome::Stopped("reading the event log", why),
-                      std::vector<std::uint8_t>{});
     }
 }
 

@@ -1,12 +1,11 @@
 #pragma once
-// The welder's logs kept in the EEPROM: the tuning log (320 bytes at 400,
-// also read after every configuration upload) and the event log (231 bytes
-// at 784). Each read ends with one outcome; the image comes with it when the
-// read completed.
+// The welder's tuning log kept in the EEPROM (320 bytes at 400, also read
+// after every configuration upload). Each read ends with one outcome; the
+// image comes with it when the read completed. The event log has a
+// controller of its own (EventLog.h).
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "commands/BoardEvents.h"
 #include "commands/Session.h"
@@ -22,9 +21,6 @@ class IWelderLogView {
     virtual void OnTuningLogRead(
         const TSequenceOutcome& /*outcome*/,
         const std::array<std::uint8_t, commands::kTuningLogSize>& /*image*/) {}
-    // buffer: the event log when completed, empty otherwise.
-    virtual void OnEventLogRead(const TSequenceOutcome& /*outcome*/,
-                                const std::vector<std::uint8_t>& /*buffer*/) {}
 };
 
 class TWelderLogs : public commands::IMemoryView {
@@ -43,11 +39,9 @@ class TWelderLogs : public commands::IMemoryView {
     bool TuningLogReadWaiting() const { return tuningWaiting_; }
     // Every exchange tick: starts a waiting read once no chain runs.
     void NoteTick();
-    TResult StartEventLogRead();
 
     // --- state -----------------------------------------------------------
     std::array<std::uint8_t, commands::kTuningLogSize> tuningLogImage{};
-    std::vector<std::uint8_t> eventLog;  // exists only while the event log is read
 
     // Board events.
     void OnChainStarted(int purpose) override;
@@ -61,7 +55,6 @@ class TWelderLogs : public commands::IMemoryView {
     commands::TFanout<IWelderLogView> views_;
     bool tuningRunning_ = false;
     bool tuningWaiting_ = false;
-    bool eventsRunning_ = false;
 };
 
 }  // namespace orvan::features

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -151,6 +152,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
             Labelled("Parametrizzazione ingressi analogici:", StrGridAnOffsetAverage, grbAnalog));
         al->addWidget(
             Labelled("Correzione amplificazione ingressi analogici:", strGainAdj, grbAnalog));
+        al->addWidget(BuildGainButtons(grbAnalog), 0, Qt::AlignBottom);
         al->addStretch(1);
         page->addWidget(grbAnalog);
         auto* grbOpto = new QGroupBox(QStringLiteral("Ingressi optoisolati"), TshCfgInput);
@@ -233,6 +235,9 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         ml->addWidget(edtTempCoeffM, 0, 1);
         ml->addWidget(new QLabel(QStringLiteral("q"), grbTempMQ), 1, 0);
         ml->addWidget(edtTempCoeffQ, 1, 1);
+        btnTempGenCoeff = new QPushButton(QStringLiteral("Get m,q"), grbTempMQ);
+        btnTempGenCoeff->setObjectName(QStringLiteral("btnTempGenCoeff"));
+        ml->addWidget(btnTempGenCoeff, 2, 0, 1, 2);
         page->addWidget(grbTempMQ, 1, 1);
         page->setRowStretch(2, 1);
         page->setColumnStretch(3, 1);
@@ -241,7 +246,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
     {
         auto* page = new QGridLayout(ScrollBody(tshAnalogInputTuning));
         auto coeffs = [&](const char* caption, const char* mName, const char* qName, QLineEdit*& m,
-                          QLineEdit*& q, int row) {
+                          QLineEdit*& q, int row, features::TFeedbackLine line) {
             auto* box = new QGroupBox(QString::fromLatin1(caption), tshAnalogInputTuning);
             auto* l = new QGridLayout(box);
             m = Edit(mName, box);
@@ -250,15 +255,18 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
             l->addWidget(m, 0, 1);
             l->addWidget(new QLabel(QStringLiteral("q"), box), 1, 0);
             l->addWidget(q, 1, 1);
+            BuildLineFit(line, box, l);
             page->addWidget(box, row, 0);
         };
-        coeffs("Power Meter ", "edtPMCoeffM", "edtPMCoeffQ", edtPMCoeffM, edtPMCoeffQ, 0);
+        coeffs("Power Meter ", "edtPMCoeffM", "edtPMCoeffQ", edtPMCoeffM, edtPMCoeffQ, 0,
+               features::TFeedbackLine::PowerMeter);
         coeffs("Corrente alimentatore ", "edtIAlimCoeffM", "edtIAlimCoeffQ", edtIAlimCoeffM,
-               edtIAlimCoeffQ, 1);
+               edtIAlimCoeffQ, 1, features::TFeedbackLine::SupplyCurrent);
         auto* grbPD = new QGroupBox(QStringLiteral("Fotodiodo "), tshAnalogInputTuning);
-        auto* dl = new QVBoxLayout(grbPD);
+        auto* dl = new QHBoxLayout(grbPD);
         stgPDTable = MakeGrid(grbPD, "stgPDTable", 2, 11, 0, 1, true);
-        dl->addWidget(stgPDTable);
+        dl->addWidget(stgPDTable, 0, Qt::AlignTop);
+        dl->addWidget(BuildPhotodiodeButtons(grbPD), 0, Qt::AlignTop);
         page->addWidget(grbPD, 0, 1, 3, 1, Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);

@@ -9,15 +9,20 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "features/AnalogCalibration.h"
+
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QTabWidget;
 class QTableWidget;
 
@@ -53,7 +58,7 @@ struct TWriteBackResult {
     int stored = 0;  // fields written
 };
 
-class TPageWelderCfg : public QWidget {
+class TPageWelderCfg : public QWidget, public features::IAnalogCalibrationView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "Welder CFG";
@@ -119,7 +124,44 @@ class TPageWelderCfg : public QWidget {
     QLineEdit* edtIAlimCoeffM;
     QLineEdit* edtIAlimCoeffQ;
 
+    // --- calibration from live readings (PageWelderCfgCalib.cpp) ----------
+    // The record the calibration writes into; its fields are shown from it.
+    void SetCalibrationRecord(const config::TWelderCfgBlank* record) { calRecord_ = record; }
+    // The fields calibrated show their new values, marked as not written.
+    void OnCalibrationStored(const std::vector<std::string>& keys) override;
+    // The gain grid: Vin as typed, the factor as shown, a reading after "Get".
+    QString GainVinText(int channel) const;
+    QString GainFactorText(int channel) const;
+    void ShowGainReading(int channel, const features::TGainReading& reading);
+    // The four edits of a line fit, and "Get Vmin"/"Get Vmax" into x1/x2.
+    features::TLineFitTexts LineFitTexts(features::TFeedbackLine line) const;
+    void SetLineVolts(features::TFeedbackLine line, bool maximum, const QString& text);
+
+    std::array<QPushButton*, 6> btnGetGainAdj{};
+    std::array<QPushButton*, 6> btnADGain2Table{};
+    std::array<QPushButton*, 10> btnGetPD{};
+    QPushButton* btnTempGenCoeff = nullptr;
+    QLineEdit* edtPMx1 = nullptr;
+    QLineEdit* edtPMx2 = nullptr;
+    QLineEdit* edtPMy1 = nullptr;
+    QLineEdit* edtPMy2 = nullptr;
+    QPushButton* btnGetPMVmin = nullptr;
+    QPushButton* btnGetPMVmax = nullptr;
+    QPushButton* btnPMGenCoeff = nullptr;
+    QLineEdit* edtIAlimx1 = nullptr;
+    QLineEdit* edtIAlimx2 = nullptr;
+    QLineEdit* edtIAlimy1 = nullptr;
+    QLineEdit* edtIAlimy2 = nullptr;
+    QPushButton* btnGetIalimVmin = nullptr;
+    QPushButton* btnGetIalimVmax = nullptr;
+    QPushButton* btnIAlimCoeff = nullptr;
+
   private:
+    // Calibration controls, built into the groups of the sub-pages.
+    QWidget* BuildGainButtons(QWidget* parent);
+    QWidget* BuildPhotodiodeButtons(QWidget* parent);
+    void BuildLineFit(features::TFeedbackLine line, QWidget* box, QGridLayout* layout);
+
     enum class Kind { Integer, Real };
     struct Binding {
         QTableWidget* grid = nullptr;  // or an edit field
@@ -151,6 +193,7 @@ class TPageWelderCfg : public QWidget {
     char decimal_ = '.';
     bool filling_ = false;
     bool waStruck_ = false;
+    const config::TWelderCfgBlank* calRecord_ = nullptr;
 };
 
 }  // namespace orvan::pages

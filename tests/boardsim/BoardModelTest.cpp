@@ -130,10 +130,34 @@ TEST(DefaultEeprom, AgreesWithTheImageTheProgramBuilds) {
     config::BuildDeviceImage(cfg, built.data());
     EXPECT_TRUE(std::equal(built.begin(), built.end(), e.begin() + config::kImageEepromAddress));
     EXPECT_TRUE(config::ImageChecksumOk(e.data() + config::kImageEepromAddress));
-    // The factory tuning log at 400..719, both copies good; nothing above.
+    // The factory tuning log at 400..719, both copies good; the event log
+    // (below) at 784..1014; nothing else.
     EXPECT_TRUE(TuningCopyGood(e, 0));
     EXPECT_TRUE(TuningCopyGood(e, 1));
-    EXPECT_TRUE(std::all_of(e.begin() + 720, e.end(), [](auto b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(e.begin() + 720, e.begin() + 784, [](auto b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(e.begin() + 1015, e.end(), [](auto b) { return b == 0xFF; }));
+}
+
+// The sample event log: nine records of 11 bytes from 784, each with a time
+// and a known type, then the end mark; the rest of the area erased.
+TEST(DefaultEeprom, HoldsASampleEventLog) {
+    const auto e = DefaultEeprom();
+    auto u32 = [&](std::size_t a) {
+        return static_cast<std::uint32_t>(e[a] | e[a + 1] << 8 | e[a + 2] << 16) |
+               static_cast<std::uint32_t>(e[a + 3]) << 24;
+    };
+    std::uint32_t previous = 0;
+    for (std::size_t r = 0; r < 9; ++r) {
+        const std::size_t a = 784 + 11 * r;
+        SCOPED_TRACE(r);
+        EXPECT_GT(u32(a), previous);  // oldest first
+        previous = u32(a);
+        EXPECT_GE(e[a + 10], 1);
+        EXPECT_LE(e[a + 10], 6);
+    }
+    EXPECT_EQ(e[784 + 10], 1);  // the factory tuning comes first
+    EXPECT_TRUE(
+        std::all_of(e.begin() + 784 + 99, e.begin() + 1015, [](auto b) { return b == 0xFF; }));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class RecordingView : public commands::IBoardView,
                       public commands::INotifier,
                       public features::IEepromView,
                       public features::IWelderLogView,
+                      public features::IEventLogView,
                       public features::IFlangingView,
                       public features::IPowerProcedureView {
   public:
@@ -56,9 +57,9 @@ class RecordingView : public commands::IBoardView,
         if (o.completed) ++tuningComplete;
     }
     void OnEventLogRead(const features::TSequenceOutcome& o,
-                        const std::vector<std::uint8_t>& b) override {
+                        const features::TEventLogDecode& log) override {
         Outcome("event log", o);
-        if (o.completed) eventLog = b;
+        if (o.completed) eventLog = log;
     }
     void OnFlangingProfiles(const std::vector<features::FlangingProfileRow>& r) override {
         profiles = r;
@@ -115,7 +116,7 @@ class RecordingView : public commands::IBoardView,
     std::uint8_t uploadChunks = 0, downloadBlocks = 0;
     int configComplete = 0, tuningComplete = 0, downloadComplete = 0, formatComplete = 0,
         pollingStopped = 0;
-    std::vector<std::uint8_t> eventLog;
+    features::TEventLogDecode eventLog;
     std::vector<features::FlangingProfileRow> profiles;
     // Every feature sequence's end, in order.
     std::vector<std::pair<std::string, features::TSequenceOutcome>> outcomes;
@@ -140,6 +141,7 @@ struct SimRig {
         events.Subscribe(view);
         core.Eeprom().Views().Add(view);
         core.Logs().Views().Add(view);
+        core.EventLog().Views().Add(view);
         core.Flanging().Views().Add(view);
         core.Procedures().Views().Add(view);
         view.session = &session;

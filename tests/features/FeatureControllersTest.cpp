@@ -51,12 +51,14 @@ TEST(ConfigUpload, ImageThenTuningLog) {
 
 TEST(EventLogAndDump, ListedAndReleased) {
     test::SimRig rig;
-    ASSERT_TRUE(rig.core.Logs().StartEventLogRead());
+    ASSERT_TRUE(rig.core.EventLog().StartEventLogRead());
     rig.Run();
-    ASSERT_EQ(rig.view.eventLog.size(), 231u);
-    EXPECT_TRUE(std::equal(rig.view.eventLog.begin(), rig.view.eventLog.end(),
-                           rig.model.Eeprom().begin() + 784));
-    EXPECT_TRUE(rig.core.Logs().eventLog.empty());
+    // The simulator's sample log: nine events, decoded from 784 on.
+    ASSERT_EQ(rig.view.eventLog.lines.size(), 9u);
+    EXPECT_EQ(
+        rig.view.eventLog.lines[0].record,
+        features::EventRecordAt(std::span<const std::uint8_t>(rig.model.Eeprom()).subspan(784), 0));
+    EXPECT_TRUE(rig.core.EventLog().eventLog.empty());
 
     ASSERT_TRUE(rig.core.Eeprom().StartEepromDump());
     rig.Run();
@@ -217,7 +219,7 @@ TEST(EepromFormat, EndsWithOneOutcomeNamingWhereAndWhy) {
 TEST(FeatureChains, EachStartedReadEndsOnceEvenWhenSuperseded) {
     test::SimRig rig;
     ASSERT_TRUE(rig.core.Eeprom().StartEepromDump());
-    ASSERT_TRUE(rig.core.Logs().StartEventLogRead());            // takes over the dump
+    ASSERT_TRUE(rig.core.EventLog().StartEventLogRead());        // takes over the dump
     (void)rig.core.Flanging().StartFlangingProfilesRead(false);  // and this the event log
     rig.Run();
     std::vector<std::pair<std::string, bool>> ends;
@@ -225,8 +227,8 @@ TEST(FeatureChains, EachStartedReadEndsOnceEvenWhenSuperseded) {
     EXPECT_EQ(ends, (std::vector<std::pair<std::string, bool>>{
                         {"dump", false}, {"event log", false}, {"flanging", true}}));
     EXPECT_EQ(rig.view.outcomes[0].second.why, "another memory read was started");
-    EXPECT_TRUE(rig.view.eventLog.empty());
-    EXPECT_TRUE(rig.core.Logs().eventLog.empty());
+    EXPECT_TRUE(rig.view.eventLog.lines.empty());
+    EXPECT_TRUE(rig.core.EventLog().eventLog.empty());
 }
 
 TEST(FlangingProfiles, ArithmeticOfTheRows) {

@@ -77,6 +77,7 @@ std::array<std::uint8_t, kEepromSize> DefaultEeprom() {
         {1781964300, 3600000, 59000, 7925},
     };
     WriteFactoryTuningLog(e, 1768471200, {19500, 29800, 40100, 50300, 59000}, tunings, 3);
+    WriteSampleEventLog(e);
     return e;
 }
 

@@ -127,8 +127,11 @@ class TPtyBoard {
 };
 
 // A plausible EEPROM for a new simulated board: a serial number and a
-// configuration image whose checksum is right.
+// configuration image whose checksum is right, and an event log.
 std::array<std::uint8_t, kEepromSize> DefaultEeprom();
+// The event log (784..1014) of a source a year or so in the field: nine
+// records, the rest erased.
+void WriteSampleEventLog(std::array<std::uint8_t, kEepromSize>& eeprom);
 
 // The configuration image's filler bytes (image offsets 1, 43, 51, 218 to
 // 381) set to `value`, as a board programmed by other means may hold them;

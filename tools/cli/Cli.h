@@ -44,6 +44,10 @@ int RunBoardToolCommand(const Options& opt);
 std::string ReportUsage();
 bool IsReportCommand(const std::string& name);
 int RunReportCommand(const Options& opt);
+// event-log (CliEventLog.cpp).
+std::string EventLogUsage();
+bool IsEventLogCommand(const std::string& name);
+int RunEventLogCommand(const Options& opt);
 // tuning-log, diagnosis, tuning (CliTuning.cpp).
 std::string TuningUsage();
 bool IsTuningCommand(const std::string& name);

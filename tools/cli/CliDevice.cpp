@@ -310,13 +310,14 @@ std::string DeviceUsage() {
            "0x0300)\n"
            "  write-var VAR VALUE...  write a variable: one value per field of its layout\n"
            "                       (ClockDate also as YYYY-MM-DD, ClockTime as HH:MM:SS)\n" +
-           TransferUsage() + StatusUsage() + BoardToolUsage() + ReportUsage() + TuningUsage();
+           TransferUsage() + StatusUsage() + BoardToolUsage() + ReportUsage() + TuningUsage() +
+           EventLogUsage();
 }
 
 bool IsDeviceCommand(const std::string& name) {
     return name == "demo" || name == "info" || name == "read-var" || name == "write-var" ||
            IsTransferCommand(name) || IsStatusCommand(name) || IsBoardToolCommand(name) ||
-           IsReportCommand(name) || IsTuningCommand(name);
+           IsReportCommand(name) || IsTuningCommand(name) || IsEventLogCommand(name);
 }
 
 int RunDeviceCommand(const Options& opt) {
@@ -326,6 +327,7 @@ int RunDeviceCommand(const Options& opt) {
     if (IsBoardToolCommand(cmd)) return RunBoardToolCommand(opt);
     if (IsReportCommand(cmd)) return RunReportCommand(opt);
     if (IsTuningCommand(cmd)) return RunTuningCommand(opt);
+    if (IsEventLogCommand(cmd)) return RunEventLogCommand(opt);
     // Argument mistakes are told before the port is touched.
     if (cmd == "read-var" && (opt.args.size() != 2 || !ParseVariableCode(opt.args[1]))) {
         std::fprintf(stderr, "orvan-cli: read-var takes one variable, by name or hex code\n");
