@@ -215,6 +215,29 @@ TEST(ServiceReport, LogsSectionShowsWhatWasRead) {
     EXPECT_EQ(o.notIncluded, (std::vector<std::string>{"Logs: event log not read"}));
 }
 
+TEST(ServiceReport, LogsSectionShowsBothLogsDecoded) {
+    ReportRig rig;
+    ASSERT_TRUE(rig.core.Logs().StartTuningLogRead());
+    rig.Drain();
+    ASSERT_TRUE(rig.core.EventLog().StartEventLogRead());
+    rig.Drain();
+    const TReportOutcome& o = rig.Make();
+    ASSERT_TRUE(o.completed) << o.message;
+    EXPECT_TRUE(o.notIncluded.empty());
+    const std::string html = rig.Html();
+    // The simulator's factory log: copy chosen, entries listed by date.
+    EXPECT_TRUE(Has(html, "Tuning log, copy ")) << html;
+    EXPECT_TRUE(Has(html, "<th>Current (A)</th>"));
+    // Every event the board holds is a row of its own, decoded.
+    const features::TEventLogDecode events = features::DecodeEventLog(std::span<const std::uint8_t>(
+        rig.model.Eeprom().data() + link::kEventLogAddress, commands::kEventLogSize));
+    ASSERT_FALSE(events.lines.empty());
+    EXPECT_TRUE(Has(html, "(board memory " + std::to_string(link::kEventLogAddress) + ", " +
+                              std::to_string(events.lines.size()) + " events)"));
+    for (const features::TEventLine& l : events.lines)
+        EXPECT_TRUE(Has(html, "<td>" + l.dateTime + "</td>")) << l.dateTime;
+}
+
 TEST(ServiceReport, SectionsOfOtherFeaturesComeAfterTheConfiguration) {
     struct Extra : IReportSection {
         std::string Title() const override { return "Calibration <x>"; }

@@ -195,6 +195,32 @@ std::vector<TSequenceRow> StandardSequences() {
              return std::equal(img.begin(), img.end(), b) ? "" : "the tuning log read differs";
          },
          0, nullptr},
+        {"event-log read", 0, 0,
+         [](R& r) {
+             r.Begin(TAwait::EventLog);
+             return Started(r.core.EventLog().StartEventLogRead());
+         },
+         nullptr, 0, nullptr},
+        {"power diagnosis", 0, 0,
+         [](R& r) {
+             r.Begin(TAwait::Procedure);
+             return Started(r.core.Procedures().Start(features::TProcedure::MeterDiagnosis));
+         },
+         [](R& r) -> std::string {
+             return r.core.Procedures().points.size() == 4 ? "" : "not every step was measured";
+         },
+         0, nullptr},
+        // The board writes the new tuning into its own log: that is what the
+        // user asked for.
+        {"factory tuning", static_cast<std::uint16_t>(link::kTuningLogAddress),
+         static_cast<std::uint16_t>(link::kTuningLogAddress + commands::kTuningLogSize),
+         [](R& r) {
+             r.Begin(TAwait::Procedure);
+             // The technician switched the security code on before.
+             r.model.securityCodeOn = true;
+             return Started(r.core.Procedures().Start(features::TProcedure::FactoryTuning));
+         },
+         nullptr, 0, nullptr},
     };
 }
 

@@ -164,11 +164,13 @@ class TFaultyPort : public link::ISerialPort {
 };
 
 // The outcome the running sequence ends with.
-enum class TAwait : std::uint8_t { Transfer, Eeprom, TuningLog, Polling };
+enum class TAwait : std::uint8_t { Transfer, Eeprom, TuningLog, EventLog, Procedure, Polling };
 
 struct TMatrixRig : features::ITransferListener,
                     features::IEepromListener,
                     features::IWelderLogView,
+                    features::IEventLogView,
+                    features::IPowerProcedureView,
                     features::IStatusPollingView,
                     commands::INotifier,
                     link::IExchangeListener {
@@ -199,6 +201,8 @@ struct TMatrixRig : features::ITransferListener,
         core.Transfer().SetBackupDir(dir.File("backups"));
         core.EepromManager().SetListener(this);
         core.Logs().Views().Add(*this);
+        core.EventLog().Views().Add(*this);
+        core.Procedures().Views().Add(*this);
         core.Polling().AddView(*this);
         std::filesystem::create_directories(dir.Path() / "dumps");
         // A dump of this board with a few bytes of its free memory changed.
@@ -244,6 +248,15 @@ struct TMatrixRig : features::ITransferListener,
                          const std::array<std::uint8_t, commands::kTuningLogSize>&) override {
         if (await != TAwait::TuningLog) return;
         End(o.completed, o.completed ? "" : o.where + ": " + o.why);
+    }
+    void OnEventLogRead(const features::TSequenceOutcome& o,
+                        const features::TEventLogDecode&) override {
+        if (await != TAwait::EventLog) return;
+        End(o.completed, o.completed ? "" : o.where + ": " + o.why);
+    }
+    void OnProcedureFinished(const features::TProcedureOutcome& o) override {
+        if (await != TAwait::Procedure) return;
+        End(o.outcome.completed, o.outcome.completed ? "" : o.outcome.where + ": " + o.outcome.why);
     }
     void OnPollingChanged(bool running, features::TPollStop why) override {
         // The matrix itself stops polling once it ran long enough.
