@@ -25,6 +25,8 @@ for part in '<th>Serial number</th><td>SIM-000001</td>' '<th>Firmware version</t
 done
 grep -qiE '(src|href)=' "$work/r.html" && fail "report: refers outside itself"
 ls "$work" | grep -q orvantmp && fail "report: temporary file left"
+grep -qF 'Tuning log, copy A' "$work/r.html" || fail "report: tuning log not decoded"
+grep -qE '<td>Factory tuning</td>' "$work/r.html" || fail "report: event log not listed"
 echo "ok   report"
 
 # A write keeps what the board held; the report shows what changed since.

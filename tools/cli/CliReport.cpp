@@ -40,14 +40,28 @@ class ReportPrinter : public features::IServiceReportView {
     bool quiet_;
 };
 
+// The two logs, read before the report so that it can show them; a log that
+// does not come is said in the report as not read.
+struct LogsWaiter : features::IWelderLogView, features::IEventLogView {
+    bool tuningDone = false, eventsDone = false;
+    void OnTuningLogRead(const features::TSequenceOutcome&,
+                         const std::array<std::uint8_t, commands::kTuningLogSize>&) override {
+        tuningDone = true;
+    }
+    void OnEventLogRead(const features::TSequenceOutcome&,
+                        const features::TEventLogDecode&) override {
+        eventsDone = true;
+    }
+};
+
 }  // namespace
 
 std::string ReportUsage() {
-    return "  service-report OUT.html [--backup-dir DIR]\n"
+    return "  service-report OUT.html [--backup-dir DIR] [--no-logs]\n"
            "                       write one HTML file with the board's identity, clock, hours,\n"
            "                       configuration (and its differences from the newest backup),\n"
-           "                       and the last lines of traffic; exit 1 when something is "
-           "missing\n";
+           "                       tuning and event logs (unless --no-logs) and the last lines\n"
+           "                       of traffic; exit 1 when something is missing\n";
 }
 
 bool IsReportCommand(const std::string& name) {
@@ -56,6 +70,7 @@ bool IsReportCommand(const std::string& name) {
 
 int RunReportCommand(const Options& opt) {
     std::string out, backupDir;
+    bool logs = true;
     for (std::size_t i = 1; i < opt.args.size(); ++i) {
         const std::string& a = opt.args[i];
         if (a == "--backup-dir") {
@@ -64,6 +79,8 @@ int RunReportCommand(const Options& opt) {
                 return 2;
             }
             backupDir = opt.args[++i];
+        } else if (a == "--no-logs") {
+            logs = false;
         } else if (out.empty() && !a.empty() && a[0] != '-') {
             out = a;
         } else {
@@ -81,6 +98,20 @@ int RunReportCommand(const Options& opt) {
     core.Naming().SetDirectory(ProgramFolder());
     if (!backupDir.empty()) core.Report().SetBackupDir(backupDir);
     core.Report().linkText = opt.device + " at " + std::to_string(opt.speed) + " bit/s";
+    if (logs) {
+        LogsWaiter waiter;
+        core.Logs().Views().Add(waiter);
+        core.EventLog().Views().Add(waiter);
+        if (!opt.quiet) std::fprintf(stderr, "reading: Tuning log\n");
+        if (core.Logs().StartTuningLogRead())
+            (void)run.RunUntil([&] { return waiter.tuningDone; }, 30000);
+        if (!opt.quiet) std::fprintf(stderr, "reading: Event log\n");
+        if (core.EventLog().StartEventLogRead())
+            (void)run.RunUntil([&] { return waiter.eventsDone; }, 30000);
+        (void)run.RunUntilIdle();
+        core.Logs().Views().Remove(waiter);
+        core.EventLog().Views().Remove(waiter);
+    }
     ReportPrinter printer(opt.quiet);
     core.Report().Views().Add(printer);
     const TResult started = core.Report().Start(out);
