@@ -35,7 +35,12 @@ void TMainForm::BuildFastExchange() {
     lblFastExchange->setObjectName(QStringLiteral("lblFastExchange"));
     lblFastExchange->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblFastExchange->setToolTip(Act_FastExchange->statusTip());
-    statusBar()->insertPermanentWidget(0, lblFastExchange, 0);
+    // At the right end, its room kept while hidden: switching the mode moves
+    // none of the panels.
+    QSizePolicy keep = lblFastExchange->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    lblFastExchange->setSizePolicy(keep);
+    statusBar()->addPermanentWidget(lblFastExchange, 0);
 
     const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
     capture_ = std::make_unique<link::TLineCapture>(clock);

@@ -8,12 +8,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
@@ -77,10 +79,26 @@ TEST_F(FastWindow, SettingsItemIsKeptAndShownInTheStatusBar) {
         EXPECT_FALSE(f->Act_FastExchange->isChecked());
         EXPECT_TRUE(f->lblFastExchange->isHidden());
         EXPECT_FALSE(f->FastExchangeOn());
+        f->resize(1024, 768);
+        f->show();
+        QCoreApplication::processEvents();
+        const auto panelGeometry = [&] {
+            QCoreApplication::processEvents();
+            std::vector<QRect> g;
+            for (int i = 0; i < 6; ++i)
+                if (auto* l = f->findChild<QLabel*>(QStringLiteral("StbMainPanel%1").arg(i)))
+                    g.push_back(l->geometry());
+            return g;
+        };
+        const std::vector<QRect> before = panelGeometry();
+        ASSERT_FALSE(before.empty());
         f->Act_FastExchange->trigger();
         EXPECT_TRUE(f->FastExchangeOn());
         EXPECT_FALSE(f->lblFastExchange->isHidden());
         EXPECT_EQ(f->lblFastExchange->text(), QStringLiteral("Fast exchange"));
+        // The mark shows right of the panels, which stay where they were.
+        EXPECT_EQ(panelGeometry(), before);
+        EXPECT_GT(f->lblFastExchange->x(), before.back().right());
         f->FormClose();
     }
     EXPECT_NE(Settings().find("FastExchange=1"), std::string::npos) << Settings();
