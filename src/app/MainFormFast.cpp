@@ -35,11 +35,8 @@ void TMainForm::BuildFastExchange() {
     lblFastExchange->setObjectName(QStringLiteral("lblFastExchange"));
     lblFastExchange->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblFastExchange->setToolTip(Act_FastExchange->statusTip());
-    // At the right end, its room kept while hidden: switching the mode moves
-    // none of the panels.
-    QSizePolicy keep = lblFastExchange->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    lblFastExchange->setSizePolicy(keep);
+    // At the right end: switching the mode moves none of the fixed panels
+    // (only the last, stretching one gives up room while the mark shows).
     statusBar()->addPermanentWidget(lblFastExchange, 0);
 
     const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;

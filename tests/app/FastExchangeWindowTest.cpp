@@ -85,7 +85,7 @@ TEST_F(FastWindow, SettingsItemIsKeptAndShownInTheStatusBar) {
         const auto panelGeometry = [&] {
             QCoreApplication::processEvents();
             std::vector<QRect> g;
-            for (int i = 0; i < 6; ++i)
+            for (int i = 0; i < TMainForm::kPanelCount - 1; ++i)
                 if (auto* l = f->findChild<QLabel*>(QStringLiteral("StbMainPanel%1").arg(i)))
                     g.push_back(l->geometry());
             return g;
@@ -96,7 +96,7 @@ TEST_F(FastWindow, SettingsItemIsKeptAndShownInTheStatusBar) {
         EXPECT_TRUE(f->FastExchangeOn());
         EXPECT_FALSE(f->lblFastExchange->isHidden());
         EXPECT_EQ(f->lblFastExchange->text(), QStringLiteral("Fast exchange"));
-        // The mark shows right of the panels, which stay where they were.
+        // The mark shows right of the panels; the fixed ones stay where they were.
         EXPECT_EQ(panelGeometry(), before);
         EXPECT_GT(f->lblFastExchange->x(), before.back().right());
         f->FormClose();
