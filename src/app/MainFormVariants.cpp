@@ -59,9 +59,13 @@ void TMainForm::BuildVariantPages() {
         {p->btnPeltaReadStatistics, &features::TPelta::ReadStatistics},
         {p->btnPeltaReadStrpbePar, &features::TPelta::ReadStrobe},
     };
-    for (const auto& [button, read] : reads)
-        connect(button, &QPushButton::clicked, this,
+    XX
+        // later compilers.
+        for (const auto& entry : reads) {
+        const auto read = entry.second;
+        connect(entry.first, &QPushButton::clicked, this,
                 [this, p, read] { VariantOutcome((core_->Pelta().*read)(), p); });
+    }
     for (const std::string& field : p->enterFields) {
         connect(p->EditOf(field), &QLineEdit::returnPressed, this, [this, p, field] {
             // Every edit of the variable goes: the board takes them together.
