@@ -59,9 +59,8 @@ void TMainForm::BuildVariantPages() {
         {p->btnPeltaReadStatistics, &features::TPelta::ReadStatistics},
         {p->btnPeltaReadStrpbePar, &features::TPelta::ReadStrobe},
     };
-    XX
-        // later compilers.
-        for (const auto& entry : reads) {
+    // No structured binding here: clang 14 cannot capture one in a lambda.
+    for (const auto& entry : reads) {
         const auto read = entry.second;
         connect(entry.first, &QPushButton::clicked, this,
                 [this, p, read] { VariantOutcome((core_->Pelta().*read)(), p); });
