@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)core.Logs().StartTuningLogRead();
             break;
         case kPurposeEventLog:
-            (void)core.Logs().StartEventLogRead();
+            (void)core.EventLog().StartEventLogRead();
             break;
         case kPurposeFlangingProfiles:
             (void)core.Flanging().StartFlangingProfilesRead((data[0] & 0x80) != 0);

@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)core.Logs().StartTuningLogRead();
             break;
         case 8:
-            (void)core.Logs().StartEventLogRead();
+            (void)core.EventLog().StartEventLogRead();
             break;
         case 9:
             core.Session().RequestHardwareInfo();
