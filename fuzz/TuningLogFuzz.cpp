@@ -7,10 +7,12 @@
 // - the ".log" text always starts with its fixed header and lists exactly
 //   the valid entries.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "features/WelderData.h"
 #include "link/ByteOrder.h"
@@ -32,9 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     d.SelectCopy(image);
     Check(d.validCopy <= 2);
     if (d.validCopy != 0) {
+        // What the decoder reads: the image, erased (0xFF) past its end.
+        std::vector<std::uint8_t> padded(2 * kTuningCopySize, 0xFF);
+        std::copy_n(data, std::min(size, padded.size()), padded.begin());
         const std::size_t base = d.validCopy == 2 ? kTuningCopySize : 0;
-        Check(size >= base + kTuningCopySize);
-        const std::span<const std::uint8_t> copy(data + base, kTuningCopySize);
+        const std::span<const std::uint8_t> copy(padded.data() + base, kTuningCopySize);
         Check(TuningCopyCheck(copy) == orvan::link::GetLe16(copy.data() + kCheckOffset));
     }
     int listed = 0;
