@@ -103,6 +103,11 @@ bool PlausibleSerialDevice(const std::string& path, std::string* why) {
         return false;
     };
     if (path.empty() || path[0] != '/') return no("not an absolute device path");
+    // A control character (a stray carriage return) names no device and
+    // would not survive the settings file's next save.
+    for (const char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return no("control characters in the path");
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return true;  // unplugged for now
     if (!S_ISCHR(st.st_mode)) return no("not a character device");

@@ -127,6 +127,8 @@ TEST(Settings, ImpossibleValuesBecomeDefaultsAndAreNamed) {
         {"Port=0", "Port=0"},
         {"Device=/dev/null", "Device=/dev/null is not a serial port (a memory device)"},
         {"Device=relative/tty", "not an absolute device path"},
+        // A lone carriage return would turn into a space on the next save.
+        {"Device=/dev/ttyUSB0\rPOLLING]", "control characters in the path"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.line);
