@@ -6,31 +6,9 @@ set -u
 cli="$1"
 sim="$2"
 . "$(dirname "$0")/sim_harness.sh"
+# A refusal is told in one line.
+one_line_reason=1
 
-# check NAME EXPECTED_RC EXPECTED_STDOUT EXPECTED_STDERR_PART -- command...
-check() {
-    local name="$1" rc_want="$2" out_want="$3" err_part="$4"
-    shift 5
-    "$@" >"$work/out" 2>"$work/err"
-    local rc=$?
-    local out
-    out=$(cat "$work/out")
-    if [ "$rc" != "$rc_want" ]; then
-        echo "FAIL $name: exit $rc, wanted $rc_want; stderr: $(cat "$work/err")"
-        failures=$((failures + 1))
-    elif [ "$out_want" != "*" ] && [ "$out" != "$out_want" ]; then
-        echo "FAIL $name: stdout was:"; cat "$work/out"; echo "wanted:"; echo "$out_want"
-        failures=$((failures + 1))
-    elif [ -n "$err_part" ] && ! grep -qF -- "$err_part" "$work/err"; then
-        echo "FAIL $name: stderr lacks \"$err_part\": $(cat "$work/err")"
-        failures=$((failures + 1))
-    elif [ "$rc_want" != 0 ] && [ "$(wc -l <"$work/err")" != 1 ]; then
-        echo "FAIL $name: wanted a one-line reason, got: $(cat "$work/err")"
-        failures=$((failures + 1))
-    else
-        echo "ok   $name"
-    fi
-}
 
 identity="firmware version: 1.02.07
 protocol version: 2.02.09

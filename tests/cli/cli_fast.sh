@@ -9,8 +9,6 @@ cli="$1"
 sim="$2"
 . "$(dirname "$0")/sim_harness.sh"
 
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-ok() { echo "ok   $1"; }
 same() {  # same NAME FILE1 FILE2
     if cmp -s "$2" "$3"; then ok "$1"; else fail "$1: $2 and $3 differ"; fi
 }

@@ -9,8 +9,6 @@ cli="$1"
 sim="$2"
 . "$(dirname "$0")/sim_harness.sh"
 
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-ok() { echo "ok   $1"; }
 
 # run NAME EXPECTED_RC -- command...: output in $work/out and $work/err
 run() {
@@ -23,9 +21,6 @@ run() {
         return 1
     fi
     return 0
-}
-has() {  # has NAME FILE TEXT
-    if grep -qF -- "$3" "$2"; then ok "$1"; else fail "$1: lacks \"$3\": $(cat "$2")"; fi
 }
 
 export XDG_DATA_HOME="$work/data"

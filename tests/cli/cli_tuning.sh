@@ -8,10 +8,6 @@ cli="$1"
 sim="$2"
 . "$(dirname "$0")/sim_harness.sh"
 
-fail() {
-    echo "FAIL $1"
-    failures=$((failures + 1))
-}
 
 start_sim --still --tuning-ms 1500
 "$cli" --device "$dev" tuning-log "$work/a.log" >"$work/out" 2>"$work/err" ||

@@ -10,8 +10,6 @@ cli="$1"
 sim="$2"
 . "$(dirname "$0")/sim_harness.sh"
 
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-ok() { echo "ok   $1"; }
 
 # run NAME EXPECTED_RC -- command...: output in $work/out and $work/err
 run() {
@@ -25,9 +23,6 @@ run() {
     fi
     ok "$name"
     return 0
-}
-has() {  # has NAME FILE TEXT
-    if grep -qF -- "$3" "$2"; then ok "$1"; else fail "$1: lacks \"$3\": $(cat "$2")"; fi
 }
 # The configuration image the EEPROM file holds (addresses 16 to 399).
 image_of() { dd if="$1" bs=1 skip=16 count=384 status=none; }
