@@ -79,6 +79,7 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
     if (first == kNack) {
         view.Notify(&ILinkView::OnLinkState, link::kLinkNack);
         const std::string text = RefusalText(data, kSize);
+        view.Notify(&ILinkView::OnRefusal, text);
         session.EndRefusedSequence(text);
         session.ShowRefusal(text);
         session.AnswerDone();
@@ -117,7 +118,12 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
         case kStartPdDiagnosis:
             session.HandleStartAnswer(kind, data[2]);
             break;
+        case kWriteVariable:
+            view.Notify(&ILinkView::OnAcknowledged, kind,
+                        static_cast<std::uint16_t>(data[2] | (data[3] << 8)));
+            break;
         default:
+            view.Notify(&ILinkView::OnAcknowledged, kind, std::uint16_t{0});
             break;  // acknowledged, nothing to decode
     }
     session.AnswerDone();

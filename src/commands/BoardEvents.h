@@ -48,6 +48,16 @@ class TFanout {
         if (--depth_ == 0) std::erase(views_, nullptr);
     }
 
+    // Calls `fn(view)` on every listener, under the same rules as Notify.
+    template <typename Fn>
+    void ForEach(Fn&& fn) {
+        ++depth_;
+        const std::size_t n = views_.size();
+        for (std::size_t i = 0; i < n; ++i)
+            if (views_[i] != nullptr) fn(*views_[i]);
+        if (--depth_ == 0) std::erase(views_, nullptr);
+    }
+
   private:
     std::vector<IView*> views_;  // null where one was removed during delivery
     int depth_ = 0;              // deliveries under way

@@ -171,6 +171,13 @@ class ILinkView {
     virtual void OnAnswerIgnored(const std::string& /*why*/) {}
     // Status-bar panel 0 after a refusal.
     virtual void OnLinkState(std::string_view /*text*/) {}
+    // The board refused the request in flight; `text` says why ("Unknown
+    // variable: 1538"), as its message box does.
+    virtual void OnRefusal(const std::string& /*text*/) {}
+    // The board acknowledged a request that has nothing to decode: a
+    // WriteVariable (`code` is its variable), a flanging command, the
+    // security code (`code` 0).
+    virtual void OnAcknowledged(std::uint8_t /*type*/, std::uint16_t /*code*/) {}
 };
 
 // Every area at once: for recorders and printers that follow everything.

@@ -36,6 +36,7 @@ enum ReadPurpose : int {
     kPurposeEventLog = 5,
     kPurposeFlangingProfiles = 6,
     kPurposeEepromDump = 7,
+    kPurposeKeep = 8,  // what an operation will overwrite, read to keep it
 };
 
 // The board memory map (link/MemoryMap.h), by the names the command layer uses.

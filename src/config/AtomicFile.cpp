@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace orvan::config {
 
@@ -148,12 +149,22 @@ int RemoveStaleTemporaryFiles(const std::string& folder) {
     return removed;
 }
 
-SaveResult SaveFileAtomically(const std::string& path, std::string_view content) {
+bool HeldByAnotherRun(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool held = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+namespace {
+
+// The rename of a finished temporary file over `path`.
+SaveResult ReplaceWith(const std::string& path, std::string_view content) {
     SaveResult r;
-    if (path.empty()) {
-        r.error = "cannot save: no file name given";
-        return r;
-    }
     std::string tmp;
     const int fd = WriteTemp(path, content, tmp, r);
     if (fd < 0) return r;
@@ -171,6 +182,101 @@ SaveResult SaveFileAtomically(const std::string& path, std::string_view content)
     SyncFolder(path);
     r.ok = true;
     return r;
+}
+
+}  // namespace
+
+SaveResult SaveFileAtomically(const std::string& path, std::string_view content) {
+    if (path.empty()) return {false, false, "cannot save: no file name given"};
+    // A name another run holds is its output: replacing it would lose one
+    // of the two.
+    if (HeldByAnotherRun(path))
+        return {false, true, "\"" + path + "\" is being written by another run; not replaced"};
+    return ReplaceWith(path, content);
+}
+
+TReservedFile::TReservedFile(TReservedFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      fd_(std::exchange(other.fd_, -1)),
+      created_(other.created_),
+      committed_(other.committed_) {}
+
+TReservedFile& TReservedFile::operator=(TReservedFile&& other) noexcept {
+    if (this != &other) {
+        Release();
+        path_ = std::move(other.path_);
+        fd_ = std::exchange(other.fd_, -1);
+        created_ = other.created_;
+        committed_ = other.committed_;
+    }
+    return *this;
+}
+
+SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
+    Release();
+    committed_ = false;
+    created_ = false;
+    if (path.empty()) return {false, false, "no file name given"};
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            // Nobody can have it locked yet: it is ours from its creation.
+            (void)::flock(fd, LOCK_EX | LOCK_NB);
+            path_ = path;
+            fd_ = fd;
+            created_ = true;
+            return {true, false, {}};
+        }
+        if (errno != EEXIST) return {false, false, "cannot create \"" + path + "\": " + Reason(errno)};
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ENOENT) continue;  // removed meanwhile: try the free name again
+            return {false, true, "\"" + path + "\" exists and cannot be opened: " + Reason(errno)};
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return {false, true, "\"" + path + "\" is not a file"};
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return {false, true, "\"" + path + "\" is being written by another run"};
+        }
+        // Still the file of that name (not one unlinked between open and lock)?
+        struct stat now {};
+        if (::stat(path.c_str(), &now) != 0 || now.st_ino != st.st_ino || now.st_dev != st.st_dev) {
+            ::close(fd);
+            continue;
+        }
+        if (!mayReplace && st.st_size != 0) {
+            ::close(fd);
+            return {false, true, "\"" + path + "\" exists"};
+        }
+        path_ = path;
+        fd_ = fd;
+        return {true, false, {}};
+    }
+    return {false, false, "cannot take \"" + path + "\": it keeps changing"};
+}
+
+SaveResult TReservedFile::Commit(std::string_view content) {
+    if (fd_ < 0) return {false, false, "\"" + path_ + "\" is not reserved"};
+    const SaveResult r = ReplaceWith(path_, content);
+    if (r) committed_ = true;
+    return r;
+}
+
+void TReservedFile::Release() {
+    if (fd_ < 0) return;
+    if (created_ && !committed_) {
+        // Only the empty placeholder made here, never a file put in its place.
+        struct stat mine {}, now {};
+        if (::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &now) == 0 &&
+            mine.st_ino == now.st_ino && mine.st_dev == now.st_dev && now.st_size == 0)
+            (void)::unlink(path_.c_str());
+    }
+    ::close(fd_);
+    fd_ = -1;
 }
 
 SaveResult SaveNewFile(const std::string& path, std::string_view content) {
@@ -206,19 +312,57 @@ SaveResult SaveNewFile(const std::string& path, std::string_view content) {
     return r;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot open \"" + path + "\": " + Reason(errno);
+bool ReadWholeFile(const std::string& path, std::string& content, std::string* error,
+                   std::uintmax_t maxBytes) {
+    const auto fail = [&](const std::string& why) {
+        if (error) *error = why;
         return false;
+    };
+    // Never blocks on a FIFO or a terminal: the kind is checked first.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail("cannot open \"" + path + "\": " + Reason(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail("cannot read \"" + path + "\": " + Reason(err));
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = "cannot read \"" + path + "\": " + Reason(errno);
-        return false;
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("\"" + path + "\" is not a regular file (" +
+                    (S_ISDIR(st.st_mode)    ? "a folder"
+                     : S_ISFIFO(st.st_mode) ? "a pipe"
+                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                  : "not a file") +
+                    "); not read");
     }
-    content = ss.str();
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return fail("\"" + path + "\" is too large (" + std::to_string(st.st_size) +
+                    " bytes, at most " + std::to_string(maxBytes) + " expected); not read");
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return fail("cannot read \"" + path + "\": " + Reason(err));
+        }
+        if (n == 0) break;
+        // A file that grows while it is read is held to the same limit.
+        if (data.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            return fail("\"" + path + "\" is too large (more than " + std::to_string(maxBytes) +
+                        " bytes); not read");
+        }
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    content = std::move(data);
     return true;
 }
 

@@ -23,6 +23,7 @@ struct SaveResult {
     explicit operator bool() const { return ok; }
 };
 
+// A file another run holds reserved is not replaced (the error says so).
 [[nodiscard]] SaveResult SaveFileAtomically(const std::string& path, std::string_view content);
 
 // Creates `path` with the content, complete or not at all, and only when no
@@ -31,9 +32,51 @@ struct SaveResult {
 // set).
 [[nodiscard]] SaveResult SaveNewFile(const std::string& path, std::string_view content);
 
-// Reads a whole file. False (error filled) when it cannot be opened or read.
+// Files this program reads are small: the largest, a traffic capture, stays
+// far below this.
+inline constexpr std::uintmax_t kMaxReadFileBytes = 64u * 1024u * 1024u;
+
+// Reads a whole regular file of at most `maxBytes`. A device, a folder or a
+// FIFO is refused without reading (it could be endless or block), and so is
+// a file larger than the limit. False (error filled, naming the path) when
+// refused or when it cannot be opened or read.
 [[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& content,
-                                 std::string* error = nullptr);
+                                 std::string* error = nullptr,
+                                 std::uintmax_t maxBytes = kMaxReadFileBytes);
+
+// An output file held by one run from the start of an operation to its end,
+// so that no other run (of this program or another) takes the name
+// meanwhile. A free name is created empty and locked; an existing file is
+// taken only when the caller may replace it and nobody else holds it. An
+// empty file that nobody holds (left by a run that was killed) is taken as
+// if free. Commit writes the content atomically; a name created here and
+// never committed is removed again when the reservation ends.
+class TReservedFile {
+  public:
+    TReservedFile() = default;
+    ~TReservedFile() { Release(); }
+    TReservedFile(TReservedFile&& other) noexcept;
+    TReservedFile& operator=(TReservedFile&& other) noexcept;
+    TReservedFile(const TReservedFile&) = delete;
+    TReservedFile& operator=(const TReservedFile&) = delete;
+
+    [[nodiscard]] SaveResult Reserve(const std::string& path, bool mayReplace);
+    [[nodiscard]] SaveResult Commit(std::string_view content);
+    // Ends the reservation (the lock goes; an uncommitted new name is removed).
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+    bool Committed() const { return committed_; }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+    bool created_ = false;
+    bool committed_ = false;
+};
+
+// Whether another run holds `path` reserved (or is writing it) right now.
+bool HeldByAnotherRun(const std::string& path);
 
 // Removes the temporary files of killed saves from `folder`; returns how many.
 int RemoveStaleTemporaryFiles(const std::string& folder);

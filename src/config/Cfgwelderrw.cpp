@@ -146,4 +146,19 @@ TFileResult TCfgWelderRW::SaveToFile(const std::string& fileName) const {
     return res;
 }
 
+TFileResult TCfgWelderRW::FileText(const std::string& fileName, std::string& text) const {
+    TFileResult res;
+    res.path = WcfFileName(fileName);
+    TIniFile ini(res.path);
+    std::string error;
+    if (!ini.Load(&error)) {
+        res.message = error + "; not overwritten";
+        return res;
+    }
+    WriteToIni(ini);
+    text = ini.Text();
+    res.ok = true;
+    return res;
+}
+
 }  // namespace orvan::config

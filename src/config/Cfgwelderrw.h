@@ -43,6 +43,10 @@ class TCfgWelderRW : public TWelderCfgBlank {
     // the file holds; atomic. A file that exists but cannot be read is not
     // overwritten.
     [[nodiscard]] TFileResult SaveToFile(const std::string& fileName) const;
+    // The text SaveToFile would write to the ".wcf" of `fileName`: every key
+    // of the record over what that file holds now (nothing when it is
+    // missing or empty), for a caller that writes it itself.
+    [[nodiscard]] TFileResult FileText(const std::string& fileName, std::string& text) const;
 
     // The same on an INI already in memory (tests, fuzzing).
     [[nodiscard]] TFileResult LoadFromIni(const TIniFile& ini);

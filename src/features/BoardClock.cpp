@@ -76,7 +76,7 @@ void TBoardClock::OnClockTime(std::uint8_t h, std::uint8_t m, std::uint8_t s) {
         return;
     }
     time_ = t;
-    if (page_) page_->ShowBoardTime(t);
+    views_.Notify(&IBoardClockPage::ShowBoardTime, t);
 }
 
 void TBoardClock::OnClockDate(int year, int month, int day, bool valid) {
@@ -88,17 +88,17 @@ void TBoardClock::OnClockDate(int year, int month, int day, bool valid) {
         return;
     }
     date_ = d;
-    if (page_) page_->ShowBoardDate(d);
+    views_.Notify(&IBoardClockPage::ShowBoardDate, d);
 }
 
 void TBoardClock::OnClockRun(bool running) {
     running_ = running;
-    if (page_) page_->ShowClockRunning(running);
+    views_.Notify(&IBoardClockPage::ShowClockRunning, running);
 }
 
 void TBoardClock::Problem(std::string text) {
     problems_.push_back(text);
-    if (page_) page_->ShowClockProblem(text);
+    views_.Notify(&IBoardClockPage::ShowClockProblem, text);
 }
 
 }  // namespace orvan::features

@@ -33,7 +33,7 @@ class TBoardClock : public commands::IBoardClockView {
   public:
     explicit TBoardClock(commands::TSession& session) : session_(session) {}
 
-    void SetPage(IBoardClockPage* page) { page_ = page; }
+    commands::TFanout<IBoardClockPage>& Views() { return views_; }
     // The PC's clock (tests fix it).
     std::function<TLocalNow()> pcNow = [] { return LocalNow(); };
 
@@ -64,7 +64,7 @@ class TBoardClock : public commands::IBoardClockView {
     void Problem(std::string text);
 
     commands::TSession& session_;
-    IBoardClockPage* page_ = nullptr;
+    commands::TFanout<IBoardClockPage> views_;
     std::optional<TTimeOfDay> time_;
     std::optional<TDate> date_;
     std::optional<bool> running_;

@@ -61,6 +61,23 @@ bool ParseStamp(std::string_view stamp, TBackupClock::time_point& out, int& sequ
     return true;
 }
 
+// The backup folder, created when missing; empty with `why` when it cannot be.
+bool MakeBackupDir(const std::string& dir, std::string& why) {
+    if (dir.empty()) {
+        why = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
+        return false;
+    }
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec || !fs::is_directory(dir, ec)) {
+        why = "cannot create the backup folder " + dir + ": " +
+              (ec ? ec.message() : std::string("not a folder"));
+        return false;
+    }
+    return true;
+}
+
+
 }  // namespace
 
 std::string DefaultBackupDir() {
@@ -118,17 +135,7 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
                          const std::array<std::uint8_t, config::kImageSize>& image,
                          TBackupClock::time_point when) {
     TBackupResult r;
-    if (dir.empty()) {
-        r.message = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
-        return r;
-    }
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec || !fs::is_directory(dir, ec)) {
-        r.message = "cannot create the backup folder " + dir + ": " +
-                    (ec ? ec.message() : std::string("not a folder"));
-        return r;
-    }
+    if (!MakeBackupDir(dir, r.message)) return r;
     config::TCfgWelderRW held;
     held.LoadFromImage(image.data());
     config::TIniFile ini;
@@ -170,6 +177,33 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
     cfg.FillImage(image.data());
     config::TWelderCfgBlank::StampImageChecksum(image.data());
     return SaveBackup(dir, serial, image, when);
+}
+
+
+TBackupResult SaveKeptBytes(const std::string& dir, std::string_view serial, std::string_view tag,
+                            std::span<const std::uint8_t> bytes, TBackupClock::time_point when) {
+    TBackupResult r;
+    if (!MakeBackupDir(dir, r.message)) return r;
+    const std::string name = BackupFileName(serial, when);  // SERIAL_STAMP.wcf
+    const std::string serialPart = BackupSerialPart(serial);
+    const std::string stem =
+        serialPart + "_" + std::string(tag) + name.substr(serialPart.size(), name.size() - serialPart.size() - 4);
+    const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    for (int n = 1; n <= 999; ++n) {
+        const std::string path =
+            (fs::path(dir) / ((n == 1 ? stem : stem + "-" + std::to_string(n)) + ".bin")).string();
+        const config::SaveResult saved = config::SaveNewFile(path, content);
+        if (saved.exists) continue;
+        if (!saved) {
+            r.message = saved.error;
+            return r;
+        }
+        r.ok = true;
+        r.path = path;
+        return r;
+    }
+    r.message = "cannot choose a new file name in " + dir;
+    return r;
 }
 
 std::string BackupImagePath(const std::string& wcfPath) {

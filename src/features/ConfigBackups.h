@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,13 @@ struct TBackupResult {
 [[nodiscard]] TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
                                        const config::TWelderCfgBlank& cfg,
                                        TBackupClock::time_point when);
+
+// Saves bytes of another board area (`tag`: "serial", "eeprom"...) as a new
+// file "SERIAL_TAG_YYYYMMDD-HHMMSS.bin" in `dir`, taken by exclusive creation
+// like the configuration backups.
+[[nodiscard]] TBackupResult SaveKeptBytes(const std::string& dir, std::string_view serial,
+                                          std::string_view tag, std::span<const std::uint8_t> bytes,
+                                          TBackupClock::time_point when);
 
 // The ".bin" beside a ".wcf" backup.
 std::string BackupImagePath(const std::string& wcfPath);

@@ -79,108 +79,61 @@ std::string OtherLayoutText(const std::array<std::uint8_t, config::kImageSize>& 
            std::to_string(config::kImageDataSize) + ")";
 }
 
-TStartResult TConfigTransfer::Begin(TTransferOp op) {
-    if (op_) return {false, "A configuration transfer is already running; wait for it to end."};
+TResult TConfigTransfer::Begin(TTransferOp op) {
+    if (op_) return TResult::Fail("A configuration transfer is already running; wait for it to end.");
     if (session_.downloadActive || session_.ChainRunning() || session_.WritePending())
-        return {false, "Another transfer with the board is running; wait for it to end."};
+        return TResult::Fail("Another transfer with the board is running; wait for it to end.");
     op_ = op;
-    phase_ = TTransferPhase::Identify;
     done_ = 0;
-    serial_.clear();
     backupPath_.clear();
     checksumWarning_.clear();
     lastIgnored_.clear();
     lastAnswerRefused_ = false;
-    backupReads_ = 0;
-    return {true, {}};
+    nextNotSent_ = false;
+    return TResult::Ok();
 }
 
-TStartResult TConfigTransfer::Write(const TWriteOptions& options) {
-    if (backupDir_.empty())
-        return {false,
-                "No folder for backups (neither XDG_DATA_HOME nor HOME is set); nothing is "
-                "written to the board without a backup."};
-    TStartResult r = Begin(TTransferOp::Write);
+TResult TConfigTransfer::Download(const std::array<std::uint8_t, config::kImageSize>& image,
+                                  std::string backupPath) {
+    TResult r = Begin(TTransferOp::Write);
     if (!r) return r;
-    options_ = options;
-    // What is written is the record as it stands now, whatever the pages do
-    // while the backup is taken.
-    if (options_.exactImage)
-        pending_ = *options_.exactImage;
-    else
-        config::BuildDeviceImage(record_, pending_.data());
-    StartIdentify();
+    backupPath_ = std::move(backupPath);
+    phase_ = TTransferPhase::Download;
+    session_.configImage = image;
+    // A block that cannot be queued ends the download, reported stopped.
+    session_.StartConfigDownload();
     return r;
 }
 
-TStartResult TConfigTransfer::Read(bool thenTuningLog) {
-    TStartResult r = Begin(TTransferOp::Read);
+TResult TConfigTransfer::Read(bool thenTuningLog) {
+    TResult r = Begin(TTransferOp::Read);
     if (!r) return r;
-    thenTuningLog_ = thenTuningLog;
-    StartIdentify();
+    StartUpload(thenTuningLog);
     return r;
 }
 
-TStartResult TConfigTransfer::Verify() {
-    TStartResult r = Begin(TTransferOp::Verify);
+TResult TConfigTransfer::Verify() {
+    TResult r = Begin(TTransferOp::Verify);
     if (!r) return r;
-    StartUpload(TTransferPhase::Upload, false);
+    StartUpload(false);
     return r;
 }
 
-void TConfigTransfer::StartIdentify() {
-    phase_ = TTransferPhase::Identify;
-    done_ = 0;
-    // The serial number is read afresh: the board on the line may not be the
-    // one the session last identified, and backups are named by it. A board
-    // without one must not inherit the previous board's.
-    session_.serialNumber.clear();
-    // The protocol version decides whether blocks carry the security code.
-    if (*op_ == TTransferOp::Write && session_.BoardProtocolVersion() == 0)
-        (void)commands::SendReadVariable(session_.Protocol(), commands::ProtocolVersion);
-    session_.StartChain(commands::kPurposeSerialNumber, 0, 15);
-    // A first read that could not be queued has been reported stopped already.
-    if (op_ && !session_.ChainRunning()) Stop("the serial-number read could not be queued");
-}
-
-void TConfigTransfer::OnSerialNumber(const std::string&) {
-    if (!op_ || phase_ != TTransferPhase::Identify) return;
-    serial_ = session_.serialNumber;
-    done_ = 1;
-    AfterIdentify();
-}
-
-void TConfigTransfer::AfterIdentify() {
-    if (*op_ == TTransferOp::Read) {
-        StartUpload(TTransferPhase::Upload, thenTuningLog_);
-        return;
-    }
-    if (session_.BoardProtocolVersion() == 0) {
-        Stop("the board did not tell its protocol version" +
-             (lastIgnored_.empty() ? std::string() : " (" + lastIgnored_ + ")"));
-        return;
-    }
-    // Never an image read earlier: a board swapped on the same port (and
-    // boards without a serial number all look alike) would leave the backup
-    // holding another board's configuration.
-    StartUpload(TTransferPhase::BackupRead, false);
-}
-
-void TConfigTransfer::StartUpload(TTransferPhase phase, bool thenTuningLog) {
-    phase_ = phase;
+void TConfigTransfer::StartUpload(bool thenTuningLog) {
+    phase_ = TTransferPhase::Upload;
     done_ = 0;
     session_.StartConfigUpload(thenTuningLog);
     if (op_ && !session_.ChainRunning()) Stop("the configuration read could not be queued");
 }
 
 void TConfigTransfer::OnConfigUploadProgress(std::uint8_t chunks) {
-    if (!op_ || (phase_ != TTransferPhase::Upload && phase_ != TTransferPhase::BackupRead)) return;
+    if (!op_ || phase_ != TTransferPhase::Upload) return;
     done_ = chunks;
-    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kUploadBlocks);
+    views_.Notify(&ITransferListener::OnTransferProgress, *op_, phase_, done_, kUploadBlocks);
 }
 
 void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>& image) {
-    if (!op_ || (phase_ != TTransferPhase::Upload && phase_ != TTransferPhase::BackupRead)) return;
+    if (!op_ || phase_ != TTransferPhase::Upload) return;
     if (session_.chunkCounter != kUploadBlocks) {
         // A chain that could not queue its next request ends as if complete.
         Stop("the board's configuration came incomplete (" + std::to_string(session_.chunkCounter) +
@@ -188,14 +141,12 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
         return;
     }
     const auto img = image;
-    if (phase_ == TTransferPhase::BackupRead) {
-        BackupReadComplete(img);
-        return;
-    }
     checksumWarning_ = ChecksumWarning(img);
     TTransferOutcome out;
     if (*op_ == TTransferOp::Read) {
         record_.LoadFromImage(img.data());
+        // The pages show a configuration now: what needs one may run.
+        session_.configLoaded = true;
         out = Outcome(true);
         out.message = "Configuration read from the board: " + std::to_string(kUploadBlocks) +
                       " of " + std::to_string(kUploadBlocks) + " blocks.";
@@ -214,77 +165,11 @@ void TConfigTransfer::OnConfigImageComplete(const std::array<std::uint8_t, 384>&
     Finish(std::move(out));
 }
 
-void TConfigTransfer::BackupReadComplete(
-    const std::array<std::uint8_t, config::kImageSize>& boardImage) {
-    ++backupReads_;
-    // A blank memory has nothing to lose and no checksum to match.
-    const bool blank = BlankImage(boardImage);
-    if (!blank && !config::ImageChecksumOk(boardImage.data())) {
-        // One bad answer should not cost the backup: read once more.
-        if (backupReads_ < 2) {
-            StartUpload(TTransferPhase::BackupRead, false);
-            return;
-        }
-        if (!options_.acceptDamagedBackup) {
-            NeedConfirmation(TConfirm::DamagedBackup,
-                             "What the board holds failed its checksum on two reads: the backup "
-                             "would keep a damaged configuration, and a restore might not give "
-                             "back what the board held. Nothing was written.");
-            return;
-        }
-    }
-    if (!blank && !options_.acceptOtherLayout) {
-        const std::string other = OtherLayoutText(boardImage);
-        if (!other.empty()) {
-            NeedConfirmation(TConfirm::OtherLayout,
-                             "The board's configuration has another layout than the one this "
-                             "program writes: " +
-                                 other +
-                                 ". Writing replaces it with this program's layout (its exact "
-                                 "bytes are kept in the backup). Nothing was written.");
-            return;
-        }
-    }
-    KeepBackupThenDownload(boardImage);
-}
-
-void TConfigTransfer::NeedConfirmation(TConfirm what, const std::string& message) {
-    TTransferOutcome o = Outcome(false);
-    o.confirm = what;
-    o.reason = what == TConfirm::DamagedBackup ? "damaged configuration on the board"
-                                               : "configuration of another layout on the board";
-    o.message = message;
-    Finish(std::move(o));
-}
-
-void TConfigTransfer::KeepBackupThenDownload(
-    const std::array<std::uint8_t, config::kImageSize>& boardImage) {
-    phase_ = TTransferPhase::Backup;
-    done_ = 0;
-    checksumWarning_ = BlankImage(boardImage) ? std::string() : ChecksumWarning(boardImage);
-    const TBackupResult saved = SaveBackup(backupDir_, serial_, boardImage, now());
-    if (!saved) {
-        Stop("the backup could not be saved: " + saved.message);
-        return;
-    }
-    backupPath_ = saved.path;
-    StartDownload();
-}
-
-void TConfigTransfer::StartDownload() {
-    phase_ = TTransferPhase::Download;
-    done_ = 0;
-    lastAnswerRefused_ = false;
-    session_.configImage = pending_;
-    // A block that cannot be queued ends the download, reported stopped.
-    session_.StartConfigDownload();
-}
-
 void TConfigTransfer::OnDownloadProgress(std::uint8_t blocks) {
     if (!op_ || phase_ != TTransferPhase::Download) return;
     done_ = blocks;
     lastAnswerRefused_ = false;
-    if (listener_) listener_->OnTransferProgress(*op_, phase_, done_, kConfigBlocks);
+    views_.Notify(&ITransferListener::OnTransferProgress, *op_, phase_, done_, kConfigBlocks);
 }
 
 void TConfigTransfer::OnDownloadComplete() {
@@ -298,10 +183,8 @@ void TConfigTransfer::OnDownloadComplete() {
 
 void TConfigTransfer::OnSequenceStopped(Sequence s, int purpose, const std::string& why) {
     if (!op_) return;
-    const bool ours = (phase_ == TTransferPhase::Identify && s == Sequence::MemoryChain &&
-                       purpose == commands::kPurposeSerialNumber) ||
-                      ((phase_ == TTransferPhase::Upload || phase_ == TTransferPhase::BackupRead) &&
-                       s == Sequence::MemoryChain && purpose == commands::kPurposeConfigUpload) ||
+    const bool ours = (phase_ == TTransferPhase::Upload && s == Sequence::MemoryChain &&
+                       purpose == commands::kPurposeConfigUpload) ||
                       (phase_ == TTransferPhase::Download && s == Sequence::ConfigDownload);
     if (!ours) return;
     Stop(why);
@@ -323,15 +206,10 @@ void TConfigTransfer::NoteExchangeIdle() {
         Stop("the transfer stalled: none of its requests was outstanding");
 }
 
-bool TConfigTransfer::StopAfterInFlight(const std::string& why) {
-    if (!op_) return true;
-    if (session_.Protocol().InFlight()) return false;
-    (void)Abandon(why);
-    return true;
-}
-
 TTransferOutcome TConfigTransfer::Abandon(const std::string& why) {
     if (!op_) return {};
+    // What is queued now was never sent.
+    nextNotSent_ = !session_.Protocol().InFlight();
     // Nothing of this operation goes out any more.
     session_.Protocol().ClearQueue();
     session_.downloadActive = false;
@@ -346,36 +224,21 @@ TTransferOutcome TConfigTransfer::Outcome(bool completed) const {
     o.completed = completed;
     o.phase = phase_;
     o.blocksDone = done_;
-    o.blocksTotal = phase_ == TTransferPhase::Download ? kConfigBlocks
-                    : (phase_ == TTransferPhase::Upload || phase_ == TTransferPhase::BackupRead)
-                        ? kUploadBlocks
-                        : 1;
+    o.blocksTotal = phase_ == TTransferPhase::Download ? kConfigBlocks : kUploadBlocks;
     o.checksumWarning = checksumWarning_;
-    o.serial = serial_;
     o.backupPath = backupPath_;
     return o;
 }
 
 void TConfigTransfer::Stop(const std::string& reason) {
     TTransferOutcome o = Outcome(false);
-    o.reason = reason;
+    o.why = reason;
     const std::string at =
         "block " + std::to_string(o.blocksDone + 1) + " of " + std::to_string(o.blocksTotal);
     switch (phase_) {
-        case TTransferPhase::Identify:
-            o.message = std::string(TransferOpText(o.op)) +
-                        " stopped while reading the board's serial number: " + reason +
-                        ". Nothing was " + (o.op == TTransferOp::Write ? "written." : "read.");
-            break;
-        case TTransferPhase::BackupRead:
-            o.message = "Write stopped while reading what the board holds, for the backup (" + at +
-                        "): " + reason + ". Nothing was written.";
-            break;
-        case TTransferPhase::Backup:
-            o.message = "Write stopped: " + reason + ". Nothing was written.";
-            break;
         case TTransferPhase::Download:
             o.message = DownloadStopText(o.blocksDone, reason);
+            o.boardHolds = BoardHoldsText(o.blocksDone);
             break;
         case TTransferPhase::Upload:
             o.message =
@@ -387,9 +250,7 @@ void TConfigTransfer::Stop(const std::string& reason) {
     Finish(std::move(o));
 }
 
-std::string TConfigTransfer::DownloadStopText(int done, const std::string& reason) const {
-    const int total = kConfigBlocks;
-    const std::string backup = "the backup " + backupPath_;
+std::string TConfigTransfer::BoardHoldsText(int done) const {
     const auto address = [](int block) {
         return commands::kConfigImageAddress + commands::kConfigBlockSize * block;
     };
@@ -397,34 +258,36 @@ std::string TConfigTransfer::DownloadStopText(int done, const std::string& reaso
         return "addresses " + std::to_string(address(first)) + " to " +
                std::to_string(address(last + 1) - 1);
     };
-    std::string t = "Write stopped at block " + std::to_string(done + 1) + " of " +
-                    std::to_string(total) + " (" + std::to_string(done) + " written): " + reason +
-                    ". ";
-    // A refused block was not written; one that went unanswered may have been.
-    const std::string next = lastAnswerRefused_
+    // A refused block, or one never sent, was not written; one that went
+    // unanswered may have been.
+    const std::string next = lastAnswerRefused_ || nextNotSent_
                                  ? std::string()
                                  : " Block " + std::to_string(done + 1) + " (" + span(done, done) +
                                        ") was sent without an answer and may hold either.";
-    if (done == 0) {
-        t += lastAnswerRefused_
-                 ? "Nothing was written: the board still holds its previous configuration, kept "
-                   "in " +
-                       backup + "."
-                 : "No block was acknowledged: the board holds its previous configuration "
-                   "(kept in " +
-                       backup + ")." + next + " Write again, or restore the backup.";
-        return t;
-    }
-    t += "The board holds blocks 1 to " + std::to_string(done) + " of the new configuration (" +
-         span(0, done - 1) + ") and its previous configuration from block " +
-         std::to_string(done + 1) + " on." + next + " Write again, or restore " + backup + ".";
-    return t;
+    if (done == 0)
+        return (lastAnswerRefused_ || nextNotSent_
+                    ? "Nothing was written: the board still holds its previous configuration."
+                    : "No block was acknowledged: the board holds its previous configuration.") +
+               next;
+    return "The board holds blocks 1 to " + std::to_string(done) + " of the new configuration (" +
+           span(0, done - 1) + ") and its previous configuration from block " +
+           std::to_string(done + 1) + " on." + next;
+}
+
+std::string TConfigTransfer::DownloadStopText(int done, const std::string& reason) const {
+    std::string t = "Write stopped at block " + std::to_string(done + 1) + " of " +
+                    std::to_string(kConfigBlocks) + " (" + std::to_string(done) +
+                    " written): " + reason + ". " + BoardHoldsText(done);
+    if (backupPath_.empty()) return t;
+    if (done == 0 && (lastAnswerRefused_ || nextNotSent_))
+        return t + " It is kept in " + backupPath_ + ".";
+    return t + " Write again, or restore the backup " + backupPath_ + ".";
 }
 
 void TConfigTransfer::Finish(TTransferOutcome outcome) {
     op_.reset();
     last_ = outcome;
-    if (listener_) listener_->OnTransferFinished(outcome);
+    views_.Notify(&ITransferListener::OnTransferFinished, outcome);
 }
 
 std::string TConfigTransfer::ChecksumWarning(

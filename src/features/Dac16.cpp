@@ -19,7 +19,9 @@ constexpr TFieldSpec kFields[] = {
 
 }  // namespace
 
-TDac16::TDac16(TSession& session) : form_(session, Variant::Dac16, kFields) {}
+TDac16::TDac16(TSession& session) : form_(session, Variant::Dac16, kFields) {
+    form_.SetBroadcast(BroadcastTo(views_));
+}
 
 TToolResult TDac16::SetForce(bool on) {
     if (TToolResult r = form_.WriteValues(Dac16Force, {{"chkDac16Force", on ? 1.0 : 0.0}}); !r)

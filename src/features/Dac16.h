@@ -6,12 +6,16 @@
 
 namespace orvan::features {
 
+// The page that shows the DAC group.
+class IDac16View : public virtual IVariantView {};
+
 class TDac16 {
   public:
     static constexpr double kCountsPerVolt = 6553.5;  // 65535 x 0.1
 
     explicit TDac16(commands::TSession& session);
     TVariableForm& Form() { return form_; }
+    commands::TFanout<IDac16View>& Views() { return views_; }
 
     // "Force" ticked or cleared: written, then the value read back.
     TToolResult SetForce(bool on);
@@ -27,6 +31,7 @@ class TDac16 {
     static double CountsToVolts(double counts) { return counts * 10.0 / 65535.0; }
 
   private:
+    commands::TFanout<IDac16View> views_;
     TVariableForm form_;
 };
 

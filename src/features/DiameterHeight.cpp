@@ -33,7 +33,9 @@ const TDiameterPoint& TDiameterHeight::Point(int tag) {
 }
 
 TDiameterHeight::TDiameterHeight(TSession& session)
-    : session_(session), form_(session, Variant::DiameterHeight, kFields) {}
+    : session_(session), form_(session, Variant::DiameterHeight, kFields) {
+    form_.SetBroadcast(BroadcastTo(views_));
+}
 
 TToolResult TDiameterHeight::LoadCfg() {
     return form_.Read(

@@ -14,6 +14,8 @@ struct TDiameterPoint {
     int channel;  // the analog channel "Get" reads
 };
 
+class IDiameterHeightView : public virtual IVariantView {};
+
 class TDiameterHeight {
   public:
     static constexpr int kPoints = 4;
@@ -21,6 +23,7 @@ class TDiameterHeight {
 
     explicit TDiameterHeight(commands::TSession& session);
     TVariableForm& Form() { return form_; }
+    commands::TFanout<IDiameterHeightView>& Views() { return views_; }
 
     // "Load CFG": the four points in order.
     TToolResult LoadCfg();
@@ -32,6 +35,7 @@ class TDiameterHeight {
 
   private:
     commands::TSession& session_;
+    commands::TFanout<IDiameterHeightView> views_;
     TVariableForm form_;
 };
 

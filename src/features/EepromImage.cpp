@@ -15,7 +15,7 @@ bool SaveDumpFile(const std::string& path, const TEepromImage& image, std::strin
 
 bool LoadDumpFile(const std::string& path, TEepromImage& image, std::string* why) {
     std::string content, error;
-    if (!config::ReadWholeFile(path, content, &error)) {
+    if (!config::ReadWholeFile(path, content, &error, kEepromBytes)) {
         if (why) *why = error;
         return false;
     }

@@ -1,5 +1,7 @@
 #include "features/EepromTools.h"
 
+#include "commands/Catalogue.h"
+
 namespace orvan::features {
 
 using commands::kEepromPageSize;
@@ -30,6 +32,7 @@ TResult TEepromTools::StartImageWrite(const std::array<std::uint8_t, kEepromSize
     eepromLastAddress = static_cast<std::uint16_t>(kEepromSize - 1);
     eepromFormatActive = true;
     formatRunning_ = true;
+    pagesAcknowledged_ = 0;
     SendEepromPage();
     return TResult::Ok();
 }
@@ -55,6 +58,7 @@ void TEepromTools::SendEepromPage() {
 
 void TEepromTools::OnWriteAcknowledged(std::uint16_t address) {
     if (!formatRunning_ || address != pendingPage_) return;
+    ++pagesAcknowledged_;
     if (eepromFormatActive)
         SendEepromPage();
     else
@@ -68,9 +72,28 @@ TResult TEepromTools::StartEepromDump() {
     return TResult::Ok();
 }
 
+void TEepromTools::Abandon(const std::string& why) {
+    if (formatRunning_)
+        EndFormat(TSequenceOutcome::Stopped(PageText(static_cast<std::uint16_t>(
+                                                pagesAcknowledged_ * kEepromPageSize)),
+                                            why));
+    if (dumpRunning_) {
+        if (session_.ChainRunning() && session_.readPurpose == kPurposeEepromDump)
+            session_.ResetChain();
+        EndDump(TSequenceOutcome::Stopped("reading the EEPROM", why));
+    }
+}
+
+void TEepromTools::ShowImage(std::span<const std::uint8_t> image) {
+    for (std::size_t at = 0; at < image.size(); at += commands::kMaxReadChunk)
+        OnChainChunk(kPurposeEepromDump, static_cast<std::uint16_t>(at),
+                     image.subspan(at, std::min<std::size_t>(commands::kMaxReadChunk,
+                                                             image.size() - at)));
+}
+
 void TEepromTools::OnChainChunk(int purpose, std::uint16_t address,
                                 std::span<const std::uint8_t> data) {
-    if (!dumpRunning_ || purpose != kPurposeEepromDump) return;
+    if (purpose != kPurposeEepromDump) return;
     std::vector<commands::MemoryRow> rows;
     for (std::size_t off = 0; off < data.size(); off += 16)
         rows.push_back(commands::MakeMemoryRow(static_cast<std::uint16_t>(address + off),

@@ -41,6 +41,13 @@ class TEepromTools : public commands::IMemoryView {
     void SendEepromPage();
     TResult StartEepromDump();
     bool Busy() const { return formatRunning_ || dumpRunning_; }
+    // Pages of the running (or last) page write the board acknowledged.
+    int PagesAcknowledged() const { return pagesAcknowledged_; }
+    // Ends the running page write or dump without sending more (nothing of
+    // it is in flight); its outcome says `why`.
+    void Abandon(const std::string& why);
+    // Lists a memory image as a dump lists it (the views' dump rows).
+    void ShowImage(std::span<const std::uint8_t> image);
 
     // --- state -----------------------------------------------------------
     bool eepromFormatActive = false;  // more pages to queue
@@ -64,6 +71,7 @@ class TEepromTools : public commands::IMemoryView {
     bool formatRunning_ = false;  // until its outcome
     bool dumpRunning_ = false;
     std::uint16_t pendingPage_ = 0;
+    int pagesAcknowledged_ = 0;
 };
 
 }  // namespace orvan::features

@@ -42,6 +42,7 @@ double FlangingVolts(std::uint16_t word) {
 
 TFlanging::TFlanging(TSession& session)
     : session_(session), form_(session, Variant::Flanging, kFields) {
+    form_.SetBroadcast(BroadcastTo(views_));
     form_.rangeOf = [this](const TFieldSpec& f, double&, double& max) {
         if (f.field == "edtFlangSpeed") max = MaxSpeed();
         // An 8-profile board has no profiles 8..15 to select or save.

@@ -24,9 +24,8 @@ struct FlangingProfileRow {
 std::vector<FlangingProfileRow> FlangingProfileRows(std::uint16_t address,
                                                     std::span<const std::uint8_t> data);
 
-class IFlangingView {
+class IFlangingView : public virtual IVariantView {
   public:
-    virtual ~IFlangingView() = default;
     virtual void OnFlangingProfiles(const std::vector<FlangingProfileRow>& /*rows*/) {}
     virtual void OnFlangingProfilesRead(const TSequenceOutcome& /*outcome*/) {}
     // The board type decides 8 or 16 profiles and the speed's range

@@ -109,7 +109,7 @@ void TIdentity::OnSequenceStopped(Sequence s, int purpose, const std::string& wh
 
 void TIdentity::Finish(TSerialOutcome outcome) {
     pendingSerial_.reset();
-    if (listener_) listener_->OnSerialNumberWritten(outcome);
+    views_.Notify(&ISerialListener::OnSerialNumberWritten, outcome);
 }
 
 TToolResult TIdentity::SetHoursCounter(std::string_view text, char decimalSeparator) {

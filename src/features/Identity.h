@@ -35,13 +35,13 @@ struct TSerialOutcome {
 class ISerialListener {
   public:
     virtual ~ISerialListener() = default;
-    virtual void OnSerialNumberWritten(const TSerialOutcome& outcome) = 0;
+    virtual void OnSerialNumberWritten(const TSerialOutcome& /*outcome*/) {}
 };
 
 class TIdentity : public commands::IIdentityView, public commands::IMemoryView {
   public:
     explicit TIdentity(commands::TSession& session) : session_(session) {}
-    void SetListener(ISerialListener* listener) { listener_ = listener; }
+    commands::TFanout<ISerialListener>& Views() { return views_; }
 
     // "Info": board type, serial number, firmware and protocol versions.
     TToolResult RequestInfo();
@@ -49,6 +49,8 @@ class TIdentity : public commands::IIdentityView, public commands::IMemoryView {
     // cannot keep in 0..15 is refused. The serial number is read back after.
     TToolResult SetSerialNumber(std::string_view text);
     bool SerialWriteRunning() const { return pendingSerial_.has_value(); }
+    // Forgets a serial-number write whose read-back will not be waited for.
+    void AbandonSerialWrite() { pendingSerial_.reset(); }
     // "Set welder hours counter": hours as typed with the user's decimal
     // separator, sent as whole seconds. An empty text does nothing.
     TToolResult SetHoursCounter(std::string_view text, char decimalSeparator);
@@ -65,7 +67,7 @@ class TIdentity : public commands::IIdentityView, public commands::IMemoryView {
     void Finish(TSerialOutcome outcome);
 
     commands::TSession& session_;
-    ISerialListener* listener_ = nullptr;
+    commands::TFanout<ISerialListener> views_;
     std::optional<std::string> pendingSerial_;
 };
 

@@ -76,7 +76,7 @@ class TMachineNaming : public commands::IIdentityView {
     TMachineNaming(const TMachineNaming&) = delete;
     TMachineNaming& operator=(const TMachineNaming&) = delete;
 
-    void AddView(IMachineNamingView& v) { views_.Add(v); }
+    commands::TFanout<IMachineNamingView>& Views() { return views_; }
     void RemoveView(IMachineNamingView& v) { views_.Remove(v); }
 
     const std::string& Directory() const { return directory_; }

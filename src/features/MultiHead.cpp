@@ -18,11 +18,8 @@ constexpr TFieldSpec kFields[] = {
 
 }  // namespace
 
-TMultiHead::TMultiHead(TSession& session) : form_(session, Variant::MultiHead, kFields) {}
-
-void TMultiHead::SetView(IMultiHeadView* view) {
-    view_ = view;
-    form_.SetView(view);
+TMultiHead::TMultiHead(TSession& session) : form_(session, Variant::MultiHead, kFields) {
+    form_.SetBroadcast(BroadcastTo(views_));
 }
 
 TToolResult TMultiHead::ReadHeads() {
@@ -61,14 +58,14 @@ TToolResult TMultiHead::GetAnomaly() {
 
 void TMultiHead::OnMultiHeadCount(std::uint8_t n) {
     heads = n;
-    if (view_) view_->BuildHeads(std::min<int>(n, kHeadBits), n);
+    views_.Notify(&IMultiHeadView::BuildHeads, std::min<int>(n, kHeadBits), n);
 }
 
 void TMultiHead::OnMultiHeadWord(std::uint16_t code, std::uint32_t bits) {
     if (code == MultiHeadTimeouts) timeouts = bits;
     if (code == MultiHeadErrorPositions) errorPositions = bits;
     if (code == MultiHeadCrcPositions) crcPositions = bits;
-    if (view_) view_->ShowHeadWord(code, bits);
+    views_.Notify(&IMultiHeadView::ShowHeadWord, code, bits);
 }
 
 }  // namespace orvan::features

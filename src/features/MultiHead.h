@@ -27,7 +27,7 @@ class TMultiHead : public commands::IMachineView {
 
     explicit TMultiHead(commands::TSession& session);
     TVariableForm& Form() { return form_; }
-    void SetView(IMultiHeadView* view);
+    commands::TFanout<IMultiHeadView>& Views() { return views_; }
 
     // "Read" next to "Heads num": count, frequency, pre-ionisation.
     TToolResult ReadHeads();
@@ -50,8 +50,8 @@ class TMultiHead : public commands::IMachineView {
     void OnMultiHeadWord(std::uint16_t code, std::uint32_t bits) override;
 
   private:
+    commands::TFanout<IMultiHeadView> views_;
     TVariableForm form_;
-    IMultiHeadView* view_ = nullptr;
 };
 
 }  // namespace orvan::features

@@ -42,11 +42,8 @@ TPeltaLayout PeltaLayoutFor(std::uint32_t v) {
     return l;
 }
 
-TPelta::TPelta(TSession& session) : session_(session), form_(session, Variant::Pelta, kFields) {}
-
-void TPelta::SetView(IPeltaView* view) {
-    view_ = view;
-    form_.SetView(view);
+TPelta::TPelta(TSession& session) : session_(session), form_(session, Variant::Pelta, kFields) {
+    form_.SetBroadcast(BroadcastTo(views_));
 }
 
 TToolResult TPelta::ReadWork() {
@@ -87,7 +84,7 @@ TToolResult TPelta::SetPreion2Enabled(bool on) {
 
 void TPelta::OnProtocolVersion(std::uint32_t packed, const std::string&) {
     if (session_.boardType != kBoardPelta) return;
-    if (view_) view_->ShowPeltaLayout(PeltaLayoutFor(packed));
+    views_.Notify(&IPeltaView::ShowPeltaLayout, PeltaLayoutFor(packed));
 }
 
 }  // namespace orvan::features

@@ -34,7 +34,7 @@ class TPelta : public commands::IIdentityView {
 
     explicit TPelta(commands::TSession& session);
     TVariableForm& Form() { return form_; }
-    void SetView(IPeltaView* view);
+    commands::TFanout<IPeltaView>& Views() { return views_; }
 
     // The "Read" buttons of the groups.
     TToolResult ReadWork();  // also pulse and delay after protocol 2.2.1
@@ -57,8 +57,8 @@ class TPelta : public commands::IIdentityView {
 
   private:
     commands::TSession& session_;
+    commands::TFanout<IPeltaView> views_;
     TVariableForm form_;
-    IPeltaView* view_ = nullptr;
 };
 
 }  // namespace orvan::features

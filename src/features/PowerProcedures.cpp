@@ -141,7 +141,9 @@ void TPowerProcedures::OnStartAnswer(std::uint8_t type, std::uint8_t status) {
     if (procedureStarted) {
         text = "Executing...";
         stxPMView = text;
-        (void)SendReadVariable(session_.Protocol(), diagnosis ? DiagnosisStatus : TuningStatus);
+        // Followed only when this program started it.
+        if (following_ != TProcedure::None && StartType(following_) == type)
+            Queue(diagnosis ? DiagnosisStatus : TuningStatus);
     }
     views_.Notify(&IPowerProcedureView::OnProcedureAnswer, type, status, text, procedureStarted);
     if (!procedureStarted) {
@@ -152,14 +154,22 @@ void TPowerProcedures::OnStartAnswer(std::uint8_t type, std::uint8_t status) {
 }
 
 void TPowerProcedures::OnDiagnosisStatus(std::uint8_t s) {
+    const bool ours =
+        following_ == TProcedure::MeterDiagnosis || following_ == TProcedure::PdDiagnosis;
     if (s & 0x20) {
-        if (following_ == TProcedure::MeterDiagnosis || following_ == TProcedure::PdDiagnosis)
+        if (ours)
             Finish(false, "Diagnosis interrupted by anomaly", "interrupted by an anomaly");
         else
             Show("Diagnosis interrupted by anomaly");
         return;
     }
     const int done = std::min<int>(s & 0x0F, kDiagnosisSteps);
+    // A status read of someone else's (a plain read of the variable) is
+    // shown, never followed: following it would ask again and again.
+    if (!ours) {
+        if (!(s & 0x10) && done != 0) Show("Diagnosis terminated");
+        return;
+    }
     bool asked = false;
     if (diagStepsRead < done) {
         ++diagStepsRead;
@@ -172,12 +182,7 @@ void TPowerProcedures::OnDiagnosisStatus(std::uint8_t s) {
     } else if (done != 0) {
         // Ended by the board; a step power still asked for comes first, and
         // its answer asks for the status again.
-        if (!asked && stepsPending_ == 0) {
-            if (following_ == TProcedure::MeterDiagnosis || following_ == TProcedure::PdDiagnosis)
-                Finish(true, "Diagnosis terminated");
-            else
-                Show("Diagnosis terminated");
-        }
+        if (!asked && stepsPending_ == 0) Finish(true, "Diagnosis terminated");
     } else {
         Queue(DiagnosisStatus);
     }
@@ -256,6 +261,10 @@ void TPowerProcedures::OnVariable(const DecodedVariable& v) {
 
 void TPowerProcedures::OnLinkState(std::string_view text) {
     if (text == link::kLinkNack) refused_ = true;
+}
+
+void TPowerProcedures::StopFollowing() {
+    following_ = TProcedure::None;
 }
 
 void TPowerProcedures::NoteTick(bool idle) {

@@ -96,6 +96,9 @@ class TPowerProcedures : public commands::IProcedureView,
     // Refused while another run is followed.
     TResult Start(TProcedure p);
     bool Following() const { return following_ != TProcedure::None; }
+    TProcedure FollowedProcedure() const { return following_; }
+    // Stops following the run (it goes on on the board): no outcome.
+    void StopFollowing();
 
     // Currents of the page. Writes need a configuration (the maximum current
     // is kept in its power/current table); typed texts use `decimal`.

@@ -43,7 +43,7 @@ struct TReconnectEvent {
 class IReconnectView {
   public:
     virtual ~IReconnectView() = default;
-    virtual void OnReconnectEvent(const TReconnectEvent& e) = 0;
+    virtual void OnReconnectEvent(const TReconnectEvent& /*e*/) {}
 };
 
 class TReconnection : public commands::IIdentityView,

@@ -392,10 +392,19 @@ TResult TServiceReport::Start(const std::string& outPath) {
     facts_.link = linkText;
     lineFailed_ = false;
     chainStopped_.clear();
-    resumePolling_ = polling_.Running();
-    if (resumePolling_) polling_.Stop(TPollStop::User);
+    // Polling is held meanwhile: its reads would keep the line busy for ever.
+    polling_.held = true;
     Begin(Step::Identity);
     return TResult::Ok();
+}
+
+void TServiceReport::Abandon(const std::string& why) {
+    if (!Running()) return;
+    if (session_.ChainRunning() && session_.readPurpose == commands::kPurposeConfigUpload)
+        session_.ResetChain();
+    chainStopped_ = why;
+    step_ = Step::Idle;
+    polling_.held = false;
 }
 
 void TServiceReport::Begin(Step step) {
@@ -486,7 +495,7 @@ void TServiceReport::EndStep() {
 void TServiceReport::CompareWithBackup() {
     if (!facts_.configImage || !facts_.serial) return;
     const std::string part = BackupSerialPart(*facts_.serial);
-    const std::string& dir = backupDir_.empty() ? transfer_.BackupDir() : backupDir_;
+    const std::string& dir = backupDir_.empty() ? (backupDirOf ? backupDirOf() : DefaultBackupDir()) : backupDir_;
     for (const TBackupEntry& e : ListBackups(dir)) {
         if (e.serial != part) continue;
         facts_.backupPath = e.path;
@@ -518,7 +527,13 @@ void TServiceReport::Finish() {
     out.missing = facts_.missing;
     for (const IReportSection* s : sections)
         for (std::string& m : s->Missing()) out.notIncluded.push_back(s->Title() + ": " + m);
-    const config::SaveResult saved = config::SaveFileAtomically(path_, html);
+    config::SaveResult saved;
+    if (save) {
+        const TResult r = save(html);
+        saved = {r.ok, false, r.why};
+    } else {
+        saved = config::SaveFileAtomically(path_, html);
+    }
     out.written = saved.ok;
     // The logs are extras: the report is complete when the board told
     // everything the report asks of it.
@@ -531,10 +546,7 @@ void TServiceReport::Finish() {
         out.message = "Incomplete service report written to " + path_ + ": " +
                       std::to_string(facts_.missing.size()) + " item(s) not read (" +
                       facts_.missing.front() + (facts_.missing.size() > 1 ? ", ...)" : ")");
-    // A line that failed stopped polling for its own reasons; the user may
-    // also have started it again meanwhile.
-    if (resumePolling_ && !lineFailed_ && !polling_.Running()) polling_.Start();
-    resumePolling_ = false;
+    polling_.held = false;
     views_.Notify(&IServiceReportView::OnReportFinished, out);
 }
 

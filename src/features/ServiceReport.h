@@ -111,7 +111,7 @@ class IServiceReportView {
     // "Identity", "Board clock"... as the run goes on.
     virtual void OnReportStep(const std::string& /*step*/) {}
     // Exactly once per started report.
-    virtual void OnReportFinished(const TReportOutcome& outcome) = 0;
+    virtual void OnReportFinished(const TReportOutcome& /*outcome*/) {}
 };
 
 // Tuning log and event log, as they were last read in this session: the
@@ -157,13 +157,20 @@ class TServiceReport : public commands::IIdentityView,
     // Sections of other features, shown in the order added after the
     // configuration. The section must outlive the report.
     void AddSection(const IReportSection& section);
-    // Where to look for backups; empty (the default) for the folder of
-    // TConfigTransfer.
+    // Where to look for backups; empty (the default) for the folder
+    // backupDirOf names (the operations' own).
     void SetBackupDir(std::string dir) { backupDir_ = std::move(dir); }
+    std::function<std::string()> backupDirOf;
     // "2026-12-08 11:20:30" of the PC (tests fix it).
     std::function<std::string()> pcTime;
     // The port and speed, for the report's head.
     std::string linkText;
+
+    // Writes the report's text when set (the operation that reserved the
+    // file); otherwise the file is saved atomically at the path.
+    std::function<TResult(const std::string& html)> save;
+    // Ends the run now, writing nothing (the views hear nothing more).
+    void Abandon(const std::string& why);
 
     // Starts gathering; the file is written when the run ends (reported to
     // the views). Refused while another sequence uses the line or when the
@@ -203,7 +210,6 @@ class TServiceReport : public commands::IIdentityView,
     const TConfigTransfer& transfer_;
     TStatusPolling& polling_;
     const TMachineNaming& naming_;
-    bool resumePolling_ = false;
     commands::TFanout<IServiceReportView> views_;
     std::vector<const IReportSection*> sections_;
     std::string backupDir_;

@@ -172,8 +172,13 @@ bool TStatusPolling::ResumeAfterReconnect() {
     return true;
 }
 
+void TStatusPolling::QueueCleared() {
+    expected_.clear();
+    current_ = TStatusSnapshot{};
+}
+
 std::size_t TStatusPolling::RefreshTick() {
-    if (!running_) return 0;
+    if (!running_ || held) return 0;
     const std::vector<std::uint16_t> reads =
         PollReads(flags, session_.boardType, session_.BoardProtocolVersion(),
                   session_.Protocol().QueueCount());

@@ -169,11 +169,13 @@ class TStatusPolling : public commands::IStatusView,
     TStatusPolling(const TStatusPolling&) = delete;
     TStatusPolling& operator=(const TStatusPolling&) = delete;
 
-    void AddView(IStatusPollingView& v) { views_.Add(v); }
-    void RemoveView(IStatusPollingView& v) { views_.Remove(v); }
+    commands::TFanout<IStatusPollingView>& Views() { return views_; }
 
     // The check boxes, read afresh by every tick.
     TPollFlags flags;
+    // While held (a service report runs), no reads are queued; polling
+    // stays on and goes on once released.
+    bool held = false;
     // Decimal separator of the texts shown.
     char decimalSeparator = '.';
 
@@ -186,6 +188,10 @@ class TStatusPolling : public commands::IStatusView,
     bool StoppedByLine() const { return !running_ && lastStop_ == TPollStop::Line; }
     // Restarts polling that the line stopped; true when it did.
     bool ResumeAfterReconnect();
+
+    // The queued requests were dropped (an operation stopped): the reads of
+    // the cycles under way will not come, a new cycle begins.
+    void QueueCleared();
 
     // One tick of the status timer: the reads queued (0 when the guard held it
     // back or polling is off).

@@ -4,7 +4,8 @@ namespace orvan::features {
 
 TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& clock,
                                  commands::INotifier& notifier, link::IExchangeListener* line)
-    : protocol_(port, clock),
+    : clock_source_(clock),
+      protocol_(port, clock),
       session_(protocol_, events_, notifier),
       traffic_(line),
       cycle_(session_, clock, &traffic_),
@@ -13,7 +14,6 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
       naming_(events_, std::string()),
       clock_(session_),
       identity_(session_),
-      eepromManager_(session_, eeprom_),
       report_(session_, traffic_, transfer_, polling_, naming_),
       reconnection_(session_, polling_, clock) {
     events_.Subscribe(transfer_);
@@ -23,7 +23,8 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(procedures_);
     events_.Subscribe(clock_);
     events_.Subscribe(identity_);
-    events_.Subscribe(eepromManager_);
+    events_.Subscribe(operations_);
+    report_.backupDirOf = [this] { return operations_.BackupDir(); };
     events_.Subscribe(report_);
     events_.Subscribe(reconnection_);
     report_.AddSection(logsSection_);
@@ -44,12 +45,9 @@ link::PollState TSupervisorCore::Tick() {
     if (state == link::PollState::Answer && protocol_.FastMode()) (void)cycle_.Tick();
     logs_.NoteTick();
     procedures_.NoteTick(cycle_.Idle());
-    // A transfer whose next request was never queued would wait for ever.
-    if (cycle_.Idle()) {
-        transfer_.NoteExchangeIdle();
-        eepromManager_.NoteExchangeIdle();
-        report_.NoteExchangeIdle();
-    }
+    // An operation whose next request was never queued would wait for ever.
+    operations_.Tick(cycle_.Idle());
+    if (cycle_.Idle()) report_.NoteExchangeIdle();
     reconnection_.Tick();
     return state;
 }

@@ -20,13 +20,13 @@
 #include "features/ConfigTransfer.h"
 #include "features/Dac16.h"
 #include "features/DiameterHeight.h"
-#include "features/EepromManager.h"
 #include "features/EepromTools.h"
 #include "features/EventLog.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
 #include "features/MultiHead.h"
+#include "features/Operations.h"
 #include "features/Pelta.h"
 #include "features/PowerProcedures.h"
 #include "features/Reconnection.h"
@@ -39,6 +39,10 @@
 #include "link/ExchangeCycle.h"
 #include "link/SerialPort.h"
 #include "link/TrafficTail.h"
+
+#include <functional>
+#include <tuple>
+#include <type_traits>
 
 namespace orvan::features {
 
@@ -61,6 +65,31 @@ class TSupervisorCore {
     bool FastMode() const { return protocol_.FastMode(); }
     // Nothing queued and nothing in flight.
     bool Idle() const { return cycle_.Idle(); }
+    const link::IClock& Clock() const { return clock_source_; }
+
+    // Every long or board-changing sequence runs here (features/Operation.h).
+    TOperations& Operations() { return operations_; }
+    // A view hears every board event and every feature's news it implements
+    // an interface of: this is the one way to attach. Detach before the view
+    // goes (or use TAttachment).
+    template <typename T>
+    void Attach(T& view);
+    template <typename T>
+    void Detach(T& view);
+
+    // The engine itself, for the core's own operations and the tests; front
+    // ends use the read-only views below and never this (a source check
+    // holds them to it).
+    struct TEngine {
+        link::TComProtocol& protocol;
+        commands::TSession& session;
+        commands::TSessionCycle& cycle;
+        config::TCfgWelderRW& record;
+    };
+    TEngine Engine() { return {protocol_, session_, cycle_, record_}; }
+    // The time that names backups (tests fix it).
+    std::function<TBackupClock::time_point()> backupNow = [] { return TBackupClock::now(); };
+    TBackupClock::time_point BackupTime() const { return backupNow(); }
 
     link::TComProtocol& Protocol() { return protocol_; }
     commands::TBoardEvents& Events() { return events_; }
@@ -85,9 +114,6 @@ class TSupervisorCore {
     TTuningLog& TuningLog() { return tuningLog_; }
     TBoardClock& BoardClock() { return clock_; }
     TIdentity& Identity() { return identity_; }
-    // The EEPROM page's sequences: dump to a file, format after a dump,
-    // restore with its read-back (built on the EEPROM tools).
-    TEepromManager& EepromManager() { return eepromManager_; }
     // The service report; its logs section is added already, other features
     // add theirs with AddSection.
     TServiceReport& Report() { return report_; }
@@ -103,6 +129,7 @@ class TSupervisorCore {
     TDiameterHeight& DiameterHeight() { return diameterHeight_; }
 
   private:
+    const link::IClock& clock_source_;
     // Declared in the order they depend on each other; destroyed in reverse,
     // so the controllers go before the session and the engine they use.
     link::TComProtocol protocol_;
@@ -122,7 +149,6 @@ class TSupervisorCore {
     TTuningLog tuningLog_{session_, record_, logs_};
     TBoardClock clock_;
     TIdentity identity_;
-    TEepromManager eepromManager_;
     TServiceReport report_;
     TLogsReportSection logsSection_{logs_, tuningLog_, eventLog_};
     TReconnection reconnection_;
@@ -131,6 +157,61 @@ class TSupervisorCore {
     TMultiHead multiHead_{session_};
     TDiameterHeight diameterHeight_{session_};
     TAnalogCalibration calibration_{record_, polling_};
+    // Last: it stops the operations before any controller they use goes.
+    TOperations operations_{*this, session_};
+
+    // Every feature fan-out a view may join.
+    auto Fanouts() {
+        return std::tie(transfer_.Views(), polling_.Views(), naming_.Views(), eeprom_.Views(),
+                        logs_.Views(), eventLog_.Views(), flanging_.Views(), procedures_.Views(),
+                        tuningLog_.Views(), clock_.Views(), identity_.Views(), report_.Views(),
+                        reconnection_.Views(), dac16_.Views(), pelta_.Views(),
+                        multiHead_.Views(), diameterHeight_.Views(), calibration_.Views(),
+                        operations_.Views());
+    }
+    template <typename IView, typename T>
+    static void AddIf(commands::TFanout<IView>& f, T& view) {
+        if constexpr (std::is_base_of_v<IView, T>) f.Add(static_cast<IView&>(view));
+    }
+    template <typename IView, typename T>
+    static void RemoveIf(commands::TFanout<IView>& f, T& view) {
+        if constexpr (std::is_base_of_v<IView, T>) f.Remove(static_cast<IView&>(view));
+    }
 };
+
+template <typename T>
+void TSupervisorCore::Attach(T& view) {
+    events_.Subscribe(view);
+    std::apply([&](auto&... f) { (AddIf(f, view), ...); }, Fanouts());
+}
+
+template <typename T>
+void TSupervisorCore::Detach(T& view) {
+    events_.Unsubscribe(view);
+    std::apply([&](auto&... f) { (RemoveIf(f, view), ...); }, Fanouts());
+}
+
+// Attached for as long as this lives.
+template <typename T>
+class TAttachment {
+  public:
+    TAttachment(TSupervisorCore& core, T& view) : core_(core), view_(view) { core_.Attach(view_); }
+    ~TAttachment() { core_.Detach(view_); }
+    TAttachment(const TAttachment&) = delete;
+    TAttachment& operator=(const TAttachment&) = delete;
+
+  private:
+    TSupervisorCore& core_;
+    T& view_;
+};
+
+template <typename Derived>
+void TAttachedOperation<Derived>::Attach(TSupervisorCore& core) {
+    core.Attach(static_cast<Derived&>(*this));
+}
+template <typename Derived>
+void TAttachedOperation<Derived>::Detach(TSupervisorCore& core) {
+    core.Detach(static_cast<Derived&>(*this));
+}
 
 }  // namespace orvan::features

@@ -235,9 +235,10 @@ void TVariableForm::OnVariable(const DecodedVariable& v) {
 }
 
 void TVariableForm::OnBoardType(std::uint16_t) {
-    if (view_)
-        view_->ShowServed(Served(),
-                          Served() ? std::string() : NotServedText(variant_, session_.boardType));
+    if (!broadcast_) return;
+    const bool served = Served();
+    const std::string why = served ? std::string() : NotServedText(variant_, session_.boardType);
+    broadcast_([&](IVariantView& v) { v.ShowServed(served, why); });
 }
 
 void TVariableForm::Hold(const std::string& field, double value) {
@@ -246,7 +247,7 @@ void TVariableForm::Hold(const std::string& field, double value) {
 }
 
 void TVariableForm::Show(const std::string& field, double value) {
-    if (view_) view_->ShowValue(field, value);
+    if (broadcast_) broadcast_([&](IVariantView& v) { v.ShowValue(field, value); });
 }
 
 }  // namespace orvan::features

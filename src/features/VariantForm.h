@@ -82,7 +82,10 @@ class TVariableForm : public commands::IVariableView, public commands::IIdentity
   public:
     TVariableForm(commands::TSession& session, Variant variant, std::span<const TFieldSpec> fields);
 
-    void SetView(IVariantView* view) { view_ = view; }
+    // The page views of the form's owner: each owner has its own view
+    // interface (derived from IVariantView), so a page hears only its form.
+    using TBroadcast = std::function<void(const std::function<void(IVariantView&)>&)>;
+    void SetBroadcast(TBroadcast broadcast) { broadcast_ = std::move(broadcast); }
     // A range that depends on the board (the flanging speed); by default the
     // field's own.
     std::function<void(const TFieldSpec&, double& min, double& max)> rangeOf;
@@ -126,8 +129,16 @@ class TVariableForm : public commands::IVariableView, public commands::IIdentity
     Variant variant_;
     std::span<const TFieldSpec> fields_;
     std::map<std::string, double, std::less<>> values_;
-    IVariantView* view_ = nullptr;
+    TBroadcast broadcast_;
 };
+
+// The broadcast of a typed fan-out of views derived from IVariantView.
+template <typename IView>
+TVariableForm::TBroadcast BroadcastTo(commands::TFanout<IView>& views) {
+    return [&views](const std::function<void(IVariantView&)>& fn) {
+        views.ForEach([&](IView& v) { fn(v); });
+    };
+}
 
 // "1,5" for 1.5 with ',' as the separator, to `decimals` at most (trailing
 // zeros dropped).

@@ -177,7 +177,7 @@ PollResult TComProtocol::Poll() {
         result.State = PollState::TimedOut;
         return result;
     }
-    if (!Queue.empty()) {
+    if (!Queue.empty() && !held_) {
         std::unique_ptr<TCmd> cmd = std::move(Queue.front());
         Queue.pop_front();
         SendCommand(*cmd, result);

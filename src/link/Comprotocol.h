@@ -103,6 +103,12 @@ class TComProtocol {
     void SetTap(ILineTap* tap) { tap_ = tap; }
 
     bool InFlight() const { return RxTimer.Running(); }
+    // While held, nothing more is sent: the answer to the command in flight
+    // is still taken, and queued commands wait. A stop "after the request in
+    // flight" holds first, so an answer that queues the next request cannot
+    // send it before the stop.
+    void Hold(bool on) { held_ = on; }
+    bool Held() const { return held_; }
     std::uint32_t BoardProtocolVersion = 0;
 
     ISerialPort& Port() { return port_; }
@@ -127,6 +133,7 @@ class TComProtocol {
     std::uint8_t QuietTicks = 0;
 
     bool fast_ = false;
+    bool held_ = false;
     ILineTap* tap_ = nullptr;
     // Fast exchange: bytes of the answer collected so far, and when the last
     // of them came.
