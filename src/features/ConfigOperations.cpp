@@ -36,7 +36,7 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
         if (request_.exactImage)
             image_ = *request_.exactImage;
         else
-            config::BuildDeviceImage(core_.Record(), image_.data());
+            config::BuildDeviceImage(core_.Engine().record, image_.data());
     }
 
     TOperationNeeds Needs() const override {
@@ -195,7 +195,42 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>, public ITr
     TOperationContext* ctx_ = nullptr;
 };
 
+class TConfigSave final : public TAttachedOperation<TConfigSave> {
+  public:
+    TConfigSave(TSupervisorCore& core, TConfigSaveRequest r)
+        : TAttachedOperation("Configuration save"), core_(core), request_(std::move(r)) {}
+    TOperationNeeds Needs() const override {
+        TOperationNeeds n;
+        n.outputs.push_back({request_.path, TFileKind::Configuration, "the configuration file",
+                             request_.replace, request_.replaceOtherKind});
+        return n;
+    }
+    TResult Run(TOperationContext& ctx) override {
+        std::string text;
+        const config::TFileResult made = core_.Record().FileText(ctx.OutputPath(0), text);
+        const TResult saved = made ? ctx.Commit(0, text) : TResult::Fail(made.message);
+        if (!saved)
+            ctx.Finish(TOutcomeKind::Failed, saved.why,
+                       "The configuration was not saved: " + saved.why);
+        else
+            ctx.Finish(TOutcomeKind::Completed, {},
+                       "Configuration saved to " + ctx.OutputPath(0) + ".");
+        return TResult::Ok();
+    }
+    void Stop(TOperationContext& ctx, const std::string& why) override {
+        ctx.Finish(TOutcomeKind::Failed, why, "Configuration save stopped: " + why);
+    }
+
+  private:
+    TSupervisorCore& core_;
+    TConfigSaveRequest request_;
+};
+
 }  // namespace
+
+std::unique_ptr<TOperation> ConfigSaveOperation(TSupervisorCore& core, TConfigSaveRequest r) {
+    return std::make_unique<TConfigSave>(core, std::move(r));
+}
 
 std::unique_ptr<TOperation> ConfigWriteOperation(TSupervisorCore& core, TConfigWriteRequest r) {
     return std::make_unique<TConfigWrite>(core, std::move(r));

@@ -43,4 +43,13 @@ std::unique_ptr<TOperation> ConfigReadOperation(TSupervisorCore& core, TConfigRe
 // Compares the board's configuration with the record.
 std::unique_ptr<TOperation> ConfigVerifyOperation(TSupervisorCore& core);
 
+struct TConfigSaveRequest {
+    std::string path;  // taken as its ".wcf"
+    bool replace = false;
+    bool replaceOtherKind = false;
+};
+// "Save" / "Save As...": the record into a ".wcf" file (keys, sections and
+// comments of a file it replaces that the program does not own are kept).
+std::unique_ptr<TOperation> ConfigSaveOperation(TSupervisorCore& core, TConfigSaveRequest r);
+
 }  // namespace orvan::features

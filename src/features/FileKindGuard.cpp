@@ -15,8 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every tuning-log file starts so.
+// Every tuning-log file starts so, and every line capture.
 constexpr std::string_view kTuningLogHead = "Velkor Laser technology";
+constexpr std::string_view kCaptureHead = "# orvan line capture";
 // Enough of a file to tell its kind; configurations are a few kilobytes.
 constexpr std::size_t kSniffBytes = 64 * 1024;
 
@@ -65,6 +66,7 @@ TFileKind DetectFileKind(const std::string& path) {
     if (in.bad()) return TFileKind::Unreadable;
     if (text.empty()) return TFileKind::Empty;
     if (text.compare(0, kTuningLogHead.size(), kTuningLogHead) == 0) return TFileKind::TuningLog;
+    if (text.compare(0, kCaptureHead.size(), kCaptureHead) == 0) return TFileKind::Capture;
     if (LooksBinary(text) && (text.size() == kImageBytes || text.size() == kEepromBytes))
         return TFileKind::ConfigImage;
     if (LooksLikeConfiguration(text)) return TFileKind::Configuration;
@@ -83,6 +85,8 @@ const char* FileKindText(TFileKind kind) {
             return "a tuning log";
         case TFileKind::ConfigImage:
             return "a binary configuration image";
+        case TFileKind::Capture:
+            return "a line capture";
         case TFileKind::Other:
             return "a file that is neither a configuration nor a tuning log";
         case TFileKind::NotAFile:
@@ -103,7 +107,9 @@ TSaveCheck CheckSave(const std::string& chosen, TFileKind kind) {
     c.existing = DetectFileKind(c.target);
     const char* what = kind == TFileKind::Configuration ? "the configuration"
                        : kind == TFileKind::ConfigImage ? "the configuration image"
-                                                        : "the tuning log";
+                       : kind == TFileKind::TuningLog   ? "the tuning log"
+                       : kind == TFileKind::Capture     ? "the capture"
+                                                        : "the file";
     switch (c.existing) {
         case TFileKind::NotAFile:
             c.refuse = true;

@@ -15,6 +15,7 @@ enum class TFileKind {
     Configuration,  // a welder configuration (".wcf" content)
     TuningLog,      // a tuning-log text file
     ConfigImage,    // a binary configuration image (384 bytes) or EEPROM dump (1024)
+    Capture,        // a line capture
     Other,          // anything else
     NotAFile,       // a folder, a device...
     Unreadable,

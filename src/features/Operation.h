@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "config/AtomicFile.h"
 #include "features/FileKindGuard.h"
 #include "link/Result.h"
 
@@ -64,6 +65,11 @@ struct TOutputFile {
     // The user was asked, and said a file of another kind may be replaced.
     bool replaceOtherKind = false;
 };
+
+// Reserves the file an output names (the ".wcf" of a configuration): never
+// a folder or device, never a file of another kind unless the user said so,
+// never one another run holds. False with the reason, naming the file.
+[[nodiscard]] TResult ReserveOutput(const TOutputFile& out, config::TReservedFile& file);
 
 // A file from outside that the operation reads: checked and read at start.
 struct TInputFile {

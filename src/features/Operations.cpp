@@ -72,6 +72,20 @@ std::string AreasTouched(std::uint16_t first, std::size_t count) {
     return t;
 }
 
+TResult ReserveOutput(const TOutputFile& out, config::TReservedFile& file) {
+    const TSaveCheck c = CheckSave(out.path, out.kind);
+    if (c.refuse) return TResult::Fail(c.message);
+    if (c.ask && !out.replaceOtherKind)
+        return TResult::Fail(out.what + ": " + c.target + " holds " + FileKindText(c.existing) +
+                             " and is not replaced by it");
+    const config::SaveResult r = file.Reserve(c.target, out.replace || out.replaceOtherKind);
+    if (r) return TResult::Ok();
+    return TResult::Fail(out.what + ": " + r.error +
+                         (r.exists && !out.replace && r.error.ends_with("exists")
+                              ? "; not replaced (a file is replaced only when asked)"
+                              : ""));
+}
+
 int ExitCode(const TOperationOutcome& o) {
     switch (o.kind) {
         case TOutcomeKind::Completed:
@@ -293,29 +307,14 @@ bool TOperations::Start(std::unique_ptr<TOperation> op,
         run->inputs.push_back(std::move(content));
     }
     for (const TOutputFile& out : run->needs.outputs) {
-        const TSaveCheck c = CheckSave(out.path, out.kind);
-        std::string why;
-        if (c.refuse) {
-            why = c.message;
-        } else if (c.ask && !out.replaceOtherKind) {
-            why = out.what + ": " + c.target + " holds " + FileKindText(c.existing) +
-                  " and is not replaced by it";
-        } else {
-            config::TReservedFile f;
-            const config::SaveResult r = f.Reserve(c.target, out.replace || out.replaceOtherKind);
-            if (r) {
-                run->outputs.push_back(std::move(f));
-                continue;
-            }
-            why = out.what + ": " + r.error +
-                  (r.exists && !out.replace && r.error.ends_with("exists")
-                       ? "; not replaced (a file is replaced only when asked)"
-                       : "");
+        config::TReservedFile f;
+        if (const TResult r = ReserveOutput(out, f); !r) {
+            // Reservations made so far end with the run that is not started.
+            run->outputs.clear();
+            Refuse(std::move(op), TOutcomeKind::Refused, r.why + ". Nothing was sent.", {}, done);
+            return false;
         }
-        // Reservations made so far end with the run that is not started.
-        run->outputs.clear();
-        Refuse(std::move(op), TOutcomeKind::Refused, why + ". Nothing was sent.", {}, done);
-        return false;
+        run->outputs.push_back(std::move(f));
     }
     run->op = std::move(op);
     run->done = std::move(done);

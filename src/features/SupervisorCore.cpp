@@ -1,5 +1,7 @@
 #include "features/SupervisorCore.h"
 
+#include "commands/Builders.h"
+
 namespace orvan::features {
 
 TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& clock,
@@ -50,6 +52,47 @@ link::PollState TSupervisorCore::Tick() {
     if (cycle_.Idle()) report_.NoteExchangeIdle();
     reconnection_.Tick();
     return state;
+}
+
+void TSupervisorCore::SetCapturing(bool on) {
+    capturing_ = on;
+    protocol_.SetTap(on ? &capture_ : nullptr);
+    if (!on) capture_.Flush();
+}
+
+TResult TSupervisorCore::ReserveCaptureFile(const std::string& path, bool replace) {
+    return ReserveOutput({path, TFileKind::Capture, "the capture file", replace, false},
+                         captureFile_);
+}
+
+TResult TSupervisorCore::WriteCaptureFile() {
+    if (!captureFile_.Held()) return TResult::Fail("no capture file was reserved");
+    capture_.Flush();
+    const config::SaveResult r = captureFile_.Commit(capture_.Text());
+    captureFile_.Release();
+    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.error);
+}
+
+TResult TSupervisorCore::SaveCapture(const std::string& path, bool replace,
+                                     bool replaceOtherKind) {
+    config::TReservedFile file;
+    if (const TResult r =
+            ReserveOutput({path, TFileKind::Capture, "the capture file", replace, replaceOtherKind},
+                          file);
+        !r)
+        return r;
+    capture_.Flush();
+    const config::SaveResult r = file.Commit(capture_.Text());
+    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.error);
+}
+
+void TSupervisorCore::SetTrafficLog(bool rx, bool tx) {
+    cycle_.Cycle().SetRxLogEnabled(rx);
+    cycle_.Cycle().SetTxLogEnabled(tx);
+}
+
+TResult TSupervisorCore::SetSecurityCode(bool on) {
+    return commands::SendSecurityCode(protocol_, on);
 }
 
 link::PollState TSupervisorCore::OnLineReadable() {

@@ -17,6 +17,7 @@
 #include "config/Cfgwelderrw.h"
 #include "features/AnalogCalibration.h"
 #include "features/BoardClock.h"
+#include "features/ConfigDocument.h"
 #include "features/ConfigTransfer.h"
 #include "features/Dac16.h"
 #include "features/DiameterHeight.h"
@@ -37,6 +38,7 @@
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
+#include "link/LineCapture.h"
 #include "link/SerialPort.h"
 #include "link/TrafficTail.h"
 
@@ -69,6 +71,24 @@ class TSupervisorCore {
 
     // Every long or board-changing sequence runs here (features/Operation.h).
     TOperations& Operations() { return operations_; }
+    // The configuration on the pages.
+    TConfigDocument& Document() { return document_; }
+
+    // The traffic capture (the "COM Debug" page's, orvan-cli --capture): on
+    // while capturing, its frames kept in memory.
+    link::TLineCapture& Capture() { return capture_; }
+    void SetCapturing(bool on);
+    bool Capturing() const { return capturing_; }
+    // A file for the capture, reserved now (under the rules of every output
+    // file); WriteCaptureFile writes what was captured into it.
+    [[nodiscard]] TResult ReserveCaptureFile(const std::string& path, bool replace);
+    [[nodiscard]] TResult WriteCaptureFile();
+    // "Save capture...": reserved and written at once.
+    [[nodiscard]] TResult SaveCapture(const std::string& path, bool replace, bool replaceOtherKind);
+    // The log lines of the traffic (the "COM Debug" lists).
+    void SetTrafficLog(bool rx, bool tx);
+    // "Security code ON" / "OFF" of the menu.
+    [[nodiscard]] TResult SetSecurityCode(bool on);
     // A view hears every board event and every feature's news it implements
     // an interface of: this is the one way to attach. Detach before the view
     // goes (or use TAttachment).
@@ -91,12 +111,13 @@ class TSupervisorCore {
     std::function<TBackupClock::time_point()> backupNow = [] { return TBackupClock::now(); };
     TBackupClock::time_point BackupTime() const { return backupNow(); }
 
-    link::TComProtocol& Protocol() { return protocol_; }
+    // The board-event registry. Front ends attach with Attach; the core's
+    // own parts and the tests may subscribe single areas here.
     commands::TBoardEvents& Events() { return events_; }
-    commands::TSession& Session() { return session_; }
-    commands::TSessionCycle& SessionCycle() { return cycle_; }
-    link::TExchangeCycle& Cycle() { return cycle_.Cycle(); }
-    config::TCfgWelderRW& Record() { return record_; }
+    // Read-only views of the engine and the record.
+    const link::TComProtocol& Protocol() const { return protocol_; }
+    const commands::TSession& Session() const { return session_; }
+    const config::TCfgWelderRW& Record() const { return record_; }
     TConfigTransfer& Transfer() { return transfer_; }
     // Status polling: its timer (150 ms) belongs to the front end, which
     // calls RefreshTick.
@@ -157,6 +178,10 @@ class TSupervisorCore {
     TMultiHead multiHead_{session_};
     TDiameterHeight diameterHeight_{session_};
     TAnalogCalibration calibration_{record_, polling_};
+    TConfigDocument document_{session_, record_};
+    link::TLineCapture capture_{clock_source_};
+    bool capturing_ = false;
+    config::TReservedFile captureFile_;
     // Last: it stops the operations before any controller they use goes.
     TOperations operations_{*this, session_};
 
