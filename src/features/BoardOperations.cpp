@@ -20,7 +20,25 @@ namespace {
 
 using namespace orvan::commands;
 
+// A variable's value as a user reads it.
 std::string FieldsText(const DecodedVariable& v) {
+    const auto field = [&](std::size_t i) {
+        return i < v.fields.size() ? v.fields[i].value : 0.0;
+    };
+    char text[64];
+    switch (v.code) {
+        case ClockTime:
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(field(0)),
+                          static_cast<int>(field(1)), static_cast<int>(field(2)));
+            return text;
+        case SourceWorkTime:
+            return link::NumberText(field(0)) + " s (" + link::RoundedText(field(0) / 3600.0, 3) +
+                   " h)";
+        case ClockRun:
+            return field(0) != 0 ? "the clock running" : "the clock halted";
+        default:
+            break;
+    }
     std::string t;
     for (const DecodedField& f : v.fields) {
         if (!t.empty()) t += " ";

@@ -117,7 +117,7 @@ const char* OutcomeKindText(TOutcomeKind kind) {
 TResult TOperation::SaveKept(TOperationContext& ctx, const TMemoryArea& area,
                              std::span<const std::uint8_t> bytes, std::vector<TKeptFile>& files) {
     const TBackupResult r =
-        SaveKeptBytes(ctx.BackupDir(), ctx.Serial(), area.tag, bytes, TBackupClock::now());
+        SaveKeptBytes(ctx.BackupDir(), ctx.Serial(), area.tag, bytes, ctx.Core().BackupTime());
     if (!r) return TResult::Fail(r.message);
     files.push_back({r.path, true});
     return TResult::Ok();
@@ -270,16 +270,17 @@ bool TOperations::Start(std::unique_ptr<TOperation> op,
                         std::function<void(const TOperationOutcome&)> done) {
     if (!op) return false;
     auto run = std::make_unique<TRun>();
+    // What the user gave is checked first: the needs may follow from it.
+    if (const TResult c = op->Check(); !c) {
+        Refuse(std::move(op), TOutcomeKind::Refused, c.why, {}, done);
+        return false;
+    }
     run->needs = op->Needs();
     run->slot = run->needs.background ? 1 : 0;
     if (slots_[run->slot]) {
         const std::string other = slots_[run->slot]->op->Name();
         Refuse(std::move(op), TOutcomeKind::Refused,
                other + " is under way; wait for its end. Nothing was sent.", {}, done);
-        return false;
-    }
-    if (const TResult c = op->Check(); !c) {
-        Refuse(std::move(op), TOutcomeKind::Refused, c.why, {}, done);
         return false;
     }
     if (run->needs.configLoaded && !session_.configLoaded) {

@@ -132,18 +132,13 @@ struct SimRig {
     SimPort port{model};
     RecordingView view;
     features::TSupervisorCore core{port, clock, view};
-    link::TComProtocol& protocol = core.Protocol();
+    link::TComProtocol& protocol = core.Engine().protocol;
     commands::TBoardEvents& events = core.Events();
-    commands::TSession& session = core.Session();
-    commands::TSessionCycle& cycle = core.SessionCycle();
+    commands::TSession& session = core.Engine().session;
+    commands::TSessionCycle& cycle = core.Engine().cycle;
 
     SimRig() {
-        events.Subscribe(view);
-        core.Eeprom().Views().Add(view);
-        core.Logs().Views().Add(view);
-        core.EventLog().Views().Add(view);
-        core.Flanging().Views().Add(view);
-        core.Procedures().Views().Add(view);
+        core.Attach(view);
         view.session = &session;
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
