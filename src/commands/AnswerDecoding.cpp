@@ -341,6 +341,9 @@ void DecodeVariable(TSession& session, std::uint16_t code, const std::uint8_t* v
             f.Number("edtFlangWaveOffset", link::GetLe16(p + 2) * 10.0 / 65535.0);
             break;
         default:
+            if (FindVariable(code) == nullptr)
+                view.Notify(&IVariableView::OnUndecodedVariable, code,
+                            std::span<const std::uint8_t>(value, available));
             return;
     }
     out.fields = std::move(f.fields);

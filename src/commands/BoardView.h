@@ -88,6 +88,9 @@ class IVariableView {
   public:
     virtual ~IVariableView() = default;
     virtual void OnVariable(const DecodedVariable& /*v*/) {}
+    // A variable this program does not decode: its value bytes as they came.
+    virtual void OnUndecodedVariable(std::uint16_t /*code*/,
+                                     std::span<const std::uint8_t> /*bytes*/) {}
 };
 
 // The live status words.

@@ -8,6 +8,7 @@
 #include "features/EventLog.h"
 #include "features/Flanging.h"
 #include "features/Identity.h"
+#include "features/MachineVariants.h"
 #include "features/ServiceReport.h"
 #include "features/SupervisorCore.h"
 #include "features/TuningLog.h"
@@ -69,6 +70,12 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         std::vector<std::pair<std::uint16_t, std::vector<double>>> writes;
         std::string refused;  // a typed value that cannot be sent: refused with this
         std::string done;     // "set to 18 h"
+        bool boardType = false;
+        // Checks that need the board's identity, once the needs are met.
+        std::function<TResult()> beforeWrite;
+        // Sends the writes itself (a machine page's form); otherwise the
+        // frames are queued as built.
+        std::function<TResult()> send;
     };
 
     TVariableWrite(TSupervisorCore& core, TSpec spec)
@@ -77,10 +84,12 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     TOperationNeeds Needs() const override {
         TOperationNeeds n;
         n.protocolVersion = true;
+        n.boardType = spec_.boardType;
         return n;
     }
     TResult Check() override {
         if (!spec_.refused.empty()) return TResult::Fail(spec_.refused);
+        cmds_.clear();
         // Every frame is built before anything is queued: a value the board
         // cannot hold is refused here, never wrapped.
         for (const auto& [code, values] : spec_.writes) {
@@ -93,6 +102,12 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
+        if (spec_.beforeWrite) {
+            if (const TResult r = spec_.beforeWrite(); !r) {
+                ctx.Finish(TOutcomeKind::Refused, r.why, spec_.name + " not sent: " + r.why);
+                return TResult::Ok();
+            }
+        }
         stage_ = Stage::Before;
         return QueueReads();
     }
@@ -173,6 +188,16 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     void SendWrites() {
         stage_ = Stage::Write;
         pendingWrites_.clear();
+        if (spec_.send) {
+            if (const TResult r = spec_.send(); !r) {
+                Stop(*ctx_, r.why);
+                return;
+            }
+            for (const link::TCmd& c : cmds_)
+                pendingWrites_.push_back(
+                    static_cast<std::uint16_t>(c.Payload[0] | (c.Payload[1] << 8)));
+            return;
+        }
         for (const link::TCmd& c : cmds_) {
             if (const link::QueueResult q = core_.Engine().protocol.QueueCommand(c); !q) {
                 Stop(*ctx_, q.why);
@@ -223,6 +248,99 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
 std::unique_ptr<TOperation> VariableWrite(TSupervisorCore& core, TVariableWrite::TSpec spec) {
     return std::make_unique<TVariableWrite>(core, std::move(spec));
 }
+
+// --- identity and plain reads ---------------------------------------------------
+
+class TVariableRead final : public TAttachedOperation<TVariableRead>,
+                            public commands::IVariableView,
+                            public commands::IIdentityView {
+  public:
+    TVariableRead(TSupervisorCore& core, std::string name, std::vector<std::uint16_t> codes,
+                  bool info)
+        : TAttachedOperation(std::move(name)), core_(core), codes_(std::move(codes)), info_(info) {}
+
+    TResult Check() override {
+        if (!info_ && codes_.empty()) return TResult::Fail("no variable to read");
+        return TResult::Ok();
+    }
+    TOperationNeeds Needs() const override { return {}; }
+    TResult Run(TOperationContext& ctx) override {
+        ctx_ = &ctx;
+        if (info_) {
+            // The session keeps the last serial number when the board's
+            // first byte is zero; this board's own is what counts.
+            core_.Engine().session.serialNumber.clear();
+            core_.Engine().session.RequestHardwareInfo();
+            pending_ = {BoardType, FirmwareVersion, ProtocolVersion};
+            serialPending_ = true;
+            return TResult::Ok();
+        }
+        for (std::uint16_t code : codes_) {
+            if (const TResult r = SendReadVariable(core_.Engine().protocol, code); !r) return r;
+            pending_.push_back(code);
+        }
+        return TResult::Ok();
+    }
+    void OnVariable(const DecodedVariable& v) override {
+        if (!Take(v.code)) return;
+        for (const DecodedField& f : v.fields)
+            ctx_->Detail(info_ ? Label(v.code) + ": " + f.text : f.field + ": " + f.text);
+        Done();
+    }
+    void OnUndecodedVariable(std::uint16_t code, std::span<const std::uint8_t> bytes) override {
+        if (!Take(code)) return;
+        std::string hex;
+        for (std::uint8_t b : bytes) {
+            char t[4];
+            std::snprintf(t, sizeof t, "%s%02X", hex.empty() ? "" : " ", b);
+            hex += t;
+        }
+        ctx_->Detail("value: " + hex);
+        Done();
+    }
+    void OnSerialNumber(const std::string& text) override {
+        if (ctx_ == nullptr || !serialPending_) return;
+        serialPending_ = false;
+        serial_ = text;
+        Done();
+    }
+    void Stop(TOperationContext& ctx, const std::string& why) override {
+        std::string missing;
+        for (std::uint16_t code : pending_) missing += (missing.empty() ? "" : ", ") + CodeText(code);
+        if (serialPending_) missing += std::string(missing.empty() ? "" : ", ") + "serial number";
+        ctx.Finish(TOutcomeKind::Failed, why,
+                   Name() + " stopped: " + why +
+                       (missing.empty() ? std::string() : " (not read: " + missing + ")"));
+    }
+
+  private:
+    bool Take(std::uint16_t code) {
+        if (ctx_ == nullptr) return false;
+        const auto it = std::find(pending_.begin(), pending_.end(), code);
+        if (it == pending_.end()) return false;
+        pending_.erase(it);
+        return true;
+    }
+    void Done() {
+        if (!pending_.empty() || serialPending_) return;
+        if (info_) ctx_->Detail("serial number: " + SerialNumberText(serial_));
+        ctx_->Finish(TOutcomeKind::Completed, {}, Name() + " read.");
+    }
+    static std::string Label(std::uint16_t code) {
+        return code == FirmwareVersion   ? "firmware version"
+               : code == ProtocolVersion ? "protocol version"
+               : code == BoardType       ? "board type"
+                                         : CodeText(code);
+    }
+
+    TSupervisorCore& core_;
+    std::vector<std::uint16_t> codes_;
+    bool info_;
+    TOperationContext* ctx_ = nullptr;
+    std::vector<std::uint16_t> pending_;
+    bool serialPending_ = false;
+    std::string serial_;
+};
 
 // --- serial number ------------------------------------------------------------
 
@@ -688,6 +806,54 @@ class TPollingRun final : public TAttachedOperation<TPollingRun>,
 };
 
 }  // namespace
+
+// "ClockTime (0x0300)", or the code alone for a variable not in the catalogue.
+std::string VariableName(std::uint16_t code) {
+    const VariableInfo* v = FindVariable(code);
+    return v ? std::string(v->name) + " (" + CodeText(code) + ")" : CodeText(code);
+}
+
+std::unique_ptr<TOperation> InfoOperation(TSupervisorCore& core) {
+    return std::make_unique<TVariableRead>(core, "Board identity", std::vector<std::uint16_t>{},
+                                           true);
+}
+
+std::unique_ptr<TOperation> VariableReadOperation(TSupervisorCore& core,
+                                                  std::vector<std::uint16_t> codes) {
+    std::string name = "Read";
+    for (std::uint16_t c : codes) name += (name == "Read" ? " " : ", ") + VariableName(c);
+    return std::make_unique<TVariableRead>(core, name, std::move(codes), false);
+}
+
+std::unique_ptr<TOperation> VariableWriteOperation(TSupervisorCore& core, std::uint16_t code,
+                                                   std::vector<double> values) {
+    TVariableWrite::TSpec s;
+    s.name = "Write " + VariableName(code);
+    const VariableInfo* v = FindVariable(code);
+    if (v == nullptr || !v->writable) {
+        s.refused = CodeText(code) + " is not a variable this program writes";
+        return VariableWrite(core, std::move(s));
+    }
+    if (v->readable) s.reads = {code};
+    s.writes = {{code, values}};
+    std::string shown;
+    for (double x : values) shown += (shown.empty() ? "" : " ") + link::NumberText(x);
+    s.done = "written with " + shown;
+    if (TVariableForm* form = VariantFormFor(core, code)) {
+        // A machine page's variable: the page's own checks, once the board
+        // type says whether the board has the page at all.
+        s.boardType = true;
+        s.beforeWrite = [form] {
+            const TToolResult c = form->CheckServed();
+            return c ? TResult::Ok() : TResult::Fail(c.message);
+        };
+        s.send = [form, code, values] {
+            const TToolResult r = WriteVariantValues(*form, code, values);
+            return r ? TResult::Ok() : TResult::Fail(r.message);
+        };
+    }
+    return VariableWrite(core, std::move(s));
+}
 
 std::unique_ptr<TOperation> SerialNumberOperation(TSupervisorCore& core, std::string text) {
     return std::make_unique<TSerialWrite>(core, std::move(text));

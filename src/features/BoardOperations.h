@@ -5,14 +5,30 @@
 // kept (a memory area in a file, a variable's value in the outcome), and it
 // ends with one outcome that says what the board holds.
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "features/Operation.h"
 #include "features/PowerProcedures.h"
 #include "features/TypedInput.h"
 
 namespace orvan::features {
+
+// "Info": board type, serial number, firmware and protocol versions; the
+// details say each.
+std::unique_ptr<TOperation> InfoOperation(TSupervisorCore& core);
+// Reads variables (by code); the details give each field of each, or the
+// value bytes of a variable this program does not decode.
+std::unique_ptr<TOperation> VariableReadOperation(TSupervisorCore& core,
+                                                  std::vector<std::uint16_t> codes);
+// Writes one variable with values in the order of its write layout: what it
+// holds is read first; a machine page's variable passes its page's checks
+// (the board serves the page, each value in its range) once the board type
+// is known.
+std::unique_ptr<TOperation> VariableWriteOperation(TSupervisorCore& core, std::uint16_t code,
+                                                   std::vector<double> values);
 
 // "Set Serial Number": addresses 0..15 kept, the text written, read back.
 std::unique_ptr<TOperation> SerialNumberOperation(TSupervisorCore& core, std::string text);
