@@ -164,6 +164,7 @@ struct TOperations::TRun {
 
     std::optional<std::string> cancelWhy;
     int cancelSignal = 0;
+    bool stopping = false;  // the cancel is being carried out
     bool holding = false;
 };
 
@@ -566,6 +567,7 @@ void TOperations::Fail(TRun& r, const std::string& why) {
 
 void TOperations::StopRun(TRun& r, const std::string& why) {
     if (r.finished) return;
+    r.stopping = r.cancelWhy.has_value();
     if (r.phase == TOperationPhase::Running) {
         r.op->Stop(*r.ctx, why);
         if (!r.finished) {
@@ -595,12 +597,24 @@ void TOperations::StopRun(TRun& r, const std::string& why) {
 void TOperations::Finish(TRun& r, TOperationOutcome o) {
     if (r.finished) return;
     r.finished = true;
-    if ((r.cancelWhy && o.kind != TOutcomeKind::Completed) ||
-        (r.cancelSignal != 0 && o.kind != TOutcomeKind::Refused)) {
+    // Interrupted when the cancel stopped it; an operation that ended by
+    // itself with the answer in flight keeps its own outcome.
+    if (r.stopping && r.cancelWhy &&
+        (o.kind != TOutcomeKind::Completed || r.cancelSignal != 0) &&
+        o.kind != TOutcomeKind::Refused) {
         o.kind = TOutcomeKind::Interrupted;
         o.signal = r.cancelSignal;
     }
     o.operation = r.op->Name();
+    // Every outcome says where the kept copies are (an exact image is named
+    // by the backup beside it).
+    std::vector<std::string> unnamed;
+    for (const std::string& k : r.kept) {
+        const std::string sibling = k.ends_with(".bin") ? k.substr(0, k.size() - 4) + ".wcf" : k;
+        if (o.message.find(k) == std::string::npos && o.message.find(sibling) == std::string::npos)
+            unnamed.push_back(k);
+    }
+    o.message += KeptText(unnamed);
     o.kept = r.kept;
     o.files = r.written;
     o.warning = r.warning;
