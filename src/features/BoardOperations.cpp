@@ -218,8 +218,8 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         return t.empty() ? std::string("not read") : t;
     }
     std::string Acknowledged() const {
-        return spec_.name + ": " + spec_.done + "; the board acknowledged it. It held " + Before() +
-               " before.";
+        return spec_.name + ": " + spec_.done + "; the board acknowledged it." +
+               (spec_.reads.empty() ? std::string() : " It held " + Before() + " before.");
     }
     void Done() {
         std::string now;
@@ -899,7 +899,8 @@ std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate dat
         s.refused = "the factory tuning date " + DateText(date) + " " + TimeText(t) +
                     " is outside 1970-01-01 00:00:00 .. 2106-02-07 06:28:15; nothing sent";
     } else {
-        s.reads = {FactoryTuningDate};
+        // Write-only: the board does not answer a read of it (it refuses
+        // one), so nothing is read before or after.
         s.writes = {{FactoryTuningDate, {static_cast<double>(*seconds)}}};
         s.done = "set to " + DateText(date) + " " + TimeText(t) + " (" +
                  std::to_string(*seconds) + ")";
