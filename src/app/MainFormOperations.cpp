@@ -22,13 +22,22 @@ QString Caption(const std::string& caption) {
     return caption.empty() ? QString::fromLatin1(kApplicationTitle) : Q(caption);
 }
 
-// The outcome's message as the core made it; a warning it does not already
-// carry (a damaged image was read) follows it, so no front end drops it.
+// The outcome's message as the core made it; what its warning adds (a
+// damaged image was read) follows, sentence by sentence, so no front end
+// drops it and none is said twice.
 QString OutcomeText(const TOperationOutcome& o) {
-    QString text = Q(o.message);
-    if (!o.warning.empty() && o.message.find(o.warning) == std::string::npos)
-        text += QStringLiteral("\n\n") + Q(o.warning);
-    return text;
+    std::string extra;
+    const std::string& w = o.warning;
+    for (std::size_t from = 0; from < w.size();) {
+        std::size_t end = w.find(". ", from);
+        end = end == std::string::npos ? w.size() : end + 1;
+        std::string sentence = w.substr(from, end - from);
+        sentence.erase(0, sentence.find_first_not_of(' '));
+        if (!sentence.empty() && o.message.find(sentence) == std::string::npos)
+            extra += (extra.empty() ? "" : " ") + sentence;
+        from = end;
+    }
+    return extra.empty() ? Q(o.message) : Q(o.message) + QStringLiteral("\n\n") + Q(extra);
 }
 
 bool ConfigurationWrite(const std::string& operation) {
@@ -90,17 +99,18 @@ void TMainForm::OnOperationStarted(const std::string& operation) {
     panelMarks_ = false;
     SetPanelText(1, QString());
     cgaTransfer->setRange(0, 0);
-    cgaTransfer->setFormat(Q(operation));
+    cgaTransfer->setFormat(QString());
     cgaTransfer->setToolTip(Q(operation));
     cgaTransfer->show();
 }
 
 void TMainForm::OnOperationProgress(const features::TProgress& p) {
     if (!InFront(p.operation)) return;
+    // The bar counts; what is being counted is in panel 1 and the bar's tooltip.
     if (p.total > 0) {
         cgaTransfer->setRange(0, p.total);
         cgaTransfer->setValue(std::min(p.done, p.total));
-        cgaTransfer->setFormat(Q(p.phase) + QStringLiteral(" %v/%m"));
+        cgaTransfer->setFormat(QStringLiteral("%v/%m"));
     } else {
         cgaTransfer->setRange(0, 0);
     }
@@ -125,6 +135,11 @@ void TMainForm::OnOperationProgress(const features::TProgress& p) {
 }
 
 void TMainForm::OnOperationQuestion(const features::TQuestion& q) {
+    // What was shown as under way is not: the operation waits for the user.
+    const QString waiting = QStringLiteral("waiting for your answer");
+    if (InFront(q.operation) && !panelMarks_) SetPanelText(1, waiting);
+    if (q.operation.rfind("EEPROM", 0) == 0)
+        tshEEPROM->ShowStatus(Q(q.operation) + QStringLiteral(": ") + waiting);
     QTimer::singleShot(0, this, [this, q] {
         if (closed_ || !core_ || !core_->Operations().Asking()) return;
         const bool yes = Confirm(Caption(q.caption), Q(q.text));
