@@ -3,13 +3,11 @@
 // against the board and the ".wcf" saves (operations of the core), the
 // files opened, and the backups kept before every write.
 
-#include <QProgressBar>
 #include <QTabWidget>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "features/ConfigOperations.h"
-#include "features/FileKindGuard.h"
 #include "pages/PageWelderCfg.h"
 #include "pages/PageWelderTuning.h"
 #include "pages/PageWelderVelkor.h"

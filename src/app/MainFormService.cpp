@@ -2,8 +2,6 @@
 // reconnection when the port's device comes back, and the USB adapters'
 // names (the port menu and "Find board..." use them, MainFormPort.cpp).
 
-#include <QTimer>
-
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "app/QtText.h"

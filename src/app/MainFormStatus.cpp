@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"

@@ -5,13 +5,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "config/AtomicFile.h"
 #include "features/BoardOperations.h"
-#include "features/FileKindGuard.h"
 #include "pages/NumberText.h"
 #include "pages/PageWelderCfg.h"
 #include "pages/PageWelderTuning.h"
