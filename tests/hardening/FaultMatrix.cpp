@@ -135,6 +135,7 @@ std::vector<TSequenceRow> StandardSequences() {
          [](R& r) {
              config::TCfgWelderRW board;
              board.LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
+             r.core.Document().New();
              r.core.Document().Take(board);
              return r.Start(ConfigVerifyOperation(r.core));
          },
