@@ -15,8 +15,8 @@
 #include "features/SupervisorCore.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
+#include "link/LinkPort.h"
 #include "link/TickDriver.h"
-#include "link/Tserial.h"
 
 namespace orvan::cli {
 
@@ -343,7 +343,7 @@ int RunDeviceCommand(const Options& opt) {
         return 2;
     }
 
-    link::Tserial port;
+    link::TLinkPort port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
         std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),

@@ -13,8 +13,8 @@
 #include "cli/CliLine.h"
 #include "features/SupervisorCore.h"
 #include "link/ExchangeCycle.h"
+#include "link/LinkPort.h"
 #include "link/TickDriver.h"
-#include "link/Tserial.h"
 
 namespace orvan::cli {
 
@@ -139,10 +139,11 @@ int RunStatusCommand(const Options& opt) {
     StatusArgs args;
     if (!ParseStatusArgs(opt.args, args)) return 2;
 
-    link::Tserial port;
+    link::TLinkPort port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
-        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(), link::OpenResultText(rc));
+        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),
+                     port.OpenErrorText(rc).c_str());
         return 1;
     }
     link::SystemClock clock;
