@@ -412,7 +412,6 @@ std::int32_t TNetPort::Negotiate(const TNetAddress& a, std::int32_t speed, std::
                     break;  // line and modem state notices, signatures
             }
         }
-        if (peerClosed_) return Fail(kOpenCannotOpen, ClosedAtOnceText(a));
         if (codec_.LocalRefused(kOptComPort))
             return Fail(kOpenLineFailed,
                         "not RFC 2217: " + who +
@@ -423,6 +422,8 @@ std::int32_t TNetPort::Negotiate(const TNetAddress& a, std::int32_t speed, std::
             return Fail(kOpenLineFailed, "line refused: " + who +
                                              " refuses binary transmission, which the board's "
                                              "frames need");
+        // A refusal that came just before the server hung up is the reason.
+        if (peerClosed_) return Fail(kOpenCannotOpen, ClosedAtOnceText(a));
         if (!settingsSent && codec_.Local(kOptComPort) == TOptionState::Yes) {
             TTelnetCodec::SetBaudRate(wantBaud, tx_);
             const std::uint8_t eight = 8, stop = kStopBitsOne, noFlow = kControlNoFlow,
