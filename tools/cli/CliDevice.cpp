@@ -98,7 +98,10 @@ int RunUntilIdle(Link& l) {
         return 1;
     }
     if (l.out.timeouts > 0) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", l.out.state.c_str());
+        // A line that went says why (a server that closed, and its words).
+        const std::string lost = l.core.Protocol().Port().LostReason();
+        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n",
+                     lost.empty() ? l.out.state.c_str() : ("Port lost: " + lost).c_str());
         return 1;
     }
     if (!l.core.Idle()) {

@@ -55,7 +55,9 @@ int TToolRunner::RunUntilIdle(std::int64_t limitMs) {
         return 1;
     }
     if (timedOut_) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (RX TimeOut)\n");
+        const std::string lost = port_.LostReason();
+        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n",
+                     lost.empty() ? "RX TimeOut" : ("Port lost: " + lost).c_str());
         return 1;
     }
     if (!core_->Idle()) {
