@@ -109,8 +109,8 @@ TEST(ReconnectionOverTheNetwork, TheServerRestartsAndPollingGoesOn) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Polling().CyclesCompleted() > 0; }, 5000));
 
     rig.server.reset();  // the server stops: its connections go with it
-    ASSERT_TRUE(rig.RunUntil(
-        [&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; }, 2500))
+    ASSERT_TRUE(
+        rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; }, 2500))
         << "the loss is seen at once, not after the receive time-out";
     ASSERT_FALSE(rig.heard.events.empty());
     EXPECT_NE(rig.heard.events.back().text.find("Port lost: the server at " + rig.address +
@@ -140,7 +140,8 @@ TEST(ReconnectionOverTheNetwork, AWriteTheServerCutIsReportedAndNeverResumed) {
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.heard.outcomes.empty(); }, 10000));
     ASSERT_TRUE(rig.heard.outcomes.back().completed) << rig.heard.outcomes.back().message;
     rig.heard.outcomes.clear();
-    rig.core->Record().SetMinPower(static_cast<std::uint16_t>(rig.core->Record().GetMinPower() + 1));
+    rig.core->Record().SetMinPower(
+        static_cast<std::uint16_t>(rig.core->Record().GetMinPower() + 1));
 
     ASSERT_TRUE(rig.core->Transfer().Write().ok);
     ASSERT_TRUE(rig.RunUntil([&] { return rig.heard.written >= 4; }, 20000));

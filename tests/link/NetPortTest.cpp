@@ -114,9 +114,9 @@ TEST(TelnetCodec, OpensWithItsRequestsAndAnswersTheServerOnlyOnChange) {
         {"agreement to our own requests needs no answer",
          [] {
              Bytes b = Iac({kDo, kOptComPort});
-             for (const Bytes& x : {Iac({kDo, kOptBinary}), Iac({kWill, kOptBinary}),
-                                    Iac({kDo, kOptSuppressGoAhead}),
-                                    Iac({kWill, kOptSuppressGoAhead})})
+             for (const Bytes& x :
+                  {Iac({kDo, kOptBinary}), Iac({kWill, kOptBinary}),
+                   Iac({kDo, kOptSuppressGoAhead}), Iac({kWill, kOptSuppressGoAhead})})
                  b.insert(b.end(), x.begin(), x.end());
              return b;
          }(),
@@ -197,7 +197,8 @@ TEST(TelnetCodec, FFInEveryPositionSurvivesEscapingAndAnyCutOfTheStream) {
         const Bytes frame = FrameWithFF(kSize, at);
         Bytes wire;
         TTelnetCodec::Escape(frame.data(), frame.size(), wire);
-        const std::size_t ffs = static_cast<std::size_t>(std::count(frame.begin(), frame.end(), 0xFF));
+        const std::size_t ffs =
+            static_cast<std::size_t>(std::count(frame.begin(), frame.end(), 0xFF));
         ASSERT_EQ(wire.size(), frame.size() + ffs) << "each 0xFF doubled";
         // The server sends the same escaping back; cut anywhere, even
         // between the two 0xFF of a pair.
@@ -217,10 +218,10 @@ TEST(TelnetCodec, SubnegotiationsAndCommandsAmidDataAreTakenOut) {
     // A baud-rate reply whose value holds 0xFF, a modem-state notice, a
     // no-operation and a go-ahead, between the board's bytes.
     Bytes wire = {0x43, 0x4F};
-    for (const Bytes& x : {Bytes{kIac, kSb, kOptComPort, 101, 0x00, 0x01, kIac, kIac, 0x00, kIac, kSe},
-                           Bytes{0x42},
-                           Bytes{kIac, kSb, kOptComPort, 107, 0x30, kIac, kSe},
-                           Bytes{kIac, 241, 0x53, kIac, 249, 0x00}})
+    for (const Bytes& x :
+         {Bytes{kIac, kSb, kOptComPort, 101, 0x00, 0x01, kIac, kIac, 0x00, kIac, kSe}, Bytes{0x42},
+          Bytes{kIac, kSb, kOptComPort, 107, 0x30, kIac, kSe},
+          Bytes{kIac, 241, 0x53, kIac, 249, 0x00}})
         wire.insert(wire.end(), x.begin(), x.end());
     const Bytes expectedData = {0x43, 0x4F, 0x42, 0x53, 0x00};
     for (std::size_t cut = 0; cut <= wire.size(); ++cut) {
@@ -242,7 +243,8 @@ TEST(TelnetCodec, SubnegotiationsAndCommandsAmidDataAreTakenOut) {
 TEST(TelnetCodec, ComPortCommandsAreFramedAndEscaped) {
     Bytes out;
     TTelnetCodec::SetBaudRate(56700, out);
-    EXPECT_EQ(out, (Bytes{kIac, kSb, kOptComPort, kSetBaudRate, 0x00, 0x00, 0xDD, 0x7C, kIac, kSe}));
+    EXPECT_EQ(out,
+              (Bytes{kIac, kSb, kOptComPort, kSetBaudRate, 0x00, 0x00, 0xDD, 0x7C, kIac, kSe}));
     out.clear();
     TTelnetCodec::SetBaudRate(0xFF00FF01u, out);
     EXPECT_EQ(out, (Bytes{kIac, kSb, kOptComPort, kSetBaudRate, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0x01,
@@ -343,10 +345,13 @@ class ScriptedServer {
 
 // What a serial device server in RFC 2217 mode says as soon as a client
 // connects (the order one widespread server uses).
-const Bytes kGreeting = {kIac, kWill, kOptSuppressGoAhead, kIac, kDo, kOptSuppressGoAhead,
-                         kIac, kWill, kOptEcho, kIac, kDont, kOptEcho,
-                         kIac, kDo, kOptBinary, kIac, kWill, kOptBinary,
-                         kIac, kDo, kOptComPort};
+const Bytes kGreeting = {kIac, kWill, kOptSuppressGoAhead,
+                         kIac, kDo,   kOptSuppressGoAhead,
+                         kIac, kWill, kOptEcho,
+                         kIac, kDont, kOptEcho,
+                         kIac, kDo,   kOptBinary,
+                         kIac, kWill, kOptBinary,
+                         kIac, kDo,   kOptComPort};
 
 // Every COM-PORT-OPTION command in the client's bytes: (command, value).
 std::vector<std::pair<std::uint8_t, Bytes>> ComCommands(const Bytes& b) {
@@ -378,8 +383,7 @@ using Answerer = std::function<std::optional<Bytes>(std::uint8_t command, const 
 // Echoes every setting back, as a server that accepts it does; stays silent
 // on the modem lines, as one in front of a line without them does.
 std::optional<Bytes> Accepting(std::uint8_t command, const Bytes& value) {
-    if (command == kSetControl && !value.empty() && value[0] != kControlNoFlow)
-        return std::nullopt;
+    if (command == kSetControl && !value.empty() && value[0] != kControlNoFlow) return std::nullopt;
     return value;
 }
 
@@ -463,8 +467,11 @@ TEST(NetPortRfc2217, NegotiationOutcomes) {
          9600, kOpenLineFailed, "did not confirm parity within 400 ms", false},
         {"the option refused",
          [](ScriptedServer::Conn& c) {
-             c.ReadUntil([](const Bytes& b) { return Contains(b, {kIac, kWill, kOptComPort}); },
-                         2000);
+             c.ReadUntil(
+                 [](const Bytes& b) {
+                     return Contains(b, {kIac, kWill, kOptComPort});
+                 },
+                 2000);
              c.Send({kIac, kDont, kOptComPort});
              c.ReadUntil([](const Bytes&) { return false; }, 500);
          },
@@ -516,9 +523,9 @@ TEST(NetPortRfc2217, AsksFor8N1NoFlowControlTheSpeedAndNoEcho) {
     const ScriptedServer::Conn& c = server.Join();
     const auto cmds = ComCommands(c.received);
     const std::vector<std::pair<std::uint8_t, Bytes>> expected = {
-        {kSetBaudRate, Be32(56700)},      {kSetDataSize, {8}},
-        {kSetParity, {kParityNone}},      {kSetStopSize, {kStopBitsOne}},
-        {kSetControl, {kControlNoFlow}},  {kSetControl, {kControlDtrOff}},
+        {kSetBaudRate, Be32(56700)},     {kSetDataSize, {8}},
+        {kSetParity, {kParityNone}},     {kSetStopSize, {kStopBitsOne}},
+        {kSetControl, {kControlNoFlow}}, {kSetControl, {kControlDtrOff}},
         {kSetControl, {kControlRtsOff}}};
     EXPECT_EQ(cmds, expected);
     EXPECT_TRUE(Contains(c.received, {kIac, kDont, kOptEcho})) << "a server's echo is refused";
@@ -547,8 +554,9 @@ TEST(NetPortRfc2217, FramesWithFFInEveryPositionPassBothWays) {
         // The client writes first: it is open then, and what it reads
         // afterwards is the board's.
         negotiated = c.received.size();
-        c.ReadUntil([&](const Bytes& r) { return r.size() >= negotiated + expectedFromClient.size(); },
-                    3000);
+        c.ReadUntil(
+            [&](const Bytes& r) { return r.size() >= negotiated + expectedFromClient.size(); },
+            3000);
         // One byte at a time, so escapes are cut between reads.
         for (const std::uint8_t b : toClient) {
             c.Send({b});
