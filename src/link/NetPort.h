@@ -89,10 +89,6 @@ class TNetPort : public IDevicePort {
     // speed is the server's.
     bool SpeedExact() const override { return speedExact_; }
 
-    // The kernel's smoothed round-trip time of the connection in
-    // microseconds; 0 when closed or unknown.
-    std::uint32_t RoundTripMicros() const;
-
     void SetLimits(const TLimits& limits) { limits_ = limits; }
     void SetResolver(TResolver resolver) { resolver_ = std::move(resolver); }
 

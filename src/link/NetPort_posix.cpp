@@ -588,12 +588,4 @@ std::int32_t TNetPort::ReadBytes(std::uint8_t* dest, std::int32_t count) {
     return static_cast<std::int32_t>(n);
 }
 
-std::uint32_t TNetPort::RoundTripMicros() const {
-    if (fd_ < 0) return 0;
-    tcp_info info{};
-    socklen_t len = sizeof info;
-    if (::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &len) != 0) return 0;
-    return info.tcpi_rtt;
-}
-
 }  // namespace orvan::link
