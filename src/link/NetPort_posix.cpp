@@ -188,7 +188,7 @@ TResolved TNetPort::SystemResolve(const std::string& host, std::uint16_t port, i
         return result;
     }
     if (shared->rc != 0) {
-        result.why = shared->rc == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(shared->rc);
+        result.why = ::gai_strerror(shared->rc);
         return result;
     }
     take(shared->list);
