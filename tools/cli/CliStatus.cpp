@@ -164,9 +164,16 @@ int RunStatusCommand(const Options& opt) {
             return !core.Idle();
         },
         link::kExchangeTickMs, kIdentityLimitMs);
+    // A line that went says why (a server that closed, and its words).
+    const auto why = [&](const char* otherwise) {
+        const std::string lost = port.LostReason();
+        return !lost.empty()           ? "Port lost: " + lost
+               : printer.state.empty() ? std::string(otherwise)
+                                       : printer.state;
+    };
     if (printer.timeouts > 0 || !core.Idle()) {
         std::fprintf(stderr, "orvan-cli: the board does not answer (%s)\n",
-                     printer.state.empty() ? "no answer" : printer.state.c_str());
+                     why("no answer").c_str());
         return 1;
     }
 
@@ -183,8 +190,7 @@ int RunStatusCommand(const Options& opt) {
     });
     if (printer.stoppedByLine) {
         std::fprintf(stderr, "orvan-cli: the board stopped answering (%s); %llu cycles shown\n",
-                     printer.state.empty() ? "RX TimeOut" : printer.state.c_str(),
-                     static_cast<unsigned long long>(printer.printed));
+                     why("RX TimeOut").c_str(), static_cast<unsigned long long>(printer.printed));
         return 1;
     }
     return 0;
