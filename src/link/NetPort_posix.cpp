@@ -212,6 +212,9 @@ void TNetPort::ClosePort() {
 
 std::int32_t TNetPort::Fail(std::int32_t code, std::string why) {
     openError_ = std::move(why);
+    // A failed open is told by OpenErrorText, not as a line lost: nothing
+    // was ever open to lose.
+    lost_.clear();
     ClosePort();
     return code;
 }

@@ -509,6 +509,7 @@ TEST(NetPortRfc2217, NegotiationOutcomes) {
             EXPECT_NE(port.OpenErrorText(rc).find(c.why), std::string::npos)
                 << port.OpenErrorText(rc);
             EXPECT_EQ(port.Descriptor(), -1);
+            EXPECT_EQ(port.LostReason(), "") << "a failed open is no lost line";
         }
         port.ClosePort();
     }
