@@ -27,6 +27,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// How long a confirmed line waits for the server's answer to the purge.
+constexpr int kPurgeWaitMs = 300;
+
 int MsLeft(SteadyClock::time_point deadline) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
@@ -347,6 +350,10 @@ std::int32_t TNetPort::Negotiate(const TNetAddress& a, std::int32_t speed, std::
     bool settingsSent = false, fallbackAsked = false;
     bool baudOk = false, sizeOk = false, parityOk = false, stopOk = false, flowOk = false;
     bool flowSeen = false;
+    bool purged = false;
+    // When everything needed was confirmed: the purge's answer is waited for
+    // a little longer, not required (a server may not offer it).
+    std::optional<SteadyClock::time_point> settledAt;
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(limits_.negotiationMs);
     const std::string who = "the server at " + a.HostPort();
     for (;;) {
@@ -411,6 +418,9 @@ std::int32_t TNetPort::Negotiate(const TNetAddress& a, std::int32_t speed, std::
                                         std::to_string(v) + " when asked for none");
                     flowOk = true;
                     break;
+                case kServerReply + kPurgeData:
+                    purged = true;
+                    break;
                 default:
                     break;  // line and modem state notices, signatures
             }
@@ -438,13 +448,27 @@ std::int32_t TNetPort::Negotiate(const TNetAddress& a, std::int32_t speed, std::
             // Modem lines held low, as on a local port.
             TTelnetCodec::ComPortCommand(kSetControl, &dtrOff, 1, tx_);
             TTelnetCodec::ComPortCommand(kSetControl, &rtsOff, 1, tx_);
+            // What the server read from the line before (a late answer to
+            // the program it served last) is dropped, as a local port is
+            // flushed when opened; what it sent before its answer to this is
+            // dropped here.
+            const std::uint8_t received = kPurgeReceived;
+            TTelnetCodec::ComPortCommand(kPurgeData, &received, 1, tx_);
             FlushTx();
             settingsSent = true;
         }
         const bool binary = codec_.Local(kOptBinary) == TOptionState::Yes &&
                             codec_.Remote(kOptBinary) == TOptionState::Yes;
-        if (settingsSent && baudOk && sizeOk && parityOk && stopOk && flowOk && binary)
-            return kOpenOk;
+        if (settingsSent && baudOk && sizeOk && parityOk && stopOk && flowOk && binary) {
+            if (!settledAt) settledAt = SteadyClock::now();
+            if (purged ||
+                SteadyClock::now() - *settledAt >= std::chrono::milliseconds(kPurgeWaitMs))
+                return kOpenOk;
+            WaitAndPump(std::min(MsLeft(*settledAt + std::chrono::milliseconds(kPurgeWaitMs)),
+                                 MsLeft(deadline)));
+            if (MsLeft(deadline) == 0) return kOpenOk;
+            continue;
+        }
         const int left = MsLeft(deadline);
         if (left == 0) {
             if (!settingsSent)

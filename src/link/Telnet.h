@@ -35,6 +35,7 @@ inline constexpr std::uint8_t kSetDataSize = 2;
 inline constexpr std::uint8_t kSetParity = 3;
 inline constexpr std::uint8_t kSetStopSize = 4;
 inline constexpr std::uint8_t kSetControl = 5;
+inline constexpr std::uint8_t kPurgeData = 12;
 inline constexpr std::uint8_t kServerReply = 100;
 
 // Values of the commands above.
@@ -45,6 +46,7 @@ inline constexpr std::uint8_t kStopBitsOne = 1;
 inline constexpr std::uint8_t kControlNoFlow = 1;
 inline constexpr std::uint8_t kControlDtrOff = 9;
 inline constexpr std::uint8_t kControlRtsOff = 12;
+inline constexpr std::uint8_t kPurgeReceived = 1;  // what the server read from the line
 
 enum class TOptionState : std::uint8_t { No, Yes, WantYes };
 

@@ -394,7 +394,7 @@ ScriptedServer::Script Rfc2217Server(Answerer answer, const Bytes& greeting = kG
         c.Send(greeting);
         std::size_t answered = 0;
         // Until the client goes (it closes after its test), or with `after`
-        // once the settings and the two modem lines were asked for.
+        // once the settings, the two modem lines and the purge were asked for.
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3000);
         while (std::chrono::steady_clock::now() < until) {
             if (!c.Read(20)) return;
@@ -408,7 +408,7 @@ ScriptedServer::Script Rfc2217Server(Answerer answer, const Bytes& greeting = kG
                     c.Send(reply);
                 }
             }
-            if (after && answered >= 7) {
+            if (after && answered >= 8) {
                 after(c);
                 return;
             }
@@ -493,6 +493,12 @@ TEST(NetPortRfc2217, NegotiationOutcomes) {
          9600, kOpenCannotOpen, "busy: rfc2217://127.0.0.1", false},
         {"closed at once without a word", [](ScriptedServer::Conn&) {}, 9600, kOpenCannotOpen,
          "closed the connection at once", false},
+        {"a server without the purge still opens",
+         Rfc2217Server([](std::uint8_t cmd, const Bytes& v) -> std::optional<Bytes> {
+             if (cmd == kPurgeData) return std::nullopt;
+             return Accepting(cmd, v);
+         }),
+         9600, kOpenOk, "", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -527,7 +533,7 @@ TEST(NetPortRfc2217, AsksFor8N1NoFlowControlTheSpeedAndNoEcho) {
         {kSetBaudRate, Be32(56700)},     {kSetDataSize, {8}},
         {kSetParity, {kParityNone}},     {kSetStopSize, {kStopBitsOne}},
         {kSetControl, {kControlNoFlow}}, {kSetControl, {kControlDtrOff}},
-        {kSetControl, {kControlRtsOff}}};
+        {kSetControl, {kControlRtsOff}}, {kPurgeData, {kPurgeReceived}}};
     EXPECT_EQ(cmds, expected);
     EXPECT_TRUE(Contains(c.received, {kIac, kDont, kOptEcho})) << "a server's echo is refused";
     EXPECT_TRUE(Contains(c.received, {kIac, kWill, kOptComPort}));
@@ -585,6 +591,40 @@ TEST(NetPortRfc2217, FramesWithFFInEveryPositionPassBothWays) {
     const ScriptedServer::Conn& c = server.Join();
     EXPECT_EQ(Bytes(c.received.begin() + static_cast<std::ptrdiff_t>(negotiated), c.received.end()),
               expectedFromClient);
+}
+
+// A late answer the server read from the line before this connection (to
+// the program it served last) is purged, not taken for the first answer.
+TEST(NetPortRfc2217, WhatTheServerHeldBeforeThePurgeIsDropped) {
+    const Bytes stale = {'C', 'O', 'B', 'S', 0x03, 0x06, 0x01, 0x07, 0x00};
+    // A server that takes a moment over the purge, and sends the stale frame
+    // just before its answer to it.
+    ScriptedServer late([&](ScriptedServer::Conn& c) {
+        c.Send(kGreeting);
+        std::size_t answered = 0;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < until) {
+            if (!c.Read(20)) return;
+            const auto cmds = ComCommands(c.received);
+            for (; answered < cmds.size(); ++answered) {
+                const auto& [cmd, value] = cmds[answered];
+                if (cmd == kPurgeData) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    c.Send(stale);
+                }
+                if (const std::optional<Bytes> v = Accepting(cmd, value)) {
+                    Bytes reply = {kIac, kSb, kOptComPort, static_cast<std::uint8_t>(cmd + 100)};
+                    reply.insert(reply.end(), v->begin(), v->end());
+                    reply.insert(reply.end(), {kIac, kSe});
+                    c.Send(reply);
+                }
+            }
+        }
+    });
+    TNetPort port;
+    ASSERT_EQ(port.OpenPort(late.Address("rfc2217").c_str(), 56700, 0), kOpenOk);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(port.BytesWaiting(), 0);
 }
 
 // A raw TCP server: the board's bytes as they are.
