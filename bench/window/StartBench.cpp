@@ -12,6 +12,7 @@
 
 #include "../Summary.h"
 #include "app/MainForm.h"
+#include "features/BoardOperations.h"
 #include "boardsim/PtyBoard.h"
 
 int main(int argc, char** argv) {
@@ -33,15 +34,16 @@ int main(int argc, char** argv) {
     orvan::app::TMainForm window(o);
     window.show();
     window.FormActivate();
-    (void)window.Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+    (void)window.Core()->Operations().Start(
+        orvan::features::VariableReadOperation(*window.Core(), {0x0000}));
     const auto tShown = std::chrono::steady_clock::now();
     QDeadlineTimer limit(10000);
-    while (window.Cycle()->RxCounter() == 0 && !limit.hasExpired()) {
+    while (window.Core()->Session().firmwareVersion[0] == 0 && !limit.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::usleep(500);
     }
     const auto t1 = std::chrono::steady_clock::now();
-    if (window.Cycle()->RxCounter() == 0) {
+    if (window.Core()->Session().firmwareVersion[0] == 0) {
         std::fprintf(stderr, "no answer from the simulator\n");
         return 1;
     }

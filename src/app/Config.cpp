@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "config/IniFile.h"
+#include "link/NetAddress.h"
 
 namespace orvan::app {
 
@@ -28,6 +30,18 @@ bool DirectoryWritable(const std::string& filePath) {
     std::filesystem::path dir = std::filesystem::path(filePath).parent_path();
     if (dir.empty()) dir = ".";
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string RecentAddressKey(std::size_t i) {
+    return "RecentAddress" + std::to_string(i + 1);
+}
+
+// A value as it can be shown in a notice: control characters as '?', cut.
+std::string Shown(const std::string& value) {
+    std::string s;
+    for (const char c : value.substr(0, 80))
+        s += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return value.size() > 80 ? s + "..." : s;
 }
 
 }  // namespace
@@ -67,6 +81,21 @@ void TConfig::Load(const std::string& path) {
     port = ini.ReadInteger(kCom, "Port", 1);
     speed = ini.ReadInteger(kCom, "Speed", 9600);
     device = ini.ReadString(kCom, "Device", "");
+    recentAddresses.clear();
+    for (std::size_t i = 0; i < kMaxRecentAddresses; ++i) {
+        const std::string key = RecentAddressKey(i);
+        if (!ini.ValueExists(kCom, key)) continue;
+        const std::string a = ini.ReadString(kCom, key, "");
+        if (a.empty()) continue;  // a slot the program emptied
+        std::string why;
+        if (!link::ParseNetAddress(a, &why)) {
+            notices_.push_back(path + ": " + key + "=" + Shown(a) + " is not a network address (" +
+                               why + "); it is left out of the recent addresses.");
+            continue;
+        }
+        if (std::find(recentAddresses.begin(), recentAddresses.end(), a) == recentAddresses.end())
+            recentAddresses.push_back(a);
+    }
     fastExchange = ini.ReadInteger(kCom, "FastExchange", 0) != 0;
     pollAnalog = ini.ReadInteger(kPolling, "Analog", 1) != 0;
     pollOptoIO = ini.ReadInteger(kPolling, "OptoIO", 0) != 0;
@@ -90,11 +119,23 @@ void TConfig::CorrectImpossibleValues(const std::string& path) {
         port = 1;
     }
     std::string why;
-    if (!device.empty() && !PlausibleSerialDevice(device, &why)) {
+    if (!device.empty() && link::IsNetworkAddress(device)) {
+        if (!link::ParseNetAddress(device, &why)) {
+            note("Device=" + Shown(device) + " is not a network address (" + why + "); COM" +
+                 std::to_string(port) + " is used.");
+            device.clear();
+        }
+    } else if (!device.empty() && !PlausibleSerialDevice(device, &why)) {
         note("Device=" + device + " is not a serial port (" + why + "); COM" +
              std::to_string(port) + " is used.");
         device.clear();
     }
+}
+
+void TConfig::NoteRecentAddress(const std::string& address) {
+    std::erase(recentAddresses, address);
+    recentAddresses.insert(recentAddresses.begin(), address);
+    if (recentAddresses.size() > kMaxRecentAddresses) recentAddresses.resize(kMaxRecentAddresses);
 }
 
 bool PlausibleSerialDevice(const std::string& path, std::string* why) {
@@ -142,6 +183,13 @@ bool TConfig::Save(std::string* error) const {
     // Only written once a device path was chosen, so a plain file keeps the
     // eight keys and nothing else.
     if (!device.empty() || ini.ValueExists(kCom, "Device")) ini.WriteString(kCom, "Device", device);
+    for (std::size_t i = 0; i < kMaxRecentAddresses; ++i) {
+        const std::string key = RecentAddressKey(i);
+        if (i < recentAddresses.size())
+            ini.WriteString(kCom, key, recentAddresses[i]);
+        else if (ini.ValueExists(kCom, key))
+            ini.WriteString(kCom, key, "");
+    }
     if (fastExchange || ini.ValueExists(kCom, "FastExchange"))
         ini.WriteInteger(kCom, "FastExchange", fastExchange ? 1 : 0);
     ini.WriteInteger(kProgram, "LastTab", lastTab);

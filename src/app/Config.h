@@ -20,6 +20,8 @@ namespace orvan::app {
 inline constexpr const char* kSettingsFileName = "OrvanSuperV.cfg";
 // Highest "COMn" a setting may name.
 inline constexpr std::int32_t kMaxPortNumber = 255;
+// Network addresses remembered for "Network board..." ("RecentAddress1"...).
+inline constexpr std::size_t kMaxRecentAddresses = 8;
 
 class TConfig {
   public:
@@ -37,9 +39,16 @@ class TConfig {
     bool pollHeadAnomalies = false;
     std::int32_t lastTab = 0;
     // A port chosen by its device path rather than as "COMn" (a USB adapter, a
-    // pseudo-terminal); empty when the port number names the port. Kept under
-    // "COM" "Device", a key only this program writes.
+    // pseudo-terminal), or a network address ("tcp://HOST:PORT",
+    // "rfc2217://HOST:PORT"); empty when the port number names the port.
+    // Kept under "COM" "Device", a key only this program writes.
     std::string device;
+    // The network addresses last chosen, newest first, at most
+    // kMaxRecentAddresses; kept under "COM" as "RecentAddress1"... (keys
+    // only this program writes).
+    std::vector<std::string> recentAddresses;
+    // Puts `address` first among the recent ones (once).
+    void NoteRecentAddress(const std::string& address);
     // Fast exchange (answers taken at their delimiter), off unless chosen.
     // Kept under "COM" "FastExchange", a key only this program writes.
     bool fastExchange = false;

@@ -48,6 +48,13 @@ class IDialogs {
     // One of `items` (index), or -1 for Cancel.
     virtual int ChooseItem(const QString& caption, const QString& label,
                            const QStringList& items) = 0;
+    // A network address typed, or picked among `recent` (newest first);
+    // nullopt is Cancel. Without a dialog of its own: an input box holding
+    // the newest.
+    virtual std::optional<QString> ChooseAddress(const QString& caption, const QString& prompt,
+                                                 const QStringList& recent) {
+        return InputText(caption, prompt, recent.isEmpty() ? QString() : recent.front());
+    }
     // The backups newest first; the index to restore, or -1.
     virtual int ChooseBackup(const std::vector<features::TBackupEntry>& backups) = 0;
     // The fields that differ between the PC and the board.
@@ -68,6 +75,9 @@ class TQtDialogs : public IDialogs {
     std::optional<QString> InputText(const QString& caption, const QString& prompt,
                                      const QString& initial) override;
     int ChooseItem(const QString& caption, const QString& label, const QStringList& items) override;
+    // NetBoardDialog.cpp: an address field with the recent ones to pick.
+    std::optional<QString> ChooseAddress(const QString& caption, const QString& prompt,
+                                         const QStringList& recent) override;
     int ChooseBackup(const std::vector<features::TBackupEntry>& backups) override;
     void ShowDifferences(const QString& caption,
                          const std::vector<pages::TDifferenceRow>& rows) override;

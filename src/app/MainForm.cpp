@@ -238,6 +238,10 @@ void TMainForm::BuildMenus() {
     Act_FindBoard = mnuPort->addAction(QStringLiteral("Find board..."));
     Act_FindBoard->setStatusTip(QStringLiteral("Ask each serial device for its firmware version"));
     connect(Act_FindBoard, &QAction::triggered, this, &TMainForm::Act_FindBoardExecute);
+    Act_NetworkBoard = mnuPort->addAction(QStringLiteral("Network board..."));
+    Act_NetworkBoard->setStatusTip(
+        QStringLiteral("A board behind a serial device server (tcp:// or rfc2217:// address)"));
+    connect(Act_NetworkBoard, &QAction::triggered, this, &TMainForm::Act_NetworkBoardExecute);
     connect(mnuPort, &QMenu::aboutToShow, this, &TMainForm::RefreshPortDevices);
 
     mnuSpeed = mnuSettings->addMenu(QStringLiteral("Speed"));

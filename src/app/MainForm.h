@@ -37,7 +37,7 @@
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
-#include "link/Tserial.h"
+#include "link/LinkPort.h"
 #include "link/UsbAdapters.h"
 
 class QAction;
@@ -172,7 +172,7 @@ class TMainForm : public QMainWindow,
     const link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
     const commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
     // The serial port of the settings (unused while TStartOptions::port is given).
-    link::Tserial& Port() { return port_; }
+    link::TLinkPort& Port() { return port_; }
     // The line the exchange runs on: the injected one, or the serial port.
     link::ISerialPort& Line() {
         return options_.port ? *options_.port : static_cast<link::ISerialPort&>(port_);
@@ -215,6 +215,7 @@ class TMainForm : public QMainWindow,
     // Detected devices in the port menu, refreshed each time it opens.
     std::vector<QAction*> PortDevices;
     QAction* Act_FindBoard;
+    QAction* Act_NetworkBoard;
     QToolBar* SpeedBar;
     QAction* ConfigDownload;
     QAction* ConfigUpload;
@@ -263,6 +264,7 @@ class TMainForm : public QMainWindow,
     // A device chosen by its path (detected, found, or typed on the command line).
     void Act_ChangeComDeviceExecute(const QString& device);
     void Act_FindBoardExecute();
+    void Act_NetworkBoardExecute();
     void FileExit();
     void CmdClearRXLogClick();
     void CmdClearTXLogClick();
@@ -441,7 +443,7 @@ class TMainForm : public QMainWindow,
     TQtDialogs qtDialogs_{this};
     IDialogs* dialogs_ = &qtDialogs_;
     // The port and the clock outlive the core that uses them.
-    link::Tserial port_;
+    link::TLinkPort port_;  // a serial device or a network address
     link::SystemClock systemClock_;
     link::TUdevAdapterInfo udevAdapters_;
     // Protocol, session, cycle, record, feature controllers and the

@@ -4,6 +4,7 @@
 // words the core made for it, the same words orvan-cli prints.
 
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -147,7 +148,11 @@ void TMainForm::OnOperationQuestion(const features::TQuestion& q) {
     });
 }
 
-void TMainForm::OnOperationFinished(const TOperationOutcome&) {
+void TMainForm::OnOperationFinished(const TOperationOutcome& o) {
+    // Polling ends however it was started (the button, the core after a
+    // reconnection): the button says what a click does next.
+    if (core_ && o.operation == "Status polling" && !core_->Operations().BackgroundBusy())
+        cmdPolling->setText(QStringLiteral("Polling -> START"));
     // Nothing in front any more: an outcome of a start refused while another
     // operation runs leaves that one's progress alone.
     if (!core_ || core_->Operations().Current() != nullptr) return;

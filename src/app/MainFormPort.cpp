@@ -12,6 +12,7 @@
 #include "app/QtText.h"
 #include "app/SerialDevices.h"
 #include "features/BoardFinder.h"
+#include "link/NetAddress.h"
 
 namespace orvan::app {
 
@@ -103,6 +104,36 @@ void TMainForm::Act_ChangeComDeviceExecute(const QString& device) {
     }
     port_.ClosePort();
     OpenConfiguredPort();
+}
+
+void TMainForm::Act_NetworkBoardExecute() {
+    if (closed_) return;
+    QStringList recent;
+    for (const std::string& a : config_->recentAddresses) recent << Q(a);
+    const std::string active = ActivePortName();
+    if (link::IsNetworkAddress(active) && !recent.contains(Q(active))) recent.prepend(Q(active));
+    const std::optional<QString> typed = dialogs_->ChooseAddress(
+        QStringLiteral("Network board"),
+        QStringLiteral("Address of the board's serial device server:"), recent);
+    if (!typed) return;
+    const std::string text = typed->trimmed().toStdString();
+    std::string why;
+    const std::optional<link::TNetAddress> a = link::ParseNetAddress(text, &why);
+    if (!a) {
+        // Nothing changes: the port in use stays open.
+        ShowMessage(QStringLiteral("Network board"),
+                    QStringLiteral("\"%1\" is not a board address: %2.\n\nWrite "
+                                   "tcp://HOST:PORT for a raw TCP port or rfc2217://HOST:PORT "
+                                   "for a server in RFC 2217 mode.")
+                        .arg(Q(text.size() > 100 ? text.substr(0, 100) + "..." : text), Q(why)));
+        return;
+    }
+    config_->NoteRecentAddress(a->Text());
+    // Reaching the server may take a few seconds (the name, the connection,
+    // the line settings), each step bounded.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Act_ChangeComDeviceExecute(Q(a->Text()));
+    QApplication::restoreOverrideCursor();
 }
 
 void TMainForm::Act_FindBoardExecute() {

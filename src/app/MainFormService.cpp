@@ -2,6 +2,8 @@
 // reconnection when the port's device comes back, and the USB adapters'
 // names (the port menu and "Find board..." use them, MainFormPort.cpp).
 
+#include <QPushButton>
+
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "app/QtText.h"
@@ -43,8 +45,8 @@ void TMainForm::FileServiceReport() {
 void TMainForm::OnReconnectEvent(const features::TReconnectEvent& e) {
     // The serial number's panel follows the re-read by itself.
     SetPanelText(6, Q(e.text));
-    // The polling the line stopped goes on: its reads are the operation's.
-    if (e.pollingResumed) StartStatusPolling();
+    // The polling the line stopped goes on, started by the core.
+    if (e.pollingResumed) cmdPolling->setText(QStringLiteral("Polling -> STOP"));
 }
 
 }  // namespace orvan::app

@@ -63,6 +63,9 @@ class TReconnection : public commands::IIdentityView,
     // Closes the port and opens the same device again; ok when it is open.
     // Reconnection is off while this is empty (the front end sets it).
     std::function<TResult()> reopen;
+    // Starts the polling the lost line stopped, as the operation that runs
+    // it (the core sets it); true when it started.
+    std::function<bool()> resumePolling;
 
     // After every exchange tick (the core's Tick calls it).
     void Tick();

@@ -1,6 +1,7 @@
 #include "features/SupervisorCore.h"
 
 #include "commands/Builders.h"
+#include "features/BoardOperations.h"
 
 namespace orvan::features {
 
@@ -27,6 +28,11 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(identity_);
     events_.Subscribe(operations_);
     report_.backupDirOf = [this] { return operations_.BackupDir(); };
+    // Polling the line stopped goes on as an operation of its own.
+    reconnection_.resumePolling = [this] {
+        return operations_.BackgroundBusy() ||
+               operations_.Start(PollingOperation(*this, {}));
+    };
     events_.Subscribe(report_);
     events_.Subscribe(reconnection_);
     report_.AddSection(logsSection_);

@@ -30,4 +30,27 @@ class ISerialPort {
     virtual std::string LostReason() const { return {}; }
 };
 
+// A port the front ends open by a device text: a serial device (Tserial) or
+// a serial device server on the network (TNetPort). TLinkPort (LinkPort.h)
+// picks the kind from the text.
+class IDevicePort : public ISerialPort {
+  public:
+    // Closes any open port first; 0 (kOpenOk) when open. parity: 0 none,
+    // 1 odd, 2 even, other none.
+    [[nodiscard]] virtual std::int32_t OpenPort(const char* name, std::int32_t speed,
+                                                std::uint8_t parity) = 0;
+    // Why the last OpenPort failed, said plainly with the system's reason
+    // ("absent: ...", "busy: ...", "refused: ..."); for a code without one
+    // recorded, the text of the code.
+    virtual std::string OpenErrorText(std::int32_t code) const = 0;
+    // The descriptor to wait on until bytes arrive, or -1 while closed.
+    virtual int Descriptor() const = 0;
+    // The name as given to OpenPort, and what it was resolved to.
+    virtual const std::string& GetPortName() const = 0;
+    virtual const std::string& GetDevicePath() const = 0;
+    virtual std::int32_t GetBaudRate() const = 0;
+    // True when the speed was set exactly as asked.
+    virtual bool SpeedExact() const = 0;
+};
+
 }  // namespace orvan::link

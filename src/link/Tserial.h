@@ -27,7 +27,7 @@ std::string ResolvePortName(const std::string& name);
 // Human-readable reason for an OpenPort result, for front ends that report it.
 const char* OpenResultText(std::int32_t code);
 
-class Tserial : public ISerialPort {
+class Tserial : public IDevicePort {
   public:
     static constexpr std::size_t kMaxComNameLength = 10;
 
@@ -37,7 +37,8 @@ class Tserial : public ISerialPort {
     Tserial& operator=(const Tserial&) = delete;
 
     // Closes any open handle first. parity: 0 none, 1 odd, 2 even, other none.
-    [[nodiscard]] std::int32_t OpenPort(const char* name, std::int32_t speed, std::uint8_t parity);
+    [[nodiscard]] std::int32_t OpenPort(const char* name, std::int32_t speed,
+                                        std::uint8_t parity) override;
     void ClosePort() override;
     bool IsOpen() const override { return Handle >= 0; }
     void WriteBytes(const std::uint8_t* data, std::size_t count) override;
@@ -49,17 +50,17 @@ class Tserial : public ISerialPort {
     // What the last OpenPort failure was, said plainly: "absent", "busy" or
     // "no access", with the device and the system's reason. For other
     // results (or none recorded) the text of the code.
-    std::string OpenErrorText(std::int32_t code) const;
+    std::string OpenErrorText(std::int32_t code) const override;
 
-    const std::string& GetPortName() const { return PortName; }
-    const std::string& GetDevicePath() const { return DevicePath; }
-    std::int32_t GetBaudRate() const { return BaudRate; }
+    const std::string& GetPortName() const override { return PortName; }
+    const std::string& GetDevicePath() const override { return DevicePath; }
+    std::int32_t GetBaudRate() const override { return BaudRate; }
     // The open descriptor (for waiting until the port is readable), or -1.
-    int Descriptor() const { return Handle; }
+    int Descriptor() const override { return Handle; }
     std::uint8_t GetParity() const { return Parity; }
     // True when the speed was set exactly; false when the driver took only the
     // nearest standard rate (see OpenPort).
-    bool SpeedExact() const { return speedExact; }
+    bool SpeedExact() const override { return speedExact; }
 
   private:
     std::string PortName;

@@ -188,6 +188,13 @@ TEST(Settings, ImpossibleValuesBecomeDefaultsAndAreNamed) {
         {"Device=relative/tty", "not an absolute device path"},
         // A lone carriage return would turn into a space on the next save.
         {"Device=/dev/ttyUSB0\rPOLLING]", "control characters in the path"},
+        {"Device=tcp://box:0",
+         "Device=tcp://box:0 is not a network address (the port 0 is not 1 to 65535)"},
+        {"Device=rfc2217://box:2000\x01", "Device=rfc2217://box:2000? is not a network address"},
+        // The recent addresses of "Network board..." are checked alike.
+        {"RecentAddress1=/dev/ttyUSB0", "RecentAddress1=/dev/ttyUSB0 is not a network address"},
+        {"RecentAddress3=tcp://box", "RecentAddress3=tcp://box is not a network address (no port"},
+        {"RecentAddress2=tcp://b\x7fx:1", "RecentAddress2=tcp://b?x:1 is not a network address"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.line);
@@ -211,6 +218,39 @@ TEST(Settings, ImpossibleValuesBecomeDefaultsAndAreNamed) {
     EXPECT_EQ(c.device, "/dev/ttyUSB9");
     EXPECT_TRUE(c.Notices().empty());
     EXPECT_FALSE(c.fastExchange);
+}
+
+TEST(Settings, RecentNetworkAddressesRoundTrip) {
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString() + "/";
+    std::ofstream(d + kSettingsFileName)
+        << "[COM]\nDevice=rfc2217://[::1]:2001\nRecentAddress1=tcp://a:1\n"
+           "RecentAddress2=tcp://a:1\nRecentAddress4=tcp://b:2\n";
+    {
+        TConfig c(d);
+        EXPECT_TRUE(c.Notices().empty()) << c.Notices()[0];
+        EXPECT_EQ(c.device, "rfc2217://[::1]:2001");
+        EXPECT_EQ(c.recentAddresses, (std::vector<std::string>{"tcp://a:1", "tcp://b:2"}))
+            << "gaps skipped, repeats once";
+        for (int i = 0; i < 10; ++i) c.NoteRecentAddress("tcp://h" + std::to_string(i) + ":1");
+        c.NoteRecentAddress("tcp://h5:1");
+        ASSERT_EQ(c.recentAddresses.size(), kMaxRecentAddresses);
+        EXPECT_EQ(c.recentAddresses[0], "tcp://h5:1") << "newest first, once";
+        EXPECT_EQ(c.recentAddresses[1], "tcp://h9:1");
+        EXPECT_EQ(c.recentAddresses.back(), "tcp://h2:1");
+        ASSERT_TRUE(c.Save());
+    }
+    {
+        TConfig c(d);
+        ASSERT_EQ(c.recentAddresses.size(), kMaxRecentAddresses);
+        EXPECT_EQ(c.recentAddresses[0], "tcp://h5:1");
+        c.recentAddresses.resize(1);
+        ASSERT_TRUE(c.Save());
+    }
+    TConfig c(d);
+    EXPECT_EQ(c.recentAddresses, std::vector<std::string>{"tcp://h5:1"})
+        << "emptied slots stay empty";
+    EXPECT_TRUE(c.Notices().empty());
 }
 
 TEST(Settings, FastExchangeKeyRoundTrip) {

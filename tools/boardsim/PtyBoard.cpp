@@ -1,7 +1,11 @@
 #include "boardsim/PtyBoard.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -60,6 +64,61 @@ TPtyBoard::~TPtyBoard() {
     Stop();
     if (slave_ >= 0) ::close(slave_);
     if (master_ >= 0) ::close(master_);
+    if (client_ >= 0) ::close(client_);
+    if (listen_ >= 0) ::close(listen_);
+}
+
+bool TPtyBoard::OpenTcp(std::uint16_t port, unsigned lineSpeed, std::string* error) {
+    const auto fail = [&](const char* what) {
+        if (error) *error = std::string(what) + ": " + std::strerror(errno);
+        if (listen_ >= 0) ::close(listen_);
+        listen_ = -1;
+        return false;
+    };
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listen_ < 0) return fail("cannot make a TCP socket");
+    // A board restarted on the same port at once (a server restarting).
+    const int one = 1;
+    (void)::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listen_, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+        return fail(("cannot listen on 127.0.0.1:" + std::to_string(port)).c_str());
+    if (::listen(listen_, 4) != 0) return fail("cannot listen");
+    socklen_t len = sizeof a;
+    if (::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return fail("cannot name the TCP port");
+    tcpSpeed_ = lineSpeed;
+    slavePath_ = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    return true;
+}
+
+void TPtyBoard::AcceptClient() {
+    const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    if (client_ >= 0) {
+        static const char kBusy[] = "Port already in use\r\n";
+        (void)::send(fd, kBusy, sizeof kBusy - 1, MSG_NOSIGNAL);
+        ::close(fd);
+        ++refused_;
+        return;
+    }
+    const int one = 1;
+    (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    client_ = fd;
+    ++clients_;
+}
+
+// The client went: what was on its way to it is lost with the connection,
+// and a half-received request with it.
+void TPtyBoard::DropClient() {
+    if (client_ >= 0) ::close(client_);
+    client_ = -1;
+    out_.clear();
+    framer_ = TRequestFramer();
+    requestEndsAt_ = {};
 }
 
 bool TPtyBoard::Open(std::string* error) {
@@ -90,6 +149,7 @@ bool TPtyBoard::Open(std::string* error) {
 }
 
 unsigned TPtyBoard::LineSpeed() const {
+    if (listen_ >= 0) return tcpSpeed_;
     return slave_ >= 0 ? link::GetCustomBaud(slave_) : 0;
 }
 
@@ -195,7 +255,17 @@ void TPtyBoard::Flush() {
             const auto fit = static_cast<std::size_t>((now - start) / byteTime) + 1;
             n = std::min(n, fit);
         }
-        const ssize_t w = ::write(master_, p.bytes.data(), n);
+        const int fd = Stream();
+        if (fd < 0) {  // no client to hear it
+            out_.clear();
+            return;
+        }
+        const ssize_t w = listen_ >= 0 ? ::send(fd, p.bytes.data(), n, MSG_NOSIGNAL)
+                                       : ::write(fd, p.bytes.data(), n);
+        if (w < 0 && listen_ >= 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            DropClient();
+            return;
+        }
         if (w <= 0) return;  // the tool is not reading; try again on the next step
         nextByteAt_ = start + byteTime * w;
         p.bytes.erase(p.bytes.begin(), p.bytes.begin() + w);
@@ -204,12 +274,20 @@ void TPtyBoard::Flush() {
 }
 
 void TPtyBoard::Step(std::chrono::milliseconds wait) {
-    pollfd pfd{master_, POLLIN, 0};
-    const int r = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+    pollfd pfd[2] = {{Stream(), POLLIN, 0}, {listen_, POLLIN, 0}};
+    const int r = ::poll(pfd, listen_ >= 0 ? 2 : 1, static_cast<int>(wait.count()));
     std::lock_guard<std::mutex> g(mutex_);
-    if (r > 0 && (pfd.revents & POLLIN)) {
+    if (r > 0 && listen_ >= 0 && (pfd[1].revents & POLLIN)) AcceptClient();
+    // A TCP client that went away shows as a hang-up; the pseudo-terminal
+    // never hangs up (the board holds its slave side open).
+    const short ended = listen_ >= 0 ? (POLLHUP | POLLERR) : 0;
+    if (r > 0 && pfd[0].fd >= 0 && (pfd[0].revents & (POLLIN | ended))) {
         std::uint8_t buf[512];
-        const ssize_t n = ::read(master_, buf, sizeof buf);
+        const ssize_t n = ::read(pfd[0].fd, buf, sizeof buf);
+        if (listen_ >= 0 && (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))) {
+            DropClient();
+            return;
+        }
         // A pseudo-terminal hands the request over at once; a real line takes
         // ten bit times a byte, and the board answers after the last one.
         const unsigned baud = LineSpeed();

@@ -3,6 +3,9 @@
 // its serial port, the simulator answers on the master side. Requests are
 // "COBS"-prefixed COBS frames ended by a zero; answers are sent the same way,
 // paced at the line speed the tool set on the port.
+//
+// Or on a loopback TCP port, as a serial device server in raw mode shows a
+// board: one client at a time, the line speed fixed on this side.
 
 #include <atomic>
 #include <chrono>
@@ -56,7 +59,17 @@ class TPtyBoard {
 
     // Creates the pseudo-terminal; false with `error` filled on failure.
     [[nodiscard]] bool Open(std::string* error = nullptr);
+    // Serves on 127.0.0.1:`port` instead (0: a free port the system picks),
+    // answering at `lineSpeed` bit/s. A second client while one is served
+    // is told "Port already in use" and disconnected, as a serial device
+    // server does by default.
+    [[nodiscard]] bool OpenTcp(std::uint16_t port, unsigned lineSpeed,
+                               std::string* error = nullptr);
+    // The pseudo-terminal's path, or "tcp://127.0.0.1:PORT".
     const std::string& DevicePath() const { return slavePath_; }
+    // Clients taken and clients turned away (TCP only).
+    int ClientsServed() const { return clients_.load(); }
+    int ClientsRefused() const { return refused_.load(); }
 
     // Serves until Stop(); Start() runs it on a thread of its own.
     void Serve();
@@ -103,11 +116,21 @@ class TPtyBoard {
     void Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts, int gapMs);
     void Flush();
     void SaveEeprom();
+    void AcceptClient();
+    void DropClient();
+    // Where the board's bytes come and go: the pseudo-terminal's master, or
+    // the TCP client (-1 while none is connected).
+    int Stream() const { return listen_ >= 0 ? client_ : master_; }
 
     std::string eepromFile_;
     int master_ = -1;
     int slave_ = -1;  // held open so the master never sees a hang-up between tool sessions
     std::string slavePath_;
+    int listen_ = -1;
+    int client_ = -1;
+    unsigned tcpSpeed_ = 0;
+    std::atomic<int> clients_{0};
+    std::atomic<int> refused_{0};
     mutable std::mutex mutex_;
     TBoardModel model_;
     BoardFaults faults_;

@@ -1,4 +1,5 @@
-// orvan-boardsim: a virtual controller board on a pseudo-terminal.
+// orvan-boardsim: a virtual controller board on a pseudo-terminal, or on a
+// loopback TCP port as a serial device server in raw mode shows one.
 
 #include <unistd.h>
 #include <cerrno>
@@ -36,6 +37,11 @@ void Usage() {
         "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
         "  --replay FILE        answer as the board of a line capture did (orvan-cli --capture)\n"
         "  --link PATH          also make PATH a symbolic link to the device\n"
+        "  --tcp PORT           serve on 127.0.0.1:PORT (raw TCP) instead of a pseudo-terminal;\n"
+        "                       0 picks a free port; the first line says tcp://127.0.0.1:PORT.\n"
+        "                       One client at a time: a second one is refused (told \"Port\n"
+        "                       already in use\" and disconnected) while the first is connected\n"
+        "  --speed BPS          with --tcp: the line speed the board answers at (default 56700)\n"
         "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
         "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
         "  --board-type HEX     board type (default 0100)\n"
@@ -96,6 +102,7 @@ int main(int argc, char** argv) {
     std::optional<std::pair<std::uint8_t, std::uint16_t>> layout;
     bool damageA = false, damageB = false, currentLimited = false;
     int tuningMs = 4000;
+    long tcpPort = -1, tcpSpeed = 56700;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -112,6 +119,16 @@ int main(int argc, char** argv) {
             replayFile = value("a capture file");
         } else if (a == "--link") {
             link = value("a path");
+        } else if (a == "--tcp") {
+            if (!ParseInt(value("a port number"), 0, 65535, tcpPort)) {
+                std::fprintf(stderr, "orvan-boardsim: --tcp wants a port number 0 to 65535\n");
+                return 2;
+            }
+        } else if (a == "--speed") {
+            if (!ParseInt(value("bit/s"), 300, 4000000, tcpSpeed)) {
+                std::fprintf(stderr, "orvan-boardsim: --speed wants bit/s, 300 to 4000000\n");
+                return 2;
+            }
         } else if (a == "--protocol" || a == "--firmware") {
             if (!ParseVersion(value("X.Y.Z"), a == "--protocol" ? protocol : firmware)) {
                 std::fprintf(stderr, "orvan-boardsim: %s wants X.Y.Z with numbers up to 255\n",
@@ -243,7 +260,14 @@ int main(int argc, char** argv) {
     const bool freshMemory = eeprom.empty() || ::access(eeprom.c_str(), F_OK) != 0;
     orvan::sim::TPtyBoard board(eeprom);
     std::string error;
-    if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) {
+    if (tcpPort >= 0 && !link.empty()) {
+        std::fprintf(stderr, "orvan-boardsim: --link names a device; --tcp has none\n");
+        return 2;
+    }
+    const bool opened = tcpPort >= 0 ? board.OpenTcp(static_cast<std::uint16_t>(tcpPort),
+                                                     static_cast<unsigned>(tcpSpeed), &error)
+                                     : board.Open(&error);
+    if (!opened || !board.LoadOrCreateEeprom(&error)) {
         std::fprintf(stderr, "orvan-boardsim: %s\n", error.c_str());
         return 1;
     }

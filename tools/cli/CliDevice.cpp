@@ -15,8 +15,8 @@
 #include "features/SupervisorCore.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
+#include "link/LinkPort.h"
 #include "link/TickDriver.h"
-#include "link/Tserial.h"
 
 namespace orvan::cli {
 
@@ -98,7 +98,10 @@ int RunUntilIdle(Link& l) {
         return 1;
     }
     if (l.out.timeouts > 0) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n", l.out.state.c_str());
+        // A line that went says why (a server that closed, and its words).
+        const std::string lost = l.core.Protocol().Port().LostReason();
+        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n",
+                     lost.empty() ? l.out.state.c_str() : ("Port lost: " + lost).c_str());
         return 1;
     }
     if (!l.core.Idle()) {
@@ -343,7 +346,7 @@ int RunDeviceCommand(const Options& opt) {
         return 2;
     }
 
-    link::Tserial port;
+    link::TLinkPort port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
         std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),

@@ -7,8 +7,8 @@
 
 namespace orvan::cli {
 
-TLineOptions::TLineOptions(const Options& opt, features::TSupervisorCore& core, link::Tserial& port,
-                           const link::IClock& clock)
+TLineOptions::TLineOptions(const Options& opt, features::TSupervisorCore& core,
+                           link::TLinkPort& port, const link::IClock& clock)
     : core_(core), port_(port), captureFile_(opt.capture) {
     core_.SetFastMode(opt.fast);
     if (!captureFile_.empty()) {

@@ -13,13 +13,13 @@
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/LineCapture.h"
-#include "link/Tserial.h"
+#include "link/LinkPort.h"
 
 namespace orvan::cli {
 
 class TLineOptions {
   public:
-    TLineOptions(const Options& opt, features::TSupervisorCore& core, link::Tserial& port,
+    TLineOptions(const Options& opt, features::TSupervisorCore& core, link::TLinkPort& port,
                  const link::IClock& clock);
     ~TLineOptions();
     TLineOptions(const TLineOptions&) = delete;
@@ -34,7 +34,7 @@ class TLineOptions {
 
   private:
     features::TSupervisorCore& core_;
-    link::Tserial& port_;
+    link::TLinkPort& port_;
     std::string captureFile_;
     std::unique_ptr<link::TLineCapture> capture_;
     bool written_ = false;

@@ -17,7 +17,8 @@ int TToolRunner::Open(const Options& opt) {
     quiet_ = opt.quiet;
     const std::int32_t rc = port_.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
-        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(), link::OpenResultText(rc));
+        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),
+                     port_.OpenErrorText(rc).c_str());
         return 1;
     }
     core_ = std::make_unique<features::TSupervisorCore>(
@@ -54,7 +55,9 @@ int TToolRunner::RunUntilIdle(std::int64_t limitMs) {
         return 1;
     }
     if (timedOut_) {
-        std::fprintf(stderr, "orvan-cli: no answer from the board (RX TimeOut)\n");
+        const std::string lost = port_.LostReason();
+        std::fprintf(stderr, "orvan-cli: no answer from the board (%s)\n",
+                     lost.empty() ? "RX TimeOut" : ("Port lost: " + lost).c_str());
         return 1;
     }
     if (!core_->Idle()) {

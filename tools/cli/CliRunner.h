@@ -16,7 +16,7 @@
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/ExchangeCycle.h"
-#include "link/Tserial.h"
+#include "link/LinkPort.h"
 
 namespace orvan::cli {
 
@@ -61,7 +61,7 @@ class TToolRunner : private commands::INotifier,
     void OnRxTimeout() override { timedOut_ = true; }
     void OnSourceWorkTime(std::uint32_t seconds) override { workTime_ = seconds; }
 
-    link::Tserial port_;
+    link::TLinkPort port_;
     link::SystemClock clock_;
     std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TLineOptions> line_;

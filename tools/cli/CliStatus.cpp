@@ -13,8 +13,8 @@
 #include "cli/CliLine.h"
 #include "features/SupervisorCore.h"
 #include "link/ExchangeCycle.h"
+#include "link/LinkPort.h"
 #include "link/TickDriver.h"
-#include "link/Tserial.h"
 
 namespace orvan::cli {
 
@@ -139,10 +139,11 @@ int RunStatusCommand(const Options& opt) {
     StatusArgs args;
     if (!ParseStatusArgs(opt.args, args)) return 2;
 
-    link::Tserial port;
+    link::TLinkPort port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
-        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(), link::OpenResultText(rc));
+        std::fprintf(stderr, "orvan-cli: %s: %s\n", opt.device.c_str(),
+                     port.OpenErrorText(rc).c_str());
         return 1;
     }
     link::SystemClock clock;
@@ -163,9 +164,16 @@ int RunStatusCommand(const Options& opt) {
             return !core.Idle();
         },
         link::kExchangeTickMs, kIdentityLimitMs);
+    // A line that went says why (a server that closed, and its words).
+    const auto why = [&](const char* otherwise) {
+        const std::string lost = port.LostReason();
+        return !lost.empty()           ? "Port lost: " + lost
+               : printer.state.empty() ? std::string(otherwise)
+                                       : printer.state;
+    };
     if (printer.timeouts > 0 || !core.Idle()) {
         std::fprintf(stderr, "orvan-cli: the board does not answer (%s)\n",
-                     printer.state.empty() ? "no answer" : printer.state.c_str());
+                     why("no answer").c_str());
         return 1;
     }
 
@@ -182,8 +190,7 @@ int RunStatusCommand(const Options& opt) {
     });
     if (printer.stoppedByLine) {
         std::fprintf(stderr, "orvan-cli: the board stopped answering (%s); %llu cycles shown\n",
-                     printer.state.empty() ? "RX TimeOut" : printer.state.c_str(),
-                     static_cast<unsigned long long>(printer.printed));
+                     why("RX TimeOut").c_str(), static_cast<unsigned long long>(printer.printed));
         return 1;
     }
     return 0;

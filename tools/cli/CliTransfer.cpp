@@ -13,8 +13,8 @@
 #include "features/ConfigTransfer.h"
 #include "features/FileKindGuard.h"
 #include "features/SupervisorCore.h"
+#include "link/LinkPort.h"
 #include "link/TickDriver.h"
-#include "link/Tserial.h"
 
 namespace orvan::cli {
 
@@ -172,7 +172,7 @@ bool LoadInput(const TransferArgs& a, config::TCfgWelderRW& record) {
 
 class Runner {
   public:
-    Runner(link::Tserial& port, const Options& opt)
+    Runner(link::TLinkPort& port, const Options& opt)
         : progress_(opt.quiet), core_(port, clock_, notifier_), line_(opt, core_, port, clock_) {
         core_.Transfer().SetListener(&progress_);
     }
@@ -283,7 +283,7 @@ int RunTransferCommand(const Options& opt) {
         }
     }
 
-    link::Tserial port;
+    link::TLinkPort port;
     const std::int32_t rc = port.OpenPort(opt.device.c_str(), opt.speed, 0);
     if (rc != link::kOpenOk) {
         Fail(opt.device + ": " + port.OpenErrorText(rc));
