@@ -218,8 +218,9 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         return t.empty() ? std::string("not read") : t;
     }
     std::string Acknowledged() const {
-        return spec_.name + ": " + spec_.done + "; the board acknowledged it. It held " + Before() +
-               " before.";
+        // A write-only variable cannot say what it held.
+        return spec_.name + ": " + spec_.done + "; the board acknowledged it." +
+               (spec_.reads.empty() ? std::string() : " It held " + Before() + " before.");
     }
     void Done() {
         std::string now;
@@ -899,7 +900,7 @@ std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate dat
         s.refused = "the factory tuning date " + DateText(date) + " " + TimeText(t) +
                     " is outside 1970-01-01 00:00:00 .. 2106-02-07 06:28:15; nothing sent";
     } else {
-        s.reads = {FactoryTuningDate};
+        // Write-only: the board refuses a read of it, so none is made.
         s.writes = {{FactoryTuningDate, {static_cast<double>(*seconds)}}};
         s.done = "set to " + DateText(date) + " " + TimeText(t) + " (" +
                  std::to_string(*seconds) + ")";
