@@ -33,6 +33,21 @@ kept=$(sed -n 's/.*What it held there is kept in \(.*\)\.$/\1/p' "$work/out")
 check "a write across two pages is refused by the board" 1 "" "accross two EEPROM pages" -- \
     "$cli" --device "$dev" --fast --quiet eeprom-write 30 ABCD --yes
 
+# On a terminal the question is asked: "n" writes nothing, "y" writes.
+if command -v script >/dev/null; then
+    ask() { printf '%s\n' "$1" | timeout 20 script -qec "$cli --device $dev --fast eeprom-write 0 $2" /dev/null; }
+    ask n QQ >"$work/out" 2>&1
+    rc=$?
+    [ "$rc" = 2 ] && grep -q "Write? \[y/N\]" "$work/out" && [ "$(bytes "$eeprom" 0 2)" = 4142 ] &&
+        ok "terminal: asked, no, nothing written" || fail "terminal no: exit $rc: $(cat "$work/out")"
+    ask y XY >"$work/out" 2>&1
+    rc=$?
+    [ "$rc" = 0 ] && [ "$(bytes "$eeprom" 0 2)" = 5859 ] && ok "terminal: asked, yes, written" ||
+        fail "terminal yes: exit $rc: $(cat "$work/out")"
+else
+    echo "skip the terminal's answers: no script(1)"
+fi
+
 # Dumps: the file holds the memory; a name taken is refused.
 check "eeprom-dump" 0 "EEPROM dumped (1024 bytes, read twice alike), saved to dump.bin" "" -- \
     "$cli" --device "$dev" --fast --quiet eeprom-dump dump.bin

@@ -46,6 +46,13 @@ head -n 1 "$work/s.cap" | grep -qx '# orvan line capture 1' &&
     ! grep -vqE '^(#|[0-9]+ (TX|RX)( [0-9A-F]{2})+$)' "$work/s.cap" &&
     ok "Ctrl-C: a valid capture written" || fail "Ctrl-C: capture: $(head -n 5 "$work/s.cap")"
 
+# A reader that went away ends the polling: its results have nowhere to go.
+"$cli" --device "$dev" --fast status 2>"$work/err" | head -n 2 >"$work/out"
+rc=${PIPESTATUS[0]}
+[ "$rc" = 1 ] && [ "$(wc -l <"$work/out")" = 2 ] && ok "reader gone: polling ended, exit 1" ||
+    fail "reader gone: exit $rc: $(cat "$work/err")"
+has "reader gone: said" "$work/err" "could not be written to standard output"
+
 # SIGHUP (the terminal closed) stops it as well: exit 129.
 "$cli" --device "$dev" --fast status >"$work/out" 2>"$work/err" &
 cpid=$!

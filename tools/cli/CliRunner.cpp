@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -40,8 +41,8 @@ void OnStopSignal(int sig) {
     g_signal = sig;
 }
 
-// Catches the stop signals for as long as a board command runs. Without
-// SA_RESTART a wait ends at once, so the cancel goes out within a tick.
+// Catches the stop signals for as long as a board command runs; the exchange
+// loop sees the first on its next tick (30 ms at most).
 class TStopSignals {
   public:
     TStopSignals() {
@@ -75,6 +76,13 @@ std::string SignalText(int sig) {
         default:
             return "signal " + std::to_string(sig);
     }
+}
+
+// "Attenzione! Writing 2 bytes at address 0 ...", "Factory tuning: The ...".
+std::string QuestionText(const features::TQuestion& q) {
+    if (q.caption.empty()) return q.text;
+    const bool stop = std::string_view("!?:.").find(q.caption.back()) != std::string_view::npos;
+    return q.caption + (stop ? " " : ": ") + q.text;
 }
 
 bool Given(const Options& opt, const std::string& flag) {
@@ -185,13 +193,7 @@ class TBoard::TPrinter : public features::IOperationView,
 
     void OnOperationQuestion(const features::TQuestion& q) override {
         features::TOperations& ops = board_.Core().Operations();
-        std::string asked = q.text;
-        if (!q.caption.empty())
-            asked =
-                q.caption +
-                (std::string_view("!?:.").find(q.caption.back()) != std::string_view::npos ? " "
-                                                                                           : ": ") +
-                asked;
+        const std::string asked = QuestionText(q);
         if (Given(board_.opt_, q.assumeWith)) {
             board_.Note(asked + " Yes (" + q.assumeWith + ").");
             ops.Answer(true);
@@ -217,6 +219,7 @@ class TBoard::TPrinter : public features::IOperationView,
         if (::poll(&pfd, 1, 0) <= 0) return;
         char buf[128];
         const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;  // asked again next tick
         if (n > 0) {
             typed_.append(buf, static_cast<std::size_t>(n));
             if (typed_.find('\n') == std::string::npos && typed_.size() < 256) return;
@@ -430,12 +433,19 @@ int TBoard::Await(const std::function<bool()>& done, const std::string& what) {
 void TBoard::Drive(const std::function<bool()>& done, bool cancelOnSignal) {
     if (done()) return;
     bool cancelled = false;
+    bool readerGone = false;
     const auto tick = [&] {
         if (cancelOnSignal && g_signal != 0 && !cancelled) {
             cancelled = true;
             // The request in flight is answered first; the outcome says what
             // the board holds then.
             core_->Operations().Cancel("interrupted", g_signal);
+        }
+        // Polling only makes results: nobody reads them any more. A write
+        // goes on to its end.
+        if (stdoutFailed_ && !readerGone) {
+            readerGone = true;
+            core_->Operations().CancelBackground("its output can no longer be written");
         }
         printer_->PollAnswer();
         (void)core_->Tick();
