@@ -65,6 +65,8 @@ void ProcessAnswer(TSession& session, const std::uint8_t* data, std::uint8_t len
         // time-out treats it: whatever waited for it ends, polling stops and
         // the queue empties, so a babbling line cannot open box after box.
         session.ShowMissingAck();
+        view.Notify(&ILinkView::OnAnswerIgnored,
+                    "the answer was garbled (" + std::string(kMissingAckText) + ")");
         session.EndRefusedSequence(std::string(kMissingAckText));
         session.Protocol().ClearQueue();
         // The queue went with it, so every sequence waiting on a queued

@@ -71,6 +71,9 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         std::string refused;  // a typed value that cannot be sent: refused with this
         std::string done;     // "set to 18 h"
         bool boardType = false;
+        // Memory that holds what a variable the board does not let be read
+        // keeps (the factory tuning date lives in the tuning log).
+        std::vector<TMemoryArea> keeps;
         // Checks that need the board's identity, once the needs are met.
         std::function<TResult()> beforeWrite;
         // Sends the writes itself (a machine page's form); otherwise the
@@ -85,6 +88,8 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         TOperationNeeds n;
         n.protocolVersion = true;
         n.boardType = spec_.boardType;
+        n.keeps = spec_.keeps;
+        n.serialNumber = !spec_.keeps.empty();  // the kept copy is named by it
         return n;
     }
     TResult Check() override {
@@ -218,9 +223,11 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         return t.empty() ? std::string("not read") : t;
     }
     std::string Acknowledged() const {
-        // A write-only variable cannot say what it held.
-        return spec_.name + ": " + spec_.done + "; the board acknowledged it." +
-               (spec_.reads.empty() ? std::string() : " It held " + Before() + " before.");
+        std::string t = spec_.name + ": " + spec_.done + "; the board acknowledged it.";
+        if (!spec_.reads.empty()) t += " It held " + Before() + " before.";
+        if (ctx_ && !ctx_->Kept().empty())
+            t += " What the board held is kept in " + ctx_->Kept().front() + ".";
+        return t;
     }
     void Done() {
         std::string now;
@@ -403,7 +410,9 @@ class TSerialWrite final : public TAttachedOperation<TSerialWrite>, public ISeri
 
 // --- procedures ---------------------------------------------------------------
 
-class TProcedureRun final : public TAttachedOperation<TProcedureRun>, public IPowerProcedureView {
+class TProcedureRun final : public TAttachedOperation<TProcedureRun>,
+                            public IPowerProcedureView,
+                            public ITuningLogView {
   public:
     TProcedureRun(TSupervisorCore& core, TProcedureRequest r)
         : TAttachedOperation(Capitalised(ProcedureText(r.procedure))), core_(core), request_(r) {}
@@ -446,6 +455,13 @@ class TProcedureRun final : public TAttachedOperation<TProcedureRun>, public IPo
     }
     void OnProcedureFinished(const TProcedureOutcome& o) override {
         if (ctx_ == nullptr || o.procedure != request_.procedure) return;
+        if (o.outcome.completed && Tuning()) {
+            // The board's new tuning log is read back before the run ends.
+            text_ = o.text;
+            waitingLog_ = true;
+            ctx_->Progress("reading the new tuning log", 0, 0);
+            return;
+        }
         if (o.outcome.completed) {
             ctx_->Finish(TOutcomeKind::Completed, {}, Name() + ": " + o.text);
             return;
@@ -453,9 +469,29 @@ class TProcedureRun final : public TAttachedOperation<TProcedureRun>, public IPo
         ctx_->Finish(TOutcomeKind::Failed, o.outcome.why,
                      Name() + " stopped: " + o.outcome.why + " (" + o.text + ")." + Kept());
     }
-    // The procedures controller watches its own reads.
-    void Stalled(TOperationContext&) override {}
+    void OnTuningLogShown(const TTuningLogShown& s) override {
+        if (ctx_ == nullptr || !waitingLog_) return;
+        waitingLog_ = false;
+        if (!s.outcome.completed)
+            ctx_->Warn("The new tuning log could not be read: " + s.outcome.why + ".");
+        ctx_->Finish(TOutcomeKind::Completed, {}, Name() + ": " + text_, "the new tuning");
+    }
+    // The procedures controller watches its own reads; the tuning-log read
+    // that follows a tuning waits only for a running chain.
+    void Stalled(TOperationContext& ctx) override {
+        if (waitingLog_ && !core_.Logs().TuningLogReadWaiting()) Stop(ctx, ctx.WhyIdle());
+    }
     void Stop(TOperationContext& ctx, const std::string& why) override {
+        if (waitingLog_) {
+            waitingLog_ = false;
+            EndChainOf(core_, kPurposeTuningLog, why);
+            ctx.Warn("The new tuning log was not read: " + why + ".");
+            ctx.Finish(TOutcomeKind::Completed, {},
+                       Name() + ": " + text_ + "; its new tuning log was not read back (" + why +
+                           ")",
+                       "the new tuning, its log not read back");
+            return;
+        }
         core_.Procedures().StopFollowing();
         const std::string variable = Tuning() ? "TuningStatus" : "DiagnosisStatus";
         ctx.Finish(TOutcomeKind::Failed, why,
@@ -486,6 +522,8 @@ class TProcedureRun final : public TAttachedOperation<TProcedureRun>, public IPo
     TSupervisorCore& core_;
     TProcedureRequest request_;
     TOperationContext* ctx_ = nullptr;
+    std::string text_;
+    bool waitingLog_ = false;
 };
 
 // --- logs -----------------------------------------------------------------------
@@ -900,7 +938,9 @@ std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate dat
         s.refused = "the factory tuning date " + DateText(date) + " " + TimeText(t) +
                     " is outside 1970-01-01 00:00:00 .. 2106-02-07 06:28:15; nothing sent";
     } else {
-        // Write-only: the board refuses a read of it, so none is made.
+        // The board does not let the date be read; it keeps it in the
+        // tuning log, which is kept instead.
+        s.keeps = {TuningLogArea()};
         s.writes = {{FactoryTuningDate, {static_cast<double>(*seconds)}}};
         s.done = "set to " + DateText(date) + " " + TimeText(t) + " (" +
                  std::to_string(*seconds) + ")";

@@ -4,6 +4,7 @@
 
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
+#include "features/TuningLog.h"
 #include "features/SupervisorCore.h"
 
 namespace orvan::features {
@@ -126,7 +127,9 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
 
 // --- read and verify ----------------------------------------------------------
 
-class TConfigUpload final : public TAttachedOperation<TConfigUpload>, public ITransferListener {
+class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
+                            public ITransferListener,
+                            public ITuningLogView {
   public:
     TConfigUpload(TSupervisorCore& core, bool verify, TConfigReadRequest r)
         : TAttachedOperation(verify ? "Configuration verify" : "Configuration read"),
@@ -164,6 +167,48 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>, public ITr
             ctx_->Finish(TOutcomeKind::Failed, o.why, o.message);
             return;
         }
+        // The window's read goes on with the tuning log, which the session
+        // has started already: the read ends when that does.
+        if (!verify_ && request_.thenTuningLog) {
+            read_ = o;
+            waitingLog_ = true;
+            ctx_->Progress("reading the tuning log", 0, 0);
+            return;
+        }
+        Complete(o);
+    }
+    void OnTuningLogShown(const TTuningLogShown& s) override {
+        if (ctx_ == nullptr || !waitingLog_) return;
+        waitingLog_ = false;
+        if (!s.outcome.completed) ctx_->Warn("The tuning log could not be read: " + s.outcome.why + ".");
+        Complete(read_);
+    }
+
+    void Stalled(TOperationContext& ctx) override {
+        if (waitingLog_) {
+            // A tuning-log read waits for its turn only while another chain runs.
+            Stop(ctx, ctx.WhyIdle());
+            return;
+        }
+        core_.Transfer().NoteExchangeIdle();
+    }
+    void Stop(TOperationContext&, const std::string& why) override {
+        if (waitingLog_) {
+            waitingLog_ = false;
+            EndChainOf(commands::kPurposeTuningLog, why);
+            ctx_->Warn("The tuning log read stopped: " + why + ".");
+            Complete(read_);
+            return;
+        }
+        (void)core_.Transfer().Abandon(why);
+    }
+
+  private:
+    void EndChainOf(int purpose, const std::string& why) {
+        commands::TSession& s = core_.Engine().session;
+        if (s.ChainRunning() && s.readPurpose == purpose) s.EndChain(why);
+    }
+    void Complete(const TTransferOutcome& o) {
         std::string message = o.message;
         if (!o.checksumWarning.empty()) ctx_->Warn(o.checksumWarning);
         for (const TFieldDifference& d : o.differences) ctx_->Detail(DifferenceText(d));
@@ -183,16 +228,12 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>, public ITr
         ctx_->Finish(TOutcomeKind::Completed, {}, message);
     }
 
-    void Stalled(TOperationContext&) override { core_.Transfer().NoteExchangeIdle(); }
-    void Stop(TOperationContext&, const std::string& why) override {
-        (void)core_.Transfer().Abandon(why);
-    }
-
-  private:
     TSupervisorCore& core_;
     bool verify_;
     TConfigReadRequest request_;
     TOperationContext* ctx_ = nullptr;
+    TTransferOutcome read_;
+    bool waitingLog_ = false;
 };
 
 class TConfigSave final : public TAttachedOperation<TConfigSave> {

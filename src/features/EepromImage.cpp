@@ -1,6 +1,7 @@
 #include "features/EepromImage.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "config/AtomicFile.h"
 
@@ -14,6 +15,17 @@ bool SaveDumpFile(const std::string& path, const TEepromImage& image, std::strin
 }
 
 bool LoadDumpFile(const std::string& path, TEepromImage& image, std::string* why) {
+    // A file of the wrong size is said as such, however large it is.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec && size != kEepromBytes) {
+            if (why)
+                *why = path + " holds " + std::to_string(size) + " bytes; a dump of the " +
+                       "board memory holds exactly " + std::to_string(kEepromBytes);
+            return false;
+        }
+    }
     std::string content, error;
     if (!config::ReadWholeFile(path, content, &error, kEepromBytes)) {
         if (why) *why = error;

@@ -358,45 +358,76 @@ class TEepromWrite final : public TAttachedOperation<TEepromWrite>,
     }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
-        return core_.Engine().session.WriteBlock(write_.address, write_.bytes);
+        done_ = 0;
+        return WriteNext();
     }
     void OnWriteAcknowledged(std::uint16_t address) override {
-        if (ctx_ == nullptr || address != write_.address) return;
+        if (ctx_ == nullptr || address != PieceStart(done_)) return;
+        done_ += PieceLength(done_);
+        if (done_ < write_.bytes.size()) {
+            if (const TResult r = WriteNext(); !r) Stopped(r.why, true);
+            return;
+        }
         ctx_->Finish(TOutcomeKind::Completed, {},
                      std::to_string(write_.bytes.size()) + " bytes written at " +
                          std::to_string(write_.address) + "; the board acknowledged them." +
-                         (ctx_->Kept().empty() ? std::string()
-                                               : " What it held there is kept in " +
-                                                     ctx_->Kept().front() + "."),
+                         KeptText(),
                      "the bytes written");
     }
     void OnSequenceStopped(commands::Sequence s, int, const std::string& why) override {
         if (ctx_ == nullptr || s != commands::Sequence::MemoryWrite) return;
-        const std::string holds = refused_
-                                      ? "the bytes it held (the write was refused)"
-                                      : "either the bytes it held or the new ones (no answer)";
-        ctx_->Finish(TOutcomeKind::Failed, why,
-                     "EEPROM write at " + std::to_string(write_.address) + " stopped: " + why +
-                         ". The board holds " + holds + "." +
-                         (ctx_->Kept().empty() ? std::string()
-                                               : " What it held is kept in " +
-                                                     ctx_->Kept().front() + "."),
-                     holds);
+        Stopped(why, refused_);
     }
     void OnLinkState(std::string_view text) override {
         if (text == link::kLinkNack) refused_ = true;
     }
-    void Stop(TOperationContext& ctx, const std::string& why) override {
-        ctx.Finish(TOutcomeKind::Failed, why,
-                   "EEPROM write stopped: " + why + ". The board holds what it held.",
-                   "what it held");
-    }
+    void Stop(TOperationContext&, const std::string& why) override { Stopped(why, true); }
 
   private:
+    // The board writes within one 32-byte page per request: a text that
+    // crosses a page goes as one request per page, each acknowledged.
+    std::uint16_t PieceStart(std::size_t done) const {
+        return static_cast<std::uint16_t>(write_.address + done);
+    }
+    std::size_t PieceLength(std::size_t done) const {
+        const std::size_t at = PieceStart(done);
+        const std::size_t room = commands::kEepromPageSize - at % commands::kEepromPageSize;
+        return std::min(room, write_.bytes.size() - done);
+    }
+    TResult WriteNext() {
+        const auto piece = std::span<const std::uint8_t>(write_.bytes).subspan(done_, PieceLength(done_));
+        return core_.Engine().session.WriteBlock(PieceStart(done_), piece);
+    }
+    std::string KeptText() const {
+        return ctx_ && !ctx_->Kept().empty()
+                   ? " What it held there is kept in " + ctx_->Kept().front() + "."
+                   : std::string();
+    }
+    // `notWritten`: the piece in hand was refused or never sent.
+    void Stopped(const std::string& why, bool notWritten) {
+        if (ctx_ == nullptr) return;
+        const std::size_t last = write_.address + write_.bytes.size() - 1;
+        std::string holds;
+        if (done_ > 0)
+            holds = "the new bytes at " + Span(write_.address, PieceStart(done_) - 1) + "; ";
+        const std::size_t pieceEnd = PieceStart(done_) + PieceLength(done_) - 1;
+        if (notWritten) {
+            holds += "what it held at " + Span(PieceStart(done_), last);
+        } else {
+            holds += "either at " + Span(PieceStart(done_), pieceEnd) + " (sent without an answer)";
+            if (pieceEnd < last) holds += "; what it held at " + Span(pieceEnd + 1, last);
+        }
+        ctx_->Finish(TOutcomeKind::Failed, why,
+                     "EEPROM write at " + std::to_string(write_.address) + " stopped: " + why +
+                         ". The board holds " + holds + "." + KeptText(),
+                     holds);
+    }
+
     TSupervisorCore& core_;
     TEepromWriteRequest request_;
     TTypedWrite write_;
     TOperationContext* ctx_ = nullptr;
+    std::size_t done_ = 0;  // bytes acknowledged
     bool refused_ = false;
 };
 

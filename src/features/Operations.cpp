@@ -164,6 +164,7 @@ struct TOperations::TRun {
 
     std::optional<std::string> cancelWhy;
     int cancelSignal = 0;
+    bool stopping = false;  // the cancel is being carried out
     bool holding = false;
 };
 
@@ -327,10 +328,7 @@ bool TOperations::Start(std::unique_ptr<TOperation> op,
     views_.Notify(&IOperationView::OnOperationStarted, r.op->Name());
     r.op->Begin(*r.ctx);
     // Reasons heard before this run are not its own.
-    lastIgnored_.clear();
-    refusal_.clear();
-    refused_ = false;
-    lineStopped_ = false;
+    reason_.clear();
     r.phase = TOperationPhase::ProtocolVersion;
     Advance(r);
     return true;
@@ -342,6 +340,7 @@ void TOperations::Advance(TRun& r) {
     switch (r.phase) {
         case TOperationPhase::ProtocolVersion:
             if (r.needs.protocolVersion && session_.BoardProtocolVersion() == 0) {
+                reason_.clear();
                 if (const TResult s = commands::SendReadVariable(session_.Protocol(),
                                                                  commands::ProtocolVersion);
                     !s) {
@@ -355,6 +354,7 @@ void TOperations::Advance(TRun& r) {
             [[fallthrough]];
         case TOperationPhase::BoardType:
             if (r.needs.boardType && session_.boardType == 0) {
+                reason_.clear();
                 if (const TResult s =
                         commands::SendReadVariable(session_.Protocol(), commands::BoardType);
                     !s) {
@@ -370,6 +370,7 @@ void TOperations::Advance(TRun& r) {
             if (r.needs.serialNumber && !r.serialAsked) {
                 // Read afresh: the board on the line may not be the one the
                 // session identified last, and copies are named by it.
+                reason_.clear();
                 r.serialAsked = true;
                 session_.serialNumber.clear();
                 r.ctx->Progress("reading the board's serial number", 0, 1);
@@ -403,6 +404,7 @@ void TOperations::StartKeepRead(TRun& r) {
     r.ctx->Progress("reading " + a.name + " to keep it (read " + std::to_string(r.reads.size() + 1) +
                         ")",
                     0, (a.count + commands::kMaxReadChunk - 1) / commands::kMaxReadChunk);
+    reason_.clear();
     session_.StartChain(kPurposeKeep, a.first, static_cast<std::uint16_t>(a.first + a.count));
     if (!session_.ChainRunning() && !r.finished)
         Fail(r, "the read of " + a.name + " could not be queued");
@@ -565,6 +567,7 @@ void TOperations::Fail(TRun& r, const std::string& why) {
 
 void TOperations::StopRun(TRun& r, const std::string& why) {
     if (r.finished) return;
+    r.stopping = r.cancelWhy.has_value();
     if (r.phase == TOperationPhase::Running) {
         r.op->Stop(*r.ctx, why);
         if (!r.finished) {
@@ -594,12 +597,24 @@ void TOperations::StopRun(TRun& r, const std::string& why) {
 void TOperations::Finish(TRun& r, TOperationOutcome o) {
     if (r.finished) return;
     r.finished = true;
-    if ((r.cancelWhy && o.kind != TOutcomeKind::Completed) ||
-        (r.cancelSignal != 0 && o.kind != TOutcomeKind::Refused)) {
+    // Interrupted when the cancel stopped it; an operation that ended by
+    // itself with the answer in flight keeps its own outcome.
+    if (r.stopping && r.cancelWhy &&
+        (o.kind != TOutcomeKind::Completed || r.cancelSignal != 0) &&
+        o.kind != TOutcomeKind::Refused) {
         o.kind = TOutcomeKind::Interrupted;
         o.signal = r.cancelSignal;
     }
     o.operation = r.op->Name();
+    // Every outcome says where the kept copies are (an exact image is named
+    // by the backup beside it).
+    std::vector<std::string> unnamed;
+    for (const std::string& k : r.kept) {
+        const std::string sibling = k.ends_with(".bin") ? k.substr(0, k.size() - 4) + ".wcf" : k;
+        if (o.message.find(k) == std::string::npos && o.message.find(sibling) == std::string::npos)
+            unnamed.push_back(k);
+    }
+    o.message += KeptText(unnamed);
     o.kept = r.kept;
     o.files = r.written;
     o.warning = r.warning;
@@ -650,11 +665,7 @@ void TOperations::Answer(bool yes) {
 }
 
 std::string TOperations::WaitingReason(const TRun& r) const {
-    if (lineStopped_) return std::string(link::kLinkTimeout);
-    if (!lastIgnored_.empty()) return "the board's answer could not be used: " + lastIgnored_;
-    if (refused_)
-        return refusal_.empty() ? std::string("the board refused the request")
-                                : "refused by the board: " + refusal_;
+    if (!reason_.empty()) return reason_;
     switch (r.phase) {
         case TOperationPhase::ProtocolVersion:
             return "the board did not tell its protocol version";
@@ -715,20 +726,18 @@ void TOperations::OnSequenceStopped(commands::Sequence s, int purpose, const std
 }
 
 void TOperations::OnAnswerIgnored(const std::string& why) {
-    lastIgnored_ = why;
+    reason_ = "the board's answer could not be used: " + why;
 }
 
-void TOperations::OnLinkState(std::string_view text) {
-    if (text == link::kLinkNack) refused_ = true;
-}
+void TOperations::OnLinkState(std::string_view) {}
 
 void TOperations::OnRefusal(const std::string& text) {
-    refused_ = true;
-    refusal_ = text;
+    reason_ = "refused by the board: " + text;
 }
 
 void TOperations::OnStopPolling() {
-    lineStopped_ = true;
+    // A garbled answer says more than the stop it causes.
+    if (reason_.empty()) reason_ = std::string(link::kLinkTimeout);
 }
 
 }  // namespace orvan::features

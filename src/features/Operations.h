@@ -117,10 +117,10 @@ class TOperations : public commands::IIdentityView,
     // Finished runs, destroyed on the next tick (their operation may be on
     // the call stack when it finishes).
     std::vector<std::unique_ptr<TRun>> finished_;
-    std::string lastIgnored_;
-    std::string refusal_;
-    bool refused_ = false;
-    bool lineStopped_ = false;
+    // Why the line last failed a request: the newest refusal, unusable or
+    // garbled answer, or the receive time-out. Cleared before each request
+    // the runner sends itself.
+    std::string reason_;
 };
 
 // The words of an outcome's kind ("completed", "stopped"...).

@@ -152,8 +152,19 @@ void TStatusPolling::Start() {
 }
 
 void TStatusPolling::Stop(TPollStop why) {
-    // Cycles under way end here: their answers, if any still come, are shown
-    // but complete no cycle.
+    // Cycles under way end here: reads still queued are not sent; answers
+    // of one in flight, if any still come, are shown but complete no cycle.
+    if (!expected_.empty()) {
+        std::deque<std::uint16_t> pending = expected_;
+        session_.Protocol().DropQueued([&](const link::TCmd& c) {
+            if (c.Type != commands::kReadVariable || c.Count < 2) return false;
+            const auto code = static_cast<std::uint16_t>(c.Payload[0] | (c.Payload[1] << 8));
+            const auto it = std::find(pending.begin(), pending.end(), code);
+            if (it == pending.end()) return false;
+            pending.erase(it);
+            return true;
+        });
+    }
     expected_.clear();
     current_ = TStatusSnapshot{};
     if (!running_) {

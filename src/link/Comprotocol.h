@@ -80,6 +80,13 @@ class TComProtocol {
     [[nodiscard]] QueueResult QueueCommand(std::unique_ptr<TCmd> cmd);
     QueueResult QueueCommand(const TCmd& cmd) { return QueueCommand(std::make_unique<TCmd>(cmd)); }
     void ClearQueue() { Queue.clear(); }
+    // Drops the queued commands `unsent` says are unwanted; returns how many.
+    template <typename Pred>
+    std::size_t DropQueued(Pred unsent) {
+        const std::size_t before = Queue.size();
+        std::erase_if(Queue, [&](const std::unique_ptr<TCmd>& c) { return unsent(*c); });
+        return before - Queue.size();
+    }
     std::size_t QueueCount() const { return Queue.size(); }
     const TCmd* QueuedAt(std::size_t i) const {
         return i < Queue.size() ? Queue[i].get() : nullptr;

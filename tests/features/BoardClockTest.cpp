@@ -28,7 +28,7 @@ class PageRecorder : public IBoardClockPage {
 struct ClockRig : test::SimRig {
     PageRecorder page;
     TBoardClock& board = core.BoardClock();
-    ClockRig() { board.SetPage(&page); }
+    ClockRig() { board.Views().Add(page); }
 
     // A ReadVariable answer as the board sends it (checksum byte last).
     void Answer(std::uint16_t code, Bytes value) {

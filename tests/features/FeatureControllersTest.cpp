@@ -145,7 +145,8 @@ TEST(NewChain, AnswersOfTheOldOneAreNotRelabelled) {
 namespace {
 
 // The start answer of a power procedure: its text, and the status read
-// that follows one the board started.
+// that follows one the board started, when this program started it (a start
+// answer nobody asked for is shown, never followed).
 TEST(StartAnswers, PermissionBitsInTheirOrder) {
     struct Row {
         std::uint8_t type, status;
@@ -175,11 +176,20 @@ TEST(StartAnswers, PermissionBitsInTheirOrder) {
         struct Fixture {
             link::TComProtocol& protocol;
             test::RecordingView& view;
-        } f{core.Protocol(), view};
+        } f{core.Engine().protocol, view};
         const std::vector<std::uint8_t> a = {0x06, r.type, r.status};
-        ProcessAnswer(core.Session(), a, static_cast<std::uint8_t>(a.size() + 4));
+        ProcessAnswer(core.Engine().session, a, static_cast<std::uint8_t>(a.size() + 4));
         EXPECT_EQ(f.view.pmView, r.text) << int(r.type) << "/" << int(r.status);
         EXPECT_EQ(f.view.started, r.followUp != 0);
+        EXPECT_EQ(f.protocol.QueueCount(), 0u) << "not started here: not followed";
+
+        const features::TProcedure p = r.type == 0x10   ? features::TProcedure::MeterDiagnosis
+                                       : r.type == 0x13 ? features::TProcedure::PdDiagnosis
+                                       : r.type == 0x11 ? features::TProcedure::FactoryTuning
+                                                        : features::TProcedure::SecondaryTuning;
+        ASSERT_TRUE(core.Procedures().Start(p));
+        f.protocol.ClearQueue();  // the start request itself
+        ProcessAnswer(core.Engine().session, a, static_cast<std::uint8_t>(a.size() + 4));
         ASSERT_EQ(f.protocol.QueueCount(), r.followUp ? 1u : 0u);
         if (r.followUp) {
             const link::TCmd* c = f.protocol.QueuedAt(0);

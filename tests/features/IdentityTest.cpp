@@ -22,7 +22,7 @@ struct SerialRecorder : ISerialListener {
 struct IdentityRig : test::SimRig {
     SerialRecorder serials;
     TIdentity& identity = core.Identity();
-    IdentityRig() { identity.SetListener(&serials); }
+    IdentityRig() { identity.Views().Add(serials); }
     std::vector<Bytes> Bodies(std::uint8_t type) const {
         std::vector<Bytes> r;
         for (const Bytes& b : port.bodies)

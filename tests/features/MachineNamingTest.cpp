@@ -84,7 +84,7 @@ TEST(MachineNaming, AppliedOnTheIdentityAnswersOfTheBoard) {
               "[INPUT_CPU]\nIn_0=Head ready\n[ANOMALY]\nAnomaly_0=X\n");
     features::TMachineNaming naming(rig.events, dir.Path().string());
     NamingRecorder rec;
-    naming.AddView(rec);
+    naming.Views().Add(rec);
 
     // A firmware answer while the board type is still 0 applies nothing.
     (void)commands::SendReadVariable(rig.protocol, commands::FirmwareVersion);

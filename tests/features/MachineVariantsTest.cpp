@@ -382,7 +382,7 @@ class Recorder : public IMultiHeadView, public IPeltaView, public IFlangingView 
 TEST(MachineVariants, HeadFramesAreBuiltForTheCountNeverBeyondTheWords) {
     VariantRig rig(kBoardMultiHead, 0x020209);
     Recorder rec;
-    rig.core.MultiHead().SetView(&rec);
+    rig.core.Attach(rec);
     rig.model.Variables()[MultiHeadCount].fields = {3};
     ASSERT_TRUE(rig.core.MultiHead().ReadCount().ok);
     rig.Run();
@@ -403,7 +403,7 @@ TEST(MachineVariants, PeltaLayoutFollowsTheProtocolAnswerOnPeltaBoardsOnly) {
         rig.model.boardType = type;
         rig.model.protocol = {2, 2, 2};
         Recorder rec;
-        rig.core.Pelta().SetView(&rec);
+        rig.core.Attach(rec);
         rig.session.RequestHardwareInfo();
         rig.Run();
         if (type == kBoardPelta) {

@@ -12,12 +12,18 @@
 #include "features/Operation.h"
 #include "support/TempDir.h"
 
+#include <array>
+#include <algorithm>
+
 namespace orvan::test {
 
 class OperationRecorder : public features::IOperationView {
   public:
     explicit OperationRecorder(features::TOperations& ops) : ops_(ops) {}
-    void OnOperationProgress(const features::TProgress& p) override { progress.push_back(p); }
+    void OnOperationProgress(const features::TProgress& p) override {
+        progress.push_back(p);
+        if (onProgress) onProgress(p);
+    }
     void OnOperationQuestion(const features::TQuestion& q) override {
         questions.push_back(q);
         if (answer) ops_.Answer(*answer);
@@ -30,6 +36,7 @@ class OperationRecorder : public features::IOperationView {
     std::vector<features::TProgress> progress;
     std::vector<features::TQuestion> questions;
     std::vector<features::TOperationOutcome> outcomes;
+    std::function<void(const features::TProgress&)> onProgress;
 
   private:
     features::TOperations& ops_;
@@ -45,6 +52,13 @@ struct OperationRig {
     TempDir dir;
     std::string backups = dir.File("backups");
     std::int64_t seconds = 0;
+
+    // The board's configuration image (EEPROM 16..399).
+    std::array<std::uint8_t, 384> BoardImage() const {
+        std::array<std::uint8_t, 384> img{};
+        std::copy_n(model.Eeprom().begin() + 16, 384, img.begin());
+        return img;
+    }
 
     OperationRig() {
         view.session = &core.Engine().session;
@@ -83,6 +97,18 @@ struct OperationRig {
     void Drain() {
         for (int n = 0; n < 20000 && !core.Idle(); ++n) Tick();
     }
+    // Starts `op`; true when it started (its outcome may come later).
+    bool Start(std::unique_ptr<features::TOperation> op) {
+        return core.Operations().Start(std::move(op));
+    }
+    // Ticks until the next outcome.
+    features::TOperationOutcome Finish(int limit = 20000) {
+        const std::size_t before = rec.outcomes.size();
+        for (int n = 0; n < limit && rec.outcomes.size() == before; ++n) Tick();
+        if (rec.outcomes.size() == before) return {};
+        return rec.outcomes.back();
+    }
+    config::TCfgWelderRW& Record() { return core.Engine().record; }
     std::vector<std::vector<std::uint8_t>> Bodies(std::uint8_t type) const {
         std::vector<std::vector<std::uint8_t>> r;
         for (const auto& b : port.bodies)

@@ -47,17 +47,17 @@ struct Machine {
     ProcedureRecorder rec;
     Machine() {
         p.Views().Add(rec);
-        (void)core.Record().SetPDiodeMaxValue(50);  // Pcfg 50 W
+        (void)core.Engine().record.SetPDiodeMaxValue(50);  // Pcfg 50 W
     }
     std::vector<std::uint16_t> Queued() {
         std::vector<std::uint16_t> codes;
-        for (std::size_t i = 0; i < core.Protocol().QueueCount(); ++i) {
-            const link::TCmd* c = core.Protocol().QueuedAt(i);
+        for (std::size_t i = 0; i < core.Engine().protocol.QueueCount(); ++i) {
+            const link::TCmd* c = core.Engine().protocol.QueuedAt(i);
             codes.push_back(c->Type == commands::kReadVariable
                                 ? static_cast<std::uint16_t>(c->Payload[0] | (c->Payload[1] << 8))
                                 : static_cast<std::uint16_t>(0xFF00 | c->Type));
         }
-        core.Protocol().ClearQueue();
+        core.Engine().protocol.ClearQueue();
         return codes;
     }
     template <typename... A>
@@ -151,7 +151,7 @@ TEST(DiagnosisPower, ErrorAgainstTheExpectedPowerAndTheNextStatusRead) {
     };
     for (const Row& r : rows) {
         Machine m;
-        (void)m.core.Record().SetPDiodeMaxValue(r.pcfg);
+        (void)m.core.Engine().record.SetPDiodeMaxValue(r.pcfg);
         ASSERT_TRUE(m.p.Start(TProcedure::MeterDiagnosis));
         (void)m.Queued();
         m.Say(&commands::IProcedureView::OnDiagnosisPower, r.step, r.raw);
@@ -197,7 +197,7 @@ TEST(TuningFollowUp, RunningAnomalyAndTheEnd) {
         ASSERT_EQ(m.rec.finished.size(), 1u) << int(r.status);
         EXPECT_EQ(m.rec.finished[0].text, r.text);
         EXPECT_EQ(m.rec.finished[0].outcome.completed, r.completed);
-        EXPECT_EQ(m.core.Session().readPurpose == commands::kPurposeTuningLog, r.logRead);
+        EXPECT_EQ(m.core.Engine().session.readPurpose == commands::kPurposeTuningLog, r.logRead);
     }
 }
 
@@ -215,12 +215,12 @@ TEST(ImaxWrite, KeptInTheTableLimitedAndSent) {
     EXPECT_EQ(m.p.WriteImax("60", '.', false, &shown).why,
               "Leggere la configurazione prima di eseguire questa operazione");
     EXPECT_TRUE(m.Queued().empty());
-    m.core.Session().configLoaded = true;
-    (void)m.core.Record().SetCurrentDiodeMaxValue(50);
+    m.core.Engine().session.configLoaded = true;
+    (void)m.core.Engine().record.SetCurrentDiodeMaxValue(50);
     ASSERT_TRUE(m.p.WriteImax("60", '.', false, &shown));
     EXPECT_EQ(shown, "50");
-    EXPECT_DOUBLE_EQ(m.core.Record().GetWATableAValue(5), 50);
-    const link::TCmd* c = m.core.Protocol().QueuedAt(0);
+    EXPECT_DOUBLE_EQ(m.core.Engine().record.GetWATableAValue(5), 50);
+    const link::TCmd* c = m.core.Engine().protocol.QueuedAt(0);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->Type, commands::kWriteVariable);
     EXPECT_EQ(c->Payload[0] | (c->Payload[1] << 8), commands::Imax);
@@ -244,8 +244,8 @@ struct ProcedureRig : SimRig {
     ProcedureRig() {
         core.Procedures().Views().Add(rec);
         core.TuningLog().Views().Add(rec);
-        (void)core.Record().SetPDiodeMaxValue(80);
-        (void)core.Record().SetCurrentDiodeMaxValue(50);
+        (void)core.Engine().record.SetPDiodeMaxValue(80);
+        (void)core.Engine().record.SetCurrentDiodeMaxValue(50);
         session.configLoaded = true;
         model.securityCodeOn = true;
     }

@@ -141,13 +141,12 @@ TEST(Reconnection, AnotherBoardGetsNothingThatWrites) {
 
 TEST(Reconnection, AnInterruptedWriteIsReportedStoppedAndNeverResumed) {
     ReconnectRig rig;
-    ASSERT_TRUE(rig.transfer.Write());
-    rig.listener.onProgress = [&](TTransferPhase phase, int done) {
-        if (phase == TTransferPhase::Download && done == 5) rig.Unplug();
+    rig.rec.onProgress = [&](const features::TProgress& p) {
+        if (p.phase == "writing" && p.done == 5) rig.Unplug();
     };
-    const TTransferOutcome& o = rig.Run();
-    EXPECT_FALSE(o.completed);
-    EXPECT_EQ(o.phase, TTransferPhase::Download);
+    const auto o = rig.Write();
+    EXPECT_EQ(o.kind, features::TOutcomeKind::Failed);
+    EXPECT_NE(o.boardHolds.find("holds blocks 1 to 5"), std::string::npos) << o.boardHolds;
     const std::size_t writesAtLoss = rig.Bodies(0x01).size();
 
     rig.deviceBack = true;
@@ -157,7 +156,7 @@ TEST(Reconnection, AnInterruptedWriteIsReportedStoppedAndNeverResumed) {
     EXPECT_TRUE(Has(rig.LastText(), "not resumed: the configuration write")) << rig.LastText();
     EXPECT_EQ(rig.Bodies(0x01).size(), writesAtLoss) << "nothing written after the loss";
     EXPECT_FALSE(rig.transfer.Busy());
-    EXPECT_EQ(rig.listener.outcomes.size(), 1u);
+    EXPECT_EQ(rig.rec.outcomes.size(), 1u);
 }
 
 TEST(Reconnection, ABoardThatDoesNotAnswerAfterTheReopenIsTriedAgain) {

@@ -173,7 +173,7 @@ TEST(ServiceReport, RefusesWhatItCannotDoAndSendsNothing) {
     const TResult busy = rig.report.Start(rig.out);
     EXPECT_FALSE(busy);
     EXPECT_TRUE(Has(busy.why, "another operation")) << busy.why;
-    rig.Run();
+    rig.Drain();
     EXPECT_TRUE(rig.recorder.outcomes.empty());
 
     // A folder that is not there: the report says so and nothing is left.
@@ -190,15 +190,17 @@ TEST(ServiceReport, PollingIsHeldAndGoesOnAfter) {
     rig.core.Polling().Start();
     ASSERT_TRUE(rig.core.Polling().Running());
     ASSERT_TRUE(rig.report.Start(rig.out).ok);
-    EXPECT_FALSE(rig.core.Polling().Running());
+    std::size_t queuedWhileHeld = 0;
     for (int n = 0; n < 20000 && rig.recorder.outcomes.empty(); ++n) {
-        rig.core.Polling().RefreshTick();
+        queuedWhileHeld += rig.core.Polling().RefreshTick();
         rig.core.Tick();
         rig.clock.Advance(30);
     }
     ASSERT_EQ(rig.recorder.outcomes.size(), 1u);
     EXPECT_TRUE(rig.recorder.outcomes[0].completed) << rig.recorder.outcomes[0].message;
-    EXPECT_TRUE(rig.core.Polling().Running());
+    EXPECT_EQ(queuedWhileHeld, 0u) << "no status read while the report ran";
+    EXPECT_TRUE(rig.core.Polling().Running()) << "on all along";
+    EXPECT_GT(rig.core.Polling().RefreshTick(), 0u) << "and reading again after";
 }
 
 TEST(ServiceReport, LogsSectionShowsWhatWasRead) {

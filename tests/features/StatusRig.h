@@ -45,11 +45,11 @@ struct StatusRig {
     SimPort port{model};
     RecordingView view;
     features::TSupervisorCore core{port, clock, view};
-    link::TComProtocol& protocol = core.Protocol();
+    link::TComProtocol& protocol = core.Engine().protocol;
     commands::TBoardEvents& events = core.Events();
-    commands::TSession& session = core.Session();
-    commands::TSessionCycle& cycle = core.SessionCycle();
-    config::TCfgWelderRW& record = core.Record();
+    commands::TSession& session = core.Engine().session;
+    commands::TSessionCycle& cycle = core.Engine().cycle;
+    config::TCfgWelderRW& record = core.Engine().record;
     features::TStatusPolling& polling = core.Polling();
     PollingRecorder shown;
     int ticks = 0;
@@ -58,8 +58,8 @@ struct StatusRig {
         view.session = &session;
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
-        events.Subscribe(view);
-        polling.AddView(shown);
+        core.Attach(view);
+        core.Attach(shown);
     }
     // The board answers these analog words (answer order, not channel order).
     void SetAnalogWords(std::array<std::uint16_t, 6> w) {

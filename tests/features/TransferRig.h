@@ -1,14 +1,13 @@
 #pragma once
-// The core, with its transfer controller, on the simulator behind an
-// in-memory port, ticked on a fake clock; the board events go to a recording
-// view and to the controller.
+// The operation rig with direct names for the engine's parts and a recorder
+// of the configuration transfers, for tests that look below the operations.
 
-#include <optional>
+#include <functional>
 #include <vector>
 
-#include "SimLink.h"
+#include "OperationRig.h"
+#include "features/ConfigOperations.h"
 #include "features/ConfigTransfer.h"
-#include "support/TempDir.h"
 
 namespace orvan::test {
 
@@ -17,7 +16,6 @@ class TransferRecorder : public features::ITransferListener {
     void OnTransferProgress(features::TTransferOp, features::TTransferPhase phase, int done,
                             int total) override {
         progress.push_back({phase, done, total});
-        if (onProgress) onProgress(phase, done);
     }
     void OnTransferFinished(const features::TTransferOutcome& o) override { outcomes.push_back(o); }
     struct Step {
@@ -26,63 +24,25 @@ class TransferRecorder : public features::ITransferListener {
     };
     std::vector<Step> progress;
     std::vector<features::TTransferOutcome> outcomes;
-    std::function<void(features::TTransferPhase, int)> onProgress;
 };
 
-struct TransferRig {
-    sim::TBoardModel model;
-    link::ManualClock clock;
-    SimPort port{model};
-    RecordingView view;
-    features::TSupervisorCore core{port, clock, view};
-    link::TComProtocol& protocol = core.Protocol();
+struct TransferRig : OperationRig {
+    link::TComProtocol& protocol = core.Engine().protocol;
     commands::TBoardEvents& events = core.Events();
-    commands::TSession& session = core.Session();
-    commands::TSessionCycle& cycle = core.SessionCycle();
-    config::TCfgWelderRW& record = core.Record();
-    TransferRecorder listener;
+    commands::TSession& session = core.Engine().session;
+    commands::TSessionCycle& cycle = core.Engine().cycle;
+    config::TCfgWelderRW& record = core.Engine().record;
     features::TConfigTransfer& transfer = core.Transfer();
-    TempDir dir;
-    std::string backups = dir.File("backups");
+    TransferRecorder listener;
 
-    TransferRig() {
-        view.session = &session;
-        model.nowMs = [this] { return clock.MonotonicMs(); };
-        model.Eeprom() = sim::DefaultEeprom();
-        events.Subscribe(view);
-        core.Logs().Views().Add(view);
-        transfer.SetListener(&listener);
-        transfer.SetBackupDir(backups);
-        // 2026-12-08 04:19:00 UTC, one second later for every backup.
-        transfer.now = [this] {
-            return features::TBackupClock::from_time_t(1796703540 + seconds++);
-        };
+    TransferRig() { core.Attach(listener); }
+    // The configuration write as every front end starts it.
+    features::TOperationOutcome Write(features::TConfigWriteRequest r = {}) {
+        return Run(features::ConfigWriteOperation(core, std::move(r)));
     }
-    // Ticks until the running operation has reported its end (the exchange
-    // going idle first is reported to the controller as the window would).
-    const features::TTransferOutcome& Run(int limit = 20000) {
-        const std::size_t before = listener.outcomes.size();
-        for (int n = 0; n < limit && listener.outcomes.size() == before; ++n) {
-            core.Tick();
-            clock.Advance(30);
-        }
-        static const features::TTransferOutcome none{};
-        return listener.outcomes.size() > before ? listener.outcomes.back() : none;
+    features::TOperationOutcome Read(bool thenTuningLog = true) {
+        return Run(features::ConfigReadOperation(core, {thenTuningLog, {}, false, false}));
     }
-    // Lets the rest of the exchange (a tuning-log read) drain.
-    void Drain() {
-        for (int n = 0; n < 20000 && !cycle.Idle(); ++n) {
-            cycle.Tick();
-            clock.Advance(30);
-        }
-    }
-    std::vector<std::vector<std::uint8_t>> Bodies(std::uint8_t type) const {
-        std::vector<std::vector<std::uint8_t>> r;
-        for (const auto& b : port.bodies)
-            if (!b.empty() && b[0] == type) r.push_back(b);
-        return r;
-    }
-    std::int64_t seconds = 0;
 };
 
 inline void SetRaw(config::TWelderCfgBlank& c, const char* key, std::int32_t v) {

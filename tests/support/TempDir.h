@@ -35,6 +35,12 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// Creates an empty file (or leaves one there) and gives its path back.
+inline std::string TouchFile(const std::string& path) {
+    std::ofstream(path, std::ios::binary | std::ios::app).flush();
+    return path;
+}
+
 inline void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
