@@ -33,12 +33,13 @@ std::string ProgramFolder() {
 void ReadLogs(TBoard& b) {
     features::TSupervisorCore& core = b.Core();
     const TShow note{TSay::Stderr, false};
+    // The configuration first, as the window's read does, and the tuning log
+    // after it (its currents need the configuration); a board that does not
+    // give the configuration will not give the logs either, and the report
+    // says so.
     features::TConfigReadRequest read;
-    read.thenTuningLog = false;
-    // The tuning log's currents need the configuration; a board that does not
-    // give it will not give the logs either, and the report says so.
+    read.thenTuningLog = true;
     if (!b.Run(features::ConfigReadOperation(core, read), note).Completed()) return;
-    (void)b.Run(features::TuningLogReadOperation(core, {}), note);
     (void)b.Run(features::EventLogReadOperation(core), note);
 }
 

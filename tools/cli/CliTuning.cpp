@@ -11,6 +11,7 @@
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
 #include "features/TuningLog.h"
+#include "link/NumberText.h"
 
 namespace orvan::cli {
 
@@ -18,18 +19,25 @@ namespace {
 
 using features::TOperationOutcome;
 
-// Which copy of the log was used, before its entries.
-class TLogHeading : public features::ITuningLogView {
+// Which copy of the log was used, before its entries; with `entries`, the
+// entries too (a tuning reads its new log itself, and lists nothing).
+class TLogLines : public features::ITuningLogView {
   public:
-    explicit TLogHeading(TBoard& board) : board_(board) {}
+    TLogLines(TBoard& board, bool entries) : board_(board), entries_(entries) {}
     void OnTuningLogShown(const features::TTuningLogShown& s) override {
         if (!s.outcome.completed || !s.problem.empty()) return;
         board_.Out(std::string("tuning log: copy ") + (s.validCopy == 1 ? "A" : "B") +
                    ", factory tuning " + s.factoryTuningTime);
+        if (!entries_) return;
+        for (const features::tuninglog& e : s.entries)
+            board_.Out(e.dateTime + "\t" + link::RoundedText(e.current, 3) + " A\t" +
+                       link::RoundedText(e.power, 3) + " W\t" + link::RoundedText(e.hours, 3) +
+                       " h");
     }
 
   private:
     TBoard& board_;
+    bool entries_;
 };
 
 // The configuration onto the pages; the outcome.
@@ -42,8 +50,8 @@ TOperationOutcome ReadConfiguration(TBoard& b) {
 // The tuning log read (and saved when `save` names a file), its entries on
 // stdout.
 int ReadLog(TBoard& b, const features::TLogSaveRequest& save) {
-    TLogHeading heading(b);
-    features::TAttachment<TLogHeading> attached(b.Core(), heading);
+    TLogLines heading(b, false);
+    features::TAttachment<TLogLines> attached(b.Core(), heading);
     return features::ExitCode(b.Run(features::TuningLogReadOperation(b.Core(), save)));
 }
 
@@ -115,17 +123,10 @@ TPlan Tuning(const Options& opt) {
                 rc != 0)
                 return rc;
         }
-        const TOperationOutcome o = b.Run(features::ProcedureOperation(b.Core(), r));
-        if (!o.Completed()) return features::ExitCode(o);
-        // The tuning wrote its result into the log, and the core reads it
-        // after the tuning's end; once that read is over, the new log is shown.
-        if (const int rc =
-                b.Await([&b] { return b.Core().Idle() && !b.Core().Logs().TuningLogReadWaiting(); },
-                        "The tuning log read after the tuning");
-            rc != 0)
-            return rc;
-        const int shown = ReadLog(b, {});
-        return shown != 0 ? shown : features::ExitCode(o);
+        // A tuning reads the board's new tuning log before it ends: shown here.
+        TLogLines log(b, true);
+        features::TAttachment<TLogLines> attached(b.Core(), log);
+        return features::ExitCode(b.Run(features::ProcedureOperation(b.Core(), r)));
     });
 }
 
