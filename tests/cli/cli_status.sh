@@ -94,6 +94,15 @@ run "every read refused" 1 -- "$cli" --device "$dev" status --count 3
 took=$((($(date +%s%N) - start) / 1000000))
 [ "$took" -lt 2000 ] && ok "refused at once ($took ms)" || fail "refused after $took ms"
 has "refusal said" "$work/err" "refused by the board: Unknown variable: 0"
+[ "$(grep -c "Unknown variable" "$work/err")" = 1 ] && ok "refusal said once" ||
+    fail "refusal: $(cat "$work/err")"
+stop_sim
+
+# One status read refused: polling goes on without it, and says it once.
+start_sim --still --error-on 0B:11:4:1
+run "one read refused" 0 -- "$cli" --device "$dev" --fast status --count 2 &&
+    [ "$(grep -c "refused by the board: Operation denied" "$work/err")" = 1 ] &&
+    ok "the refused read said once" || fail "one read refused: $(cat "$work/err")"
 stop_sim
 
 # The board goes away while polling: a reason and exit 1, the cycles before it kept.

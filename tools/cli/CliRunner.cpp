@@ -178,6 +178,7 @@ class TBoard::TPrinter : public features::IOperationView,
     // A line when a phase begins, at each quarter of it, and at its end: the
     // user sees it move without a line per block.
     void OnOperationProgress(const features::TProgress& p) override {
+        SayHeard({});
         if (board_.opt_.quiet) return;
         const bool newPhase = p.phase != phase_;
         const int quarter = p.total > 0 ? p.done * 4 / p.total : 0;
@@ -239,6 +240,7 @@ class TBoard::TPrinter : public features::IOperationView,
             Err("\n", false);
         }
         phase_.clear();
+        SayHeard(o.message);
         Print(o);
     }
 
@@ -266,22 +268,26 @@ class TBoard::TPrinter : public features::IOperationView,
         std::clearerr(stderr);
     }
 
-    // The window shows these in boxes. An operation's outcome names a
-    // refusal that stopped it; a corrupted answer, and a refused read while
-    // only polling runs (it goes on without it), are said here, once a text.
+    // The window shows these in boxes. An operation's outcome names what
+    // stopped it; a refused read while only polling runs, which polling goes
+    // on without, is said here once the next progress shows it went on.
     void ShowRefusal(std::string_view, std::string_view text) override {
         refusal = "refused by the board: " + std::string(text);
         const features::TOperations& ops = board_.Core().Operations();
-        if (ops.BackgroundBusy() && !ops.Busy()) SayOnce(refusal);
+        if (ops.BackgroundBusy() && !ops.Busy() &&
+            std::find(said_.begin(), said_.end(), refusal) == said_.end()) {
+            said_.push_back(refusal);
+            unsaid_.push_back(refusal);
+        }
     }
     void ShowMissingAck(std::string_view, std::string_view text) override {
         refusal = "corrupted answer from the board (" + std::string(text) + ")";
-        SayOnce(refusal);
     }
-    void SayOnce(const std::string& text) {
-        if (std::find(said_.begin(), said_.end(), text) != said_.end()) return;
-        said_.push_back(text);
-        board_.Say(text);
+    // The refusals heard that `message` does not say already.
+    void SayHeard(const std::string& message) {
+        for (const std::string& r : unsaid_)
+            if (message.find(r) == std::string::npos) board_.Say(r);
+        unsaid_.clear();
     }
 
     void OnLinkState(std::string_view) override {}
@@ -306,6 +312,7 @@ class TBoard::TPrinter : public features::IOperationView,
     bool asking_ = false;
     std::string typed_;
     std::vector<std::string> said_;
+    std::vector<std::string> unsaid_;
 };
 
 TBoard::TBoard(const Options& opt)
