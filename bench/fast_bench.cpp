@@ -21,7 +21,11 @@
 #include <functional>
 #include <string>
 
+#include "OperationDriver.h"
 #include "boardsim/PtyBoard.h"
+#include "features/BoardOperations.h"
+#include "features/ConfigOperations.h"
+#include "features/EepromOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
@@ -29,27 +33,6 @@
 using namespace orvan;
 
 namespace {
-
-class Quiet : public commands::INotifier,
-              public features::ITransferListener,
-              public features::IEepromListener {
-  public:
-    void ShowRefusal(std::string_view, std::string_view) override {}
-    void ShowMissingAck(std::string_view, std::string_view) override {}
-    void OnTransferFinished(const features::TTransferOutcome& o) override {
-        ++finished;
-        completed = o.completed;
-        why = o.message;
-    }
-    void OnEepromFinished(const features::TEepromOutcome& o) override {
-        ++finished;
-        completed = o.completed;
-        why = o.message;
-    }
-    int finished = 0;
-    bool completed = false;
-    std::string why;
-};
 
 // Counts the bytes on the line, both ways.
 class ByteCount : public link::ILineTap {
@@ -69,7 +52,7 @@ struct Rig {
     sim::TPtyBoard board;
     link::Tserial port;
     link::SystemClock clock;
-    Quiet quiet;
+    bench::TOutcomes quiet;
     ByteCount count;
     features::TSupervisorCore core{port, clock, quiet};
     std::filesystem::path backups;
@@ -80,24 +63,17 @@ struct Rig {
         if (!board.Open(&error) || !board.LoadOrCreateEeprom(&error)) return;
         board.Start();
         if (port.OpenPort(board.DevicePath().c_str(), speed, 0) != link::kOpenOk) return;
-        core.Transfer().SetListener(&quiet);
-        core.EepromManager().SetListener(&quiet);
+        core.Attach(quiet);
         backups = std::filesystem::temp_directory_path() /
                   ("orvan-bench-fast-" + std::to_string(::getpid()));
-        core.Transfer().SetBackupDir(backups.string());
-        core.Session().RequestHardwareInfo();
-        Drive([&] { return !core.Idle(); });
-        ok = core.Session().BoardProtocolVersion() != 0;
-        if (ok) {
-            // The record a write sends: what the board holds.
-            (void)core.Transfer().Read(false);
-            Drive([&] { return quiet.finished == 0; });
-            ok = quiet.completed;
-        }
-        core.Protocol().SetTap(&count);
+        core.Operations().SetBackupDir(backups.string());
+        // Identity first, then the record a write sends: what the board holds.
+        ok = Start(features::InfoOperation(core)) &&
+             Start(features::ConfigReadOperation(core, {false, {}, false, false}));
+        core.Engine().protocol.SetTap(&count);
     }
     ~Rig() {
-        core.Protocol().SetTap(nullptr);
+        core.Engine().protocol.SetTap(nullptr);
         std::error_code ec;
         if (!backups.empty()) std::filesystem::remove_all(backups, ec);
     }
@@ -109,21 +85,28 @@ struct Rig {
         link::TReadableWake wake{port.Descriptor(), tick};
         link::RunTicks(tick, link::kExchangeTickMs, 60000, core.FastMode() ? &wake : nullptr);
     }
+    bool Start(std::unique_ptr<features::TOperation> op) {
+        const int before = quiet.finished;
+        core.Operations().Start(std::move(op));
+        Drive([&] { return quiet.finished == before; });
+        return quiet.finished > before && quiet.last.Completed();
+    }
     // Milliseconds the operation took and the bytes it exchanged.
     bool Run(Op op, bool fast, double& ms, std::size_t& bytes) {
         core.SetFastMode(fast);
         const int before = quiet.finished;
         count.bytes = 0;
         const auto t0 = std::chrono::steady_clock::now();
-        const bool started = op == Op::Read    ? core.Transfer().Read(false).ok
-                             : op == Op::Write ? core.Transfer().Write().ok
-                                               : core.EepromManager().Dump().ok;
+        const bool started = core.Operations().Start(
+            op == Op::Read    ? features::ConfigReadOperation(core, {false, {}, false, false})
+            : op == Op::Write ? features::ConfigWriteOperation(core, {})
+                              : features::EepromDumpOperation(core, {}));
         if (!started) return false;
         Drive([&] { return quiet.finished == before; });
         ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                  .count();
         bytes = count.bytes;
-        return quiet.finished > before && quiet.completed;
+        return quiet.finished > before && quiet.last.Completed();
     }
 };
 
@@ -141,7 +124,7 @@ void BM_Fast(benchmark::State& state) {
     for (auto _ : state) {
         double ms = 0;
         if (!rig.Run(op, true, ms, bytes)) {
-            state.SkipWithError(("fast: " + rig.quiet.why).c_str());
+            state.SkipWithError(("fast: " + rig.quiet.last.message).c_str());
             return;
         }
         fastMs += ms;
@@ -150,7 +133,7 @@ void BM_Fast(benchmark::State& state) {
     fastMs /= runs;
     std::size_t slowBytes = 0;
     if (!rig.Run(op, false, slowMs, slowBytes)) {
-        state.SkipWithError(("default: " + rig.quiet.why).c_str());
+        state.SkipWithError(("default: " + rig.quiet.last.message).c_str());
         return;
     }
     const double lineMs = static_cast<double>(bytes) * 10.0 * 1000.0 / speed;

@@ -11,6 +11,7 @@
 
 #include "Summary.h"
 #include "boardsim/PtyBoard.h"
+#include "features/BoardOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"
@@ -47,33 +48,31 @@ int main() {
     link::SystemClock clock;
     Quiet quiet;
     features::TSupervisorCore core(port, clock, quiet);
-    // The board type and protocol version first, as the window's "Info" does.
-    core.Session().RequestHardwareInfo();
+    features::TStatusPolling& polling = core.Polling();
+    polling.flags = {true, true, true, true, true};
+    // Polling as the front ends start it: the operation reads the board type
+    // and protocol version first, and keeps the 150 ms cadence itself.
+    core.Operations().Start(features::PollingOperation(core, {}));
     link::RunTicks(
         [&] {
             core.Tick();
-            return !core.Idle();
+            return !polling.Running();
         },
         link::kExchangeTickMs, 10000);
-    features::TStatusPolling& polling = core.Polling();
-    polling.flags = {true, true, true, true, true};
-    polling.Start();
     const std::size_t perCycle = features::PollReads(polling.flags, core.Session().boardType,
                                                      core.Session().BoardProtocolVersion(), 0)
                                      .size();
     // Steady state: the first cycles fill the queue up to the guard.
-    std::int64_t tick = 0;
     const std::uint64_t warmup = 2;
     std::uint64_t startCycles = 0;
     std::uint32_t startAnswers = 0;
     auto t0 = std::chrono::steady_clock::now();
     link::RunTicks(
         [&] {
-            if (tick++ % 5 == 0) polling.RefreshTick();
             core.Tick();
             if (startCycles == 0 && polling.CyclesCompleted() >= warmup) {
                 startCycles = polling.CyclesCompleted();
-                startAnswers = core.Cycle().RxCounter();
+                startAnswers = core.Engine().cycle.Cycle().RxCounter();
                 t0 = std::chrono::steady_clock::now();
             }
             return polling.Running();
@@ -82,7 +81,7 @@ int main() {
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     // Counted in answers (a cycle is perCycle of them), so the few whole
     // cycles of a short run do not round the figure.
-    const double cycles = static_cast<double>(core.Cycle().RxCounter() - startAnswers) /
+    const double cycles = static_cast<double>(core.Engine().cycle.Cycle().RxCounter() - startAnswers) /
                           static_cast<double>(perCycle);
     const double bound = 1000.0 / (static_cast<double>(perCycle) * 5 * link::kExchangeTickMs);
     const double rate = cycles / s;

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Quiet view;
     orvan::features::TSupervisorCore core(port, clock, view);
     core.Events().Subscribe(view);
-    orvan::link::TComProtocol& protocol = core.Protocol();
-    TSession& s = core.Session();
+    orvan::link::TComProtocol& protocol = core.Engine().protocol;
+    TSession& s = core.Engine().session;
 
     const int purpose = 1 + data[0] % 7;
     switch (purpose) {

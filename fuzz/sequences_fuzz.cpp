@@ -17,6 +17,9 @@
 
 #include "boardsim/BoardModel.h"
 #include "boardsim/PtyBoard.h"
+#include "features/BoardOperations.h"
+#include "features/ConfigOperations.h"
+#include "features/EepromOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/TickDriver.h"
@@ -109,6 +112,20 @@ const std::string& Scratch() {
     return dir;
 }
 
+class Outcomes : public features::IOperationView {
+  public:
+    explicit Outcomes(features::TSupervisorCore& core) : core_(core) { core_.Attach(*this); }
+    ~Outcomes() override { core_.Detach(*this); }
+    void OnOperationQuestion(const features::TQuestion&) override {
+        core_.Operations().Answer(false);
+    }
+    void OnOperationFinished(const features::TOperationOutcome&) override { ++count; }
+    int count = 0;
+
+  private:
+    features::TSupervisorCore& core_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -121,67 +138,64 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedBoardPort port(model, in);
     Quiet quiet;
     features::TSupervisorCore core(port, clock, quiet);
-    core.Transfer().SetBackupDir(Scratch() + "backups");
+    core.Operations().SetBackupDir(Scratch() + "backups");
     std::filesystem::remove(Scratch() + "dump.bin");
+    // A question (another layout, another serial number, the format's own)
+    // is answered no: the operation ends refused, writing nothing.
+    Outcomes seen(core);
 
-    bool polling = false;
+    using namespace features;
+    std::unique_ptr<TOperation> op;
     switch (data[0] % 11) {
         case 0:
-            (void)core.Transfer().Write();
+            op = ConfigWriteOperation(core, {});
             break;
         case 1:
-            (void)core.Transfer().Read(true);
+            op = ConfigReadOperation(core, {true, {}, false, false});
             break;
         case 2:
-            (void)core.Transfer().Verify();
+            op = ConfigVerifyOperation(core);
             break;
         case 3:
-            (void)core.EepromManager().Dump(Scratch() + "dump.bin");
+            op = EepromDumpOperation(core, {Scratch() + "dump.bin", true, false});
             break;
         case 4:
-            (void)core.EepromManager().Format(Scratch() + "dump.bin");
+            op = EepromFormatOperation(core, {Scratch() + "dump.bin"});
             break;
         case 5:
-            (void)core.EepromManager().Restore(Scratch() + "restore.bin");
+            op = EepromRestoreOperation(core, {Scratch() + "restore.bin", false});
             break;
         case 6:
             core.Polling().flags = {true, true, true, true, true};
-            core.Polling().Start();
-            polling = true;
+            op = PollingOperation(core, {});
             break;
         case 7:
-            (void)core.Logs().StartTuningLogRead();
+            core.Document().New();
+            op = TuningLogReadOperation(core, {});
             break;
         case 8:
-            (void)core.EventLog().StartEventLogRead();
+            op = EventLogReadOperation(core);
             break;
         case 9:
-            core.Session().RequestHardwareInfo();
+            op = InfoOperation(core);
             break;
         default:
-            (void)core.Flanging().StartFlangingProfilesRead((data[0] & 0x80) != 0);
+            op = ProcedureOperation(core, {TProcedure::MeterDiagnosis, false});
             break;
     }
-    // While the input lasts, and then until everything has ended on the
-    // silent line; a restore that asks about another serial number is told no.
+    core.Operations().Start(std::move(op));
+    // While the input lasts, and then until it has ended on the silent line.
     int t = 0;
-    for (; t < 40000; ++t) {
-        if (polling && t % 5 == 0) core.Polling().RefreshTick();
-        if (polling && in.Empty() && t > 400) {
-            core.Polling().Stop(features::TPollStop::User);
-            polling = false;
-        }
+    for (; t < 40000 && seen.count == 0; ++t) {
+        if (in.Empty() && t > 400 && core.Operations().BackgroundBusy())
+            core.Operations().CancelBackground("enough");
         core.Tick();
         // Once the line is silent only the time-outs are left to come: larger
         // steps of the clock reach them in fewer ticks.
         clock.Advance(in.Empty() ? 10 * link::kExchangeTickMs : link::kExchangeTickMs);
-        core.EepromManager().ContinueRestore(false);
-        if (in.Empty() && !polling && core.Idle() && !core.Transfer().Busy() &&
-            !core.EepromManager().Busy())
-            break;
     }
-    Check(core.Idle());
-    Check(!core.Transfer().Busy());
-    Check(!core.EepromManager().Busy());
+    // Exactly one outcome, and nothing left running.
+    Check(seen.count == 1);
+    Check(core.Operations().Idle());
     return 0;
 }

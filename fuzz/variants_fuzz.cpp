@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Quiet quiet;
     orvan::features::TSupervisorCore core(port, clock, quiet);
     const std::uint16_t types[] = {0, 0x0100, 0x0500, 0x0800, 0x0A00, 0x0C00};
-    core.Session().boardType = types[data[0] % 6];
+    core.Engine().session.boardType = types[data[0] % 6];
     const char* field = kFields[data[1] % (sizeof kFields / sizeof kFields[0])];
     const char separator = (data[2] & 1) ? ',' : '.';
     const std::string text(reinterpret_cast<const char*>(data + 3), size - 3);

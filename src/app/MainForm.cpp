@@ -54,9 +54,6 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     TmrGestCOMCMD = new QTimer(this);
     TmrGestCOMCMD->setInterval(kExchangeIntervalMs);
     connect(TmrGestCOMCMD, &QTimer::timeout, this, &TMainForm::TmrGestCOMCMDTimer);
-    TmrRefreshStatus = new QTimer(this);
-    TmrRefreshStatus->setInterval(kStatusIntervalMs);
-    connect(TmrRefreshStatus, &QTimer::timeout, this, &TMainForm::TmrRefreshStatusTimer);
 
     BuildPages();
     BuildMenus();
@@ -68,29 +65,33 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     core_ = std::make_unique<features::TSupervisorCore>(
         Line(), clock, static_cast<commands::INotifier&>(*this),
         static_cast<link::IExchangeListener*>(this));
-    core_->Events().Subscribe(*this);
-    // The pages show what status polling and machine naming make of the
-    // board's answers.
-    core_->Polling().AddView(*this);
-    core_->Polling().AddView(*TshCfgWelder);
-    core_->Polling().AddView(*TshBrenta);
+    // The window and every page hear what they show. The core goes before
+    // them (FormClose), so none outlives its attachment.
+    core_->Attach(*this);
+    core_->Attach(*TshCfgWelder);
+    core_->Attach(*TshWelderCfg);
+    core_->Attach(*tshWelderTuning);
+    core_->Attach(*tshWelderLog);
+    core_->Attach(*TshBrenta);
+    core_->Attach(*tshEEPROM);
+    core_->Attach(*tshTimeKeep);
+    core_->Attach(*tshPelta);
+    core_->Attach(*tshMultiHead);
+    core_->Attach(*tshDiameterHeight);
+    core_->Attach(*tbsFlanging);
     core_->Polling().decimalSeparator = decimal_;
     core_->Naming().SetDirectory(options_.namingDirectory.empty() ? options_.settingsDirectory
                                                                   : options_.namingDirectory);
-    core_->Naming().AddView(*this);
-    core_->Naming().AddView(*TshCfgWelder);
-    core_->Naming().AddView(*TshBrenta);
     ConnectStatusControls();
     BuildBoardTools();
     BuildVariantPages();
     BuildLogsAndCalibration();
     BuildTuning();
-    core_->Cycle().SetRxLogEnabled(false);
-    core_->Cycle().SetTxLogEnabled(false);
+    core_->SetTrafficLog(false, false);
     trace_.push_back("create protocol");
     trace_.push_back("create record");
-    core_->Transfer().SetListener(this);
-    if (!options_.backupDirectory.empty()) core_->Transfer().SetBackupDir(options_.backupDirectory);
+    if (!options_.backupDirectory.empty())
+        core_->Operations().SetBackupDir(options_.backupDirectory);
     BuildService();
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
@@ -168,12 +169,13 @@ void TMainForm::BuildPages() {
     connect(dbg->CmdClearTXLog, &QPushButton::clicked, this, &TMainForm::CmdClearTXLogClick);
     connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
     connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
-    connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (core_) core_->Cycle().SetRxLogEnabled(on);
-    });
-    connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, [this](bool on) {
-        if (core_) core_->Cycle().SetTxLogEnabled(on);
-    });
+    const auto logs = [this] {
+        if (core_)
+            core_->SetTrafficLog(TshComDebug->chkRxLogEnable->isChecked(),
+                                 TshComDebug->chkTxLogEnable->isChecked());
+    };
+    connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, logs);
+    connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, logs);
 }
 
 void TMainForm::BuildMenus() {
@@ -353,7 +355,7 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!closed_ && !ConfirmCloseDuringTransfer()) {
+    if (!closed_ && !ConfirmCloseDuringOperation()) {
         event->ignore();
         return;
     }
@@ -361,26 +363,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A write cut short is said, with what the board holds and the backup.
-    const std::string abandoned =
-        !closed_ && Transfer() != nullptr && Transfer()->Busy()
-            ? Transfer()->Abandon("the program was closed during the transfer").message
-            : std::string();
+    // An operation cut short says what the board holds and where its copies are.
+    const std::string account = closed_ ? std::string() : StopOperationForClose();
     FormClose();
     event->accept();
-    if (!abandoned.empty()) ShowMessage(QStringLiteral("Attenzione!"), Q(abandoned));
-}
-
-bool TMainForm::ConfirmCloseDuringTransfer() {
-    const features::TConfigTransfer* t = Transfer();
-    if (t == nullptr || !t->Busy()) return true;
-    const bool write = t->RunningOp() == features::TTransferOp::Write;
-    return Confirm(
-        QStringLiteral("Attenzione!"),
-        write ? QStringLiteral("A write to the board is running. Closing now stops it part way: "
-                               "the board would hold part of the new configuration and part of "
-                               "the old one. Close anyway?")
-              : QStringLiteral("A transfer with the board is running. Close anyway?"));
+    if (!account.empty()) ShowMessage(QStringLiteral("Attenzione!"), Q(account));
 }
 
 void TMainForm::FormActivate() {
@@ -389,10 +376,6 @@ void TMainForm::FormActivate() {
     OpenConfiguredPort();
     TmrGestCOMCMD->start();
     trace_.push_back("exchange timer on");
-    // The session holds both buffers for its whole life; they start empty here.
-    core_->Session().configImage.fill(0);
-    core_->Logs().tuningLogImage.fill(0);
-    trace_.push_back("buffers");
     SetUpPages();
     ApplySettings();
     // Said once: a settings file that could not be read, or impossible values
@@ -435,9 +418,8 @@ void TMainForm::FileExit() {
 void TMainForm::FormClose() {
     if (closed_) return;
     closed_ = true;
-    // Both timers stop before anything they use is released.
+    // The timer stops before anything it uses is released.
     TmrGestCOMCMD->stop();
-    TmrRefreshStatus->stop();
     trace_.push_back("exchange timer off");
     DropLineNotifier();
     port_.ClosePort();

@@ -1,16 +1,20 @@
 #pragma once
-// TMainForm: the one main window. It owns the long-lived objects (the serial
-// port and the exchange engine, the configuration record, the settings), runs
-// the 30 ms exchange timer, carries the menus, the speed-button bar and the
-// status bar, and hosts the twelve main pages. Each page writes its own
-// widgets and hears the board events it shows; the window's slots carry the
-// handler names the technicians' documentation uses, read the controls, call
-// the feature and show the outcome. Every dialog goes through IDialogs.
+// TMainForm: the one main window. It owns the port, the settings and the
+// core, runs the 30 ms exchange timer, carries the menus, the speed-button bar
+// and the status bar, and hosts the twelve main pages. It is a renderer of
+// the core: every long or board-changing sequence is an operation of the
+// core that the window starts, whose questions it asks through IDialogs and
+// whose progress and outcome it shows. Each page writes its own widgets and
+// hears the board events and feature news it shows (attached to the core);
+// the window's slots carry the handler names the technicians' documentation
+// uses and read the controls.
 //
 // The slot bodies are grouped by area: MainForm.cpp (start, close, menus,
-// status bar), MainFormPort.cpp (port and speed), MainFormLink.cpp (exchange
-// timer, line debug, refusals), MainFormStatus.cpp (polling, board identity),
-// MainFormConfig.cpp (configuration pages, transfers, files, backups).
+// status bar), MainFormOperations.cpp (starting operations, their progress,
+// questions and outcomes), MainFormPort.cpp (port and speed), MainFormLink.cpp
+// (exchange timer, line debug, refusals), MainFormStatus.cpp (polling, board
+// identity), MainFormConfig.cpp (configuration pages, transfers, files,
+// backups).
 
 #include <QMainWindow>
 #include <QStringList>
@@ -27,12 +31,12 @@
 #include "commands/Session.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
-#include "features/ConfigTransfer.h"
+#include "features/FileKindGuard.h"
+#include "features/Operation.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/Comprotocol.h"
 #include "link/ExchangeCycle.h"
-#include "link/LineCapture.h"
 #include "link/Tserial.h"
 #include "link/UsbAdapters.h"
 
@@ -112,22 +116,21 @@ class TMainForm : public QMainWindow,
                   public commands::IIdentityView,
                   public commands::ILinkView,
                   private commands::INotifier,
-                  private features::ITransferListener,
-                  private features::IStatusPollingView,
-                  private features::IMachineNamingView,
-                  private features::ISerialListener,
-                  private features::IEepromListener,
-                  private features::IServiceReportView,
-                  private features::IReconnectView,
-                  private features::ITuningLogView {
+                  public features::IMachineNamingView,
+                  public features::IReconnectView,
+                  public features::ITuningLogView,
+                  public features::IOperationView {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
     static constexpr int kPortCount = 30;
     static constexpr std::array<int, 4> kSpeeds{9600, 19200, 38400, 56700};
     static constexpr int kExchangeIntervalMs = 30;
-    static constexpr int kStatusIntervalMs = 150;
     static constexpr int kPanelCount = 7;
+    // Exchange ticks an operation is given to end after a cancel while the
+    // window closes: past the line's 3 s receive time-out, so a request in
+    // flight is answered or timed out within them.
+    static constexpr int kCloseTicks = 4000 / kExchangeIntervalMs;
 
     explicit TMainForm(TStartOptions options, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -139,23 +142,18 @@ class TMainForm : public QMainWindow,
     // A speed-button hint "short|long": the tooltip and the status-bar text.
     static std::pair<QString, QString> SplitHint(const QString& hint);
 
-    // Record to pages: every cell, the dependent displays, configLoaded.
+    // Record to pages: every cell and the dependent displays.
     void ShowConfig();
-    // Pages to record, changed cells only. False when a cell did not convert:
-    // the user has been told, and the caller must not send or save anything.
-    // keepEditMarks: the values are not yet on the board nor in a file.
+    // Pages to record (through the core's document), changed cells only.
+    // False when a cell did not convert: the user has been told, and the
+    // caller must not send or save anything. keepEditMarks: the values are
+    // not yet on the board nor in a file.
     [[nodiscard]] bool ReadPagesIntoConfig(bool keepEditMarks = false);
-    bool ConfigLoaded() const { return core_ && core_->Session().configLoaded; }
+    bool ConfigLoaded() const { return core_ && core_->Document().Loaded(); }
     // Asked before edits on the pages would be lost (closing the window,
     // reading a configuration over them); true when they may go.
-    // The options of the next write: the exact image of a restored backup,
-    // what the user accepted when a write asked first.
-    features::TWriteOptions writeOptions_;
-    std::optional<std::array<std::uint8_t, config::kImageSize>> restoredImage_;
-    bool ConfirmCloseDuringTransfer();
     bool ConfirmDiscardEdits();
-    config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
-    features::TConfigTransfer* Transfer() const { return core_ ? &core_->Transfer() : nullptr; }
+    const config::TCfgWelderRW* Record() const { return core_ ? &core_->Record() : nullptr; }
     // The file "&Save" writes to (empty until one was opened or saved).
     const QString& CurrentFile() const { return currentFile_; }
 
@@ -171,9 +169,8 @@ class TMainForm : public QMainWindow,
 
     // Owned objects (null after close).
     features::TSupervisorCore* Core() const { return core_.get(); }
-    link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
-    link::TExchangeCycle* Cycle() const { return core_ ? &core_->Cycle() : nullptr; }
-    commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
+    const link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
+    const commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
     // The serial port of the settings (unused while TStartOptions::port is given).
     link::Tserial& Port() { return port_; }
     // The line the exchange runs on: the injected one, or the serial port.
@@ -181,14 +178,6 @@ class TMainForm : public QMainWindow,
         return options_.port ? *options_.port : static_cast<link::ISerialPort&>(port_);
     }
     TConfig* Config() const { return config_.get(); }
-    std::span<const std::uint8_t> ConfigImage() const {
-        return core_ ? std::span<const std::uint8_t>(core_->Session().configImage)
-                     : std::span<const std::uint8_t>();
-    }
-    std::span<const std::uint8_t> TuningLogImage() const {
-        return core_ ? std::span<const std::uint8_t>(core_->Logs().tuningLogImage)
-                     : std::span<const std::uint8_t>();
-    }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
 
@@ -208,7 +197,6 @@ class TMainForm : public QMainWindow,
     pages::TPageFlanging* tbsFlanging;
 
     QTimer* TmrGestCOMCMD;
-    QTimer* TmrRefreshStatus;
     QPushButton* cmdPolling;
     QCheckBox* chkPollAnomaly;
     QCheckBox* chkPollSourceTime;
@@ -241,7 +229,7 @@ class TMainForm : public QMainWindow,
     QAction* SetHoursCounterItem;
     QAction* SetFactoryTuningDateItem;
     std::vector<QAction*> HelpItems;
-    // Shown while a transfer runs, right of the panels; its room is kept
+    // Shown while an operation runs, right of the panels; its room is kept
     // while it is hidden, so the panels never move.
     QProgressBar* cgaTransfer;
     // Made when first asked for ("Live plot..." on the first page).
@@ -250,7 +238,6 @@ class TMainForm : public QMainWindow,
     QAction* Act_FastExchange = nullptr;
     QLabel* lblFastExchange = nullptr;
     bool FastExchangeOn() const { return core_ && core_->FastMode(); }
-    link::TLineCapture* Capture() const { return capture_.get(); }
 
   public slots:
     // First activation: open the port, start the exchange, set up the pages,
@@ -260,7 +247,7 @@ class TMainForm : public QMainWindow,
     void FormClose();
 
     void TmrGestCOMCMDTimer();
-    void TmrRefreshStatusTimer();
+    // Status polling on and off; its 150 ms cadence is the core's.
     void cmdPollingClick();
     // First page and "IO Status": reads and writes of status polling.
     void CmdReadAnalogStatusClick();
@@ -361,38 +348,46 @@ class TMainForm : public QMainWindow,
     void OnAnswer(const std::uint8_t* data, std::uint8_t lengthLow) override;
     void OnRxTimeout() override;
     void OnPortLost(const std::string& why) override;
-    // Board events: the status-bar panels and polling; the pages hear the
-    // rest. (OnLinkState above serves the line and the board alike.)
+    // Board events: the status-bar panels; the pages hear the rest.
+    // (OnLinkState above serves the line and the board alike.)
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
-    void OnStopPolling() override;
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
     void ShowMissingAck(std::string_view caption, std::string_view text) override;
-    // ITransferListener: the end is handled once the exchange tick is over,
-    // so its dialogs never run inside the tick.
-    void OnTransferProgress(features::TTransferOp op, features::TTransferPhase phase, int done,
-                            int total) override;
-    void OnTransferFinished(const features::TTransferOutcome& outcome) override;
-    void TransferEnded(const features::TTransferOutcome& outcome);
-    void StartTransfer(features::TTransferOp op);
-    bool SaveConfigTo(const QString& chosen);
-    // Refused while a transfer runs (the user is told); true when free.
-    bool TransferIdle(features::TTransferOp op);
 
-    // ISerialListener: the serial number's read-back, told after the tick.
-    void OnSerialNumberWritten(const features::TSerialOutcome& outcome) override;
-    // IEepromListener: progress on the page; the question and the outcome
-    // after the tick.
-    void OnEepromProgress(features::TEepromOp op, features::TEepromPhase phase, int done,
-                          int total) override;
-    void OnRestoreNeedsConfirmation(const std::string& boardSerial,
-                                    const std::string& dumpSerial) override;
-    void OnEepromFinished(const features::TEepromOutcome& outcome) override;
-    // IServiceReportView: the steps in panel 1, the outcome after the tick.
-    void OnReportStep(const std::string& step) override;
-    void OnReportFinished(const features::TReportOutcome& outcome) override;
+    // --- operations (MainFormOperations.cpp) ------------------------------
+    // How an outcome is told: in a box; in the status bar when it completed
+    // with nothing to add (a page shows what it brought); or always in the
+    // status bar (status polling, whose end by a time-out has no box).
+    enum class TTold : std::uint8_t { Box, QuietWhenDone, StatusBar };
+    // Starts an operation of the core. Its outcome (also a refusal at its
+    // start) is told once the exchange tick is over, then `then` runs with it.
+    bool Run(std::unique_ptr<features::TOperation> op, TTold told = TTold::Box,
+             std::function<void(const features::TOperationOutcome&)> then = {});
+    void Tell(const features::TOperationOutcome& o, TTold told);
+    // IOperationView: progress in panel 1 and the progress bar, questions in
+    // boxes after the tick.
+    void OnOperationStarted(const std::string& operation) override;
+    void OnOperationProgress(const features::TProgress& p) override;
+    void OnOperationQuestion(const features::TQuestion& q) override;
+    void OnOperationFinished(const features::TOperationOutcome& o) override;
+    // The operation in front (not status polling) is this one.
+    bool InFront(const std::string& operation) const;
+    // A save dialog, then the file-kind check: a file of another kind is
+    // replaced only when the user says so. Null when cancelled or refused.
+    struct TOutputChoice {
+        std::string path;
+        bool replaceOtherKind = false;
+    };
+    std::optional<TOutputChoice> ChooseOutput(const TFileRequest& request,
+                                              features::TFileKind kind);
+    // Closing during an operation: asked first; then the operation is
+    // cancelled and followed to its end, and what the board holds is said.
+    bool ConfirmCloseDuringOperation();
+    std::string StopOperationForClose();
+
     // IReconnectView: the port's panel says what happened to the line.
     void OnReconnectEvent(const features::TReconnectEvent& e) override;
     // The report, reconnection and the adapters' names (MainFormService.cpp).
@@ -413,6 +408,7 @@ class TMainForm : public QMainWindow,
     void BuildTuning();
     void WriteImax(bool store);
     void WriteIAdj(bool store);
+    void StartProcedure(features::TProcedure procedure, bool confirmed = false);
     // ITuningLogView: the configuration page marks the currents a tuning replaced.
     void OnTuningLogShown(const features::TTuningLogShown& shown) override;
     void BuildMenus();
@@ -422,16 +418,18 @@ class TMainForm : public QMainWindow,
     void OpenConfiguredPort();
     void SetUpPages();
     void ApplySettings();
-    void StopStatusPolling();
-    // IStatusPollingView: the timer and the button follow the controller.
-    void OnPollingChanged(bool running, features::TPollStop why) override;
+    void StartStatusPolling();
     // IMachineNamingView: a missing naming file is said in the status bar.
     void OnMachineNames(const features::TMachineNames& names) override;
     void ConnectStatusControls();
-    // The polling check boxes into the controller (read at every tick).
+    // The polling check boxes into the controller.
     void ReadPollFlags();
     // Outcome of a status write: a value that did not convert is told.
     void SendOutcome(const commands::SendResult& r);
+    // Configuration transfers and files (MainFormConfig.cpp).
+    void StartWrite();
+    void StartVerify();
+    bool SaveConfigTo(const QString& chosen, bool replaceOtherKind);
     void ShowMessage(const QString& caption, const QString& text) {
         dialogs_->Message(caption, text);
     }
@@ -442,12 +440,12 @@ class TMainForm : public QMainWindow,
     TStartOptions options_;
     TQtDialogs qtDialogs_{this};
     IDialogs* dialogs_ = &qtDialogs_;
-    // The port and the clock outlive the engine that uses them.
+    // The port and the clock outlive the core that uses them.
     link::Tserial port_;
     link::SystemClock systemClock_;
     link::TUdevAdapterInfo udevAdapters_;
-    // Protocol, session, cycle, record and feature controllers; the board
-    // events go to the window's own view and to the features.
+    // Protocol, session, cycle, record, feature controllers and the
+    // operations; the window and the pages are attached to it.
     std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TConfig> config_;
     // Fast exchange and the line capture (MainFormFast.cpp).
@@ -457,10 +455,26 @@ class TMainForm : public QMainWindow,
     void ApplyFastExchange();
     void DropLineNotifier();
     class QSocketNotifier* lineNotifier_ = nullptr;
-    std::unique_ptr<link::TLineCapture> capture_;
     QString currentFile_;
     char decimal_ = '.';
     std::string sessionDevice_;
+    // The exact image of a restored backup, written back byte for byte while
+    // the pages still hold its values.
+    std::optional<std::array<std::uint8_t, config::kImageSize>> restoredImage_;
+    // Status panel 1 holds the blocks' marks of a transfer (kept after it).
+    bool panelMarks_ = false;
+    // Set while the window closes over an operation: its outcome is taken
+    // here instead of being told after the tick.
+    bool closing_ = false;
+    std::optional<features::TOperationOutcome> closingOutcome_;
+    // Outcomes given while Run was still starting their operation.
+    struct THeldOutcome {
+        features::TOperationOutcome outcome;
+        TTold told;
+        std::function<void(const features::TOperationOutcome&)> then;
+    };
+    bool starting_ = false;
+    std::vector<THeldOutcome> held_;
 
     std::array<QLabel*, kPanelCount> panels_{};
     QActionGroup* portGroup_;

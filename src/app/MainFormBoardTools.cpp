@@ -1,15 +1,18 @@
 // The board tools: the "Date / Time" page, the identity items of the Config
-// menu and the "EEPROM Manager" page. Each slot reads its controls, calls the
-// feature's controller and shows why nothing was sent when it refused.
+// menu and the "EEPROM Manager" page. Reads that change nothing are plain
+// calls of the controllers; whatever changes the board is an operation of
+// the core, which keeps what it overwrites and asks before it touches the
+// serial number or the configuration.
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "features/BoardOperations.h"
+#include "features/EepromOperations.h"
 #include "pages/PageEeprom.h"
 #include "pages/PageTimeKeep.h"
 
@@ -20,14 +23,6 @@ namespace {
 const QString kDumpFilter = QStringLiteral("EEPROM dump (*.bin)");
 const QString kFormatCaption = QStringLiteral("Formatting EEPROM");
 
-// A serial number as the board holds it: an erased memory has none.
-QString SerialText(const std::string& s) {
-    if (s.empty() || s.find_first_not_of('\xFF') == std::string::npos)
-        return QStringLiteral("(none)");
-    return QStringLiteral("\"%1\"").arg(
-        QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
-}
-
 // The caption of the box that says a typed value did not convert.
 QString InputCaption() {
     return QString::fromLatin1(kApplicationTitle);
@@ -36,10 +31,6 @@ QString InputCaption() {
 }  // namespace
 
 void TMainForm::BuildBoardTools() {
-    features::TBoardClock& clock = core_->BoardClock();
-    clock.SetPage(tshTimeKeep);
-    core_->Identity().SetListener(this);
-
     pages::TPageTimeKeep* t = tshTimeKeep;
     connect(t->cmdGetOrvanTime, &QPushButton::clicked, this, &TMainForm::cmdGetOrvanTimeClick);
     connect(t->cmdGetPcTime, &QPushButton::clicked, this, &TMainForm::cmdGetPcTimeClick);
@@ -47,9 +38,6 @@ void TMainForm::BuildBoardTools() {
     connect(t->cmdSetTKClockHalt, &QPushButton::clicked, this, &TMainForm::cmdSetTKClockHaltClick);
 
     pages::TPageEeprom* e = tshEEPROM;
-    core_->Events().Subscribe(*e);
-    core_->Eeprom().Views().Add(*e);
-    core_->EepromManager().SetListener(this);
     connect(e->cmdE2PWriteBytes, &QPushButton::clicked, this, &TMainForm::cmdE2PWriteBytesClick);
     connect(e->cmdE2PReadBytes, &QPushButton::clicked, this, &TMainForm::cmdE2PReadBytesClick);
     connect(e->cmdE2PDumpAll, &QPushButton::clicked, this, &TMainForm::cmdE2PDumpAllClick);
@@ -74,15 +62,12 @@ void TMainForm::cmdGetPcTimeClick() {
 }
 
 void TMainForm::cmdSetOrvanTimeClick() {
-    if (!core_) return;
-    const auto r = core_->BoardClock().Set(tshTimeKeep->Date(), tshTimeKeep->TimeTexts());
-    if (!r) ShowMessage(InputCaption(), Q(r.message));
+    if (core_)
+        Run(features::ClockSetOperation(*core_, tshTimeKeep->Date(), tshTimeKeep->TimeTexts()));
 }
 
 void TMainForm::cmdSetTKClockHaltClick() {
-    if (!core_) return;
-    const auto r = core_->BoardClock().SetRunning(tshTimeKeep->chkTKClockEN->isChecked());
-    if (!r) ShowMessage(InputCaption(), Q(r.message));
+    if (core_) Run(features::ClockRunOperation(*core_, tshTimeKeep->chkTKClockEN->isChecked()));
 }
 
 void TMainForm::Act_COMReqHWInfoExecute() {
@@ -104,25 +89,15 @@ void TMainForm::SetSerialNumberClick() {
             return;
         }
     }
-    const auto r = core_->Identity().SetSerialNumber(typed->toStdString());
-    if (!r && !r.message.empty()) ShowMessage(QStringLiteral("Serial Number"), Q(r.message));
-}
-
-void TMainForm::OnSerialNumberWritten(const features::TSerialOutcome& outcome) {
-    if (outcome.completed) return;  // the status bar shows the new one
-    // After the tick: a box must not open inside the answer's handling.
-    const QString text = Q(outcome.message);
-    QTimer::singleShot(0, this,
-                       [this, text] { ShowMessage(QStringLiteral("Serial Number"), text); });
+    Run(features::SerialNumberOperation(*core_, typed->toStdString()));
 }
 
 void TMainForm::SetWelderSourceWorkTimeClick() {
     if (!core_) return;
     const auto typed = dialogs_->InputText(QStringLiteral("Velkor Welder"),
                                            QStringLiteral("Source hours counter"), QString());
-    if (!typed) return;
-    const auto r = core_->Identity().SetHoursCounter(typed->toStdString(), decimal_);
-    if (!r && !r.message.empty()) ShowMessage(InputCaption(), Q(r.message));
+    if (!typed || typed->isEmpty()) return;
+    Run(features::HoursCounterOperation(*core_, typed->toStdString(), decimal_));
 }
 
 void TMainForm::SetWelderFactTuningDTClick() {
@@ -131,9 +106,7 @@ void TMainForm::SetWelderFactTuningDTClick() {
                  QStringLiteral("Procedere con la scrittura della data/ora del tuning di "
                                 "fabbrica?")))
         return;
-    const auto r =
-        core_->Identity().SetFactoryTuningDate(tshTimeKeep->Date(), tshTimeKeep->TimeTexts());
-    if (!r) ShowMessage(InputCaption(), Q(r.message));
+    Run(features::TuningDateOperation(*core_, tshTimeKeep->Date(), tshTimeKeep->TimeTexts()));
 }
 
 void TMainForm::cmdE2PWriteBytesClick() {
@@ -149,24 +122,29 @@ void TMainForm::cmdE2PWriteBytesClick() {
         }
     }
     const QByteArray bytes = text.toLatin1();
-    const auto r =
-        core_->EepromManager().WriteText(tshEEPROM->RowAddress(row).toStdString(),
-                                         std::string_view(bytes.constData(), bytes.size()));
-    if (!r) ShowMessage(InputCaption(), Q(r.message));
+    // The core asks before the serial number or the configuration is
+    // overwritten, saying what is there now.
+    Run(features::EepromWriteOperation(
+            *core_, {tshEEPROM->RowAddress(row).toStdString(),
+                     std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))}),
+        TTold::Box,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 void TMainForm::cmdE2PReadBytesClick() {
     if (!core_) return;
-    const auto r =
-        core_->EepromManager().ReadRaw(tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
-                                       tshEEPROM->TxtEEPROMReadLength->text().toStdString());
-    if (!r) ShowMessage(InputCaption(), Q(r.message));
+    Run(features::EepromReadOperation(*core_,
+                                      {tshEEPROM->TxtEEPROMReadAddress->text().toStdString(),
+                                       tshEEPROM->TxtEEPROMReadLength->text().toStdString()}),
+        TTold::QuietWhenDone,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 void TMainForm::cmdE2PDumpAllClick() {
     if (!core_) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->EepromManager().Dump(); !r) ShowMessage(InputCaption(), Q(r.message));
+    Run(features::EepromDumpOperation(*core_, {}), TTold::QuietWhenDone,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 void TMainForm::cmdE2PSaveDumpClick() {
@@ -176,11 +154,12 @@ void TMainForm::cmdE2PSaveDumpClick() {
     req.caption = QStringLiteral("Save EEPROM dump");
     req.filters = {kDumpFilter};
     req.defaultSuffix = QStringLiteral("bin");
-    const auto file = dialogs_->ChooseFile(req);
+    const auto file = ChooseOutput(req, features::TFileKind::ConfigImage);
     if (!file) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->EepromManager().Dump(file->path.toStdString()); !r)
-        ShowMessage(req.caption, Q(r.message));
+    Run(features::EepromDumpOperation(*core_, {file->path, true, file->replaceOtherKind}),
+        TTold::Box,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 void TMainForm::cmdE2PFormatClick() {
@@ -191,17 +170,18 @@ void TMainForm::cmdE2PFormatClick() {
                                    "autotuning log, contaore, etc etc\nContinuare con "
                                    "l'operazione?\n")))
         return;
-    // No dump, no format: the memory is kept in a file first.
+    // No dump, no format: the memory is kept in a new file first (the core
+    // never lets a format's dump replace a file).
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save the EEPROM before formatting it");
     req.filters = {kDumpFilter};
     req.defaultSuffix = QStringLiteral("bin");
     const auto file = dialogs_->ChooseFile(req);
-    if (!file) return;
+    if (!file || file->path.isEmpty()) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->EepromManager().Format(file->path.toStdString()); !r)
-        ShowMessage(kFormatCaption, Q(r.message));
+    Run(features::EepromFormatOperation(*core_, {file->path.toStdString()}), TTold::Box,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 void TMainForm::cmdE2PRestoreDumpClick() {
@@ -210,44 +190,10 @@ void TMainForm::cmdE2PRestoreDumpClick() {
     req.caption = QStringLiteral("Write EEPROM dump to board");
     req.filters = {kDumpFilter};
     const auto file = dialogs_->ChooseFile(req);
-    if (!file) return;
+    if (!file || file->path.isEmpty()) return;
     tshEEPROM->ClearListing();
-    if (const auto r = core_->EepromManager().Restore(file->path.toStdString()); !r)
-        ShowMessage(req.caption, Q(r.message));
-}
-
-void TMainForm::OnEepromProgress(features::TEepromOp op, features::TEepromPhase phase, int done,
-                                 int total) {
-    static const char* phases[] = {"serial number", "confirmation", "reading",
-                                   "saving",        "writing",      "reading back"};
-    tshEEPROM->ShowStatus(QStringLiteral("%1: %2 %3/%4")
-                              .arg(QString::fromLatin1(features::EepromOpText(op)),
-                                   QString::fromLatin1(phases[static_cast<int>(phase)]))
-                              .arg(done)
-                              .arg(total));
-}
-
-void TMainForm::OnRestoreNeedsConfirmation(const std::string& boardSerial,
-                                           const std::string& dumpSerial) {
-    const QString text = QStringLiteral(
-                             "The board's serial number is %1, the dump's is %2.\nWrite the "
-                             "dump over this board?")
-                             .arg(SerialText(boardSerial), SerialText(dumpSerial));
-    QTimer::singleShot(0, this, [this, text] {
-        const bool go = Confirm(QStringLiteral("Write EEPROM dump to board"), text);
-        if (core_) core_->EepromManager().ContinueRestore(go);
-    });
-}
-
-void TMainForm::OnEepromFinished(const features::TEepromOutcome& o) {
-    const QString text = Q(o.message);
-    tshEEPROM->ShowStatus(text);
-    // A plain dump speaks through the listing; the others end with a box.
-    if (o.op == features::TEepromOp::Dump && o.completed && o.dumpPath.empty()) return;
-    const QString caption = o.op == features::TEepromOp::Format
-                                ? kFormatCaption
-                                : QString::fromLatin1(features::EepromOpText(o.op));
-    QTimer::singleShot(0, this, [this, caption, text] { ShowMessage(caption, text); });
+    Run(features::EepromRestoreOperation(*core_, {file->path.toStdString()}), TTold::Box,
+        [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 
 }  // namespace orvan::app

@@ -1,12 +1,14 @@
-// "Welder Event Log" and the calibration controls of "Welder CFG": each
-// button reads its controls, calls the feature's controller and tells why
-// nothing changed when it refused. The pages show what the controllers hand
-// them (the event lines; the calibrated fields, marked as not yet written).
+// "Welder Event Log" and the calibration controls of "Welder CFG". The event
+// log read is an operation of the core; the calibration buttons read their
+// controls, call the calibration controller and tell why nothing changed when
+// it refused. The pages show what the core hands them (the event lines; the
+// calibrated fields, marked as not yet written).
 
 #include <QPushButton>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "features/BoardOperations.h"
 #include "pages/PageWelderCfg.h"
 #include "pages/PageWelderLog.h"
 
@@ -14,16 +16,15 @@ namespace orvan::app {
 
 void TMainForm::BuildLogsAndCalibration() {
     core_->EventLog().decimalSeparator = decimal_;
-    core_->EventLog().Views().Add(*tshWelderLog);
+    // The page lists the events and says beneath them why a read stopped.
     connect(tshWelderLog->btnReadEventLog, &QPushButton::clicked, this, [this] {
-        if (core_) (void)core_->EventLog().StartEventLogRead();
+        if (core_) Run(features::EventLogReadOperation(*core_), TTold::QuietWhenDone);
     });
 
     features::TAnalogCalibration& cal = core_->Calibration();
     cal.decimalSeparator = decimal_;
     pages::TPageWelderCfg* p = TshWelderCfg;
     p->SetCalibrationRecord(&core_->Record());
-    cal.Views().Add(*p);
     using features::TFeedbackLine;
     for (int c = 0; c < 6; ++c) {
         connect(p->btnGetGainAdj[static_cast<std::size_t>(c)], &QPushButton::clicked, this,

@@ -15,7 +15,6 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "commands/FrameMeaning.h"
-#include "config/AtomicFile.h"
 #include "pages/PageComDebug.h"
 
 namespace orvan::app {
@@ -39,9 +38,7 @@ void TMainForm::BuildFastExchange() {
     // (only the last, stretching one gives up room while the mark shows).
     statusBar()->addPermanentWidget(lblFastExchange, 0);
 
-    const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
-    capture_ = std::make_unique<link::TLineCapture>(clock);
-    capture_->onFrame = [this](const link::TCaptureFrame& f) {
+    core_->Capture().onFrame = [this](const link::TCaptureFrame& f) {
         TshComDebug->AppendFrame(link::FormatCaptureLine(f),
                                  commands::DescribeFrame(f.transmitted, f.bytes));
     };
@@ -91,33 +88,26 @@ void TMainForm::Act_FastExchangeExecute(bool on) {
 }
 
 void TMainForm::chkCaptureClick(bool on) {
-    if (!core_) return;
-    if (on) {
-        core_->Protocol().SetTap(capture_.get());
-        return;
-    }
-    core_->Protocol().SetTap(nullptr);
-    capture_->Flush();
+    if (core_) core_->SetCapturing(on);
 }
 
 void TMainForm::CmdClearCaptureClick() {
-    capture_->Clear();
+    if (core_) core_->Capture().Clear();
     TshComDebug->ClearFrames();
 }
 
 void TMainForm::CmdSaveCaptureClick() {
-    capture_->Flush();
+    if (!core_) return;
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save capture");
     req.filters = {QStringLiteral("Line capture (*.cap)")};
     req.defaultSuffix = QStringLiteral("cap");
-    const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
-    if (!c || c->path.isEmpty()) return;
-    const auto r = config::SaveFileAtomically(c->path.toStdString(), capture_->Text());
-    if (!r)
+    const std::optional<TOutputChoice> c = ChooseOutput(req, features::TFileKind::Capture);
+    if (!c) return;
+    if (const TResult r = core_->SaveCapture(c->path, true, c->replaceOtherKind); !r)
         ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("The capture was not saved:\n%1").arg(Q(r.error)));
+                    QStringLiteral("The capture was not saved:\n%1").arg(Q(r.why)));
 }
 
 }  // namespace orvan::app

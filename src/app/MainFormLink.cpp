@@ -6,7 +6,6 @@
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "commands/Builders.h"
 #include "pages/PageComDebug.h"
 
 namespace orvan::app {
@@ -53,11 +52,15 @@ void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) 
 }
 
 void TMainForm::Act_SecurityCodeOnExecute() {
-    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), true);
+    if (!core_) return;
+    if (const TResult r = core_->SetSecurityCode(true); !r)
+        ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
 }
 
 void TMainForm::Act_SecurityCodeOffExecute() {
-    if (core_) (void)commands::SendSecurityCode(core_->Protocol(), false);
+    if (!core_) return;
+    if (const TResult r = core_->SetSecurityCode(false); !r)
+        ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
 }
 
 void TMainForm::CmdClearRXLogClick() {

@@ -11,6 +11,7 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "app/SerialDevices.h"
+#include "features/BoardFinder.h"
 
 namespace orvan::app {
 
@@ -40,7 +41,8 @@ void TMainForm::OpenConfiguredPort() {
                                         : Q(name) + QStringLiteral(" (closed: ") +
                                               Q(port_.OpenErrorText(rc)) + QStringLiteral(")"));
     // Polling that a lost line stopped goes on once the user picks a port.
-    if (activated_ && core_ && Line().IsOpen()) core_->Polling().ResumeAfterReconnect();
+    if (activated_ && core_ && Line().IsOpen() && core_->Polling().StoppedByLine())
+        StartStatusPolling();
     ApplyFastExchange();
     // A port picked by hand is a fresh start, not a reconnection.
     if (core_) core_->Reconnection().Reset();
@@ -110,7 +112,7 @@ void TMainForm::Act_FindBoardExecute() {
     const std::string active = port_.IsOpen() ? port_.GetDevicePath() : std::string();
     std::erase(devices, active);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::vector<FoundBoard> found = FindBoards(devices, config_->speed);
+    const std::vector<features::TFoundBoard> found = features::FindBoards(devices, config_->speed);
     QApplication::restoreOverrideCursor();
     if (found.empty()) {
         ShowMessage(QStringLiteral("Find board"),
@@ -119,7 +121,7 @@ void TMainForm::Act_FindBoardExecute() {
         return;
     }
     QStringList choices;
-    for (const FoundBoard& f : found)
+    for (const features::TFoundBoard& f : found)
         choices << QStringLiteral("%1  (FW Ver. %2)")
                        .arg(Q(link::DeviceLabel(f.device, UsbAdapters())), Q(f.firmware));
     const int i = dialogs_->ChooseItem(QStringLiteral("Find board"),

@@ -1,19 +1,18 @@
-// Status polling (the 150 ms timer and its button, the reads and writes of
-// the first page and "IO Status", the live chart) and the board's identity in
-// the status bar (the "Info" speed button, serial number, firmware, machine
-// naming). The work is the status controller's; these slots read the
-// controls and show the outcome.
+// Status polling (an operation of the core in the background, with its own
+// 150 ms cadence, and its button), the reads and writes of the first page and
+// "IO Status", the live chart, and the board's identity in the status bar
+// (the "Info" speed button, serial number, firmware, machine naming).
 
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "config/AtomicFile.h"
+#include "features/BoardOperations.h"
 #include "pages/LivePlot.h"
 #include "pages/PageIOStatus.h"
 #include "pages/PageWelderVelkor.h"
@@ -35,9 +34,15 @@ void TMainForm::ConnectStatusControls() {
             &TMainForm::CmdSetIOForceStatusClick);
     connect(TshBrenta->CmdResetIOForceStatus, &QPushButton::clicked, this,
             &TMainForm::CmdResetIOForceStatusClick);
+    // Each polling cycle reads what the boxes say when it starts.
+    for (QCheckBox* box :
+         {chkPollOptoIO, chkPollAnalogInput, chkPollAnomaly, chkPollSourceTime, chkMultiHPolling})
+        connect(box, &QCheckBox::toggled, this, &TMainForm::ReadPollFlags);
+    ReadPollFlags();
 }
 
 void TMainForm::ReadPollFlags() {
+    if (!core_) return;
     features::TPollFlags& f = core_->Polling().flags;
     f.optoIO = chkPollOptoIO->isChecked();
     f.analog = chkPollAnalogInput->isChecked();
@@ -46,37 +51,27 @@ void TMainForm::ReadPollFlags() {
     f.multiHead = chkMultiHPolling->isChecked();
 }
 
-void TMainForm::TmrRefreshStatusTimer() {
-    if (!core_) return;
-    ReadPollFlags();
-    core_->Polling().RefreshTick();
-}
-
-void TMainForm::StopStatusPolling() {
-    if (core_ && core_->Polling().Running()) {
-        core_->Polling().Stop();  // OnPollingChanged stops the timer
-        return;
-    }
-    TmrRefreshStatus->stop();
-    cmdPolling->setText(QStringLiteral("Polling -> START"));
+void TMainForm::StartStatusPolling() {
+    if (!core_ || core_->Operations().BackgroundBusy()) return;
+    // Its end (the button, a time-out, a lost port) is no news worth a box.
+    if (Run(features::PollingOperation(*core_, {}), TTold::StatusBar,
+            [this](const features::TOperationOutcome&) {
+                if (core_ && !core_->Operations().BackgroundBusy())
+                    cmdPolling->setText(QStringLiteral("Polling -> START"));
+            }))
+        cmdPolling->setText(QStringLiteral("Polling -> STOP"));
 }
 
 void TMainForm::cmdPollingClick() {
-    if (core_) core_->Polling().Toggle();
-}
-
-void TMainForm::OnPollingChanged(bool running, features::TPollStop) {
-    if (running) {
-        TmrRefreshStatus->start();
-        cmdPolling->setText(QStringLiteral("Polling -> STOP"));
-    } else {
-        TmrRefreshStatus->stop();
+    if (!core_) return;
+    if (core_->Operations().BackgroundBusy()) {
+        core_->Operations().CancelBackground("stopped by the user");
+        // The button says what a click does next; the polling ends on the next tick.
         cmdPolling->setText(QStringLiteral("Polling -> START"));
+        return;
     }
+    StartStatusPolling();
 }
-
-// The controller hears the same event and stops itself; the timer follows.
-void TMainForm::OnStopPolling() {}
 
 void TMainForm::SendOutcome(const commands::SendResult& r) {
     if (!r) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
@@ -118,7 +113,7 @@ void TMainForm::cmdLivePlotClick() {
     if (LivePlot == nullptr) {
         const link::IClock& clock = options_.clock ? *options_.clock : systemClock_;
         LivePlot = new pages::TLivePlot(clock, this);
-        core_->Polling().AddView(*LivePlot);
+        core_->Attach(*LivePlot);
         connect(LivePlot, &pages::TLivePlot::SaveRequested, this, [this] {
             TFileRequest req;
             req.save = true;
@@ -149,7 +144,7 @@ void TMainForm::OnMachineNames(const features::TMachineNames& names) {
 }
 
 void TMainForm::SpeedButtonInfoClick() {
-    if (core_) core_->Session().RequestHardwareInfo();
+    if (core_) (void)core_->Identity().RequestInfo();
 }
 
 void TMainForm::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,

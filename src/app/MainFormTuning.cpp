@@ -1,16 +1,15 @@
-// "Welder Tuning": the slots read the page's controls, call the power
-// procedures or the tuning log, and say why nothing was sent when they
-// refuse. The runs themselves report to the page.
+// "Welder Tuning": diagnosis, tunings and the tuning log are operations of
+// the core (the runs report to the page as well); the currents' reads and
+// writes are plain calls of the power procedures.
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "config/AtomicFile.h"
-#include "features/FileKindGuard.h"
+#include "features/BoardOperations.h"
 #include "pages/NumberText.h"
 #include "pages/PageWelderCfg.h"
 #include "pages/PageWelderTuning.h"
@@ -26,9 +25,6 @@ const QString kTuningCaption = QStringLiteral("Welder Tuning");
 
 void TMainForm::BuildTuning() {
     pages::TPageWelderTuning* t = tshWelderTuning;
-    core_->Procedures().Views().Add(*t);
-    core_->TuningLog().Views().Add(*t);
-    core_->TuningLog().Views().Add(*this);
     connect(t->btnPwDiagnosis, &QPushButton::clicked, this, &TMainForm::btnPwDiagnosisClick);
     connect(t->btnPwDiagnosisPD, &QPushButton::clicked, this, &TMainForm::btnPwDiagnosisPDClick);
     connect(t->cmdPwFactoryTuing, &QPushButton::clicked, this, &TMainForm::cmdPwFactoryTuingClick);
@@ -46,16 +42,16 @@ void TMainForm::BuildTuning() {
     connect(t->btnSavePointsCsv, &QPushButton::clicked, this, &TMainForm::btnSavePointsCsvClick);
 }
 
+void TMainForm::StartProcedure(features::TProcedure procedure, bool confirmed) {
+    if (core_) Run(features::ProcedureOperation(*core_, {procedure, confirmed}));
+}
+
 void TMainForm::btnPwDiagnosisClick() {
-    if (!core_) return;
-    if (const auto r = core_->Procedures().Start(features::TProcedure::MeterDiagnosis); !r)
-        ShowMessage(kTuningCaption, Q(r.why));
+    StartProcedure(features::TProcedure::MeterDiagnosis);
 }
 
 void TMainForm::btnPwDiagnosisPDClick() {
-    if (!core_) return;
-    if (const auto r = core_->Procedures().Start(features::TProcedure::PdDiagnosis); !r)
-        ShowMessage(kTuningCaption, Q(r.why));
+    StartProcedure(features::TProcedure::PdDiagnosis);
 }
 
 void TMainForm::cmdPwFactoryTuingClick() {
@@ -66,14 +62,12 @@ void TMainForm::cmdPwFactoryTuingClick() {
                      "configurazione!\nAl termine dell'esecuzione è consigliabile rileggere la "
                      "configurazione e \nverificare la potenza massima con uno strumento!!")))
         return;
-    if (const auto r = core_->Procedures().Start(features::TProcedure::FactoryTuning); !r)
-        ShowMessage(kTuningCaption, Q(r.why));
+    // Asked here in the technicians' own words: the core need not ask again.
+    StartProcedure(features::TProcedure::FactoryTuning, true);
 }
 
 void TMainForm::btnPwSecondaryTuningClick() {
-    if (!core_) return;
-    if (const auto r = core_->Procedures().Start(features::TProcedure::SecondaryTuning); !r)
-        ShowMessage(kTuningCaption, Q(r.why));
+    StartProcedure(features::TProcedure::SecondaryTuning);
 }
 
 void TMainForm::btnReadImaxClick() {
@@ -86,7 +80,7 @@ void TMainForm::WriteImax(bool store) {
     const auto r = core_->Procedures().WriteImax(tshWelderTuning->edtImax->text().toStdString(),
                                                  decimal_, store, &shown);
     if (!r) {
-        ShowMessage(core_->Session().configLoaded ? kTuningCaption : kAttention, Q(r.why));
+        ShowMessage(ConfigLoaded() ? kTuningCaption : kAttention, Q(r.why));
         return;
     }
     if (!store) {
@@ -133,16 +127,16 @@ void TMainForm::btnWrIAdjEEPEOMClick() {
 }
 
 void TMainForm::cmdTuningLogClick() {
-    if (!core_) return;
-    if (const auto r = core_->TuningLog().Read(); !r)
-        ShowMessage(core_->Session().configLoaded ? kTuningCaption : kAttention, Q(r.why));
+    if (core_) Run(features::TuningLogReadOperation(*core_, {}), TTold::QuietWhenDone);
 }
 
 void TMainForm::btnSaveTuningLogClick() {
     if (!core_) return;
+    // Nothing read yet, or nothing trustworthy: the core says so before any
+    // file dialog (it refuses before it looks at the file named).
     const features::TWelderData& data = core_->TuningLog().welderData;
     if (!data.Decoded() || data.validCopy == 0) {
-        ShowMessage(kAttention, Q(core_->TuningLog().Save(std::string()).why));
+        Run(features::TuningLogSaveOperation(*core_, {"tuning.log", false, false}));
         return;
     }
     TFileRequest req;
@@ -152,18 +146,10 @@ void TMainForm::btnSaveTuningLogClick() {
                    QStringLiteral("File log (*.log)")};
     req.filterIndex = 2;
     req.defaultSuffix = QStringLiteral("log");
-    const std::optional<TFileChoice> c = dialogs_->ChooseFile(req);
-    if (!c || c->path.isEmpty()) return;
-    const features::TSaveCheck check =
-        features::CheckSave(c->path.toStdString(), features::TFileKind::TuningLog);
-    if (check.refuse) {
-        ShowMessage(kAttention, Q(check.message));
-        return;
-    }
-    if (check.ask && !Confirm(kAttention, Q(check.message))) return;
-    if (const auto r = core_->TuningLog().Save(check.target); !r)
-        ShowMessage(kAttention, QStringLiteral("The tuning log could not be saved to %1:\n%2")
-                                    .arg(Q(check.target), Q(r.why)));
+    const std::optional<TOutputChoice> c = ChooseOutput(req, features::TFileKind::TuningLog);
+    if (!c) return;
+    Run(features::TuningLogSaveOperation(*core_, {c->path, true, c->replaceOtherKind}),
+        TTold::QuietWhenDone);
 }
 
 void TMainForm::btnSavePointsCsvClick() {

@@ -1,8 +1,10 @@
 // The machine pages: the 16-bit DAC group of "IO Status", "Pelta", the
-// multi-head page, the diameter/height page and "Flanging". Each control
-// calls its page's controller; what the controller refused (a text that does
-// not convert, a value outside its range, a board without that machine) is
-// told in a box, and nothing has been sent then.
+// multi-head page, the diameter/height page and "Flanging". Each page hears
+// its machine's news (attached to the core); each control calls its page's
+// controller, and what the controller refused (a text that does not convert,
+// a value outside its range, a board without that machine) is told in a box,
+// and nothing has been sent then. Saving a flanging profile overwrites board
+// memory, so it is an operation of the core.
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "features/BoardOperations.h"
 #include "pages/PageDiameter.h"
 #include "pages/PageFlanging.h"
 #include "pages/PageIOStatus.h"
@@ -30,10 +33,8 @@ void TMainForm::VariantOutcome(const features::TToolResult& r, pages::TVariantPa
 
 void TMainForm::BuildVariantPages() {
     // 16-bit DAC on "IO Status".
-    features::TDac16& dac = core_->Dac16();
     pages::TPageIOStatus* io = TshBrenta;
     io->decimalSeparator = decimal_;
-    dac.Form().SetView(io);
     connect(io->chkDac16Force, &QCheckBox::toggled, this, [this, io](bool on) {
         io->EnableDac16Value(on);  // chkDac16ForceClick
         VariantOutcome(core_->Dac16().SetForce(on));
@@ -51,7 +52,6 @@ void TMainForm::BuildVariantPages() {
     features::TPelta& pelta = core_->Pelta();
     pages::TPagePelta* p = tshPelta;
     p->Attach(pelta.Form(), decimal_);
-    pelta.SetView(p);
     const std::pair<QPushButton*, features::TToolResult (features::TPelta::*)()> reads[] = {
         {p->btnPeltaReadWork, &features::TPelta::ReadWork},
         {p->btnPeltaReadPreion1, &features::TPelta::ReadPreion1},
@@ -89,7 +89,6 @@ void TMainForm::BuildVariantPages() {
     features::TMultiHead& heads = core_->MultiHead();
     pages::TPageMultiHead* m = tshMultiHead;
     m->Attach(heads.Form(), decimal_);
-    heads.SetView(m);
     auto on = [this](QPushButton* b, auto&& act) {
         connect(b, &QPushButton::clicked, this, [this, act] { VariantOutcome(act()); });
     };
@@ -106,7 +105,6 @@ void TMainForm::BuildVariantPages() {
 
     pages::TPageDiameter* d = tshDiameterHeight;
     d->Attach(core_->DiameterHeight().Form(), decimal_);
-    core_->DiameterHeight().Form().SetView(d);
     for (pages::TVariantPage* page :
          {static_cast<pages::TVariantPage*>(m), static_cast<pages::TVariantPage*>(d)})
         connect(page, &pages::TVariantPage::EditDoubleClicked, this,
@@ -125,8 +123,6 @@ void TMainForm::BuildVariantPages() {
     features::TFlanging& fl = core_->Flanging();
     pages::TPageFlanging* f = tbsFlanging;
     f->Attach(fl.Form(), decimal_);
-    fl.Form().SetView(f);
-    fl.Views().Add(*f);
     on(f->btnFlangSpeed,
        [this, f] { return core_->Flanging().WriteSpeed(f->Text("edtFlangSpeed")); });
     on(f->btnFlangPower,
@@ -145,7 +141,9 @@ void TMainForm::BuildVariantPages() {
     connect(f->cseFlangingProfile, &QSpinBox::valueChanged, this,
             [this](int v) { core_->Flanging().Form().Hold("cseFlangingProfile", v); });
     on(f->btnFlangReadWavePar, [this] { return core_->Flanging().ReadWaveParameters(); });
-    on(f->udbFlangingSaveProfile, [this] { return core_->Flanging().SaveProfile(); });
+    // The profile's bytes are kept first, then the table read again.
+    connect(f->udbFlangingSaveProfile, &QPushButton::clicked, this,
+            [this] { Run(features::FlangingSaveOperation(*core_)); });
     connect(f->stgFlangProgiles, &QTableWidget::cellClicked, this,
             [this] { VariantOutcome(core_->Flanging().ReadProfiles()); });
 }

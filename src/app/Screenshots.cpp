@@ -48,15 +48,15 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     window.FormActivate();
     window.TshComDebug->chkRxLogEnable->setChecked(true);
     window.TshComDebug->chkTxLogEnable->setChecked(true);
-    if (link::TComProtocol* p = window.Protocol()) {
+    if (const link::TComProtocol* p = window.Protocol()) {
         // Board type, serial number, firmware and protocol versions.
         window.SpeedButtonInfoClick();
         QDeadlineTimer until(4000);
         while (!until.hasExpired() && (p->QueueCount() > 0 || p->InFlight())) Pump(30);
     }
     // A plausible configuration on the pages, as after reading a board.
-    if (config::TCfgWelderRW* rec = window.Record()) {
-        static_cast<config::TWelderCfgBlank&>(*rec) = config::DefaultConfiguration();
+    if (features::TSupervisorCore* core = window.Core()) {
+        core->Document().New();
         window.ShowConfig();
     }
     // Indicators as the naming file and the multi-head page would build them,

@@ -139,6 +139,9 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
 
     TOperationNeeds Needs() const override {
         TOperationNeeds n;
+        // A verify compares the board with the configuration shown: with
+        // none shown it would list every field against an empty record.
+        n.configLoaded = verify_;
         if (!request_.saveTo.empty())
             n.outputs.push_back({request_.saveTo, TFileKind::Configuration, "the configuration file",
                                  request_.replace, request_.replaceOtherKind});

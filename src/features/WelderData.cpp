@@ -121,8 +121,9 @@ std::string TWelderData::LogText() const {
     s += "\t\n";
     s += "Tabella di linearizzazione Potenza/Corrente:\t\n";
     s += "W\tA\t\t\n";
+    // As the page's table shows them: watts and amperes to 0.01.
     for (std::size_t p = 0; p < 6; ++p)
-        s += NumberText(table[0][p]) + '\t' + RoundedText(table[1][p], 2) + "\t\n";
+        s += RoundedText(table[0][p], 2) + '\t' + RoundedText(table[1][p], 2) + "\t\n";
     return s;
 }
 

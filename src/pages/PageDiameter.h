@@ -13,7 +13,7 @@ class QPushButton;
 
 namespace orvan::pages {
 
-class TPageDiameter : public TVariantPage {
+class TPageDiameter : public TVariantPage, public features::IDiameterHeightView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "Diameter / Height";

@@ -26,7 +26,7 @@ namespace orvan::pages {
 class TPageIOStatus : public QWidget,
                       public features::IStatusPollingView,
                       public features::IMachineNamingView,
-                      public features::IVariantView {
+                      public features::IDac16View {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "IO Status";

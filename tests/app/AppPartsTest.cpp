@@ -11,6 +11,9 @@
 #include "app/JpegPicture.h"
 #include "app/SerialDevices.h"
 #include "boardsim/PtyBoard.h"
+#include "boardsim/SimPort.h"
+#include "features/BoardFinder.h"
+#include "link/TickDriver.h"
 
 using namespace orvan::app;
 
@@ -48,7 +51,8 @@ TEST(SerialDevices, DetectedInNaturalOrderOfTheirFamilies) {
     EXPECT_TRUE(DetectSerialDevices("/no/such/dir").empty());
 }
 
-TEST(SerialDevices, FindBoardsKeepsOnlyDevicesThatAnswer) {
+// On real pseudo-terminals, through the serial port the program always uses.
+TEST(BoardFinder, KeepsOnlyDevicesThatAnswer) {
     orvan::sim::TPtyBoard board;
     std::string error;
     ASSERT_TRUE(board.Open(&error)) << error;
@@ -59,11 +63,66 @@ TEST(SerialDevices, FindBoardsKeepsOnlyDevicesThatAnswer) {
     f.noAnswer = true;
     silent.SetFaults(f);
     silent.Start();
-    const auto found =
-        FindBoards({"/no/such/tty", silent.DevicePath(), board.DevicePath()}, 9600, 600);
+    const auto found = orvan::features::FindBoards(
+        {"/no/such/tty", silent.DevicePath(), board.DevicePath()}, 9600, 600);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].device, board.DevicePath());
     EXPECT_EQ(found[0].firmware, "1.02.07");
+}
+
+// On the manual clock: every device is asked at once, a silent one holds the
+// search for the limit and no longer, and without one it ends at the answers.
+TEST(BoardFinder, SilentDevicesHoldTheSearchForTheLimitOnly) {
+    orvan::link::ManualClock clock;
+    orvan::sim::TBoardModel boards[3];
+    for (auto& m : boards) {
+        m.Eeprom() = orvan::sim::DefaultEeprom();
+        m.nowMs = [&clock] { return clock.MonotonicMs(); };
+    }
+    std::vector<std::string> opened, refused;
+    orvan::features::TBoardFinder finder;
+    finder.clock = &clock;
+    finder.wait = [&clock](int ms) { clock.Advance(ms); };
+    finder.open = [&](const std::string& device,
+                      std::string& why) -> std::unique_ptr<orvan::link::ISerialPort> {
+        if (device == "/dev/absent") {
+            why = "absent";
+            refused.push_back(device);
+            return nullptr;
+        }
+        opened.push_back(device);
+        auto port = std::make_unique<orvan::sim::TSimPort>(boards[opened.size() - 1]);
+        port->silent = device == "/dev/silent";
+        return port;
+    };
+    struct Case {
+        std::vector<std::string> devices;
+        std::size_t found;
+        std::int64_t minMs, maxMs;
+    };
+    const Case cases[] = {
+        {{"/dev/absent", "/dev/silent", "/dev/board"},
+         1,
+         finder.limitMs,
+         finder.limitMs + orvan::link::kExchangeTickMs},
+        {{"/dev/board", "/dev/other"}, 2, 0, finder.limitMs / 2},
+        {{"/dev/silent"}, 0, finder.limitMs, finder.limitMs + orvan::link::kExchangeTickMs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.devices.front());
+        opened.clear();
+        const std::int64_t t0 = clock.MonotonicMs();
+        const auto found = orvan::features::FindBoards(c.devices, finder);
+        const std::int64_t took = clock.MonotonicMs() - t0;
+        ASSERT_EQ(found.size(), c.found);
+        for (const auto& b : found) {
+            EXPECT_NE(b.device, "/dev/silent");
+            EXPECT_EQ(b.firmware, "1.02.07");
+        }
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LE(took, c.maxMs);
+    }
+    EXPECT_EQ(refused.size(), 1u);
 }
 
 TEST(Settings, DevicePathRoundTripAndDefaults) {

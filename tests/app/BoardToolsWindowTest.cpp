@@ -16,6 +16,7 @@
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
 #include "app/MainForm.h"
+#include "config/AtomicFile.h"
 #include "features/EepromImage.h"
 #include "pages/PageEeprom.h"
 #include "pages/PageTimeKeep.h"
@@ -38,7 +39,10 @@ class BoardToolsWindow : public ::testing::Test {
         form_->FormActivate();
     }
     bool Idle() {
-        return StepUntil(*form_, board_.clock, [&] { return form_->Core()->Idle(); });
+        return StepUntil(*form_, board_.clock, [&] { return Settled(*form_); });
+    }
+    bool Has(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
     }
     std::vector<Bytes> Bodies(std::uint8_t type) const {
         std::vector<Bytes> r;
@@ -79,7 +83,12 @@ TEST_F(BoardToolsWindow, ClockPageSetsReadsAndHalts) {
     EXPECT_GE(p.edtSeconds->text().toInt(), 30);
     EXPECT_LE(p.edtSeconds->text().toInt(), 31);
     EXPECT_FALSE(p.chkTKClockEN->isChecked());
-    EXPECT_TRUE(dialogs.messages.empty());
+    // Each change of the board is told with what the board held before.
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(Has(dialogs.messages[0], "Board clock set: set to ")) << dialogs.messages[0];
+    EXPECT_TRUE(Has(dialogs.messages[0], " before.")) << dialogs.messages[0];
+    EXPECT_TRUE(Has(dialogs.messages[1], "Board clock halt: the clock is halted"))
+        << dialogs.messages[1];
 }
 
 TEST_F(BoardToolsWindow, ImpossibleTimeIsRefusedWithAMessage) {
@@ -99,7 +108,7 @@ TEST_F(BoardToolsWindow, ImpossibleBoardDateIsReportedOnThePage) {
     auto& p = Page();
     p.calOrvanDate->setSelectedDate(QDate(2026, 5, 5));
     const Bytes answer = {0x06, 0x0B, 0x01, 0x03, 0x00, 0x00, 0x01, 0x1A, 0x00};
-    orvan::commands::ProcessAnswer(*form_->Session(), answer,
+    orvan::commands::ProcessAnswer(Engine(*form_).session, answer,
                                    static_cast<std::uint8_t>(answer.size() + 4));
     EXPECT_EQ(p.calOrvanDate->selectedDate(), QDate(2026, 5, 5));
     EXPECT_TRUE(p.Problem().contains(QStringLiteral("not a date")));
@@ -125,7 +134,10 @@ TEST_F(BoardToolsWindow, SerialNumberFromTheConfigMenu) {
     EXPECT_EQ(Bodies(0x01),
               (std::vector<Bytes>{{0x01, 0x00, 0x00, 0x41, 0x42, 0x31, 0x32, 0x00, 0x00}}));
     EXPECT_EQ(form_->PanelText(4), QStringLiteral("SN: AB12"));
-    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(Has(dialogs.messages[0], "Serial number written: AB12 (it was SIM-000001)"))
+        << dialogs.messages[0];
+    dialogs.messages.clear();
 
     // Too long, not one byte per character, cancelled: nothing sent.
     const std::size_t writes = Bodies(0x01).size();
@@ -149,10 +161,13 @@ TEST_F(BoardToolsWindow, HoursCounterAndFactoryTuningDate) {
     EXPECT_EQ(Bodies(0x0A).back(), (Bytes{0x0A, 0x06, 0x06, 0, 0, 0, 0}));
     EXPECT_EQ(dialogs.prompts.back(), "Velkor Welder | Source hours counter");
 
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(Has(dialogs.messages[0], "Hours counter: set to 0 s")) << dialogs.messages[0];
+
     dialogs.typed = "abc";
     form_->SetHoursCounterItem->trigger();
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_NE(dialogs.messages[0].find("'abc'"), std::string::npos);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[1].find("'abc'"), std::string::npos);
 
     Page().calOrvanDate->setSelectedDate(QDate(2026, 12, 7));
     Page().edtHours->setText(QStringLiteral("8"));
@@ -168,6 +183,10 @@ TEST_F(BoardToolsWindow, HoursCounterAndFactoryTuningDate) {
     EXPECT_EQ(dialogs.questions.back(),
               "Procedere con la scrittura della data/ora del tuning di fabbrica?");
     EXPECT_EQ(Bodies(0x0A).back(), (Bytes{0x0A, 0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}));
+    EXPECT_EQ(dialogs.messages.back(),
+              std::string(kApplicationTitle) +
+                  " | Factory tuning date: set to 2026-12-07 08:00:00 (1796630400); the board "
+                  "acknowledged it.");
 }
 
 TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
@@ -177,7 +196,12 @@ TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
     e.TxtAddress[1]->setText(QStringLiteral("300"));
     e.cmdE2PWriteBytes->click();
     ASSERT_TRUE(Idle());
+    ASSERT_EQ(dialogs.questions.size(), 1u) << "300 lies in the configuration";
+    EXPECT_TRUE(Has(dialogs.questions[0], "the configuration (addresses 16 to 399)"))
+        << dialogs.questions[0];
     EXPECT_EQ(Bodies(0x01), (std::vector<Bytes>{{0x01, 0x01, 0x2C, 0x41, 0x42}}));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(Has(dialogs.messages[0], "2 bytes written at 300")) << dialogs.messages[0];
 
     e.TxtEEPROMReadAddress->setText(QStringLiteral("16"));
     e.TxtEEPROMReadLength->setText(QStringLiteral("8"));
@@ -187,11 +211,13 @@ TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
     EXPECT_EQ(e.Cell(0, 0), QStringLiteral("0010"));
     EXPECT_EQ(e.Cell(1, 0).size(), 24);
     EXPECT_EQ(e.Cell(2, 0).size(), 8);
+    EXPECT_EQ(dialogs.messages.size(), 1u) << "a read the listing shows needs no box";
+    EXPECT_EQ(e.Status(), QStringLiteral("8 bytes read from 16"));
 
     e.TxtEEPROMReadLength->setText(QStringLiteral("0"));
     e.cmdE2PReadBytes->click();
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_NE(dialogs.messages[0].find("1 to 32"), std::string::npos);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[1].find("1 to 32"), std::string::npos);
 
     e.cmdE2PDumpAll->click();
     ASSERT_TRUE(Idle());
@@ -200,6 +226,46 @@ TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
     EXPECT_EQ(e.Cell(0, 63), QStringLiteral("03F0"));
     EXPECT_TRUE(e.Cell(0, 64).isEmpty());
     EXPECT_EQ(e.Cell(2, 0).left(10), QStringLiteral("SIM-000001"));
+}
+
+// "Write selected byte" as the page opens (row 1, "CfgData123" at address 0)
+// would put the text over the serial number: the core asks, saying what is
+// there, and "no" writes nothing.
+TEST_F(BoardToolsWindow, WriteSelectedByteOverTheSerialNumberAsksFirst) {
+    auto& e = *form_->tshEEPROM;
+    ASSERT_EQ(e.SelectedRow(), 0);
+    ASSERT_EQ(e.RowAddress(0), QStringLiteral("0"));
+    ASSERT_EQ(e.RowText(0), QStringLiteral("CfgData123"));
+    const auto before = board_.model.Eeprom();
+    dialogs.answer = false;
+    e.cmdE2PWriteBytes->click();
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    const std::string& q = dialogs.questions[0];
+    EXPECT_TRUE(Has(q, "Writing 10 bytes at address 0 overwrites the serial number")) << q;
+    EXPECT_TRUE(Has(q, "SIM-000001")) << "what it holds now: " << q;
+    EXPECT_TRUE(Bodies(0x01).empty());
+    EXPECT_EQ(board_.model.Eeprom(), before);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(Has(dialogs.messages[0], "not confirmed: nothing was written to the board"))
+        << dialogs.messages[0];
+    EXPECT_EQ(form_->PanelText(4), QStringLiteral("SN: SIM-000001"));
+
+    // Yes: written, and the ten bytes it held kept in a file first.
+    dialogs.answer = true;
+    e.cmdE2PWriteBytes->click();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(
+        Bodies(0x01),
+        (std::vector<Bytes>{{0x01, 0x00, 0x00, 'C', 'f', 'g', 'D', 'a', 't', 'a', '1', '2', '3'}}));
+    const std::string said = dialogs.messages.back();
+    const std::size_t at = said.find("kept in ");
+    ASSERT_NE(at, std::string::npos) << said;
+    std::string kept = said.substr(at + 8);
+    kept.pop_back();  // the full stop
+    std::string bytes;
+    ASSERT_TRUE(orvan::config::ReadWholeFile(kept, bytes)) << kept;
+    EXPECT_EQ(bytes, "SIM-000001");
 }
 
 TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
@@ -212,11 +278,14 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].substr(0, 20), "!!! Attenzione !!!\nQ");
 
+    // The core asks again once it has kept the memory, naming the board.
     dialogs.answer = true;
     dialogs.chosen = file;
     form_->tshEEPROM->cmdE2PFormat->click();
     ASSERT_TRUE(Idle());
-    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.questions.size(), 3u);
+    EXPECT_TRUE(Has(dialogs.questions[2], "SIM-000001")) << dialogs.questions[2];
+    EXPECT_TRUE(Has(dialogs.questions[2], file)) << dialogs.questions[2];
     EXPECT_EQ(Bodies(0x01).size(), 32u);
     ASSERT_FALSE(dialogs.messages.empty());
     EXPECT_NE(dialogs.messages.back().find(file), std::string::npos) << dialogs.messages.back();
@@ -227,13 +296,9 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     // The erased board has no serial number: the restore asks first.
     form_->tshEEPROM->cmdE2PRestoreDump->click();
     ASSERT_TRUE(Idle());
-    ASSERT_TRUE(StepUntil(*form_, board_.clock,
-                          [&] { return form_->Core()->Idle() && dialogs.questions.size() == 3; }));
-    EXPECT_NE(dialogs.questions.back().find("(none)"), std::string::npos)
+    ASSERT_EQ(dialogs.questions.size(), 4u);
+    EXPECT_TRUE(Has(dialogs.questions.back(), "differs from the dump's \"SIM-000001\""))
         << dialogs.questions.back();
-    ASSERT_TRUE(
-        StepUntil(*form_, board_.clock, [&] { return !form_->Core()->EepromManager().Busy(); }));
-    QCoreApplication::processEvents();
     EXPECT_EQ(board_.model.Eeprom(), original);
     EXPECT_NE(dialogs.messages.back().find("all 1024 bytes match"), std::string::npos)
         << dialogs.messages.back();

@@ -45,8 +45,6 @@ class CalibrationWindow : public ::testing::Test {
     }
     void Run(int ticks) {
         for (int i = 0; i < ticks; ++i) {
-            if (ticks_++ % 5 == 0 && form_->TmrRefreshStatus->isActive())
-                form_->TmrRefreshStatusTimer();
             form_->TmrGestCOMCMDTimer();
             board_.clock.Advance(TMainForm::kExchangeIntervalMs);
         }
@@ -62,7 +60,7 @@ class CalibrationWindow : public ::testing::Test {
     }
     // Polling on, until one more analog reading has come.
     void NextReading() {
-        if (!form_->TmrRefreshStatus->isActive()) form_->cmdPollingClick();
+        if (!form_->Core()->Operations().BackgroundBusy()) form_->cmdPollingClick();
         const auto before = form_->Core()->Calibration().Readings();
         for (int i = 0; i < 200 && form_->Core()->Calibration().Readings() == before; ++i) Run(1);
         ASSERT_GT(form_->Core()->Calibration().Readings(), before);
@@ -78,7 +76,6 @@ class CalibrationWindow : public ::testing::Test {
     TInProcessBoard board_;
     std::unique_ptr<TMainForm> form_;
     orvan::test::TRecordingDialogs dialogs_;
-    int ticks_ = 0;
 };
 
 TEST_F(CalibrationWindow, CalibratedCellsAreUnwrittenEdits) {
@@ -149,8 +146,7 @@ TEST_F(CalibrationWindow, CalibratedCellsAreUnwrittenEdits) {
     // written, and the values survive the pages' read-back.
     EXPECT_EQ(board_.model.requestsByType[0x01], writesBefore);
     EXPECT_EQ(cfg->UnwrittenEditCount(), 6);
-    const orvan::pages::TWriteBackResult wb = cfg->ReadPagesIntoConfig(*form_->Record(), true);
-    EXPECT_TRUE(wb.ok) << wb.error.toStdString();
+    ASSERT_TRUE(form_->ReadPagesIntoConfig(true));
     EXPECT_EQ(form_->Record()->GetPMCoeffQ(), -3682);
     EXPECT_EQ(form_->Record()->GetPDTableV(3), 40);
     EXPECT_EQ(form_->Record()->GetTempCoeffM(), -119);

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "FormTestSupport.h"
 #include "RecordingDialogs.h"
 #include "app/MainForm.h"
 #include "config/Cfgwelder.h"
@@ -304,7 +305,7 @@ class WindowConfig : public ::testing::Test {
         auto f = std::make_unique<orvan::app::TMainForm>(o);
         f->SetDialogs(&dialogs);
         f->FormActivate();
-        static_cast<TWelderCfgBlank&>(*f->Record()) = orvan::config::DefaultConfiguration();
+        f->Core()->Document().New();
         return f;
     }
     QTemporaryDir dir;
@@ -317,7 +318,7 @@ class WindowConfig : public ::testing::Test {
 
 TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
     auto f = Start();
-    EXPECT_FALSE(f->ConfigLoaded());
+    EXPECT_TRUE(f->PanelText(2).isEmpty());
     f->ShowConfig();
     EXPECT_TRUE(f->ConfigLoaded());
     EXPECT_EQ(f->PanelText(2), "Cfg V.3");
@@ -329,7 +330,8 @@ TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
 
 TEST_F(WindowConfig, SwappedTemperatureLimitsDoNotStopShowConfig) {
     auto f = Start();
-    auto* rec = f->Record();
+    // As a board may hold them: set behind the document's back.
+    auto* rec = &Engine(*f).record;
     const auto hot = rec->GetTempWorkMax();
     rec->SetTempWorkMax(rec->GetTempWorkMin());
     rec->SetTempWorkMin(hot);

@@ -27,6 +27,9 @@ namespace {
 using orvan::test::ReadText;
 using orvan::test::WriteText;
 
+// The caption of an outcome the core gives none of its own.
+const std::string kTitle = std::string(kApplicationTitle) + " | ";
+
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -60,6 +63,7 @@ class ConfigTransferWindow : public ::testing::Test {
     bool AwaitMessage(std::size_t before) {
         return Step([&] { return messages.size() > before; });
     }
+    bool Busy() const { return form_->Core()->Operations().Busy(); }
 
     // As typed by the user: the cell is marked edited.
     static void EditCell(QTableWidget* g, int col, int row, const char* text) {
@@ -84,6 +88,7 @@ class ConfigTransferWindow : public ::testing::Test {
 TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     auto f = StartSimulated();
     auto* cfg = f->TshWelderCfg;
+    const auto held = board_->model.Eeprom();
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "17");
     EditCell(cfg->StrGridAnOffsetAverage, 1, 3, "200");
@@ -93,22 +98,32 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     QString marksAtEnd;
     dialogs.whileQuestion = [&](const QString&, const QString&) { marksAtEnd = f->PanelText(1); };
     f->ConfigDownloadClick();
-    EXPECT_TRUE(f->Transfer()->Busy());
+    EXPECT_TRUE(Busy());
     EXPECT_TRUE(f->cgaTransfer->isVisibleTo(f.get()));
     ASSERT_TRUE(Step([&] { return !questions.empty(); })) << "the write ends with an offer";
-    EXPECT_TRUE(Has(questions[0], "Configuration written to the board: 24 of 24 blocks"))
-        << questions[0];
-    EXPECT_TRUE(Has(questions[0], Backups())) << "names the backup";
+    // One outcome, in the core's words, naming the backup it kept first.
+    const auto backups = orvan::features::ListBackups(Backups());
+    ASSERT_EQ(backups.size(), 1u);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], kTitle +
+                               "Configuration written to the board: 24 of 24 blocks. Backup of "
+                               "the previous configuration: " +
+                               backups[0].path);
+    // The backup's exact image is what the board held before the write.
+    const std::string exact = ReadText(orvan::features::BackupImagePath(backups[0].path));
+    ASSERT_EQ(exact.size(), 384u);
+    EXPECT_TRUE(
+        std::equal(exact.begin(), exact.end(), held.begin() + 16,
+                   [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; }));
+    EXPECT_TRUE(Has(questions[0], "Read the board back now")) << questions[0];
     EXPECT_EQ(marksAtEnd, QString(24, QLatin1Char('|')));
     EXPECT_FALSE(cfg->HasUnwrittenEdits());
     EXPECT_FALSE(f->Session()->downloadActive);
     // The verification offered (and accepted) finds nothing to list.
-    ASSERT_TRUE(AwaitMessage(0));
+    ASSERT_TRUE(AwaitMessage(1));
     EXPECT_EQ(messages.back(),
-              "VERIFY   PC <--> Board | The configuration on the board is identical to the one on "
-              "the PC.");
+              kTitle + "The configuration on the board is identical to the one on the PC.");
     EXPECT_TRUE(differences.empty());
-    EXPECT_EQ(orvan::features::ListBackups(Backups()).size(), 1u);
 
     // Other values on the pages, then the board's read over them.
     f->FileNew();
@@ -116,7 +131,7 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "5");
     answer = false;
     f->ConfigUploadClick();
-    EXPECT_FALSE(f->Transfer()->Busy()) << "the edits were not given up";
+    EXPECT_FALSE(Busy()) << "the edits were not given up";
     answer = true;
     const std::size_t asked = questions.size();
     f->PgcMain->setCurrentIndex(0);
@@ -125,8 +140,7 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     EXPECT_EQ(f->PgcMain->currentWidget(), cfg);
     const std::size_t before = messages.size();
     ASSERT_TRUE(AwaitMessage(before));
-    EXPECT_EQ(messages.back(),
-              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_EQ(messages.back(), kTitle + "Configuration read from the board: 12 of 12 blocks.");
     EXPECT_EQ(f->PanelText(1), QString(24, QLatin1Char('|')));
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 1), "17");
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 2), "0");
@@ -156,12 +170,12 @@ TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues
     ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
     EXPECT_TRUE(Has(messages[0], "Comunication error! | EEPROM previous writing")) << messages[0];
     const std::string& end = messages[1];
-    EXPECT_EQ(end.rfind("WRITE    PC  -->  Board | Write stopped at block 6 of 24", 0), 0u) << end;
+    EXPECT_EQ(end.rfind(kTitle + "Write stopped at block 6 of 24", 0), 0u) << end;
     EXPECT_TRUE(Has(end, "EEPROM previous writing in course")) << end;
     EXPECT_TRUE(questions.empty()) << "no verification offered after a stopped write";
     EXPECT_EQ(f->PanelText(1), QString(5, QLatin1Char('|')));
     EXPECT_FALSE(f->Session()->downloadActive);
-    EXPECT_FALSE(f->Transfer()->Busy());
+    EXPECT_FALSE(Busy());
     // The backup read before the write filled nothing: the pages are as typed,
     // and still marked as not written.
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 4), "33");
@@ -177,13 +191,13 @@ TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
         e.code = 7;
         e.values = {16 + 32 * 4};
         e.remaining = 1;
-        e.type = 0x02;  // ReadMemory: after the serial number and four blocks
-        e.after = 5;
+        e.type = 0x02;  // ReadMemory: after four blocks
+        e.after = 4;
         m.ForceError(e);
     });
     f->ConfigUploadClick();
     ASSERT_TRUE(Step([&] { return messages.size() >= 2; }));
-    EXPECT_TRUE(Has(messages[1], "READ      PC  <--  Board | ")) << messages[1];
+    EXPECT_EQ(messages[1].rfind(kTitle, 0), 0u) << messages[1];
     EXPECT_TRUE(Has(messages[1], "block 5 of 12")) << messages[1];
     EXPECT_TRUE(Has(messages[1], "Invalid EEPROM address: 144")) << messages[1];
     EXPECT_EQ(f->PanelText(1), QString(8, QLatin1Char('|')));
@@ -204,7 +218,7 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
               "Attenzione! | Leggere la configurazione prima di eseguire questa operazione");
     f->ConfigUploadClick();
     ASSERT_TRUE(AwaitMessage(1));
-    EXPECT_EQ(messages[1].rfind("Attenzione! | Configuration read from the board", 0), 0u)
+    EXPECT_EQ(messages[1].rfind(kTitle + "Configuration read from the board", 0), 0u)
         << messages[1];
     EXPECT_TRUE(Has(messages[1], "damaged")) << messages[1];
     EXPECT_EQ(CellText(cfg->StrGridAnOffsetAverage, 1, 5), "99") << "what was read is shown";
@@ -222,9 +236,19 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
         m.Eeprom()[16 + 18] = 44;
     });
     const std::string pcOffset0 = CellText(cfg->StrGridAnOffsetAverage, 1, 1);
-    f->VerifyPCTarget1Click();
     const std::size_t shown = messages.size();
-    ASSERT_TRUE(Step([&] { return !differences.empty() || messages.size() > shown; }));
+    f->VerifyPCTarget1Click();
+    ASSERT_TRUE(Step([&] { return messages.size() > shown; }));
+    // The outcome in the core's words, the board's damaged image said once
+    // more beneath it, and the table of the fields beside it.
+    const std::string& said = messages.back();
+    EXPECT_EQ(
+        said.rfind(kTitle + "2 fields differ between the PC and the board.\n\nThe configuration "
+                            "image on the board is damaged",
+                   0),
+        0u)
+        << said;
+    EXPECT_EQ(said.find("fields differ"), said.rfind("fields differ")) << "said once: " << said;
     std::vector<std::string> keys;
     for (const auto& d : differences) keys.push_back(d.key);
     EXPECT_EQ(keys, (std::vector<std::string>{"MinPower", "ADCOffset_0"}));
@@ -423,23 +447,41 @@ TEST_F(ConfigTransferWindow, ExitDuringAWriteAsksAndThenSaysWhatTheBoardHolds) {
     auto f = StartSimulated();
     f->FileNew();
     f->ConfigDownloadClick();
-    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 3; }));
+    const auto marks = [&](int n) {
+        return f->PanelText(1).startsWith(QString(n, QLatin1Char('|')));
+    };
+    ASSERT_TRUE(Step([&] { return marks(3); }));
     answer = false;
     EXPECT_FALSE(f->close());
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(Has(questions[0], "A write to the board is running")) << questions[0];
-    EXPECT_TRUE(f->Transfer()->Busy()) << "kept running";
-    ASSERT_TRUE(Step([&] { return f->PanelText(1).size() >= 5; }));
+    EXPECT_TRUE(Busy()) << "kept running";
+    ASSERT_TRUE(Step([&] { return marks(5); }));
     answer = true;
     EXPECT_TRUE(f->close());
     EXPECT_TRUE(f->Closed());
-    ASSERT_FALSE(messages.empty());
+    ASSERT_EQ(messages.size(), 1u) << "one account, and no outcome told twice";
     const std::string& said = messages.back();
+    EXPECT_EQ(said.rfind("Attenzione! | Write stopped at block ", 0), 0u) << said;
     EXPECT_TRUE(Has(said, "holds blocks 1 to ")) << said;
     EXPECT_TRUE(Has(said, "the program was closed")) << said;
     const auto backups = orvan::features::ListBackups(Backups());
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_TRUE(Has(said, backups[0].path)) << said;
+    // The blocks it names as new are on the board, the rest as it held them.
+    const std::size_t at = said.find("holds blocks 1 to ") + 18;
+    const int k = std::stoi(said.substr(at));
+    ASSERT_GE(k, 5);
+    ASSERT_LT(k, 24);
+    const auto eeprom = board_->model.Eeprom();
+    std::array<std::uint8_t, 384> written{};
+    orvan::config::TCfgWelderRW defaults(orvan::config::DefaultConfiguration());
+    orvan::config::BuildDeviceImage(defaults, written.data());
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 16 * k, eeprom.begin() + 16));
+    const std::string exact = ReadText(orvan::features::BackupImagePath(backups[0].path));
+    EXPECT_TRUE(
+        std::equal(eeprom.begin() + 16 + 16 * k, eeprom.begin() + 400, exact.begin() + 16 * k,
+                   [](std::uint8_t b, char c) { return static_cast<std::uint8_t>(c) == b; }));
 }
 
 TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
@@ -456,16 +498,19 @@ TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
     f->ConfigDownloadClick();
     ASSERT_TRUE(Step([&] { return !questions.empty(); }));
     EXPECT_TRUE(Has(questions[0], "another layout (Version 2, Size 128")) << questions[0];
-    EXPECT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+    ASSERT_TRUE(Step([&] { return !Busy() && !messages.empty(); }));
+    EXPECT_TRUE(Has(messages.back(), "not confirmed: nothing was written")) << messages.back();
     board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         EXPECT_EQ(m.Eeprom(), original) << "nothing written when refused";
     });
     questions.clear();
+    messages.clear();
     answer = true;  // accepted now, and the verification after it too
     f->ConfigDownloadClick();
     ASSERT_TRUE(Step([&] { return questions.size() >= 2; }));
-    EXPECT_TRUE(Has(questions[1], "Configuration written to the board")) << questions[1];
-    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+    ASSERT_FALSE(messages.empty());
+    EXPECT_TRUE(Has(messages[0], "Configuration written to the board")) << messages[0];
+    ASSERT_TRUE(Step([&] { return Settled(*f) && messages.size() >= 2; }));
 
     // The backup restores the board byte for byte through the window.
     dialogs.backupPick = 0;
@@ -474,7 +519,8 @@ TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
     messages.clear();
     f->ConfigDownloadClick();
     ASSERT_TRUE(Step([&] { return !questions.empty(); }));
-    ASSERT_TRUE(Step([&] { return !f->Transfer()->Busy(); }));
+    ASSERT_TRUE(Step([&] { return Settled(*f) && messages.size() >= 2; }));
+    EXPECT_TRUE(Has(messages[0], "Configuration written to the board")) << messages[0];
     board_->WithModel([&](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         EXPECT_TRUE(
             std::equal(m.Eeprom().begin() + 16, m.Eeprom().begin() + 400, original.begin() + 16))

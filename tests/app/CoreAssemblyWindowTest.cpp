@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <optional>
 #include <type_traits>
 
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
 #include "app/MainForm.h"
+#include "features/ConfigOperations.h"
 #include "features/SupervisorCore.h"
 
 using namespace orvan;
@@ -41,21 +43,26 @@ TEST(CoreAssembly, WindowAndABareCoreSendTheSameRead) {
     ASSERT_TRUE(StepUntil(f, windowBoard.clock, [&] {
         return !messages.empty() && f.Core()->Idle() && !f.Session()->ChainRunning();
     }));
-    EXPECT_EQ(messages[0],
-              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_EQ(messages[0], std::string(app::kApplicationTitle) +
+                               " | Configuration read from the board: 12 of 12 blocks.");
 
     TInProcessBoard bareBoard;
     Silent notifier;
     features::TSupervisorCore core(bareBoard.port, bareBoard.clock, notifier);
-    ASSERT_TRUE(core.Transfer().Read(true));
-    for (int i = 0; i < 5000 && (core.Transfer().Busy() || !core.Idle()); ++i) {
+    std::optional<features::TOperationOutcome> outcome;
+    ASSERT_TRUE(
+        core.Operations().Start(features::ConfigReadOperation(core, {}),
+                                [&](const features::TOperationOutcome& o) { outcome = o; }));
+    for (int i = 0; i < 5000 && (!outcome || !core.Idle()); ++i) {
         core.Tick();
         bareBoard.clock.Advance(30);
     }
-    EXPECT_FALSE(core.Transfer().Busy());
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->message, "Configuration read from the board: 12 of 12 blocks.")
+        << "the words the window showed";
     EXPECT_EQ(notifier.boxes, 0);
-    // Serial number, 12 blocks, the tuning log: request for request.
-    EXPECT_EQ(windowBoard.port.bodies.size(), 1u + 12u + 10u);
+    // 12 blocks, then the tuning log: request for request.
+    EXPECT_EQ(windowBoard.port.bodies.size(), 12u + 10u);
     EXPECT_EQ(windowBoard.port.bodies, bareBoard.port.bodies);
 }
 

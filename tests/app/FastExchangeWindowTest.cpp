@@ -131,14 +131,15 @@ TEST_F(FastWindow, ConfigurationReadTakesFarFewerTicks) {
     board_.port.Pace(&board_.clock, 56700);
     auto slow = Start();
     const int slowTicks = ReadTicks(*slow);
-    const auto slowImage =
-        std::vector<std::uint8_t>(slow->ConfigImage().begin(), slow->ConfigImage().end());
+    const auto slowImage = std::vector<std::uint8_t>(slow->Session()->configImage.begin(),
+                                                     slow->Session()->configImage.end());
     slow->FormClose();
     slow.reset();
 
     auto fast = Start(true);
     const int fastTicks = ReadTicks(*fast);
-    EXPECT_EQ(std::vector<std::uint8_t>(fast->ConfigImage().begin(), fast->ConfigImage().end()),
+    EXPECT_EQ(std::vector<std::uint8_t>(fast->Session()->configImage.begin(),
+                                        fast->Session()->configImage.end()),
               slowImage);
     // The default engine needs at least five ticks an exchange; fast exchange
     // takes an answer on the tick that sees it and sends the next at once.

@@ -61,3 +61,15 @@ inline bool StepUntil(orvan::app::TMainForm& f, orvan::link::ManualClock& clock,
     }
     return done();
 }
+
+// Nothing runs in front of the window (status polling may run beside) and
+// nothing is queued or in flight.
+inline bool Settled(const orvan::app::TMainForm& f) {
+    return !f.Core()->Operations().Busy() && f.Core()->Idle();
+}
+
+// The core's engine, for tests that put requests on the line themselves or
+// set the record as a board would have left it.
+inline orvan::features::TSupervisorCore::TEngine Engine(orvan::app::TMainForm& f) {
+    return f.Core()->Engine();
+}

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -75,7 +76,7 @@ TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
     auto f = Start();
     const std::vector<std::string> start = {
         "create protocol",   "create record", "create settings", "open port COM1",
-        "exchange timer on", "buffers",       "set up pages",    "apply settings"};
+        "exchange timer on", "set up pages",  "apply settings"};
     EXPECT_EQ(f->Trace(), start);
     EXPECT_EQ(f->Port().GetPortName(), "COM1");
     EXPECT_EQ(f->Port().GetBaudRate(), 9600);
@@ -90,9 +91,11 @@ TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
     EXPECT_FALSE(f->chkMultiHPolling->isChecked());
     EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
     EXPECT_EQ(f->TmrGestCOMCMD->interval(), 30);
-    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
-    EXPECT_EQ(f->ConfigImage().size(), 384u);
-    EXPECT_EQ(f->TuningLogImage().size(), 320u);
+    EXPECT_FALSE(f->Core()->Operations().BackgroundBusy()) << "no polling before the button";
+    // The buffers of the board's images start empty.
+    const auto& image = f->Session()->configImage;
+    EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(f->Core()->Logs().tuningLogImage.size(), 320u);
 
     // A later activation repeats nothing.
     f->FormActivate();
@@ -230,9 +233,9 @@ TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
     auto f = StartInMemory();
     auto* dbg = f->TshComDebug;
     auto exchange = [&] {
-        const std::uint32_t before = f->Cycle()->RxCounter();
-        (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
-        return Step(*f, [&] { return f->Cycle()->RxCounter() == before + 1; });
+        const std::uint32_t before = Engine(*f).cycle.Cycle().RxCounter();
+        (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+        return Step(*f, [&] { return Engine(*f).cycle.Cycle().RxCounter() == before + 1; });
     };
     // Nothing is logged while the boxes are clear, but the counters run.
     ASSERT_TRUE(exchange());
@@ -272,15 +275,15 @@ TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
         timerRanDuringBox = f->TmrGestCOMCMD->isActive();
         EXPECT_EQ(f->PanelText(0), "NACK");
     };
-    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x0B, 0x07}));
-    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+    (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x0B, 0x07}));
+    (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
     ASSERT_TRUE(Step(*f, [&] { return messages.size() >= 1; }));
     EXPECT_EQ(messages[0].rfind("Comunication error! | Unknown variable: ", 0), 0u) << messages[0];
     EXPECT_FALSE(timerRanDuringBox);
     EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
     // The queue stays: the next command goes out after the box.
     sim_.port.forceError = 0;
-    EXPECT_TRUE(Step(*f, [&] { return f->Cycle()->RxCounter() == 2; }));
+    EXPECT_TRUE(Step(*f, [&] { return Engine(*f).cycle.Cycle().RxCounter() == 2; }));
     EXPECT_EQ(f->PanelText(0), "ACK");
 }
 
@@ -297,10 +300,10 @@ TEST_F(MainFormTest, LiveStatusAnswersReachTheirPages) {
     auto f = StartInMemory();
     sim_.model.anomalies = 0x00000005;
     f->TshCfgWelder->fraAnomaly1->BuildIndicators(4);
-    const std::uint32_t before = f->Cycle()->RxCounter();
-    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x01}));  // AnomalyStatus
-    (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x02}));  // IoStatus
-    ASSERT_TRUE(Step(*f, [&] { return f->Cycle()->RxCounter() == before + 2; }));
+    const std::uint32_t before = Engine(*f).cycle.Cycle().RxCounter();
+    (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x01}));  // AnomalyStatus
+    (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x02}));  // IoStatus
+    ASSERT_TRUE(Step(*f, [&] { return Engine(*f).cycle.Cycle().RxCounter() == before + 2; }));
     const QColor red(255, 0, 0), lime(0, 255, 0), white(255, 255, 255);
     const auto* anomalies = f->TshCfgWelder->fraAnomaly1;
     const QColor shown[4] = {red, white, red, white};
@@ -320,27 +323,31 @@ TEST_F(MainFormTest, TimeOutStopsPollingAndEmptiesTheQueue) {
     auto f = StartInMemory();
     sim_.port.silent = true;
     f->cmdPollingClick();
-    EXPECT_TRUE(f->TmrRefreshStatus->isActive());
+    EXPECT_TRUE(f->Core()->Operations().BackgroundBusy());
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
     for (int i = 0; i < 3; ++i)
-        (void)f->Protocol()->QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
+        (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
     ASSERT_TRUE(Step(*f, [&] { return f->PanelText(0) == "RX TimeOut"; }));
-    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
-    EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
+    ASSERT_TRUE(Step(*f, [&] { return f->cmdPolling->text() == "Polling -> START"; }));
+    EXPECT_FALSE(f->Core()->Operations().BackgroundBusy());
     EXPECT_EQ(f->Protocol()->QueueCount(), 0u);
+    EXPECT_TRUE(messages.empty()) << "no box for a time-out";
 }
 
-TEST_F(MainFormTest, CloseStopsBothTimers) {
-    auto f = Start();
+TEST_F(MainFormTest, CloseStopsTheTimerAndPolling) {
+    auto f = StartInMemory();
     f->cmdPollingClick();
-    ASSERT_TRUE(f->TmrRefreshStatus->isActive());
-    f->FormClose();
-    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    ASSERT_TRUE(f->Core()->Operations().BackgroundBusy());
+    EXPECT_TRUE(f->close()) << "polling alone is no reason to ask";
+    EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
+    EXPECT_EQ(f->Core(), nullptr);
     // Timer slots after close find nothing to use and do nothing.
     f->TmrGestCOMCMDTimer();
+    f->cmdPollingClick();
     f->Act_ChangeComPortExecute(3);
     EXPECT_FALSE(f->Port().IsOpen());
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -67,10 +67,11 @@ TEST_F(ServiceWindow, FileMenuWritesTheServiceReport) {
     form_->FileServiceReportItem->trigger();
     ASSERT_EQ(dialogs_.requests.size(), 1u);
     EXPECT_TRUE(dialogs_.requests[0].save);
-    EXPECT_TRUE(form_->PanelText(1).startsWith(QStringLiteral("Report: Identity")))
-        << form_->PanelText(1).toStdString();
+    // Its steps in panel 1 while it runs.
+    EXPECT_FALSE(form_->PanelText(1).isEmpty());
     ASSERT_TRUE(Step([&] { return !dialogs_.messages.empty(); }));
-    EXPECT_EQ(dialogs_.messages[0], "Service report | Service report written to " + path + ".");
+    EXPECT_EQ(dialogs_.messages[0],
+              std::string(kApplicationTitle) + " | Service report written to " + path + ".");
     EXPECT_TRUE(form_->PanelText(1).isEmpty());
     QFile f(QString::fromStdString(path));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -82,13 +83,13 @@ TEST_F(ServiceWindow, FileMenuWritesTheServiceReport) {
     dialogs_.chosen.clear();
     const std::size_t before = board_.port.bodies.size();
     form_->FileServiceReport();
-    EXPECT_FALSE(form_->Core()->Report().Running());
+    EXPECT_FALSE(form_->Core()->Operations().Busy());
     EXPECT_EQ(board_.port.bodies.size(), before);
 }
 
 TEST_F(ServiceWindow, ThePortPanelFollowsAReconnection) {
     Start(true);
-    form_->Core()->Session().RequestHardwareInfo();
+    (void)form_->Core()->Identity().RequestInfo();
     ASSERT_TRUE(Step([&] { return form_->Core()->Idle(); }));
     board_.port.lost = "the device /dev/ttyUSB7 is gone (the line hung up)";
     ASSERT_TRUE(Step([&] { return form_->PanelText(6).startsWith(QStringLiteral("Port lost")); }));

@@ -41,12 +41,9 @@ class StatusWindow : public ::testing::Test {
         form_ = f.get();
         return f;
     }
-    // Exchange ticks with the status timer's work every fifth, as the two
-    // timers of the window run.
+    // Exchange ticks; the polling's own 150 ms cadence runs on the clock.
     void Run(int ticks) {
         for (int i = 0; i < ticks; ++i) {
-            if (ticks_++ % 5 == 0 && form_->TmrRefreshStatus->isActive())
-                form_->TmrRefreshStatusTimer();
             form_->TmrGestCOMCMDTimer();
             board_.clock.Advance(TMainForm::kExchangeIntervalMs);
         }
@@ -63,7 +60,6 @@ class StatusWindow : public ::testing::Test {
     TInProcessBoard board_;
     TMainForm* form_ = nullptr;
     orvan::test::TRecordingDialogs dialogs;
-    int ticks_ = 0;
 };
 
 TEST_F(StatusWindow, PollingFillsTheFirstPageAndIoStatus) {
@@ -80,7 +76,7 @@ TEST_F(StatusWindow, PollingFillsTheFirstPageAndIoStatus) {
     f->chkPollSourceTime->setChecked(true);
     f->cmdPollingClick();
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
-    EXPECT_TRUE(f->TmrRefreshStatus->isActive());
+    EXPECT_TRUE(f->Core()->Operations().BackgroundBusy());
     Run(120);
     // Photodiode 40 counts: 0.1953125 V cut to six characters.
     const QString pd = first->LblAnalogValue[0]->text();
@@ -102,7 +98,7 @@ TEST_F(StatusWindow, ATimeOutStopsPollingAndOneClickRestartsIt) {
     board_.port.silent = true;
     Run(150);
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
-    EXPECT_FALSE(f->TmrRefreshStatus->isActive());
+    EXPECT_FALSE(f->Core()->Operations().BackgroundBusy());
     EXPECT_EQ(f->PanelText(0), "RX TimeOut");
     EXPECT_EQ(f->Protocol()->QueueCount(), 0u);
     EXPECT_TRUE(dialogs.messages.empty()) << "no box for a time-out";
@@ -113,6 +109,39 @@ TEST_F(StatusWindow, ATimeOutStopsPollingAndOneClickRestartsIt) {
     const auto cycles = f->Core()->Polling().CyclesCompleted();
     Run(60);
     EXPECT_GT(f->Core()->Polling().CyclesCompleted(), cycles);
+}
+
+TEST_F(StatusWindow, TheButtonStartsAndStopsTheCoresPolling) {
+    auto f = Start();
+    const auto analogReads = [&] {
+        std::size_t n = 0;
+        for (const auto& b : board_.port.bodies)
+            n += b == std::vector<std::uint8_t>{0x0B, 0x01, 0x02} ? 1 : 0;
+        return n;
+    };
+    f->cmdPollingClick();
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> STOP");
+    Run(100);  // 3 s
+    const std::size_t reads = analogReads();
+    // One read a cycle, a cycle at most every 150 ms.
+    EXPECT_GE(reads, 5u);
+    EXPECT_LE(reads, 20u);
+
+    f->cmdPollingClick();
+    EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
+    Run(10);
+    EXPECT_FALSE(f->Core()->Operations().BackgroundBusy());
+    const std::size_t sent = board_.port.bodies.size();
+    Run(50);
+    EXPECT_EQ(board_.port.bodies.size(), sent) << "nothing more after the stop";
+    EXPECT_TRUE(dialogs.messages.empty()) << "a stop by the button is no news for a box";
+    EXPECT_TRUE(f->statusBar()->currentMessage().startsWith("Status polling stopped"))
+        << f->statusBar()->currentMessage().toStdString();
+
+    // Started again, it polls again.
+    f->cmdPollingClick();
+    Run(30);
+    EXPECT_GT(analogReads(), reads);
 }
 
 TEST_F(StatusWindow, ForcingReachesTheBoardAndResetClearsTheMarks) {
@@ -129,7 +158,8 @@ TEST_F(StatusWindow, ForcingReachesTheBoardAndResetClearsTheMarks) {
     f->CmdResetIOForceStatusClick();
     EXPECT_EQ(io->edtReleLedForceON->text(), "00");
     EXPECT_EQ(io->fraBrentaOptoOutputCPU->ForcedOnMask(), 0u);
-    Run(40);
+    // Behind the status reads already queued.
+    Run(80);
     EXPECT_EQ(io->stxOutRele->text(), "1");
 
     // A relay value the board cannot hold is refused before anything is sent.

@@ -73,7 +73,7 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
     dialogs.answer = true;
     form_->cmdPwFactoryTuingClick();
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text().startsWith("Running..."); }));
-    ASSERT_TRUE(Until([&] { return LogRows() == 4 && form_->Core()->Idle(); }));
+    ASSERT_TRUE(Until([&] { return LogRows() == 4 && Settled(*form_); }));
     EXPECT_EQ(Page().stxPMView->text(), QStringLiteral("Terminated"));
     EXPECT_NE(Page().lblTuningLogState->text().indexOf(QStringLiteral("Copy B")), -1);
     EXPECT_FALSE(Page().stgTuningWA->item(5, 1)->text().isEmpty());
@@ -83,10 +83,11 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
 TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
     ReadConfiguration();
     form_->btnPwDiagnosisClick();
-    EXPECT_EQ(Page().stxPwPM[0]->text(), QStringLiteral("..."));
+    // Once the board's protocol version is known, the run starts.
+    ASSERT_TRUE(Until([&] { return Page().stxPwPM[0]->text() == QStringLiteral("..."); }));
     ASSERT_TRUE(Until([&] {
         return Page().stxPMView->text() == QStringLiteral("Diagnosis terminated") &&
-               form_->Core()->Idle();
+               Settled(*form_);
     }));
     EXPECT_EQ(Page().stxPwMath[3]->text(), QStringLiteral("80"));
     EXPECT_EQ(Page().stxPwPM[0]->text(), QStringLiteral("20.4"));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +53,7 @@ class VariantWindow : public ::testing::Test {
         Sent();
     }
     bool Idle() {
-        return StepUntil(*form_, board_.clock, [&] { return form_->Core()->Idle(); });
+        return StepUntil(*form_, board_.clock, [&] { return Settled(*form_); });
     }
     // Request bodies since the last call.
     std::vector<Bytes> Sent() {
@@ -174,7 +176,7 @@ TEST_F(VariantWindow, DiameterPageLoadsGetsAndWritesAPoint) {
     EXPECT_EQ(d.EditOf("edtBirHeightMmMax")->text(), QStringLiteral("40"));
     EXPECT_EQ(d.EditOf("edtBirHeightVMax")->text(), QStringLiteral("5"));
     // "Get" of the diameter takes the power-set channel's voltage.
-    form_->Session()->analogVolts[4] = 2.5;
+    Engine(*form_).session.analogVolts[4] = 2.5;
     d.btnBirGet[2]->click();
     EXPECT_EQ(d.EditOf("edtBirDiamVmax")->text(), QStringLiteral("2,5"));
     d.btnBirWrVar[2]->click();
@@ -211,9 +213,18 @@ TEST_F(VariantWindow, FlangingPageWithSixteenProfiles) {
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x21}, Rd(0x0A03)}));
     f.udbFlangingSaveProfile->click();
     const std::vector<Bytes> save = Sent();
-    ASSERT_EQ(save.size(), 3u);
-    EXPECT_EQ(save[0], (Bytes{0x20, 0x0C}));
+    // The profile's four bytes are read twice alike and kept before it is
+    // stored; then the table is read again.
+    const auto store = std::find(save.begin(), save.end(), Bytes{0x20, 0x0C});
+    ASSERT_NE(store, save.end());
+    EXPECT_EQ(std::count(save.begin(), store, Bytes{0x02, 0x00, 32 + 4 * 12, 4}), 2);
+    EXPECT_EQ(std::vector<Bytes>(store + 1, save.end()),
+              (std::vector<Bytes>{{0x02, 0x00, 32, 32}, {0x02, 0x00, 64, 32}}));
     EXPECT_EQ(f.stgFlangProgiles->item(12, 1)->text(), f.EditOf("edtFlangWaveAmplitude")->text());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("Profile 13 saved"), std::string::npos)
+        << dialogs.messages[0];
+    dialogs.messages.clear();
 
     Type(f.EditOf("edtFlangWaveAmplitude"), "5");
     EXPECT_EQ(Sent().size(), 1u);

@@ -112,21 +112,20 @@ TEST_F(WindowOnPty, WriteThenReadAtTheFastestSpeed) {
     f->FileNew();
     TPageWelderCfg::SetCell(cfg->StrGridAnOffsetAverage, 1, 1, QStringLiteral("17"));
     f->ConfigDownloadClick();
-    // The write ends with the verification offered, and accepted.
-    ASSERT_TRUE(PumpUntil([&] { return !questions.empty() && !messages.empty(); }, 30000));
-    EXPECT_NE(questions[0].find("Configuration written to the board: 24 of 24 blocks"),
-              std::string::npos)
-        << questions[0];
-    EXPECT_EQ(messages[0],
-              "VERIFY   PC <--> Board | The configuration on the board is identical to the one on "
-              "the PC.");
+    // The write ends with its outcome and the verification offered, and accepted.
+    ASSERT_TRUE(PumpUntil([&] { return !questions.empty() && messages.size() >= 2; }, 30000));
+    const std::string title = std::string(kApplicationTitle) + " | ";
+    EXPECT_EQ(messages[0].rfind(title + "Configuration written to the board: 24 of 24 blocks", 0),
+              0u)
+        << messages[0];
+    EXPECT_EQ(messages[1],
+              title + "The configuration on the board is identical to the one on the PC.");
     EXPECT_EQ(orvan::features::ListBackups(Backups()).size(), 1u);
 
     f->FileNew();
     f->ConfigUploadClick();
-    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 2; }, 30000));
-    EXPECT_EQ(messages[1],
-              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    ASSERT_TRUE(PumpUntil([&] { return messages.size() >= 3; }, 30000));
+    EXPECT_EQ(messages[2], title + "Configuration read from the board: 12 of 12 blocks.");
     EXPECT_EQ(TPageWelderCfg::Cell(cfg->StrGridAnOffsetAverage, 1, 1), "17");
 }
 
@@ -140,15 +139,15 @@ TEST_F(WindowOnPty, FastExchangeRunsOnThePortsNotifier) {
     f->Act_FastExchange->trigger();
     ASSERT_TRUE(f->FastExchangeOn());
     f->TmrGestCOMCMD->stop();
-    // The first read: the board's serial number, the identity's first step.
+    // The first read: the configuration's first block.
     f->FileNew();
     f->ConfigUploadClick();
     f->TmrGestCOMCMDTimer();
     ASSERT_TRUE(f->Core()->Protocol().InFlight());
     ASSERT_TRUE(PumpUntil([&] { return !messages.empty(); }, 10000))
         << "the answers did not reach the engine";
-    EXPECT_EQ(messages[0],
-              "READ      PC  <--  Board | Configuration read from the board: 12 of 12 blocks.");
+    EXPECT_EQ(messages[0], std::string(kApplicationTitle) +
+                               " | Configuration read from the board: 12 of 12 blocks.");
     EXPECT_FALSE(f->TmrGestCOMCMD->isActive());
 }
 

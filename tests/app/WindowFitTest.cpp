@@ -109,7 +109,7 @@ TEST_F(WindowFit, StatusPanelsStayInPlaceWhileATransferRuns) {
     ASSERT_FALSE(f->cgaTransfer->isVisible());
     f->ConfigUploadClick();  // no board: it runs until its time-out
     Settle();
-    ASSERT_TRUE(f->Transfer()->Busy());
+    ASSERT_TRUE(f->Core()->Operations().Busy());
     ASSERT_TRUE(f->cgaTransfer->isVisible());
     EXPECT_EQ(PanelGeometries(*f), before);
     for (int i = 0; i < TMainForm::kPanelCount; ++i)
@@ -183,8 +183,7 @@ TEST_F(WindowFit, PrintDialogsGoThroughTheDialogs) {
 
 TEST_F(WindowFit, FirstPageGaugesCarryUnits) {
     auto f = Start();
-    static_cast<orvan::config::TWelderCfgBlank&>(*f->Record()) =
-        orvan::config::DefaultConfiguration();
+    f->Core()->Document().New();
     f->ShowConfig();
     const auto* p = f->TshCfgWelder;
     const std::pair<QLabel*, const char*> rows[] = {

@@ -205,10 +205,15 @@ TEST(BadAnswers, ShortOrUnknownAreIgnoredAndTold) {
     a.resize(4 + 16, 0x11);
     ProcessAnswer(f.session, a, static_cast<std::uint8_t>(a.size() + 4));
     EXPECT_TRUE(f.view.variables.empty());
-    f.Answer(0x0999, {1, 2});
     f.Answer(AnomalyAndMask, {1, 2, 3, 4});  // written only
     EXPECT_TRUE(f.view.variables.empty());
-    EXPECT_EQ(f.view.ignored.size(), 3u);
+    EXPECT_EQ(f.view.ignored.size(), 2u);
+    // A variable this program does not know: its bytes, for whoever asked.
+    f.Answer(0x0999, {1, 2});
+    ASSERT_EQ(f.view.undecoded.size(), 1u);
+    EXPECT_EQ(f.view.undecoded[0].first, 0x0999);
+    EXPECT_EQ(f.view.undecoded[0].second.front(), 1);
+    EXPECT_TRUE(f.view.variables.empty());
     // A length value below the header reads nothing.
     ProcessAnswer(f.session, std::vector<std::uint8_t>{0x06, 0x0B, 0x01, 0x00}, 0);
     EXPECT_TRUE(f.view.variables.empty());

@@ -82,6 +82,10 @@ class RecordingView : public commands::IBoardView,
     }
     void OnStopPolling() override { ++pollingStopped; }
     void OnAnswerIgnored(const std::string& why) override { ignored.push_back(why); }
+    void OnUndecodedVariable(std::uint16_t code, std::span<const std::uint8_t> bytes) override {
+        undecoded.push_back({code, std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+    }
+    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> undecoded;
     void OnLinkState(std::string_view t) override { linkState = std::string(t); }
 
     void ShowRefusal(std::string_view caption, std::string_view text) override {

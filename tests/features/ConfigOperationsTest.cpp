@@ -466,6 +466,7 @@ TEST(ConfigRead, DamagedImageIsLoadedWithAWarning) {
 
 TEST(ConfigVerify, ListsExactlyTheFieldsChangedOnTheBoard) {
     test::OperationRig rig;
+    rig.core.Document().New();
     rig.core.Document().Take(Edited());
     ASSERT_TRUE(Write(rig).Completed());
     const auto same = rig.Run(features::ConfigVerifyOperation(rig.core));

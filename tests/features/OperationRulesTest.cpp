@@ -79,7 +79,7 @@ std::vector<Row> Rows() {
          F::Output, "row.wcf", 0, 0, nullptr},
         {"configuration verify",
          [](test::OperationRig& r, const std::string&) { return ConfigVerifyOperation(r.core); },
-         F::None, "", 0, 0, nullptr},
+         F::None, "", 0, 0, ShowConfiguration},
         {"configuration save",
          [](test::OperationRig& r, const std::string& p) {
              return ConfigSaveOperation(r.core, {p, false, false});

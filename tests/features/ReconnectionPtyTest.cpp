@@ -92,7 +92,7 @@ struct PtyRig {
 
 TEST(ReconnectionOverAPseudoTerminal, TheSameBoardComesBackAndPollingGoesOn) {
     PtyRig rig;
-    rig.core->Session().RequestHardwareInfo();
+    rig.core->Engine().session.RequestHardwareInfo();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Idle(); }, 5000));
     ASSERT_EQ(rig.core->Session().serialNumber, "SIM-000001");
     rig.core->Polling().Start();
@@ -122,9 +122,9 @@ TEST(ReconnectionOverAPseudoTerminal, TheSameBoardComesBackAndPollingGoesOn) {
 
 TEST(ReconnectionOverAPseudoTerminal, AnotherBoardUnderTheSameNameIsTold) {
     PtyRig rig;
-    rig.core->Session().RequestHardwareInfo();
+    rig.core->Engine().session.RequestHardwareInfo();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.core->Idle(); }, 5000));
-    rig.core->Session().configLoaded = true;
+    rig.core->Engine().session.configLoaded = true;
     rig.board.reset();
     ASSERT_TRUE(
         rig.RunUntil([&] { return rig.core->Reconnection().State() == TLinkWatch::Lost; }, 5000));

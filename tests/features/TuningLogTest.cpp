@@ -173,6 +173,7 @@ TEST(TuningLogFile, BytesAsTheTechniciansKnowThem) {
     d.CurrentDiodeMax = 5000;
     d.SelectCopy(img);
     for (int p = 0; p < 6; ++p) d.SetTableValue(0, p, 10.0 * (p + 1));
+    d.SetTableValue(0, 1, 2049 * 0.01);  // 20.490000000000002 as a double
     d.SetTableValue(1, 0, 1.234);
     for (int k = 0; k < 5; ++k) (void)d.TunedCurrent(k);
     const std::string expected =
@@ -186,7 +187,7 @@ TEST(TuningLogFile, BytesAsTheTechniciansKnowThem) {
         "Tabella di linearizzazione Potenza/Corrente:\t\n"
         "W\tA\t\t\n"
         "10\t1.23\t\n"
-        "20\t10\t\n"
+        "20.49\t10\t\n"
         "30\t20\t\n"
         "40\t30\t\n"
         "50\t40\t\n"

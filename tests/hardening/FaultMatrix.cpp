@@ -11,6 +11,9 @@
 #include <sstream>
 
 #include "boardsim/SimPort.h"
+#include "features/BoardOperations.h"
+#include "features/ConfigOperations.h"
+#include "features/EepromOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/MemoryMap.h"
@@ -67,16 +70,6 @@ std::vector<TFault> StandardFaults() {
 
 namespace {
 
-std::string Started(const features::TStartResult& r) {
-    return r.ok ? std::string() : "did not start: " + r.message;
-}
-std::string Started(const features::TToolResult& r) {
-    return r.ok ? std::string() : "did not start: " + r.message;
-}
-std::string Started(const TResult& r) {
-    return r.ok ? std::string() : "did not start: " + r.why;
-}
-
 std::string ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return path + " cannot be read";
@@ -97,21 +90,23 @@ std::string SameAsBoard(TMatrixRig& r, const std::string& path) {
 
 std::vector<TSequenceRow> StandardSequences() {
     using R = TMatrixRig;
+    using namespace features;
     constexpr auto kImageFrom = link::kConfigImageAddress;
     constexpr auto kImageTo = static_cast<std::uint16_t>(kImageFrom + link::kConfigImageSize);
     constexpr auto kAll = static_cast<std::uint16_t>(link::kEepromSize);
+    constexpr auto kLogFrom = static_cast<std::uint16_t>(link::kTuningLogAddress);
+    constexpr auto kLogTo = static_cast<std::uint16_t>(kLogFrom + commands::kTuningLogSize);
+    const auto write = [](R& r) {
+        // The pages hold the default configuration with one value changed.
+        config::TCfgWelderRW pages(config::DefaultConfiguration());
+        const config::TFieldInfo& f = config::Fields()[3];
+        const std::int32_t v = f.Raw(pages);
+        f.setRaw(pages, f.index, v < f.Max() ? v + 1 : v - 1);
+        r.core.Document().Take(pages);
+        return r.Start(ConfigWriteOperation(r.core, {}));
+    };
     return {
-        {"configuration write", kImageFrom, kImageTo,
-         [](R& r) {
-             r.Begin(TAwait::Transfer);
-             // The pages hold the default configuration with one value changed.
-             static_cast<config::TWelderCfgBlank&>(r.core.Record()) =
-                 config::DefaultConfiguration();
-             const config::TFieldInfo& f = config::Fields()[3];
-             const std::int32_t v = f.Raw(r.core.Record());
-             f.setRaw(r.core.Record(), f.index, v < f.Max() ? v + 1 : v - 1);
-             return Started(r.core.Transfer().Write());
-         },
+        {"configuration write", kImageFrom, kImageTo, write,
          [](R& r) -> std::string {
              config::TWelderCfgBlank board;
              board.LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
@@ -122,18 +117,12 @@ std::vector<TSequenceRow> StandardSequences() {
          0,
          // A write cut short leaves a mixed image whose checksum fails: the
          // next write asks before it keeps that as the backup.
-         [](R& r) {
-             r.Begin(TAwait::Transfer);
-             features::TWriteOptions yes;
-             yes.acceptDamagedBackup = true;
-             yes.acceptOtherLayout = true;
-             return Started(r.core.Transfer().Write(yes));
+         [write](R& r) {
+             r.answerYes = true;
+             return write(r);
          }},
         {"configuration read", 0, 0,
-         [](R& r) {
-             r.Begin(TAwait::Transfer);
-             return Started(r.core.Transfer().Read(true));
-         },
+         [](R& r) { return r.Start(ConfigReadOperation(r.core, {true, {}, false, false})); },
          [](R& r) -> std::string {
              config::TWelderCfgBlank board;
              board.LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
@@ -144,21 +133,20 @@ std::vector<TSequenceRow> StandardSequences() {
          0, nullptr},
         {"configuration verify", 0, 0,
          [](R& r) {
-             r.Begin(TAwait::Transfer);
-             r.core.Record().LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
-             return Started(r.core.Transfer().Verify());
+             config::TCfgWelderRW board;
+             board.LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
+             r.core.Document().New();
+             r.core.Document().Take(board);
+             return r.Start(ConfigVerifyOperation(r.core));
          },
          nullptr, 0, nullptr},
         {"EEPROM dump", 0, 0,
-         [](R& r) {
-             r.Begin(TAwait::Eeprom);
-             return Started(r.core.EepromManager().Dump(r.NewDumpPath()));
-         },
+         [](R& r) { return r.Start(EepromDumpOperation(r.core, {r.NewDumpPath(), false, false})); },
          [](R& r) { return SameAsBoard(r, r.lastDump); }, 0, nullptr},
         {"EEPROM format", 0, kAll,
          [](R& r) {
-             r.Begin(TAwait::Eeprom);
-             return Started(r.core.EepromManager().Format(r.NewDumpPath()));
+             r.answerYes = true;  // the format's own question
+             return r.Start(EepromFormatOperation(r.core, {r.NewDumpPath()}));
          },
          [](R& r) -> std::string {
              const Eeprom& b = r.model.Eeprom();
@@ -171,23 +159,31 @@ std::vector<TSequenceRow> StandardSequences() {
          },
          0, nullptr},
         {"EEPROM restore", 0, kAll,
+         [](R& r) { return r.Start(EepromRestoreOperation(r.core, {r.restoreSource, false})); },
+         [](R& r) { return SameAsBoard(r, r.restoreSource); }, 0,
          [](R& r) {
-             r.Begin(TAwait::Eeprom);
-             return Started(r.core.EepromManager().Restore(r.restoreSource));
+             r.answerYes = true;
+             return r.Start(EepromRestoreOperation(r.core, {r.restoreSource, false}));
+         }},
+        {"serial number", 0, 16,
+         [](R& r) { return r.Start(SerialNumberOperation(r.core, "MATRIX-1")); },
+         [](R& r) -> std::string {
+             return std::string(reinterpret_cast<const char*>(r.model.Eeprom().data()), 8) ==
+                            "MATRIX-1"
+                        ? ""
+                        : "the board does not hold the serial number";
          },
-         [](R& r) { return SameAsBoard(r, r.restoreSource); }, 0, nullptr},
+         0, nullptr},
         {"status polling", 0, 0,
          [](R& r) {
-             r.Begin(TAwait::Polling);
              r.core.Polling().flags = {true, true, true, true, true};
-             r.core.Polling().Start();
-             return r.core.Polling().Running() ? std::string() : "did not start";
+             return r.Start(PollingOperation(r.core, {}));
          },
          nullptr, 600, nullptr},
         {"tuning-log read", 0, 0,
          [](R& r) {
-             r.Begin(TAwait::TuningLog);
-             return Started(r.core.Logs().StartTuningLogRead());
+             r.core.Document().New();
+             return r.Start(TuningLogReadOperation(r.core, {}));
          },
          [](R& r) -> std::string {
              const auto& img = r.core.Logs().tuningLogImage;
@@ -195,16 +191,11 @@ std::vector<TSequenceRow> StandardSequences() {
              return std::equal(img.begin(), img.end(), b) ? "" : "the tuning log read differs";
          },
          0, nullptr},
-        {"event-log read", 0, 0,
-         [](R& r) {
-             r.Begin(TAwait::EventLog);
-             return Started(r.core.EventLog().StartEventLogRead());
-         },
+        {"event-log read", 0, 0, [](R& r) { return r.Start(EventLogReadOperation(r.core)); },
          nullptr, 0, nullptr},
         {"power diagnosis", 0, 0,
          [](R& r) {
-             r.Begin(TAwait::Procedure);
-             return Started(r.core.Procedures().Start(features::TProcedure::MeterDiagnosis));
+             return r.Start(ProcedureOperation(r.core, {TProcedure::MeterDiagnosis, false}));
          },
          [](R& r) -> std::string {
              return r.core.Procedures().points.size() == 4 ? "" : "not every step was measured";
@@ -212,13 +203,9 @@ std::vector<TSequenceRow> StandardSequences() {
          0, nullptr},
         // The board writes the new tuning into its own log: that is what the
         // user asked for.
-        {"factory tuning", static_cast<std::uint16_t>(link::kTuningLogAddress),
-         static_cast<std::uint16_t>(link::kTuningLogAddress + commands::kTuningLogSize),
+        {"factory tuning", kLogFrom, kLogTo,
          [](R& r) {
-             r.Begin(TAwait::Procedure);
-             // The technician switched the security code on before.
-             r.model.securityCodeOn = true;
-             return Started(r.core.Procedures().Start(features::TProcedure::FactoryTuning));
+             return r.Start(ProcedureOperation(r.core, {TProcedure::FactoryTuning, true}));
          },
          nullptr, 0, nullptr},
     };
@@ -230,16 +217,15 @@ std::string RunOnce(TMatrixRig& r, const TSequenceRow& row,
                     const std::function<std::string(TMatrixRig&)>& start) {
     if (std::string why = start(r); !why.empty()) return why;
     if (row.runTicks > 0) {
-        for (int t = 0; t < row.runTicks && !r.ended; ++t) {
-            if (t % 5 == 0) r.core.Polling().RefreshTick();
-            r.Tick();
-        }
+        for (int t = 0; t < row.runTicks && !r.ended; ++t) r.Tick();
         if (!r.ended) {
             // Still polling: as long as it ran, it did what it should.
-            r.core.Polling().Stop(features::TPollStop::User);
-            r.ended = true;
-            r.completed = r.core.Polling().CyclesCompleted() > 0;
-            if (!r.completed) r.told = "no poll cycle completed";
+            const std::uint64_t cycles = r.core.Polling().CyclesCompleted();
+            r.core.Operations().CancelBackground("the matrix has seen enough");
+            for (int t = 0; t < kEndLimitTicks && !r.ended; ++t) r.Tick();
+            if (!r.ended) return "polling never stopped";
+            r.completed = r.completed && cycles > 0;
+            if (cycles == 0) r.told = "no poll cycle completed";
         }
     } else {
         for (int t = 0; t < kEndLimitTicks && !r.ended; ++t) r.Tick();
@@ -264,6 +250,21 @@ void UserReadsTheMessage(TMatrixRig& r) {
     for (int t = 0; t < kReadingTicks; ++t) r.Tick();
 }
 
+// The size a kept copy has, by the area its name tells ("SERIAL_serial_...",
+// or a configuration backup's image without a tag).
+std::uintmax_t KeptSize(const std::string& name) {
+    const struct {
+        const char* tag;
+        std::uintmax_t size;
+    } areas[] = {{"_serial_", 16},
+                 {"_eeprom_", link::kEepromSize},
+                 {"_tuninglog_", link::kTuningLogSize},
+                 {"_config_", link::kConfigImageSize}};
+    for (const auto& a : areas)
+        if (name.find(a.tag) != std::string::npos) return a.size;
+    return link::kConfigImageSize;
+}
+
 std::string LeftoverFiles(const TMatrixRig& r) {
     std::error_code ec;
     for (const auto& e : fs::recursive_directory_iterator(r.dir.Path(), ec)) {
@@ -274,7 +275,7 @@ std::string LeftoverFiles(const TMatrixRig& r) {
         const std::string folder = e.path().parent_path().filename().string();
         if (folder == "dumps" && size != link::kEepromSize)
             return "half-written dump " + name + " (" + std::to_string(size) + " bytes)";
-        if (folder == "backups" && e.path().extension() == ".bin" && size != link::kConfigImageSize)
+        if (folder == "backups" && e.path().extension() == ".bin" && size != KeptSize(name))
             return "half-written backup " + name + " (" + std::to_string(size) + " bytes)";
         if (folder == "backups" && e.path().extension() == ".wcf" && size == 0)
             return "empty backup " + name;

@@ -163,15 +163,9 @@ class TFaultyPort : public link::ISerialPort {
     std::minstd_rand random_{17};
 };
 
-// The outcome the running sequence ends with.
-enum class TAwait : std::uint8_t { Transfer, Eeprom, TuningLog, EventLog, Procedure, Polling };
-
-struct TMatrixRig : features::ITransferListener,
-                    features::IEepromListener,
-                    features::IWelderLogView,
-                    features::IEventLogView,
-                    features::IPowerProcedureView,
-                    features::IStatusPollingView,
+// The core on the faulty port; it hears the one outcome of every operation
+// and answers its questions.
+struct TMatrixRig : features::IOperationView,
                     commands::INotifier,
                     link::IExchangeListener {
     sim::TBoardModel model;
@@ -180,14 +174,13 @@ struct TMatrixRig : features::ITransferListener,
     TempDir dir;
     features::TSupervisorCore core{port, clock, *this, this};
 
-    TAwait await = TAwait::Transfer;
     bool ended = false;
     bool completed = false;
     std::string told;    // what the user was told
-    bool asked = false;  // it ended with a question to the user (told holds it)
+    bool asked = false;  // it ended refused at a question the user said no to
+    bool answerYes = false;
     std::string linkState;
     int boxes = 0;
-    bool confirmRestore = false;
     int files = 0;
     std::string lastDump;
     std::string restoreSource;
@@ -197,13 +190,8 @@ struct TMatrixRig : features::ITransferListener,
         model.nowMs = [this] { return clock.MonotonicMs(); };
         model.Eeprom() = sim::DefaultEeprom();
         original = model.Eeprom();
-        core.Transfer().SetListener(this);
-        core.Transfer().SetBackupDir(dir.File("backups"));
-        core.EepromManager().SetListener(this);
-        core.Logs().Views().Add(*this);
-        core.EventLog().Views().Add(*this);
-        core.Procedures().Views().Add(*this);
-        core.Polling().AddView(*this);
+        core.Operations().SetBackupDir(dir.File("backups"));
+        core.Attach(*this);
         std::filesystem::create_directories(dir.Path() / "dumps");
         // A dump of this board with a few bytes of its free memory changed.
         std::array<std::uint8_t, link::kEepromSize> source = original;
@@ -212,58 +200,32 @@ struct TMatrixRig : features::ITransferListener,
         std::ofstream(restoreSource, std::ios::binary)
             .write(reinterpret_cast<const char*>(source.data()), source.size());
     }
+    ~TMatrixRig() override { core.Detach(*this); }
     std::string NewDumpPath() {
         lastDump = (dir.Path() / "dumps" / ("dump-" + std::to_string(++files) + ".bin")).string();
         return lastDump;
     }
-    void Begin(TAwait what) {
-        await = what;
+    // Starts an operation; "" when it started.
+    std::string Start(std::unique_ptr<features::TOperation> op) {
         ended = completed = asked = false;
         told.clear();
+        if (core.Operations().Start(std::move(op))) return {};
+        return "did not start: " + told;
     }
     void Tick() {
-        if (confirmRestore) {
-            confirmRestore = false;
-            core.EepromManager().ContinueRestore(false);
-        }
         core.Tick();
         clock.Advance(link::kExchangeTickMs);
     }
 
-    // The listeners: each sequence ends with one of these.
-    void OnTransferFinished(const features::TTransferOutcome& o) override {
-        if (await != TAwait::Transfer) return;
-        asked = o.confirm != features::TConfirm::None;
-        End(o.completed && o.confirm == features::TConfirm::None,
-            o.message.empty() ? o.reason : o.message);
+    void OnOperationQuestion(const features::TQuestion&) override {
+        if (!answerYes) asked = true;
+        core.Operations().Answer(answerYes);
     }
-    void OnRestoreNeedsConfirmation(const std::string&, const std::string&) override {
-        confirmRestore = true;
-    }
-    void OnEepromFinished(const features::TEepromOutcome& o) override {
-        if (await != TAwait::Eeprom) return;
-        End(o.completed, o.message);
-    }
-    void OnTuningLogRead(const features::TSequenceOutcome& o,
-                         const std::array<std::uint8_t, commands::kTuningLogSize>&) override {
-        if (await != TAwait::TuningLog) return;
-        End(o.completed, o.completed ? "" : o.where + ": " + o.why);
-    }
-    void OnEventLogRead(const features::TSequenceOutcome& o,
-                        const features::TEventLogDecode&) override {
-        if (await != TAwait::EventLog) return;
-        End(o.completed, o.completed ? "" : o.where + ": " + o.why);
-    }
-    void OnProcedureFinished(const features::TProcedureOutcome& o) override {
-        if (await != TAwait::Procedure) return;
-        End(o.outcome.completed, o.outcome.completed ? "" : o.outcome.where + ": " + o.outcome.why);
-    }
-    void OnPollingChanged(bool running, features::TPollStop why) override {
-        // The matrix itself stops polling once it ran long enough.
-        if (await != TAwait::Polling || running || why == features::TPollStop::User) return;
-        // The window shows the link state in its status bar: that is what
-        // the user is told.
-        End(false, linkState.empty() ? std::string() : "status polling stopped: " + linkState);
+    void OnOperationFinished(const features::TOperationOutcome& o) override {
+        if (ended) return;
+        ended = true;
+        completed = o.Completed();
+        told = o.message;
     }
     void ShowRefusal(std::string_view, std::string_view) override { ++boxes; }
     void ShowMissingAck(std::string_view, std::string_view) override { ++boxes; }
@@ -273,14 +235,6 @@ struct TMatrixRig : features::ITransferListener,
     void OnAnswer(const std::uint8_t*, std::uint8_t) override {}
     void OnRxTimeout() override {}
     void OnPortLost(const std::string& why) override { linkState = why; }
-
-  private:
-    void End(bool ok, std::string message) {
-        if (ended) return;
-        ended = true;
-        completed = ok;
-        told = std::move(message);
-    }
 };
 
 }  // namespace orvan::test

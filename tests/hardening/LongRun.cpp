@@ -6,6 +6,7 @@
 #include <string>
 
 #include "boardsim/SimPort.h"
+#include "features/BoardOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
 #include "link/TickDriver.h"
@@ -69,26 +70,26 @@ TLongRunFigures RunLongPolling(std::int64_t simulatedMs,
     sim::TSimPort port(model);
     CountingSink sink;
     features::TSupervisorCore core(port, clock, sink, &sink);
-    core.Cycle().SetRxLogEnabled(true);
-    core.Cycle().SetTxLogEnabled(true);
+    core.SetTrafficLog(true, true);
     features::TStatusPolling& polling = core.Polling();
     polling.flags = {true, true, true, true, true};
-    // The board type and versions first, as the window and orvan-cli ask them.
-    core.Session().RequestHardwareInfo();
-    polling.Start();
+    // Polling as the window and orvan-cli run it: the operation asks the
+    // board type and versions first, and keeps the 150 ms cadence.
+    const auto start = [&core] {
+        (void)core.Operations().Start(features::PollingOperation(core, {}));
+    };
+    start();
 
     constexpr std::int64_t kTick = link::kExchangeTickMs;
     constexpr std::int64_t kMinuteMs = 60'000;
     const std::int64_t ticks = simulatedMs / kTick;
     const std::uint64_t cyclesBefore = polling.CyclesCompleted();
     for (std::int64_t t = 0; t < ticks; ++t) {
-        // The status timer runs every 150 ms, the exchange every 30 ms.
-        if (t % 5 == 0) polling.RefreshTick();
         core.Tick();
         clock.Advance(kTick);
-        if (!polling.Running()) {
+        if (!core.Operations().BackgroundBusy()) {
             ++f.stops;
-            polling.Start();
+            start();
         }
         const std::int64_t now = (t + 1) * kTick;
         if (now % kMinuteMs == 0) {
