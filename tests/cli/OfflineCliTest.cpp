@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 
 #include "config/Cfgwelderrw.h"
 #include "support/TempDir.h"
@@ -88,7 +89,7 @@ TEST_F(OfflineCli, DamagedImageIsRefusedUnlessForced) {
     img[20] ^= 0x40;
     WriteText(dir_.File("bad.bin"), img);
     CliRun r = Cli(dir_, {"image-to-wcf", dir_.File("bad.bin"), dir_.File("bad.wcf")});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("checksum"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir_.File("bad.wcf")));
@@ -102,8 +103,11 @@ TEST_F(OfflineCli, DamagedImageIsRefusedUnlessForced) {
 }
 
 TEST_F(OfflineCli, ShowListsRawAndEngineeringValues) {
+    WriteText(dir_.File("in.wcf"),
+              ReadText(dir_.File("in.wcf")) + "[FEEDBACK]\r\nPowerTolerance=7\r\n");
     const CliRun r = Cli(dir_, {"wcf-show", dir_.File("in.wcf")});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("section [FEEDBACK] appears 2 times"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("PMCoeff_q            FEEDBACK                 -7  -70 x10"),
               std::string::npos)
         << r.out;
@@ -118,33 +122,62 @@ TEST_F(OfflineCli, ShowListsRawAndEngineeringValues) {
         << r.out;
 }
 
+// Refused input and arguments exit with 2 and write nothing; a device, a FIFO
+// or a file of the wrong size is refused without being read.
 TEST_F(OfflineCli, BadInputAndArguments) {
     WriteText(dir_.File("short.bin"), std::string(100, '\0'));
     ASSERT_EQ(::mkfifo(dir_.File("pipe.wcf").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir_.File("pipe.bin").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
-        int status;
         const char* says;
     };
     const Case cases[] = {
-        {{"wcf-show"}, 2, "usage"},
-        {{"wcf-to-image", dir_.File("in.wcf")}, 2, "usage"},
-        {{"image-to-wcf", "a", "b", "--bogus"}, 2, "--bogus"},
-        {{"wcf-show", dir_.File("none.wcf")}, 1, "does not exist"},
-        {{"image-to-wcf", dir_.File("short.bin"), dir_.File("x.wcf")}, 1, "100 bytes"},
-        {{"image-to-wcf", dir_.File("none.bin"), dir_.File("x.wcf")}, 1, "none.bin"},
-        {{"image-to-wcf", "/dev/zero", dir_.File("x.wcf")}, 1, "not a regular file"},
-        {{"wcf-to-image", dir_.File("pipe.wcf"), dir_.File("x.bin")}, 1, "not a regular file"},
-        {{"wcf-to-image", dir_.File("in.wcf"), dir_.File("no-folder/out.bin")},
-         1,
-         "no-folder/out.bin"},
+        {{"wcf-show"}, "too few arguments"},
+        {{"wcf-to-image", dir_.File("in.wcf")}, "too few arguments"},
+        {{"image-to-wcf", "a", "b", "--bogus"}, "--bogus"},
+        {{"wcf-show", dir_.File("none.wcf")}, "does not exist"},
+        {{"wcf-show", dir_.File("in.txt")}, "would be taken as"},
+        {{"image-to-wcf", dir_.File("short.bin"), dir_.File("x.wcf")}, "100 bytes"},
+        {{"image-to-wcf", dir_.File("none.bin"), dir_.File("x.wcf")}, "none.bin"},
+        {{"image-to-wcf", "/dev/zero", dir_.File("x.wcf")}, "not a regular file"},
+        {{"image-to-wcf", dir_.File("pipe.bin"), dir_.File("x.wcf")}, "not a regular file"},
+        {{"wcf-to-image", dir_.File("pipe.wcf"), dir_.File("x.bin")}, "not a regular file"},
+        {{"wcf-to-image", dir_.File("in.wcf"), dir_.File("no-folder/out.bin")}, "no-folder"},
     };
     for (const Case& c : cases) {
         const CliRun r = Cli(dir_, c.args);
-        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << r.err;
+        EXPECT_EQ(r.status, 2) << c.args[0] << " " << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.File("x.wcf")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("x.bin")));
+}
+
+// An output of the same kind is replaced only with --force; one of another
+// kind never, --force or not.
+TEST_F(OfflineCli, OutputsAreReplacedOnlyWhenTheyHoldTheSameKind) {
+    const std::string in = dir_.File("in.wcf");
+    const std::string image = dir_.File("out.bin");
+    ASSERT_EQ(Cli(dir_, {"wcf-to-image", in, image}).status, 0);
+    EXPECT_EQ(Cli(dir_, {"wcf-to-image", in, image}).status, 2);
+    EXPECT_EQ(Cli(dir_, {"wcf-to-image", in, image, "--force"}).status, 0);
+
+    const std::string before = ReadText(in);
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args{"wcf-to-image", in, in};
+        if (force) args.push_back("--force");
+        const CliRun r = Cli(dir_, args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("holds a welder configuration"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadText(in), before);
+
+    WriteText(dir_.File("log.wcf"), "Velkor Laser technology\nlog line\n");
+    const CliRun r = Cli(dir_, {"image-to-wcf", image, dir_.File("log.wcf"), "--force"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("holds a tuning log"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(dir_.File("log.wcf")), "Velkor Laser technology\nlog line\n");
 }
 
 }  // namespace

@@ -1,21 +1,19 @@
 #!/usr/bin/env bash
-# Fast exchange and the line capture end to end: at every line speed a
-# configuration read with --fast gives the same file as the default engine;
+# Fast exchange and the line capture end to end: at the slowest and the
+# fastest line speed a configuration read with --fast gives the same file as
+# the default engine;
 # a write in fast mode reads back; a read captured from the simulator and
 # replayed by orvan-boardsim --replay reads the same ".wcf" again; a request
 # the capture does not hold is reported and times out.
 set -u
-cli="$1"
-sim="$2"
+cli=$(realpath "$1")
+sim=$(realpath "$2")
 . "$(dirname "$0")/sim_harness.sh"
 
-same() {  # same NAME FILE1 FILE2
-    if cmp -s "$2" "$3"; then ok "$1"; else fail "$1: $2 and $3 differ"; fi
-}
 export XDG_DATA_HOME="$work/data"
 
 start_sim --eeprom "$work/board.bin"
-for speed in 9600 19200 38400 56700; do
+for speed in 9600 56700; do
     if "$cli" --device "$dev" --speed "$speed" --quiet config-read "$work/slow$speed.wcf" 2>"$work/err" &&
         "$cli" --device "$dev" --speed "$speed" --fast --quiet config-read "$work/fast$speed.wcf" 2>"$work/err"; then
         same "fast read at $speed" "$work/slow$speed.wcf" "$work/fast$speed.wcf"
@@ -26,7 +24,7 @@ done
 
 sed -e 's/^MinPower=[0-9-]*/MinPower=2345/' "$work/fast56700.wcf" >"$work/w.wcf"
 if "$cli" --device "$dev" --fast --quiet config-write "$work/w.wcf" --backup-dir "$work/bk" 2>"$work/err" &&
-    "$cli" --device "$dev" --quiet config-read "$work/back.wcf" 2>"$work/err"; then
+    "$cli" --device "$dev" --fast --quiet config-read "$work/back.wcf" 2>"$work/err"; then
     if grep -q '^MinPower=2345' "$work/back.wcf"; then ok "fast write"; else fail "fast write not on the board"; fi
 else
     fail "fast write: $(cat "$work/err")"
@@ -58,5 +56,4 @@ grep -q "unmatched request" "$work/sim.err" && ok "unmatched request reported" |
     fail "not reported: $(cat "$work/sim.err")"
 stop_sim
 
-echo "$failures failures"
-[ "$failures" = 0 ]
+finish

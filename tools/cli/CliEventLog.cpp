@@ -2,79 +2,43 @@
 // page reads it, one decoded event a line on stdout (tab-separated: number,
 // date and time, value, description), or JSON Lines with --json.
 
-#include <cstdio>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/Cli.h"
 #include "cli/CliRunner.h"
+#include "features/BoardOperations.h"
 #include "features/EventLog.h"
 
 namespace orvan::cli {
 
 namespace {
 
-using namespace orvan::features;
-
-class TEventLogPrinter : public IEventLogView {
+class TJsonLines : public features::IEventLogView {
   public:
-    void OnEventLogRead(const TSequenceOutcome& o, const TEventLogDecode& log) override {
-        outcome = o;
-        this->log = log;
+    void OnEventLogRead(const features::TSequenceOutcome& o,
+                        const features::TEventLogDecode& log) override {
+        if (o.completed) lines = log.lines;
     }
-    std::optional<TSequenceOutcome> outcome;
-    TEventLogDecode log;
+    std::vector<features::TEventLine> lines;
 };
 
 }  // namespace
 
-std::string EventLogUsage() {
-    return "  event-log [--json]   the board's event log, one event a line (JSON Lines with "
-           "--json)\n";
-}
-
-bool IsEventLogCommand(const std::string& name) {
-    return name == "event-log";
-}
-
-int RunEventLogCommand(const Options& opt) {
-    bool json = false;
-    for (std::size_t i = 1; i < opt.args.size(); ++i) {
-        if (opt.args[i] == "--json") {
-            json = true;
-        } else {
-            std::fprintf(stderr, "orvan-cli: event-log takes only --json, not %s\n",
-                         opt.args[i].c_str());
-            return 2;
-        }
-    }
-    TToolRunner run;
-    if (const int rc = run.Open(opt); rc != 0) return rc;
-    TEventLogPrinter printer;
-    run.Core().EventLog().Views().Add(printer);
-    (void)run.Core().EventLog().StartEventLogRead();
-    const int rc = run.RunUntilIdle();
-    run.Core().EventLog().Views().Remove(printer);
-    if (!printer.outcome || !printer.outcome->completed) {
-        if (printer.outcome && rc == 0)
-            std::fprintf(stderr, "orvan-cli: %s: %s\n", printer.outcome->where.c_str(),
-                         printer.outcome->why.c_str());
-        else if (rc == 0)
-            std::fprintf(stderr, "orvan-cli: the event log was not read%s\n",
-                         run.IgnoredNote().c_str());
-        return 1;
-    }
-    if (rc != 0) return rc;
-    for (const TEventLine& line : printer.log.lines) {
-        const std::string text = json ? EventLineJson(line) : EventLineText(line);
-        std::printf("%s\n", text.c_str());
-    }
-    if (!printer.log.problem.empty())
-        std::fprintf(stderr, "orvan-cli: %s\n", printer.log.problem.c_str());
-    if (printer.log.lines.empty() && !run.Quiet())
-        std::fprintf(stderr, "the event log holds no events\n");
-    return 0;
+TPlan EventLog(const Options& opt) {
+    const auto w = TWords::Split(opt, {"--json"}, {}, 0, 0);
+    if (!w) return Done(2);
+    const bool json = w->Has("--json");
+    return OnBoard([json](TBoard& b) {
+        if (!json) return features::ExitCode(b.Run(features::EventLogReadOperation(b.Core())));
+        TJsonLines view;
+        features::TAttachment<TJsonLines> attached(b.Core(), view);
+        const features::TOperationOutcome o =
+            b.Run(features::EventLogReadOperation(b.Core()), {TSay::Stderr, false});
+        if (o.Completed())
+            for (const features::TEventLine& line : view.lines)
+                b.Out(features::EventLineJson(line));
+        return features::ExitCode(o);
+    });
 }
 
 }  // namespace orvan::cli

@@ -1,17 +1,21 @@
 // File commands of orvan-cli: conversions between a configuration file and
 // the board's configuration image, and a listing of a configuration file.
+// Their outputs follow the rules of every output of the program: reserved
+// (no other run takes the name meanwhile), never over a file of another
+// kind, over one of the same kind only with --force, written atomically.
+// Their inputs are read only when they are regular files of a sane size.
+// Exit status: 0 done, 1 the output could not be written, 2 bad arguments
+// or refused input (nothing written).
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "config/AtomicFile.h"
 #include "config/Cfgwelder.h"
 #include "config/Cfgwelderrw.h"
-#include "features/FileKindGuard.h"
+#include "features/Operation.h"
 
 namespace orvan::cli {
 
@@ -35,23 +39,6 @@ void PrintWarnings(const config::TFileResult& r) {
     }
 }
 
-// Splits the arguments after the command into names and the --force flag.
-bool SplitArgs(const Options& opt, std::vector<std::string>& names, bool& force, bool allowForce) {
-    force = false;
-    for (std::size_t i = 1; i < opt.args.size(); ++i) {
-        const std::string& a = opt.args[i];
-        if (allowForce && a == "--force") {
-            force = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            Fail("unknown option " + a + " for " + opt.args[0]);
-            return false;
-        } else {
-            names.push_back(a);
-        }
-    }
-    return true;
-}
-
 // A configuration is always a ".wcf": a name that is not one would silently
 // become another file, so it is refused, naming the file that would be used.
 bool NamesItsWcf(const std::string& command, const std::string& name) {
@@ -62,21 +49,21 @@ bool NamesItsWcf(const std::string& command, const std::string& name) {
     return false;
 }
 
-// Whether `out` may be written with a file of `kind`: never over a file of
-// another kind unless forced (the same check the window asks the user).
-bool MayReplace(const std::string& command, const std::string& out, features::TFileKind kind,
-                bool force) {
-    const features::TSaveCheck c = features::CheckSave(out, kind);
-    if (c.refuse) {
-        Fail(command + ": " + c.message);
-        return false;
-    }
-    if (c.ask && !force) {
-        Fail(command + ": " + c.message + " Not replaced: give --force to replace it");
-        return false;
-    }
-    if (c.ask) std::fprintf(stderr, "warning: %s replaced (--force)\n", c.target.c_str());
-    return true;
+// Reserves `out` for a file of `kind`; false with the reason said.
+bool Reserve(const std::string& command, const std::string& out, features::TFileKind kind,
+             bool force, const char* what, config::TReservedFile& file) {
+    const TResult r = features::ReserveOutput({out, kind, what, force, false}, file);
+    if (r) return true;
+    Fail(command + ": " + r.why + "; nothing written");
+    return false;
+}
+
+// Writes the reserved file; 0, or 1 with the reason said.
+int Commit(const std::string& command, config::TReservedFile& file, std::string_view content) {
+    const config::SaveResult saved = file.Commit(content);
+    if (saved) return 0;
+    Fail(command + ": " + saved.error);
+    return 1;
 }
 
 // Loads a configuration file, its warnings on stderr; false (reason said) when
@@ -91,61 +78,42 @@ bool LoadWcf(const std::string& name, TCfgWelderRW& cfg) {
     return true;
 }
 
-int WcfToImage(const Options& opt) {
-    std::vector<std::string> names;
-    bool force = false;
-    if (!SplitArgs(opt, names, force, true) || names.size() != 2) {
-        Fail("usage: wcf-to-image FILE.wcf OUT.bin [--force]");
-        return 2;
-    }
-    if (!NamesItsWcf("wcf-to-image", names[0])) return 2;
-    if (!MayReplace("wcf-to-image", names[1], features::TFileKind::ConfigImage, force)) return 1;
+int WcfToImage(const Options& opt, const TWords& w) {
+    const std::string& in = w.Name(0);
+    const std::string& out = w.Name(1);
+    if (!NamesItsWcf("wcf-to-image", in)) return 2;
     TCfgWelderRW cfg;
-    if (!LoadWcf(names[0], cfg)) return 1;
+    if (!LoadWcf(in, cfg)) return 2;
+    config::TReservedFile file;
+    if (!Reserve("wcf-to-image", out, features::TFileKind::ConfigImage,
+                 w.Has("--force") || opt.force, "the image file", file))
+        return 2;
     std::vector<std::uint8_t> image(config::kImageSize);
     config::BuildDeviceImage(cfg, image.data());
-    const config::SaveResult saved = config::SaveFileAtomically(
-        names[1], std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
-    if (!saved) {
-        Fail(saved.error);
-        return 1;
-    }
+    if (const int rc =
+            Commit("wcf-to-image", file,
+                   std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+        rc != 0)
+        return rc;
     if (!opt.quiet) {
-        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", config::WcfFileName(names[0]).c_str(),
-                    names[1].c_str(), image.size(), config::StoredImageChecksum(image.data()));
+        std::printf("%s -> %s: %zu bytes, checksum 0x%04X\n", config::WcfFileName(in).c_str(),
+                    file.Path().c_str(), image.size(), config::StoredImageChecksum(image.data()));
     }
     return 0;
 }
 
-int ImageToWcf(const Options& opt) {
-    std::vector<std::string> names;
-    bool force = false;
-    if (!SplitArgs(opt, names, force, true) || names.size() != 2) {
-        Fail("usage: image-to-wcf IN.bin OUT.wcf [--force]");
-        return 2;
-    }
-    const std::string& in = names[0];
-    if (!NamesItsWcf("image-to-wcf", names[1])) return 2;
-    if (!MayReplace("image-to-wcf", names[1], features::TFileKind::Configuration, force)) return 1;
-    std::error_code ec;
-    const auto type = std::filesystem::status(in, ec).type();
-    if (type != std::filesystem::file_type::not_found &&
-        type != std::filesystem::file_type::regular) {
-        Fail("\"" + in + "\" is not a regular file");
-        return 1;
-    }
-    const auto size = std::filesystem::file_size(in, ec);
-    if (!ec && size != config::kImageSize && size != kEepromDumpSize) {
-        Fail("\"" + in + "\" holds " + std::to_string(size) + " bytes: expected a " +
-             std::to_string(config::kImageSize) + "-byte configuration image or a " +
-             std::to_string(kEepromDumpSize) + "-byte EEPROM dump");
-        return 1;
-    }
+int ImageToWcf(const Options& opt, const TWords& w) {
+    const std::string& in = w.Name(0);
+    const std::string& out = w.Name(1);
+    const bool force = w.Has("--force") || opt.force;
+    if (!NamesItsWcf("image-to-wcf", out)) return 2;
+    // Read only a regular file of at most a dump's size: a device or a FIFO
+    // could be endless.
     std::string bytes;
     std::string error;
-    if (!config::ReadWholeFile(in, bytes, &error)) {
-        Fail(error);
-        return 1;
+    if (!config::ReadWholeFile(in, bytes, &error, kEepromDumpSize)) {
+        Fail("image-to-wcf: " + error + "; nothing written");
+        return 2;
     }
     std::size_t offset = 0;
     if (bytes.size() == kEepromDumpSize) {
@@ -153,8 +121,8 @@ int ImageToWcf(const Options& opt) {
     } else if (bytes.size() != config::kImageSize) {
         Fail("\"" + in + "\" holds " + std::to_string(bytes.size()) + " bytes: expected a " +
              std::to_string(config::kImageSize) + "-byte configuration image or a " +
-             std::to_string(kEepromDumpSize) + "-byte EEPROM dump");
-        return 1;
+             std::to_string(kEepromDumpSize) + "-byte EEPROM dump; nothing written");
+        return 2;
     }
     const auto* image = reinterpret_cast<const std::uint8_t*>(bytes.data()) + offset;
     const std::uint16_t stored = config::StoredImageChecksum(image);
@@ -166,7 +134,7 @@ int ImageToWcf(const Options& opt) {
         if (!force) {
             Fail("\"" + in + "\": the configuration image is damaged (" + text +
                  "); nothing written. Use --force to convert it anyway");
-            return 1;
+            return 2;
         }
         std::fprintf(stderr, "warning: %s: %s; converted anyway (--force)\n", in.c_str(), text);
     }
@@ -179,12 +147,18 @@ int ImageToWcf(const Options& opt) {
             in.c_str(), cfg.GetVersion(), cfg.GetSize(), config::kImageVersion,
             config::kImageDataSize);
     }
-    const config::TFileResult saved = cfg.SaveToFile(names[1]);
-    if (!saved) {
-        Fail(saved.message);
+    config::TReservedFile file;
+    if (!Reserve("image-to-wcf", out, features::TFileKind::Configuration, force,
+                 "the configuration file", file))
+        return 2;
+    // Saved in place: what the program does not own in a file it replaces stays.
+    std::string text;
+    if (const config::TFileResult made = cfg.FileText(file.Path(), text); !made) {
+        Fail("image-to-wcf: " + made.message);
         return 1;
     }
-    if (!opt.quiet) std::printf("%s -> %s\n", in.c_str(), saved.path.c_str());
+    if (const int rc = Commit("image-to-wcf", file, text); rc != 0) return rc;
+    if (!opt.quiet) std::printf("%s -> %s\n", in.c_str(), file.Path().c_str());
     return 0;
 }
 
@@ -198,16 +172,10 @@ std::string FormatValue(double v) {
     return s;
 }
 
-int WcfShow(const Options& opt) {
-    std::vector<std::string> names;
-    bool force = false;
-    if (!SplitArgs(opt, names, force, false) || names.size() != 1) {
-        Fail("usage: wcf-show FILE.wcf");
-        return 2;
-    }
-    if (!NamesItsWcf("wcf-show", names[0])) return 2;
+int WcfShow(const TWords& w) {
+    if (!NamesItsWcf("wcf-show", w.Name(0))) return 2;
     TCfgWelderRW cfg;
-    if (!LoadWcf(names[0], cfg)) return 1;
+    if (!LoadWcf(w.Name(0), cfg)) return 2;
     std::printf("%-20s %-18s %8s  %s\n", "field", "section", "raw", "value");
     for (const config::TFieldInfo& f : config::Fields()) {
         std::string value = FormatValue(f.Value(cfg));
@@ -219,28 +187,19 @@ int WcfShow(const Options& opt) {
 
 }  // namespace
 
-std::string OfflineUsage() {
-    return "  wcf-to-image FILE.wcf OUT.bin [--force] configuration file to the 384-byte board\n"
-           "                                       image\n"
-           "  image-to-wcf IN.bin OUT.wcf [--force] board image (or 1024-byte EEPROM dump) to a\n"
-           "                                       configuration file; refuses a damaged image\n"
-           "                                       unless --force\n"
-           "    (a file of another kind is never replaced without --force)\n"
-           "  wcf-show FILE.wcf                    list a configuration file: field, raw, value\n";
+TPlan WcfToImage(const Options& opt) {
+    const auto w = TWords::Split(opt, {"--force"}, {}, 2, 2);
+    return Done(w ? WcfToImage(opt, *w) : 2);
 }
 
-bool IsOfflineCommand(const std::string& name) {
-    return name == "wcf-to-image" || name == "image-to-wcf" || name == "wcf-show";
+TPlan ImageToWcf(const Options& opt) {
+    const auto w = TWords::Split(opt, {"--force"}, {}, 2, 2);
+    return Done(w ? ImageToWcf(opt, *w) : 2);
 }
 
-int RunOfflineCommand(const Options& opt) {
-    if (opt.args.empty()) return 2;
-    const std::string& cmd = opt.args[0];
-    if (cmd == "wcf-to-image") return WcfToImage(opt);
-    if (cmd == "image-to-wcf") return ImageToWcf(opt);
-    if (cmd == "wcf-show") return WcfShow(opt);
-    Fail("unknown command " + cmd);
-    return 2;
+TPlan WcfShow(const Options& opt) {
+    const auto w = TWords::Split(opt, {}, {}, 1, 1);
+    return Done(w ? WcfShow(*w) : 2);
 }
 
 }  // namespace orvan::cli

@@ -1,89 +1,90 @@
 #pragma once
-// The core on the serial device for one board-tool command: opened once,
-// ticked on the 30 ms schedule until the exchange is idle, with the board's
-// refusals and unusable answers kept to tell the user why a command failed.
+// The one runner of orvan-cli's board commands. It builds the core on the
+// line, attaches the printer (progress on stderr, the operations' questions,
+// their outcomes), runs operations to their outcome and maps it to the exit
+// status. Ctrl-C, SIGTERM and SIGHUP cancel the running operation, which
+// stops after the request in flight and says what the board holds; a second
+// signal ends the program at once.
+//
+// The line is opened when the first operation has passed its own checks, so
+// words the core refuses (a value out of range, a date that does not exist)
+// are refused without touching the port.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/Cli.h"
-#include "cli/CliLine.h"
-#include "commands/BoardView.h"
+#include "features/Operation.h"
 #include "features/SupervisorCore.h"
 #include "link/Clock.h"
-#include "link/ExchangeCycle.h"
-#include "link/LinkPort.h"
 
 namespace orvan::cli {
 
-class TToolRunner : private commands::INotifier,
-                    private commands::ILinkView,
-                    private commands::IStatusView,
-                    private link::IExchangeListener {
-  public:
-    TToolRunner() = default;
-    TToolRunner(const TToolRunner&) = delete;
-    TToolRunner& operator=(const TToolRunner&) = delete;
-    ~TToolRunner();
+// Where a completed operation's message goes; a failure's goes to stderr.
+enum class TSay : std::uint8_t { Stdout, Stderr, Nothing };
 
-    // Opens opt.device; 0, or 1 with the reason printed.
-    int Open(const Options& opt);
-    features::TSupervisorCore& Core() { return *core_; }
-
-    // Ticks until nothing is queued or in flight (or `limitMs` passed).
-    // 0, or 1 with the reason printed: the board refused, did not answer,
-    // or the exchange did not settle.
-    int RunUntilIdle(std::int64_t limitMs = 20000);
-    // Ticks until `done` holds, the exchange stops, or `limitMs` passed;
-    // true when `done` held.
-    bool RunUntil(const std::function<bool()>& done, std::int64_t limitMs);
-
-    const std::vector<std::string>& Refusals() const { return refusals_; }
-    bool TimedOut() const { return timedOut_; }
-    // ": why" of the first answer that could not be used, or "".
-    std::string IgnoredNote() const;
-    std::optional<std::uint32_t> LastSourceWorkTime() const { return workTime_; }
-    bool Quiet() const { return quiet_; }
-
-  private:
-    void ShowRefusal(std::string_view caption, std::string_view text) override;
-    void ShowMissingAck(std::string_view caption, std::string_view text) override;
-    void OnAnswerIgnored(const std::string& why) override { ignored_.push_back(why); }
-    // The line: only the time-out matters here.
-    void OnLinkState(std::string_view) override {}
-    void OnTxLog(const std::string&) override {}
-    void OnRxLog(const std::string&) override {}
-    void OnAnswer(const std::uint8_t*, std::uint8_t) override {}
-    void OnRxTimeout() override { timedOut_ = true; }
-    void OnSourceWorkTime(std::uint32_t seconds) override { workTime_ = seconds; }
-
-    link::TLinkPort port_;
-    link::SystemClock clock_;
-    std::unique_ptr<features::TSupervisorCore> core_;
-    std::unique_ptr<TLineOptions> line_;
-    std::vector<std::string> refusals_;
-    std::vector<std::string> ignored_;
-    std::optional<std::uint32_t> workTime_;
-    bool timedOut_ = false;
-    bool quiet_ = false;
+struct TShow {
+    TSay message = TSay::Stderr;
+    bool details = true;  // the outcome's result lines, on stdout
+    bool silent = false;  // nothing printed: the command prints it (or tries again)
 };
 
-// What a board-tool command does once the port is open.
-using Plan = std::function<int(TToolRunner&)>;
+class TBoard {
+  public:
+    explicit TBoard(const Options& opt);
+    ~TBoard();
+    TBoard(const TBoard&) = delete;
+    TBoard& operator=(const TBoard&) = delete;
 
-// The EEPROM commands (CliEeprom.cpp): a plan, or nothing with the argument
-// mistake printed.
-std::optional<Plan> EepromPlan(const std::vector<std::string>& args);
-std::string EepromUsage();
-bool IsEepromCommand(const std::string& name);
+    features::TSupervisorCore& Core() { return *core_; }
+    const Options& Opt() const { return opt_; }
 
-// The machine-page commands (CliVariants.cpp).
-std::optional<Plan> VariantPlan(const std::vector<std::string>& args);
-std::string VariantUsage();
-bool IsVariantCommand(const std::string& name);
+    // The capture file reserved (a refusal is said: exit 2); 0 when the
+    // command may go on.
+    int Begin();
+    // The capture written, whatever the outcome; a result that could not be
+    // written to stdout fails the command. The exit status.
+    int End(int status);
+
+    // Runs `op` to its outcome, printed as `show` says.
+    features::TOperationOutcome Run(std::unique_ptr<features::TOperation> op, TShow show = {});
+    // Prints an outcome as Run does.
+    void Print(const features::TOperationOutcome& o, TShow show);
+    // For a short controller call that changes nothing on the board (started
+    // by the caller): ticks until `done` holds. 0, or the exit status with the
+    // reason said (the line did not open, the board refused or went silent,
+    // interrupted), `what` naming the call.
+    int Await(const std::function<bool()>& done, const std::string& what);
+    // Opens the line when it is not yet open; 0, or 1 with the reason said.
+    int Open();
+
+    // Every line the engine sends and receives, on stdout (demo).
+    void PrintTraffic(bool on);
+    // A line of the result, on stdout.
+    void Out(const std::string& line);
+    // A note on stderr (not with --quiet).
+    void Note(const std::string& line);
+    // A reason on stderr, always ("orvan-cli: " before it).
+    void Say(const std::string& line);
+
+  private:
+    class TLine;
+    class TPrinter;
+
+    void Drive(const std::function<bool()>& done, bool cancelOnSignal);
+    features::TOperationOutcome Unstarted(const std::string& operation, features::TOutcomeKind kind,
+                                          const std::string& why, int signal);
+
+    const Options& opt_;
+    link::SystemClock clock_;
+    std::unique_ptr<TLine> line_;
+    std::unique_ptr<TPrinter> printer_;
+    std::unique_ptr<features::TSupervisorCore> core_;
+    bool captureReserved_ = false;
+    bool stdoutFailed_ = false;
+    int stdoutErrno_ = 0;
+};
 
 }  // namespace orvan::cli

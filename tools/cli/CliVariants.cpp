@@ -1,97 +1,85 @@
 // orvan-cli machine pages: the flanging machine's profile table, read under
-// the profile purpose as the "Flanging" page reads it. (read-var and
-// write-var serve the single variables of every machine page.)
+// the profile purpose as the "Flanging" page reads it (a short read that
+// changes nothing). read-var and write-var serve the single variables of
+// every machine page.
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "cli/Cli.h"
 #include "cli/CliRunner.h"
-#include "commands/Builders.h"
+#include "commands/BoardView.h"
+#include "commands/Catalogue.h"
+#include "features/BoardOperations.h"
 #include "features/Flanging.h"
 
 namespace orvan::cli {
 
 namespace {
 
-using namespace orvan::features;
+class TTableRead : public features::IFlangingView, public commands::IIdentityView {
+  public:
+    void OnBoardType(std::uint16_t type) override { boardType = type; }
+    void OnFlangingProfilesRead(const features::TSequenceOutcome& o) override { outcome = o; }
+    std::uint16_t boardType = 0;
+    std::optional<features::TSequenceOutcome> outcome;
+};
 
-int FlangingProfiles(TToolRunner& run, bool json) {
-    TSupervisorCore& core = run.Core();
+std::string Row(const char* format, int profile, double amplitude, double offset) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, profile, amplitude, offset);
+    return text;
+}
+
+int Table(TBoard& b, bool json) {
+    features::TSupervisorCore& core = b.Core();
+    TTableRead read;
+    features::TAttachment<TTableRead> attached(core, read);
     // 8 or 16 profiles, by the board type.
-    (void)commands::SendReadVariable(core.Protocol(), commands::BoardType);
-    if (const int rc = run.RunUntilIdle(); rc != 0) return rc;
-    TFlanging& f = core.Flanging();
-    bool ended = false, completed = false;
-    std::string why;
-    struct Ending : IFlangingView {
-        bool* ended;
-        bool* completed;
-        std::string* why;
-        void OnFlangingProfilesRead(const TSequenceOutcome& o) override {
-            *ended = true;
-            *completed = o.completed;
-            *why = o.where + (o.why.empty() ? "" : ": " + o.why);
-        }
-    } ending;
-    ending.ended = &ended;
-    ending.completed = &completed;
-    ending.why = &why;
-    f.Views().Add(ending);
-    const TToolResult started = f.ReadProfiles();
-    if (!started) {
-        f.Views().Remove(ending);
-        std::fprintf(stderr, "orvan-cli: %s\n", started.message.c_str());
+    const features::TOperationOutcome type =
+        b.Run(features::VariableReadOperation(core, {commands::BoardType}), {TSay::Nothing, false});
+    if (!type.Completed()) return features::ExitCode(type);
+    if (const features::TToolResult started = core.Flanging().ReadProfiles(); !started) {
+        b.Say(started.message);
         return 1;
     }
-    const int rc = run.RunUntilIdle();
-    f.Views().Remove(ending);
-    if (rc != 0) return rc;
-    if (!ended || !completed) {
-        std::fprintf(stderr, "orvan-cli: the profile table was not read%s%s\n",
-                     why.empty() ? "" : ": ", why.c_str());
+    if (const int rc = b.Await([&] { return read.outcome.has_value(); }, "Flanging profile read");
+        rc != 0)
+        return rc;
+    if (!read.outcome->completed) {
+        b.Say("the profile table was not read: " + read.outcome->where +
+              (read.outcome->why.empty() ? "" : ": " + read.outcome->why));
         return 1;
     }
+    const features::TFlanging& f = core.Flanging();
     const int count = f.ProfileCount();
     if (json) {
-        std::printf("{\"boardType\":\"%s\",\"profiles\":[",
-                    commands::CodeText(core.Session().boardType).c_str());
+        std::string line =
+            "{\"boardType\":\"" + commands::CodeText(read.boardType) + "\",\"profiles\":[";
         bool first = true;
-        for (const FlangingProfileRow& r : f.table) {
+        for (const features::FlangingProfileRow& r : f.table) {
             if (r.profile > count) continue;
-            std::printf("%s{\"profile\":%d,\"amplitude\":%.3f,\"offset\":%.3f}", first ? "" : ",",
-                        r.profile - 1, r.amplitude, r.offset);
+            line += (first ? "" : ",") + Row("{\"profile\":%d,\"amplitude\":%.3f,\"offset\":%.3f}",
+                                             r.profile - 1, r.amplitude, r.offset);
             first = false;
         }
-        std::printf("]}\n");
+        b.Out(line + "]}");
         return 0;
     }
-    std::printf("profile  amplitude (V)  offset (V)\n");
-    for (const FlangingProfileRow& r : f.table)
+    b.Out("profile  amplitude (V)  offset (V)");
+    for (const features::FlangingProfileRow& r : f.table)
         if (r.profile <= count)
-            std::printf("%7d  %13.3f  %10.3f\n", r.profile - 1, r.amplitude, r.offset);
+            b.Out(Row("%7d  %13.3f  %10.3f", r.profile - 1, r.amplitude, r.offset));
     return 0;
 }
 
 }  // namespace
 
-std::string VariantUsage() {
-    return "  flanging-profiles [--json]\n"
-           "                       the flanging machine's profile table (8, or 16 on board type "
-           "0A00)\n";
-}
-
-bool IsVariantCommand(const std::string& name) {
-    return name == "flanging-profiles";
-}
-
-std::optional<Plan> VariantPlan(const std::vector<std::string>& a) {
-    if (a.size() > 2 || (a.size() == 2 && a[1] != "--json")) {
-        std::fprintf(stderr, "orvan-cli: flanging-profiles takes only --json\n");
-        return std::nullopt;
-    }
-    const bool json = a.size() == 2;
-    return Plan([json](TToolRunner& run) { return FlangingProfiles(run, json); });
+TPlan FlangingProfiles(const Options& opt) {
+    const auto w = TWords::Split(opt, {"--json"}, {}, 0, 0);
+    if (!w) return Done(2);
+    const bool json = w->Has("--json");
+    return OnBoard([json](TBoard& b) { return Table(b, json); });
 }
 
 }  // namespace orvan::cli
