@@ -13,8 +13,8 @@
 
 #include "OperationDriver.h"
 #include "Summary.h"
-#include "features/EepromOperations.h"
 #include "boardsim/PtyBoard.h"
+#include "features/EepromOperations.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"

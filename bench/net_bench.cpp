@@ -25,12 +25,12 @@
 #include <functional>
 #include <string>
 
-#include "boardsim/PtyBoard.h"
-#include "features/SupervisorCore.h"
 #include "OperationDriver.h"
+#include "boardsim/PtyBoard.h"
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
 #include "features/EepromOperations.h"
+#include "features/SupervisorCore.h"
 #include "link/LinkPort.h"
 #include "link/TickDriver.h"
 

@@ -81,8 +81,9 @@ int main() {
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     // Counted in answers (a cycle is perCycle of them), so the few whole
     // cycles of a short run do not round the figure.
-    const double cycles = static_cast<double>(core.Engine().cycle.Cycle().RxCounter() - startAnswers) /
-                          static_cast<double>(perCycle);
+    const double cycles =
+        static_cast<double>(core.Engine().cycle.Cycle().RxCounter() - startAnswers) /
+        static_cast<double>(perCycle);
     const double bound = 1000.0 / (static_cast<double>(perCycle) * 5 * link::kExchangeTickMs);
     const double rate = cycles / s;
     std::printf(

@@ -18,9 +18,9 @@
 
 #include "OperationDriver.h"
 #include "Summary.h"
+#include "boardsim/PtyBoard.h"
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
-#include "boardsim/PtyBoard.h"
 #include "features/SupervisorCore.h"
 #include "link/TickDriver.h"
 #include "link/Tserial.h"

@@ -12,8 +12,8 @@
 
 #include "../Summary.h"
 #include "app/MainForm.h"
-#include "features/BoardOperations.h"
 #include "boardsim/PtyBoard.h"
+#include "features/BoardOperations.h"
 
 int main(int argc, char** argv) {
     const auto t0 = std::chrono::steady_clock::now();

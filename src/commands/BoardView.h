@@ -170,6 +170,9 @@ class ILinkView {
     virtual ~ILinkView() = default;
     // Status polling must stop (receive time-out, corrupted line).
     virtual void OnStopPolling() {}
+    // The answer in flight never came: `why` is "RX TimeOut", or what
+    // happened to the port when its device (or server) went away.
+    virtual void OnLineFailed(const std::string& /*why*/) {}
     // An answer that was not used, and why (short, outside its destination...).
     virtual void OnAnswerIgnored(const std::string& /*why*/) {}
     // Status-bar panel 0 after a refusal.

@@ -112,6 +112,7 @@ void TSession::OnRxTimeout(const std::string& why) {
     if (pendingChunk_) EndChain(why);
     downloadActive = false;
     sent_.reset();
+    events_.Notify(&ILinkView::OnLineFailed, why);
     events_.Notify(&ILinkView::OnStopPolling);
 }
 

@@ -58,8 +58,8 @@ bool DecodeIdentity(TAnswer& a) {
             a.view.Notify(&IIdentityView::OnFirmwareVersion, p[0], p[1], p[2], text);
             if (s.boardType != 0) {
                 char name[64];
-                std::snprintf(name, sizeof name, "IOC_%04X_%d%02d%02d.ini", s.boardType, p[0],
-                              p[1], p[2]);
+                std::snprintf(name, sizeof name, "IOC_%04X_%d%02d%02d.ini", s.boardType, p[0], p[1],
+                              p[2]);
                 a.view.Notify(&IIdentityView::OnMachineNamesFile, name);
             }
             return true;
@@ -80,8 +80,7 @@ bool DecodeIdentity(TAnswer& a) {
             a.Emit();
             // At 2.1.0 the code travels inside the frames that need it; later
             // versions want it switched on once.
-            if (packed > link::kSecuredProtocolVersion)
-                (void)SendSecurityCode(s.Protocol(), true);
+            if (packed > link::kSecuredProtocolVersion) (void)SendSecurityCode(s.Protocol(), true);
             a.view.Notify(&IIdentityView::OnProtocolVersion, packed, text);
             return true;
         }

@@ -227,7 +227,8 @@ SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
             created_ = true;
             return {true, false, {}};
         }
-        if (errno != EEXIST) return {false, false, "cannot create \"" + path + "\": " + Reason(errno)};
+        if (errno != EEXIST)
+            return {false, false, "cannot create \"" + path + "\": " + Reason(errno)};
         fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             if (errno == ENOENT) continue;  // removed meanwhile: try the free name again
@@ -270,7 +271,8 @@ void TReservedFile::Release() {
     if (fd_ < 0) return;
     if (created_ && !committed_) {
         // Only the empty placeholder made here, never a file put in its place.
-        struct stat mine {}, now {};
+        struct stat mine {
+        }, now{};
         if (::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &now) == 0 &&
             mine.st_ino == now.st_ino && mine.st_dev == now.st_dev && now.st_size == 0)
             (void)::unlink(path_.c_str());
@@ -330,8 +332,8 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string* e
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         return fail("\"" + path + "\" is not a regular file (" +
-                    (S_ISDIR(st.st_mode)    ? "a folder"
-                     : S_ISFIFO(st.st_mode) ? "a pipe"
+                    (S_ISDIR(st.st_mode)                          ? "a folder"
+                     : S_ISFIFO(st.st_mode)                       ? "a pipe"
                      : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
                                                                   : "not a file") +
                     "); not read");

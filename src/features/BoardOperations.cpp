@@ -23,9 +23,7 @@ using namespace orvan::commands;
 
 // A variable's value as a user reads it.
 std::string FieldsText(const DecodedVariable& v) {
-    const auto field = [&](std::size_t i) {
-        return i < v.fields.size() ? v.fields[i].value : 0.0;
-    };
+    const auto field = [&](std::size_t i) { return i < v.fields.size() ? v.fields[i].value : 0.0; };
     char text[64];
     switch (v.code) {
         case ClockTime:
@@ -139,8 +137,8 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         if (!pendingWrites_.empty()) return;
         stage_ = Stage::After;
         if (const TResult r = QueueReads(); !r)
-            ctx_->Finish(TOutcomeKind::Completed, {}, Acknowledged() + " (not read back: " + r.why +
-                                                          ")");
+            ctx_->Finish(TOutcomeKind::Completed, {},
+                         Acknowledged() + " (not read back: " + r.why + ")");
     }
     void OnRefusal(const std::string& text) override { refusal_ = text; }
 
@@ -155,12 +153,11 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
                 return;
             case Stage::Write: {
                 const std::string holds =
-                    acknowledged_ == 0 ? "what it held (" + Before() + ")"
-                                       : "part of the new values: " +
-                                             std::to_string(acknowledged_) + " of " +
-                                             std::to_string(cmds_.size()) +
-                                             " writes were acknowledged (it held " + Before() +
-                                             ")";
+                    acknowledged_ == 0
+                        ? "what it held (" + Before() + ")"
+                        : "part of the new values: " + std::to_string(acknowledged_) + " of " +
+                              std::to_string(cmds_.size()) + " writes were acknowledged (it held " +
+                              Before() + ")";
                 ctx.Finish(TOutcomeKind::Failed, why,
                            spec_.name + " stopped: " + why + ". The board holds " + holds + ".",
                            holds);
@@ -314,7 +311,8 @@ class TVariableRead final : public TAttachedOperation<TVariableRead>,
     }
     void Stop(TOperationContext& ctx, const std::string& why) override {
         std::string missing;
-        for (std::uint16_t code : pending_) missing += (missing.empty() ? "" : ", ") + CodeText(code);
+        for (std::uint16_t code : pending_)
+            missing += (missing.empty() ? "" : ", ") + CodeText(code);
         if (serialPending_) missing += std::string(missing.empty() ? "" : ", ") + "serial number";
         ctx.Finish(TOutcomeKind::Failed, why,
                    Name() + " stopped: " + why +
@@ -386,19 +384,21 @@ class TSerialWrite final : public TAttachedOperation<TSerialWrite>, public ISeri
                          "the serial number " + SerialNumberText(o.read));
             return;
         }
-        ctx_->Finish(TOutcomeKind::Failed, o.message, o.message + "." + kept,
-                     o.read.empty() ? "not known" : "the serial number " + SerialNumberText(o.read));
+        ctx_->Finish(
+            TOutcomeKind::Failed, o.message, o.message + "." + kept,
+            o.read.empty() ? "not known" : "the serial number " + SerialNumberText(o.read));
     }
     void Stop(TOperationContext& ctx, const std::string& why) override {
         core_.Identity().AbandonSerialWrite();
         EndChainOf(core_, kPurposeSerialNumber, why);
-        ctx.Finish(TOutcomeKind::Failed, why,
-                   "Serial number write stopped: " + why +
-                       ". The serial number was sent; whether the board kept it is not known "
-                       "(read it with \"Info\")." +
-                       (ctx.Kept().empty() ? std::string()
-                                           : " What it held is kept in " + ctx.Kept().front() + "."),
-                   "not known");
+        ctx.Finish(
+            TOutcomeKind::Failed, why,
+            "Serial number write stopped: " + why +
+                ". The serial number was sent; whether the board kept it is not known "
+                "(read it with \"Info\")." +
+                (ctx.Kept().empty() ? std::string()
+                                    : " What it held is kept in " + ctx.Kept().front() + "."),
+            "not known");
     }
 
   private:
@@ -486,20 +486,21 @@ class TProcedureRun final : public TAttachedOperation<TProcedureRun>,
             waitingLog_ = false;
             EndChainOf(core_, kPurposeTuningLog, why);
             ctx.Warn("The new tuning log was not read: " + why + ".");
-            ctx.Finish(TOutcomeKind::Completed, {},
-                       Name() + ": " + text_ + "; its new tuning log was not read back (" + why +
-                           ")",
-                       "the new tuning, its log not read back");
+            ctx.Finish(
+                TOutcomeKind::Completed, {},
+                Name() + ": " + text_ + "; its new tuning log was not read back (" + why + ")",
+                "the new tuning, its log not read back");
             return;
         }
         core_.Procedures().StopFollowing();
         const std::string variable = Tuning() ? "TuningStatus" : "DiagnosisStatus";
-        ctx.Finish(TOutcomeKind::Failed, why,
-                   Name() + ": " + why + ". The board cannot be told to stop it: it goes on by "
-                   "itself. Follow it on the \"Welder Tuning\" page or with \"orvan-cli read-var " +
-                       variable + "\"" +
-                       (Tuning() ? "; its end shows in the tuning log." : ".") + Kept(),
-                   Tuning() ? "a tuning under way" : "a diagnosis under way");
+        ctx.Finish(
+            TOutcomeKind::Failed, why,
+            Name() + ": " + why +
+                ". The board cannot be told to stop it: it goes on by "
+                "itself. Follow it on the \"Welder Tuning\" page or with \"orvan-cli read-var " +
+                variable + "\"" + (Tuning() ? "; its end shows in the tuning log." : ".") + Kept(),
+            Tuning() ? "a tuning under way" : "a diagnosis under way");
     }
 
   private:
@@ -693,8 +694,7 @@ class TFlangingSave final : public TAttachedOperation<TFlangingSave>, public IFl
     void Stop(TOperationContext& ctx, const std::string& why) override {
         EndChainOf(core_, kPurposeFlangingProfiles, why);
         if (!ctx.Cancelling() || ctx_ == nullptr) return;
-        ctx.Finish(TOutcomeKind::Failed, why, "Flanging profile save stopped: " + why,
-                   "not known");
+        ctx.Finish(TOutcomeKind::Failed, why, "Flanging profile save stopped: " + why, "not known");
     }
 
   private:
@@ -808,9 +808,9 @@ class TPollingRun final : public TAttachedOperation<TPollingRun>,
         // give its status.
         if (++refusals_ >= kRefusalsToGiveUp) {
             core_.Polling().Stop(TPollStop::Line);
-            ctx_->Finish(TOutcomeKind::Failed, "refused by the board: " + text,
-                         "Status polling stopped: the board refused every status read (" + text +
-                             ").");
+            ctx_->Finish(
+                TOutcomeKind::Failed, "refused by the board: " + text,
+                "Status polling stopped: the board refused every status read (" + text + ").");
         }
     }
     void Stalled(TOperationContext&) override {}  // idle between cycles
@@ -820,9 +820,9 @@ class TPollingRun final : public TAttachedOperation<TPollingRun>,
         // Stopped by the user's button: that is how polling ends. A signal
         // is an interruption all the same.
         const bool byUser = ctx.Cancelling() && ctx.CancelSignal() == 0;
-        ctx.Finish(byUser ? TOutcomeKind::Completed : TOutcomeKind::Failed, byUser ? "" : why,
-                   "Status polling stopped (" + why + ") after " + std::to_string(cycles) +
-                       " cycles.");
+        ctx.Finish(
+            byUser ? TOutcomeKind::Completed : TOutcomeKind::Failed, byUser ? "" : why,
+            "Status polling stopped (" + why + ") after " + std::to_string(cycles) + " cycles.");
     }
 
   private:
@@ -903,8 +903,8 @@ std::unique_ptr<TOperation> HoursSecondsOperation(TSupervisorCore& core, std::ui
     s.name = "Hours counter";
     s.reads = {SourceWorkTime};
     s.writes = {{SourceWorkTime, {static_cast<double>(seconds)}}};
-    s.done = "set to " + std::to_string(seconds) + " s (" +
-             link::RoundedText(seconds / 3600.0, 3) + " h)";
+    s.done = "set to " + std::to_string(seconds) + " s (" + link::RoundedText(seconds / 3600.0, 3) +
+             " h)";
     return VariableWrite(core, std::move(s));
 }
 
@@ -942,8 +942,8 @@ std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate dat
         // tuning log, which is kept instead.
         s.keeps = {TuningLogArea()};
         s.writes = {{FactoryTuningDate, {static_cast<double>(*seconds)}}};
-        s.done = "set to " + DateText(date) + " " + TimeText(t) + " (" +
-                 std::to_string(*seconds) + ")";
+        s.done =
+            "set to " + DateText(date) + " " + TimeText(t) + " (" + std::to_string(*seconds) + ")";
     }
     return VariableWrite(core, std::move(s));
 }

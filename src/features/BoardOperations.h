@@ -37,11 +37,9 @@ std::unique_ptr<TOperation> HoursCounterOperation(TSupervisorCore& core, std::st
                                                   char decimalSeparator);
 std::unique_ptr<TOperation> HoursSecondsOperation(TSupervisorCore& core, std::uint32_t seconds);
 // "Set welder factory tuning Date/Time".
-std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate date,
-                                                TTimeTexts time);
+std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate date, TTimeTexts time);
 // "Set board Data/Time": time and date together or not at all.
-std::unique_ptr<TOperation> ClockSetOperation(TSupervisorCore& core, TDate date,
-                                              TTimeTexts time);
+std::unique_ptr<TOperation> ClockSetOperation(TSupervisorCore& core, TDate date, TTimeTexts time);
 // "Set" of "Time keeper Enable".
 std::unique_ptr<TOperation> ClockRunOperation(TSupervisorCore& core, bool running);
 

@@ -77,7 +77,6 @@ bool MakeBackupDir(const std::string& dir, std::string& why) {
     return true;
 }
 
-
 }  // namespace
 
 std::string DefaultBackupDir() {
@@ -179,15 +178,14 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
     return SaveBackup(dir, serial, image, when);
 }
 
-
 TBackupResult SaveKeptBytes(const std::string& dir, std::string_view serial, std::string_view tag,
                             std::span<const std::uint8_t> bytes, TBackupClock::time_point when) {
     TBackupResult r;
     if (!MakeBackupDir(dir, r.message)) return r;
     const std::string name = BackupFileName(serial, when);  // SERIAL_STAMP.wcf
     const std::string serialPart = BackupSerialPart(serial);
-    const std::string stem =
-        serialPart + "_" + std::string(tag) + name.substr(serialPart.size(), name.size() - serialPart.size() - 4);
+    const std::string stem = serialPart + "_" + std::string(tag) +
+                             name.substr(serialPart.size(), name.size() - serialPart.size() - 4);
     const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     for (int n = 1; n <= 999; ++n) {
         const std::string path =

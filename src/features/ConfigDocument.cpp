@@ -19,7 +19,8 @@ config::TFileResult TConfigDocument::Open(const std::string& path) {
 }
 
 config::TFileResult TConfigDocument::OpenBackup(
-    const std::string& wcfPath, std::optional<std::array<std::uint8_t, config::kImageSize>>& exact) {
+    const std::string& wcfPath,
+    std::optional<std::array<std::uint8_t, config::kImageSize>>& exact) {
     config::TCfgWelderRW loaded;
     config::TFileResult r = RestoreBackup(wcfPath, loaded);
     if (!r) return r;

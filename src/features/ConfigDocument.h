@@ -31,7 +31,8 @@ class TConfigDocument {
     // A backup into the record; `exact` gets the image kept beside it when
     // there is one that still says what the ".wcf" says.
     [[nodiscard]] config::TFileResult OpenBackup(
-        const std::string& wcfPath, std::optional<std::array<std::uint8_t, config::kImageSize>>& exact);
+        const std::string& wcfPath,
+        std::optional<std::array<std::uint8_t, config::kImageSize>>& exact);
     // The pages' values become the record (the window reads its cells into
     // a copy of Record() and hands it here).
     void Take(const config::TCfgWelderRW& edited);

@@ -4,8 +4,8 @@
 
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
-#include "features/TuningLog.h"
 #include "features/SupervisorCore.h"
+#include "features/TuningLog.h"
 
 namespace orvan::features {
 
@@ -143,8 +143,9 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         // none shown it would list every field against an empty record.
         n.configLoaded = verify_;
         if (!request_.saveTo.empty())
-            n.outputs.push_back({request_.saveTo, TFileKind::Configuration, "the configuration file",
-                                 request_.replace, request_.replaceOtherKind});
+            n.outputs.push_back({request_.saveTo, TFileKind::Configuration,
+                                 "the configuration file", request_.replace,
+                                 request_.replaceOtherKind});
         return n;
     }
 
@@ -183,7 +184,8 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
     void OnTuningLogShown(const TTuningLogShown& s) override {
         if (ctx_ == nullptr || !waitingLog_) return;
         waitingLog_ = false;
-        if (!s.outcome.completed) ctx_->Warn("The tuning log could not be read: " + s.outcome.why + ".");
+        if (!s.outcome.completed)
+            ctx_->Warn("The tuning log could not be read: " + s.outcome.why + ".");
         Complete(read_);
     }
 
@@ -219,8 +221,7 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         if (!request_.saveTo.empty()) {
             std::string text;
             const config::TFileResult made = core_.Record().FileText(ctx_->OutputPath(0), text);
-            const TResult saved =
-                made ? ctx_->Commit(0, text) : TResult::Fail(made.message);
+            const TResult saved = made ? ctx_->Commit(0, text) : TResult::Fail(made.message);
             if (!saved) {
                 ctx_->Finish(TOutcomeKind::Failed, saved.why,
                              o.message + " It could not be saved: " + saved.why + ".");

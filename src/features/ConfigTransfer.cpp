@@ -80,7 +80,8 @@ std::string OtherLayoutText(const std::array<std::uint8_t, config::kImageSize>& 
 }
 
 TResult TConfigTransfer::Begin(TTransferOp op) {
-    if (op_) return TResult::Fail("A configuration transfer is already running; wait for it to end.");
+    if (op_)
+        return TResult::Fail("A configuration transfer is already running; wait for it to end.");
     if (session_.downloadActive || session_.ChainRunning() || session_.WritePending())
         return TResult::Fail("Another transfer with the board is running; wait for it to end.");
     op_ = op;

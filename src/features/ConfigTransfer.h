@@ -55,7 +55,7 @@ struct TTransferOutcome {
     TTransferOp op = TTransferOp::Read;
     bool completed = false;
     TTransferPhase phase = TTransferPhase::Upload;  // where it ended
-    int blocksDone = 0;                               // of the phase it ended in
+    int blocksDone = 0;                             // of the phase it ended in
     int blocksTotal = 0;  // 24 for a download, 12 for an upload, 1 otherwise
     std::string why;      // why it stopped (the board's refusal text, "RX TimeOut"...)
     std::string message;  // one line for the user
@@ -78,8 +78,7 @@ class ITransferListener {
     virtual void OnTransferFinished(const TTransferOutcome& /*outcome*/) {}
 };
 
-class TConfigTransfer : public commands::IMemoryView,
-                        public commands::ILinkView {
+class TConfigTransfer : public commands::IMemoryView, public commands::ILinkView {
   public:
     TConfigTransfer(commands::TSession& session, config::TCfgWelderRW& record)
         : session_(session), record_(record) {}

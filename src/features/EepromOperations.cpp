@@ -33,9 +33,8 @@ std::string PagesHeld(int done, bool nextUnsent, const std::string& what,
     } else if (done >= kPages) {
         t = "The board holds " + what + " in all " + std::to_string(kPages) + " pages.";
     } else {
-        t = "Pages 1 to " + std::to_string(done) + " (" + Span(0, pageStart(done) - 1) +
-            ") hold " + what + "; from page " + std::to_string(done + 1) +
-            " on the board holds what it held.";
+        t = "Pages 1 to " + std::to_string(done) + " (" + Span(0, pageStart(done) - 1) + ") hold " +
+            what + "; from page " + std::to_string(done + 1) + " on the board holds what it held.";
     }
     if (!nextUnsent && done < kPages)
         t += " Page " + std::to_string(done + 1) + " (" +
@@ -188,10 +187,10 @@ class TEepromFormat final : public TAttachedOperation<TEepromFormat>, public TPa
     void OnEepromFormatFinished(const TSequenceOutcome& o) override {
         if (ctx_ == nullptr || !writing_) return;
         if (!WriteEnded(o, Name(), "FF (erased)")) return;
-        ctx_->Finish(TOutcomeKind::Completed, {},
-                     "EEPROM formatted (1024 bytes of FF); what it held is in " +
-                         ctx_->OutputPath(0),
-                     "FF in every byte");
+        ctx_->Finish(
+            TOutcomeKind::Completed, {},
+            "EEPROM formatted (1024 bytes of FF); what it held is in " + ctx_->OutputPath(0),
+            "FF in every byte");
     }
     void Stop(TOperationContext&, const std::string& why) override { AbandonWrite(why); }
 
@@ -278,14 +277,14 @@ class TEepromRestore final : public TAttachedOperation<TEepromRestore>, public T
         }
         for (const TByteDifference& b : d) {
             char line[64];
-            std::snprintf(line, sizeof line, "0x%04X written %02X read %02X", b.address,
-                          b.expected, b.actual);
+            std::snprintf(line, sizeof line, "0x%04X written %02X read %02X", b.address, b.expected,
+                          b.actual);
             ctx_->Detail(line);
         }
-        ctx_->Finish(TOutcomeKind::Failed, DifferencesText(d),
-                     "the board does not hold what was written: " + DifferencesText(d) +
-                         KeptSentence(),
-                     "the dump's content except the bytes listed");
+        ctx_->Finish(
+            TOutcomeKind::Failed, DifferencesText(d),
+            "the board does not hold what was written: " + DifferencesText(d) + KeptSentence(),
+            "the dump's content except the bytes listed");
     }
     void Stop(TOperationContext& ctx, const std::string& why) override {
         if (readingBack_) {
@@ -395,7 +394,8 @@ class TEepromWrite final : public TAttachedOperation<TEepromWrite>,
         return std::min(room, write_.bytes.size() - done);
     }
     TResult WriteNext() {
-        const auto piece = std::span<const std::uint8_t>(write_.bytes).subspan(done_, PieceLength(done_));
+        const auto piece =
+            std::span<const std::uint8_t>(write_.bytes).subspan(done_, PieceLength(done_));
         return core_.Engine().session.WriteBlock(PieceStart(done_), piece);
     }
     std::string KeptText() const {
@@ -453,9 +453,9 @@ class TEepromRead final : public TAttachedOperation<TEepromRead>, public command
         if (ctx_ == nullptr) return;
         for (const commands::MemoryRow& r : rows)
             ctx_->Detail(r.addressText + "  " + r.hexText + " " + r.asciiText);
-        ctx_->Finish(TOutcomeKind::Completed, {},
-                     std::to_string(read_.count) + " bytes read from " +
-                         std::to_string(read_.address));
+        ctx_->Finish(
+            TOutcomeKind::Completed, {},
+            std::to_string(read_.count) + " bytes read from " + std::to_string(read_.address));
     }
     void Stop(TOperationContext& ctx, const std::string& why) override {
         ctx.Finish(TOutcomeKind::Failed, why, "EEPROM read stopped: " + why);
@@ -476,8 +476,7 @@ std::unique_ptr<TOperation> EepromDumpOperation(TSupervisorCore& core, TEepromDu
 std::unique_ptr<TOperation> EepromFormatOperation(TSupervisorCore& core, TEepromFormatRequest r) {
     return std::make_unique<TEepromFormat>(core, std::move(r));
 }
-std::unique_ptr<TOperation> EepromRestoreOperation(TSupervisorCore& core,
-                                                   TEepromRestoreRequest r) {
+std::unique_ptr<TOperation> EepromRestoreOperation(TSupervisorCore& core, TEepromRestoreRequest r) {
     return std::make_unique<TEepromRestore>(core, std::move(r));
 }
 std::unique_ptr<TOperation> EepromWriteOperation(TSupervisorCore& core, TEepromWriteRequest r) {

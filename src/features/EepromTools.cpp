@@ -74,9 +74,8 @@ TResult TEepromTools::StartEepromDump() {
 
 void TEepromTools::Abandon(const std::string& why) {
     if (formatRunning_)
-        EndFormat(TSequenceOutcome::Stopped(PageText(static_cast<std::uint16_t>(
-                                                pagesAcknowledged_ * kEepromPageSize)),
-                                            why));
+        EndFormat(TSequenceOutcome::Stopped(
+            PageText(static_cast<std::uint16_t>(pagesAcknowledged_ * kEepromPageSize)), why));
     if (dumpRunning_) {
         if (session_.ChainRunning() && session_.readPurpose == kPurposeEepromDump)
             session_.ResetChain();
@@ -86,9 +85,9 @@ void TEepromTools::Abandon(const std::string& why) {
 
 void TEepromTools::ShowImage(std::span<const std::uint8_t> image) {
     for (std::size_t at = 0; at < image.size(); at += commands::kMaxReadChunk)
-        OnChainChunk(kPurposeEepromDump, static_cast<std::uint16_t>(at),
-                     image.subspan(at, std::min<std::size_t>(commands::kMaxReadChunk,
-                                                             image.size() - at)));
+        OnChainChunk(
+            kPurposeEepromDump, static_cast<std::uint16_t>(at),
+            image.subspan(at, std::min<std::size_t>(commands::kMaxReadChunk, image.size() - at)));
 }
 
 void TEepromTools::OnChainChunk(int purpose, std::uint16_t address,

@@ -25,7 +25,8 @@ std::string Range(const TMemoryArea& a) {
 std::string KeptText(const std::vector<std::string>& kept) {
     if (kept.empty()) return {};
     std::string t = " What the board held is kept in " + kept.front();
-    for (std::size_t i = 1; i < kept.size(); ++i) t += (i + 1 == kept.size() ? " and " : ", ") + kept[i];
+    for (std::size_t i = 1; i < kept.size(); ++i)
+        t += (i + 1 == kept.size() ? " and " : ", ") + kept[i];
     return t + ".";
 }
 
@@ -254,8 +255,8 @@ bool TOperations::Start(std::unique_ptr<TOperation> op) {
     return Start(std::move(op), nullptr);
 }
 
-void TOperations::Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind,
-                         const std::string& why, const std::string& caption,
+void TOperations::Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind, const std::string& why,
+                         const std::string& caption,
                          const std::function<void(const TOperationOutcome&)>& done) {
     TOperationOutcome o;
     o.operation = op->Name();
@@ -293,8 +294,8 @@ bool TOperations::Start(std::unique_ptr<TOperation> op,
         std::string content, error;
         const std::uintmax_t limit = in.maxBytes ? in.maxBytes : config::kMaxReadFileBytes;
         if (!config::ReadWholeFile(in.path, content, &error, limit)) {
-            Refuse(std::move(op), TOutcomeKind::Refused, in.what + ": " + error + ". Nothing was sent.",
-                   {}, done);
+            Refuse(std::move(op), TOutcomeKind::Refused,
+                   in.what + ": " + error + ". Nothing was sent.", {}, done);
             return false;
         }
         if (content.size() < in.minBytes) {
@@ -341,8 +342,8 @@ void TOperations::Advance(TRun& r) {
         case TOperationPhase::ProtocolVersion:
             if (r.needs.protocolVersion && session_.BoardProtocolVersion() == 0) {
                 reason_.clear();
-                if (const TResult s = commands::SendReadVariable(session_.Protocol(),
-                                                                 commands::ProtocolVersion);
+                if (const TResult s =
+                        commands::SendReadVariable(session_.Protocol(), commands::ProtocolVersion);
                     !s) {
                     Fail(r, "the protocol-version read could not be queued: " + s.why);
                     return;
@@ -401,9 +402,9 @@ void TOperations::StartKeepRead(TRun& r) {
     r.reading.assign(a.count, 0xFF);
     r.got.assign(a.count, false);
     r.received = 0;
-    r.ctx->Progress("reading " + a.name + " to keep it (read " + std::to_string(r.reads.size() + 1) +
-                        ")",
-                    0, (a.count + commands::kMaxReadChunk - 1) / commands::kMaxReadChunk);
+    r.ctx->Progress(
+        "reading " + a.name + " to keep it (read " + std::to_string(r.reads.size() + 1) + ")", 0,
+        (a.count + commands::kMaxReadChunk - 1) / commands::kMaxReadChunk);
     reason_.clear();
     session_.StartChain(kPurposeKeep, a.first, static_cast<std::uint16_t>(a.first + a.count));
     if (!session_.ChainRunning() && !r.finished)
@@ -455,10 +456,10 @@ void TOperations::OnChainChunk(int purpose, std::uint16_t address,
             ++r->received;
         }
     }
-    r->ctx->Progress("reading " + a.name + " to keep it (read " +
-                         std::to_string(r->reads.size() + 1) + ")",
-                     static_cast<int>(r->received / commands::kMaxReadChunk),
-                     (a.count + commands::kMaxReadChunk - 1) / commands::kMaxReadChunk);
+    r->ctx->Progress(
+        "reading " + a.name + " to keep it (read " + std::to_string(r->reads.size() + 1) + ")",
+        static_cast<int>(r->received / commands::kMaxReadChunk),
+        (a.count + commands::kMaxReadChunk - 1) / commands::kMaxReadChunk);
 }
 
 void TOperations::OnChainEnd(int purpose) {
@@ -528,8 +529,9 @@ void TOperations::AskNext(TRun& r) {
             std::string back, error;
             if (!config::ReadWholeFile(f.path, back, &error, r.reading.size()) ||
                 back.size() != r.reading.size() ||
-                !std::equal(back.begin(), back.end(), r.reading.begin(),
-                            [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; })) {
+                !std::equal(
+                    back.begin(), back.end(), r.reading.begin(),
+                    [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; })) {
                 Fail(r, "the copy of " + a.name + " in " + f.path +
                             " does not read back as it was saved" +
                             (error.empty() ? std::string() : " (" + error + ")"));
@@ -549,8 +551,8 @@ void TOperations::BeginRun(TRun& r) {
         TOperationOutcome o;
         o.kind = TOutcomeKind::Failed;
         o.why = s.why;
-        o.message = r.op->Name() + " stopped before anything was sent: " + s.why + "." +
-                    KeptText(r.kept);
+        o.message =
+            r.op->Name() + " stopped before anything was sent: " + s.why + "." + KeptText(r.kept);
         Finish(r, std::move(o));
     }
 }
@@ -582,9 +584,8 @@ void TOperations::StopRun(TRun& r, const std::string& why) {
     }
     // Before its own sequence nothing was written; a read under way ends
     // quietly.
-    if (session_.ChainRunning() &&
-        (session_.readPurpose == kPurposeKeep ||
-         session_.readPurpose == commands::kPurposeSerialNumber))
+    if (session_.ChainRunning() && (session_.readPurpose == kPurposeKeep ||
+                                    session_.readPurpose == commands::kPurposeSerialNumber))
         session_.ResetChain();
     TOperationOutcome o;
     o.kind = TOutcomeKind::Failed;
@@ -599,8 +600,7 @@ void TOperations::Finish(TRun& r, TOperationOutcome o) {
     r.finished = true;
     // Interrupted when the cancel stopped it; an operation that ended by
     // itself with the answer in flight keeps its own outcome.
-    if (r.stopping && r.cancelWhy &&
-        (o.kind != TOutcomeKind::Completed || r.cancelSignal != 0) &&
+    if (r.stopping && r.cancelWhy && (o.kind != TOutcomeKind::Completed || r.cancelSignal != 0) &&
         o.kind != TOutcomeKind::Refused) {
         o.kind = TOutcomeKind::Interrupted;
         o.signal = r.cancelSignal;
@@ -733,6 +733,10 @@ void TOperations::OnLinkState(std::string_view) {}
 
 void TOperations::OnRefusal(const std::string& text) {
     reason_ = "refused by the board: " + text;
+}
+
+void TOperations::OnLineFailed(const std::string& why) {
+    reason_ = why;
 }
 
 void TOperations::OnStopPolling() {

@@ -90,13 +90,15 @@ class TOperations : public commands::IIdentityView,
     void OnLinkState(std::string_view text) override;
     void OnRefusal(const std::string& text) override;
     void OnStopPolling() override;
+    void OnLineFailed(const std::string& why) override;
 
   private:
     struct TRun;
     class TContext;
 
     void Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind, const std::string& why,
-                const std::string& caption, const std::function<void(const TOperationOutcome&)>& done);
+                const std::string& caption,
+                const std::function<void(const TOperationOutcome&)>& done);
     void Advance(TRun& r);
     void StartKeepRead(TRun& r);
     void KeepReadComplete(TRun& r);

@@ -90,8 +90,8 @@ void TReconnection::OnSerialNumber(const std::string&) {
     state_ = TLinkWatch::Connected;
     lastFailure_.clear();
     // Reads only: status polling goes on whoever answers.
-    e.pollingResumed = pollingWasOn_ && (resumePolling ? resumePolling()
-                                                       : polling_.ResumeAfterReconnect());
+    e.pollingResumed =
+        pollingWasOn_ && (resumePolling ? resumePolling() : polling_.ResumeAfterReconnect());
     pollingWasOn_ = false;
     pollingLastTick_ = e.pollingResumed;
     if (same) {

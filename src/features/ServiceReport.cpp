@@ -495,7 +495,8 @@ void TServiceReport::EndStep() {
 void TServiceReport::CompareWithBackup() {
     if (!facts_.configImage || !facts_.serial) return;
     const std::string part = BackupSerialPart(*facts_.serial);
-    const std::string& dir = backupDir_.empty() ? (backupDirOf ? backupDirOf() : DefaultBackupDir()) : backupDir_;
+    const std::string& dir =
+        backupDir_.empty() ? (backupDirOf ? backupDirOf() : DefaultBackupDir()) : backupDir_;
     for (const TBackupEntry& e : ListBackups(dir)) {
         if (e.serial != part) continue;
         facts_.backupPath = e.path;

@@ -30,8 +30,7 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     report_.backupDirOf = [this] { return operations_.BackupDir(); };
     // Polling the line stopped goes on as an operation of its own.
     reconnection_.resumePolling = [this] {
-        return operations_.BackgroundBusy() ||
-               operations_.Start(PollingOperation(*this, {}));
+        return operations_.BackgroundBusy() || operations_.Start(PollingOperation(*this, {}));
     };
     events_.Subscribe(report_);
     events_.Subscribe(reconnection_);
@@ -79,12 +78,10 @@ TResult TSupervisorCore::WriteCaptureFile() {
     return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.error);
 }
 
-TResult TSupervisorCore::SaveCapture(const std::string& path, bool replace,
-                                     bool replaceOtherKind) {
+TResult TSupervisorCore::SaveCapture(const std::string& path, bool replace, bool replaceOtherKind) {
     config::TReservedFile file;
-    if (const TResult r =
-            ReserveOutput({path, TFileKind::Capture, "the capture file", replace, replaceOtherKind},
-                          file);
+    if (const TResult r = ReserveOutput(
+            {path, TFileKind::Capture, "the capture file", replace, replaceOtherKind}, file);
         !r)
         return r;
     capture_.Flush();

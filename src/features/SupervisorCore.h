@@ -190,9 +190,8 @@ class TSupervisorCore {
         return std::tie(transfer_.Views(), polling_.Views(), naming_.Views(), eeprom_.Views(),
                         logs_.Views(), eventLog_.Views(), flanging_.Views(), procedures_.Views(),
                         tuningLog_.Views(), clock_.Views(), identity_.Views(), report_.Views(),
-                        reconnection_.Views(), dac16_.Views(), pelta_.Views(),
-                        multiHead_.Views(), diameterHeight_.Views(), calibration_.Views(),
-                        operations_.Views());
+                        reconnection_.Views(), dac16_.Views(), pelta_.Views(), multiHead_.Views(),
+                        diameterHeight_.Views(), calibration_.Views(), operations_.Views());
     }
     template <typename IView, typename T>
     static void AddIf(commands::TFanout<IView>& f, T& view) {

@@ -15,8 +15,8 @@
 #include "RecordingDialogs.h"
 #include "app/Config.h"
 #include "app/MainForm.h"
-#include "features/BoardOperations.h"
 #include "boardsim/PtyBoard.h"
+#include "features/BoardOperations.h"
 #include "support/TempDir.h"
 
 using namespace orvan::app;

@@ -43,7 +43,7 @@ sleep 0.3  # the server's side of the proxy's connection is let go
 writer=$!
 extra_pids+=("$writer")
 for _ in $(seq 500); do
-    grep -q '^write: 5/24' "$work/write.err" && break
+    grep -q '^writing: 6/24' "$work/write.err" && break
     sleep 0.01
 done
 kill -9 "$s2n_pid"

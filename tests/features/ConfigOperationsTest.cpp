@@ -573,7 +573,8 @@ TEST(ConfigWrite, CancelledAfterTheBlockInFlight) {
         for (int n = 0; n < 20000 && rig.rec.outcomes.empty(); ++n) {
             rig.Tick();
             const auto& s = rig.core.Session();
-            if (!asked && s.chunkCounter == 5 && s.downloadActive && rig.core.Protocol().InFlight()) {
+            if (!asked && s.chunkCounter == 5 && s.downloadActive &&
+                rig.core.Protocol().InFlight()) {
                 asked = true;
                 rig.core.Operations().Cancel("", SIGINT);
             }

@@ -61,8 +61,9 @@ TEST(EepromWrite, OverTheSerialNumberOrTheConfigurationAsksFirst) {
         const char* area;
     };
     for (const Case& c : {Case{"0", "AB", "the serial number (addresses 0 to 15)"},
-                          Case{"14", "WXYZ", "the serial number (addresses 0 to 15) and the "
-                                             "configuration (addresses 16 to 399)"},
+                          Case{"14", "WXYZ",
+                               "the serial number (addresses 0 to 15) and the "
+                               "configuration (addresses 16 to 399)"},
                           Case{"399", "Q", "the configuration (addresses 16 to 399)"}}) {
         SCOPED_TRACE(c.address);
         EepromRig rig;
@@ -102,12 +103,24 @@ TEST(EepromRead, ListsOneLine) {
 TEST(EepromOperations, RefusedInputSendsNothing) {
     EepromRig rig;
     const std::vector<std::function<std::unique_ptr<TOperation>()>> ops = {
-        [&] { return EepromWriteOperation(rig.core, {"1023", "AB"}); },
-        [&] { return EepromWriteOperation(rig.core, {"abc", "AB"}); },
-        [&] { return EepromWriteOperation(rig.core, {"0", std::string(246, 'x')}); },
-        [&] { return EepromReadOperation(rig.core, {"0", "0"}); },
-        [&] { return EepromReadOperation(rig.core, {"0", "33"}); },
-        [&] { return EepromReadOperation(rig.core, {"1000", "32"}); },
+        [&] {
+            return EepromWriteOperation(rig.core, {"1023", "AB"});
+        },
+        [&] {
+            return EepromWriteOperation(rig.core, {"abc", "AB"});
+        },
+        [&] {
+            return EepromWriteOperation(rig.core, {"0", std::string(246, 'x')});
+        },
+        [&] {
+            return EepromReadOperation(rig.core, {"0", "0"});
+        },
+        [&] {
+            return EepromReadOperation(rig.core, {"0", "33"});
+        },
+        [&] {
+            return EepromReadOperation(rig.core, {"1000", "32"});
+        },
         [&] { return EepromFormatOperation(rig.core, {""}); },
         [&] { return EepromRestoreOperation(rig.core, {rig.dir.File("missing.bin")}); },
     };
@@ -181,14 +194,16 @@ TEST(EepromFormat, AStopSaysWhichPagesHoldWhat) {
     struct Case {
         const char* name;
         std::function<void(EepromRig&)> fault;
-        int done;           // pages acknowledged
+        int done;            // pages acknowledged
         bool mayHoldEither;  // the next page went without an answer
         const char* why;
     };
     const Case cases[] = {
         {"refused page 11",
-         [](EepromRig& r) { r.model.ForceError({sim::kErrEepromBusy, 1, 10, 0x01, {}}); }, 10,
-         false, "EEPROM previous writing in course"},
+         [](EepromRig& r) {
+             r.model.ForceError({sim::kErrEepromBusy, 1, 10, 0x01, {}});
+         },
+         10, false, "EEPROM previous writing in course"},
         {"silent after page 16",
          [](EepromRig& r) {
              r.rec.onProgress = [&r](const TProgress& p) {

@@ -12,8 +12,8 @@
 #include "features/Operation.h"
 #include "support/TempDir.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 
 namespace orvan::test {
 

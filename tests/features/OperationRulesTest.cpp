@@ -234,7 +234,8 @@ TEST(OperationRules, ACancelStopsAfterTheRequestInFlight) {
             bool cancelled = false;
             for (int n = 0; n < 20000 && rig.rec.outcomes.empty(); ++n) {
                 rig.Tick();
-                if (!cancelled && rig.port.bodies.size() == k + 1 && rig.core.Protocol().InFlight()) {
+                if (!cancelled && rig.port.bodies.size() == k + 1 &&
+                    rig.core.Protocol().InFlight()) {
                     cancelled = true;
                     rig.core.Operations().Cancel("", SIGINT);
                 }
@@ -253,7 +254,8 @@ TEST(OperationRules, ACancelStopsAfterTheRequestInFlight) {
             std::size_t sent = 0;
             for (const auto& b : rig.port.bodies) sent += b[0] == 0xF0 ? 0 : 1;
             std::size_t sentBefore = 0;
-            for (std::size_t i = 0; i <= k; ++i) sentBefore += rig.port.bodies[i][0] == 0xF0 ? 0 : 1;
+            for (std::size_t i = 0; i <= k; ++i)
+                sentBefore += rig.port.bodies[i][0] == 0xF0 ? 0 : 1;
             EXPECT_EQ(sent, sentBefore) << "nothing sent after the request in flight";
             if (o.kind != TOutcomeKind::Completed) {
                 EXPECT_EQ(o.kind, TOutcomeKind::Interrupted) << o.message;
@@ -321,7 +323,8 @@ TEST(OperationRules, OutsideFilesAreCheckedBeforeAnythingIsSent) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::resize_file(test::TouchFile(big), 3ull << 30);  // sparse, 3 GiB
     test::WriteText(odd, std::string(1023, 'x'));
-    const std::string bad[] = {"/dev/zero", fifo, big, odd, dir.Path().string(), dir.File("missing")};
+    const std::string bad[] = {"/dev/zero",        fifo, big, odd, dir.Path().string(),
+                               dir.File("missing")};
     for (const Row& row : Rows()) {
         if (row.file != Row::File::Input) continue;
         for (const std::string& path : bad) {

@@ -137,7 +137,8 @@ TEST(ReconnectionOverTheNetwork, TheServerRestartsAndPollingGoesOn) {
 TEST(ReconnectionOverTheNetwork, AWriteTheServerCutIsReportedAndNeverResumed) {
     NetRig rig;
     rig.core->SetFastMode(true);  // answers taken on the tick they complete
-    ASSERT_TRUE(rig.core->Operations().Start(ConfigReadOperation(*rig.core, {false, {}, false, false})));
+    ASSERT_TRUE(
+        rig.core->Operations().Start(ConfigReadOperation(*rig.core, {false, {}, false, false})));
     ASSERT_TRUE(rig.RunUntil([&] { return !rig.heard.outcomes.empty(); }, 10000));
     ASSERT_TRUE(rig.heard.outcomes.back().Completed()) << rig.heard.outcomes.back().message;
     rig.heard.outcomes.clear();

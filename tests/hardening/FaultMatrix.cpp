@@ -122,7 +122,9 @@ std::vector<TSequenceRow> StandardSequences() {
              return write(r);
          }},
         {"configuration read", 0, 0,
-         [](R& r) { return r.Start(ConfigReadOperation(r.core, {true, {}, false, false})); },
+         [](R& r) {
+             return r.Start(ConfigReadOperation(r.core, {true, {}, false, false}));
+         },
          [](R& r) -> std::string {
              config::TWelderCfgBlank board;
              board.LoadFromImage(r.model.Eeprom().data() + link::kConfigImageAddress);
@@ -141,7 +143,9 @@ std::vector<TSequenceRow> StandardSequences() {
          },
          nullptr, 0, nullptr},
         {"EEPROM dump", 0, 0,
-         [](R& r) { return r.Start(EepromDumpOperation(r.core, {r.NewDumpPath(), false, false})); },
+         [](R& r) {
+             return r.Start(EepromDumpOperation(r.core, {r.NewDumpPath(), false, false}));
+         },
          [](R& r) { return SameAsBoard(r, r.lastDump); }, 0, nullptr},
         {"EEPROM format", 0, kAll,
          [](R& r) {
@@ -159,7 +163,9 @@ std::vector<TSequenceRow> StandardSequences() {
          },
          0, nullptr},
         {"EEPROM restore", 0, kAll,
-         [](R& r) { return r.Start(EepromRestoreOperation(r.core, {r.restoreSource, false})); },
+         [](R& r) {
+             return r.Start(EepromRestoreOperation(r.core, {r.restoreSource, false}));
+         },
          [](R& r) { return SameAsBoard(r, r.restoreSource); }, 0,
          [](R& r) {
              r.answerYes = true;

@@ -165,9 +165,7 @@ class TFaultyPort : public link::ISerialPort {
 
 // The core on the faulty port; it hears the one outcome of every operation
 // and answers its questions.
-struct TMatrixRig : features::IOperationView,
-                    commands::INotifier,
-                    link::IExchangeListener {
+struct TMatrixRig : features::IOperationView, commands::INotifier, link::IExchangeListener {
     sim::TBoardModel model;
     link::ManualClock clock;
     TFaultyPort port{model, clock};

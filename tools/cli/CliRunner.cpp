@@ -15,8 +15,8 @@
 #include "commands/BoardView.h"
 #include "config/AtomicFile.h"
 #include "link/ExchangeCycle.h"
-#include "link/TickDriver.h"
 #include "link/LinkPort.h"
+#include "link/TickDriver.h"
 
 namespace orvan::cli {
 
