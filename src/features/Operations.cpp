@@ -500,14 +500,12 @@ void TOperations::AskNext(TRun& r) {
         const TQuestion q = r.questions[r.questionIndex];
         r.ctx->Ask(q, [this, &r](bool yes) {
             if (!yes) {
-                const TQuestion& asked = r.questions[r.questionIndex];
                 TOperationOutcome o;
                 o.kind = TOutcomeKind::Refused;
                 o.why = "not confirmed";
-                o.message = r.op->Name() + " not confirmed: nothing was written to the board." +
-                            (asked.assumeWith.empty()
-                                 ? std::string()
-                                 : " (" + asked.assumeWith + " answers yes beforehand.)");
+                // Which word answers yes beforehand is the command line's to
+                // say; the window has no such word.
+                o.message = r.op->Name() + " not confirmed: nothing was written to the board.";
                 Finish(r, std::move(o));
                 return;
             }
