@@ -199,7 +199,7 @@ bool TConfig::Save(std::string* error) const {
     ini.WriteInteger(kPolling, "WelderHCouner", pollSourceTime ? 1 : 0);
     ini.WriteInteger(kPolling, "MultiHHeadAnomaly", pollHeadAnomalies ? 1 : 0);
     const config::SaveResult r = ini.Save();
-    if (!r && error) *error = r.error;
+    if (!r && error) *error = r.why;
     return r.ok;
 }
 

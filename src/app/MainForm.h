@@ -402,7 +402,7 @@ class TMainForm : public QMainWindow,
     // Connects the machine pages to their controllers (MainFormVariants.cpp).
     void BuildVariantPages();
     // A refusal in a box; a note of a done action on the page.
-    void VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page = nullptr);
+    void VariantOutcome(const TResult& r, pages::TVariantPage* page = nullptr);
     // "Welder Event Log" and the calibration controls (MainFormCalibration.cpp).
     void BuildLogsAndCalibration();
     void CalibrationRefused(const TResult& r);

@@ -54,7 +54,7 @@ void TMainForm::BuildBoardTools() {
 
 void TMainForm::cmdGetOrvanTimeClick() {
     if (!core_) return;
-    if (const auto r = core_->BoardClock().Read(); !r) ShowMessage(InputCaption(), Q(r.message));
+    if (const auto r = core_->BoardClock().Read(); !r) ShowMessage(InputCaption(), Q(r.why));
 }
 
 void TMainForm::cmdGetPcTimeClick() {

@@ -39,7 +39,7 @@ bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
     const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(edited, keepEditMarks);
     if (!r.ok) {
         PgcMain->setCurrentWidget(TshWelderCfg);
-        ShowMessage(QString::fromLatin1(kApplicationTitle), r.error);
+        ShowMessage(QString::fromLatin1(kApplicationTitle), r.why);
         return false;
     }
     core_->Document().Take(edited);
@@ -142,7 +142,7 @@ void TMainForm::FileOpen() {
     const config::TFileResult r = core_->Document().Open(c->path.toStdString());
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.message)));
+                    QStringLiteral("The configuration could not be opened:\n%1").arg(Q(r.why)));
         return;
     }
     ShowConfig();
@@ -230,7 +230,7 @@ void TMainForm::FileBackups() {
     const config::TFileResult r = core_->Document().OpenBackup(e.path, exact);
     if (!r) {
         ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.message)));
+                    QStringLiteral("The backup could not be restored:\n%1").arg(Q(r.why)));
         return;
     }
     // Writing it next is the restore: the exact image goes back.

@@ -126,7 +126,7 @@ void TMainForm::cmdLivePlotClick() {
             if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
             const config::SaveResult r =
                 config::SaveFileAtomically(path.toStdString(), LivePlot->Series().Csv());
-            if (!r) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.error));
+            if (!r) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
         });
     }
     LivePlot->show();

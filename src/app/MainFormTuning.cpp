@@ -165,7 +165,7 @@ void TMainForm::btnSavePointsCsvClick() {
         features::PowerPointsCsv(tshWelderTuning->ChartProcedure(), tshWelderTuning->ChartPoints());
     if (const config::SaveResult r = config::SaveFileAtomically(c->path.toStdString(), text); !r)
         ShowMessage(req.caption,
-                    QStringLiteral("The points could not be saved:\n%1").arg(Q(r.error)));
+                    QStringLiteral("The points could not be saved:\n%1").arg(Q(r.why)));
 }
 
 void TMainForm::OnTuningLogShown(const features::TTuningLogShown& shown) {

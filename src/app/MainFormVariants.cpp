@@ -23,12 +23,9 @@
 
 namespace orvan::app {
 
-void TMainForm::VariantOutcome(const features::TToolResult& r, pages::TVariantPage* page) {
-    if (!r.ok) {
-        if (!r.message.empty()) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.message));
-        return;
-    }
-    if (page) page->ShowNote(Q(r.message));
+void TMainForm::VariantOutcome(const TResult& r, pages::TVariantPage* page) {
+    if (!r.ok && !r.why.empty()) ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
+    if (r.ok && page) page->ShowNote(QString());
 }
 
 void TMainForm::BuildVariantPages() {
@@ -52,7 +49,7 @@ void TMainForm::BuildVariantPages() {
     features::TPelta& pelta = core_->Pelta();
     pages::TPagePelta* p = tshPelta;
     p->Attach(pelta.Form(), decimal_);
-    const std::pair<QPushButton*, features::TToolResult (features::TPelta::*)()> reads[] = {
+    const std::pair<QPushButton*, TResult (features::TPelta::*)()> reads[] = {
         {p->btnPeltaReadWork, &features::TPelta::ReadWork},
         {p->btnPeltaReadPreion1, &features::TPelta::ReadPreion1},
         {p->btnPeltaReadPreion2, &features::TPelta::ReadPreion2},

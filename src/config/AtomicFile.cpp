@@ -112,7 +112,7 @@ int WriteTemp(const std::string& path, std::string_view content, std::string& tm
     (void)RemoveStaleTemporaryFiles(Folder(path));
     const int fd = CreateTemp(path, tmp);
     if (fd < 0) {
-        r.error = "cannot create \"" + path + "\": " + Reason(errno);
+        r.why = "cannot create \"" + path + "\": " + Reason(errno);
         return -1;
     }
     SetMode(fd, path);
@@ -120,7 +120,7 @@ int WriteTemp(const std::string& path, std::string_view content, std::string& tm
     if (err != 0) {
         ::unlink(tmp.c_str());
         ::close(fd);
-        r.error = "cannot write \"" + path + "\": " + Reason(err);
+        r.why = "cannot write \"" + path + "\": " + Reason(err);
         return -1;
     }
     return fd;
@@ -172,11 +172,11 @@ SaveResult ReplaceWith(const std::string& path, std::string_view content) {
         const int err = errno;
         ::unlink(tmp.c_str());
         ::close(fd);
-        r.error = "cannot replace \"" + path + "\": " + Reason(err);
+        r.why = "cannot replace \"" + path + "\": " + Reason(err);
         return r;
     }
     if (::close(fd) != 0) {
-        r.error = "cannot write \"" + path + "\": " + Reason(errno);
+        r.why = "cannot write \"" + path + "\": " + Reason(errno);
         return r;
     }
     SyncFolder(path);
@@ -187,11 +187,12 @@ SaveResult ReplaceWith(const std::string& path, std::string_view content) {
 }  // namespace
 
 SaveResult SaveFileAtomically(const std::string& path, std::string_view content) {
-    if (path.empty()) return {false, false, "cannot save: no file name given"};
+    if (path.empty()) return SaveResult{{false, "cannot save: no file name given"}, false};
     // A name another run holds is its output: replacing it would lose one
     // of the two.
     if (HeldByAnotherRun(path))
-        return {false, true, "\"" + path + "\" is being written by another run; not replaced"};
+        return SaveResult{{false, "\"" + path + "\" is being written by another run; not replaced"},
+                          true};
     return ReplaceWith(path, content);
 }
 
@@ -216,32 +217,38 @@ SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
     Release();
     committed_ = false;
     created_ = false;
-    if (path.empty()) return {false, false, "no file name given"};
+    if (path.empty()) return SaveResult{{false, "no file name given"}, false};
     for (int attempt = 0; attempt < 3; ++attempt) {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            // Nobody can have it locked yet: it is ours from its creation.
-            (void)::flock(fd, LOCK_EX | LOCK_NB);
+            // Another run may open the new empty file and lock it before this
+            // one does; then it is that run's, as any empty file it finds.
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                return SaveResult{{false, "\"" + path + "\" is being written by another run"},
+                                  true};
+            }
             path_ = path;
             fd_ = fd;
             created_ = true;
-            return {true, false, {}};
+            return SaveResult{{true, {}}, false};
         }
         if (errno != EEXIST)
-            return {false, false, "cannot create \"" + path + "\": " + Reason(errno)};
+            return SaveResult{{false, "cannot create \"" + path + "\": " + Reason(errno)}, false};
         fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             if (errno == ENOENT) continue;  // removed meanwhile: try the free name again
-            return {false, true, "\"" + path + "\" exists and cannot be opened: " + Reason(errno)};
+            return SaveResult{
+                {false, "\"" + path + "\" exists and cannot be opened: " + Reason(errno)}, true};
         }
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            return {false, true, "\"" + path + "\" is not a file"};
+            return SaveResult{{false, "\"" + path + "\" is not a file"}, true};
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
-            return {false, true, "\"" + path + "\" is being written by another run"};
+            return SaveResult{{false, "\"" + path + "\" is being written by another run"}, true};
         }
         // Still the file of that name (not one unlinked between open and lock)?
         struct stat now {};
@@ -251,17 +258,17 @@ SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
         }
         if (!mayReplace && st.st_size != 0) {
             ::close(fd);
-            return {false, true, "\"" + path + "\" exists"};
+            return SaveResult{{false, "\"" + path + "\" exists"}, true};
         }
         path_ = path;
         fd_ = fd;
-        return {true, false, {}};
+        return SaveResult{{true, {}}, false};
     }
-    return {false, false, "cannot take \"" + path + "\": it keeps changing"};
+    return SaveResult{{false, "cannot take \"" + path + "\": it keeps changing"}, false};
 }
 
 SaveResult TReservedFile::Commit(std::string_view content) {
-    if (fd_ < 0) return {false, false, "\"" + path_ + "\" is not reserved"};
+    if (fd_ < 0) return SaveResult{{false, "\"" + path_ + "\" is not reserved"}, false};
     const SaveResult r = ReplaceWith(path_, content);
     if (r) committed_ = true;
     return r;
@@ -284,7 +291,7 @@ void TReservedFile::Release() {
 SaveResult SaveNewFile(const std::string& path, std::string_view content) {
     SaveResult r;
     if (path.empty()) {
-        r.error = "cannot save: no file name given";
+        r.why = "cannot save: no file name given";
         return r;
     }
     std::string tmp;
@@ -302,11 +309,11 @@ SaveResult SaveNewFile(const std::string& path, std::string_view content) {
     ::close(fd);
     if (err == EEXIST) {
         r.exists = true;
-        r.error = "\"" + path + "\" exists already";
+        r.why = "\"" + path + "\" exists already";
         return r;
     }
     if (err != 0) {
-        r.error = "cannot create \"" + path + "\": " + Reason(err);
+        r.why = "cannot create \"" + path + "\": " + Reason(err);
         return r;
     }
     SyncFolder(path);

@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "link/Result.h"
+
 namespace orvan::config {
 
-struct SaveResult {
-    bool ok = false;
-    bool exists = false;  // SaveNewFile: the name was taken already
-    std::string error;    // names the path and the reason when !ok
-    explicit operator bool() const { return ok; }
+// `why` names the path and the reason when not ok.
+struct SaveResult : TResult {
+    bool exists = false;  // the name was taken already (by a file, or another run)
 };
 
 // A file another run holds reserved is not replaced (the error says so).

@@ -41,18 +41,18 @@ TSetResult Convert(double exact, TRange range, bool tiesToEven = false) {
     TSetResult r;
     if (!std::isfinite(exact)) {
         r.status = TSetStatus::NotANumber;
-        r.message = "the value is not a number";
+        r.why = "the value is not a number";
         return r;
     }
     const double rounded = tiesToEven ? std::nearbyint(exact) : std::round(exact);
     if (rounded < range.min) {
         r.status = TSetStatus::Clamped;
         r.raw = range.min;
-        r.message = "value below the minimum: limited to raw " + FormatRaw(range.min);
+        r.why = "value below the minimum: limited to raw " + FormatRaw(range.min);
     } else if (rounded > range.max) {
         r.status = TSetStatus::Clamped;
         r.raw = range.max;
-        r.message = "value above the maximum: limited to raw " + FormatRaw(range.max);
+        r.why = "value above the maximum: limited to raw " + FormatRaw(range.max);
     } else {
         r.raw = static_cast<std::int32_t>(rounded);
     }
@@ -62,21 +62,21 @@ TSetResult Convert(double exact, TRange range, bool tiesToEven = false) {
 TSetResult DivisionByZero(const char* what) {
     TSetResult r;
     r.status = TSetStatus::DivisionByZero;
-    r.message = std::string("cannot convert: ") + what + " is 0";
+    r.why = std::string("cannot convert: ") + what + " is 0";
     return r;
 }
 
 TSetResult BadIndex() {
     TSetResult r;
     r.status = TSetStatus::NoSuchElement;
-    r.message = "no such table element";
+    r.why = "no such table element";
     return r;
 }
 
 bool Finite(double x, TSetResult& r) {
     if (std::isfinite(x)) return true;
     r.status = TSetStatus::NotANumber;
-    r.message = "the value is not a number";
+    r.why = "the value is not a number";
     return false;
 }
 
@@ -158,7 +158,7 @@ TSetResult TWelderCfgBlank::SetWATableAValue(int i, double x) {
     r = CurrentToRaw(CurrentDiodeMax_, x);
     if (r.ok() && limited) {
         r.status = TSetStatus::Clamped;
-        r.message = "value above the maximum diode current: limited to it";
+        r.why = "value above the maximum diode current: limited to it";
     }
     if (r.ok()) WATable_A_[i] = static_cast<std::uint16_t>(r.raw);
     return r;

@@ -44,7 +44,7 @@ enum class TSetStatus : std::uint8_t {
 struct TSetResult {
     TSetStatus status = TSetStatus::Stored;
     std::int32_t raw = 0;  // the raw value stored (when ok())
-    std::string message;   // empty when Stored
+    std::string why;       // empty when Stored
     bool ok() const { return status == TSetStatus::Stored || status == TSetStatus::Clamped; }
 };
 

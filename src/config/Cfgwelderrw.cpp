@@ -96,7 +96,7 @@ TFileResult TCfgWelderRW::LoadFromIni(const TIniFile& ini) {
         f->setRaw(next, f->index, v);
     }
     if (found == 0) {
-        res.message = "\"" + res.path + "\" holds no welder configuration";
+        res.why = "\"" + res.path + "\" holds no welder configuration";
         res.missingKeys.clear();
         return res;
     }
@@ -111,11 +111,11 @@ TFileResult TCfgWelderRW::LoadFromFile(const std::string& fileName) {
     TIniFile ini(res.path);
     std::string error;
     if (!ini.Load(&error)) {
-        res.message = error;
+        res.why = error;
         return res;
     }
     if (!ini.Exists()) {
-        res.message = "cannot open \"" + res.path + "\": the file does not exist";
+        res.why = "cannot open \"" + res.path + "\": the file does not exist";
         return res;
     }
     return LoadFromIni(ini);
@@ -133,13 +133,13 @@ TFileResult TCfgWelderRW::SaveToFile(const std::string& fileName) const {
     TIniFile ini(res.path);
     std::string error;
     if (!ini.Load(&error)) {
-        res.message = error + "; not overwritten";
+        res.why = error + "; not overwritten";
         return res;
     }
     WriteToIni(ini);
     const SaveResult saved = ini.Save();
     if (!saved) {
-        res.message = saved.error;
+        res.why = saved.why;
         return res;
     }
     res.ok = true;
@@ -152,7 +152,7 @@ TFileResult TCfgWelderRW::FileText(const std::string& fileName, std::string& tex
     TIniFile ini(res.path);
     std::string error;
     if (!ini.Load(&error)) {
-        res.message = error + "; not overwritten";
+        res.why = error + "; not overwritten";
         return res;
     }
     WriteToIni(ini);

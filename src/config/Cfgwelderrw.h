@@ -10,17 +10,15 @@
 
 #include "config/Cfgwelder.h"
 #include "config/IniFile.h"
+#include "link/Result.h"
 
 namespace orvan::config {
 
-struct TFileResult {
-    bool ok = false;
+struct TFileResult : TResult {             // `why` names the path
     std::string path;                      // the file actually read or written
-    std::string message;                   // why it failed (names the path)
     std::vector<std::string> warnings;     // values that were not taken as written
     std::vector<std::string> missingKeys;  // keys absent from the file (defaults used)
     std::vector<std::string> duplicates;   // repeated sections and keys (also in warnings)
-    explicit operator bool() const { return ok; }
 };
 
 // The name with its extension replaced by ".wcf" (appended when it has none).

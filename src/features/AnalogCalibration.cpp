@@ -210,7 +210,7 @@ TResult TAnalogCalibration::CapturePhotodiodePoint(int point, double& volts) {
     const config::TSetResult s = record_.SetPDTableVValue(point, v);
     if (s.status != config::TSetStatus::Stored) {
         record_.SetPDTableV(point, before);
-        return TResult::Fail("Fotodiodo, point " + std::to_string(point + 1) + ": " + s.message);
+        return TResult::Fail("Fotodiodo, point " + std::to_string(point + 1) + ": " + s.why);
     }
     volts = v;
     Stored({"PDTable_V_" + std::to_string(point)});

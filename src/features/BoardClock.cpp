@@ -8,8 +8,8 @@ namespace {
 
 using namespace orvan::commands;
 
-TToolResult Queued(const SendResult& r) {
-    return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
+TResult Queued(const SendResult& r) {
+    return r ? TResult::Ok() : TResult::Fail(r.why);
 }
 
 }  // namespace
@@ -24,46 +24,46 @@ std::vector<double> ClockDateFields(const TDate& d) {
             static_cast<double>(WeekDay(d)), static_cast<double>(d.year - 2000)};
 }
 
-TToolResult TBoardClock::Read() {
+TResult TBoardClock::Read() {
     problems_.clear();
     link::TComProtocol& p = session_.Protocol();
     for (std::uint16_t code : {ClockTime, ClockDate, ClockRun}) {
-        const TToolResult r = Queued(SendReadVariable(p, code));
+        const TResult r = Queued(SendReadVariable(p, code));
         if (!r) return r;
     }
-    return TToolResult::Ok();
+    return TResult::Ok();
 }
 
-TToolResult TBoardClock::Set(const TDate& date, const TTimeTexts& time) {
+TResult TBoardClock::Set(const TDate& date, const TTimeTexts& time) {
     TTimeOfDay t;
     std::string why;
-    if (!ParseTimeTexts(time, t, &why)) return TToolResult::Fail(why);
+    if (!ParseTimeTexts(time, t, &why)) return TResult::Fail(why);
     return Set(date, t);
 }
 
-TToolResult TBoardClock::Set(const TDate& date, const TTimeOfDay& time) {
+TResult TBoardClock::Set(const TDate& date, const TTimeOfDay& time) {
     if (!ValidTime(time))
-        return TToolResult::Fail("not a time of day: " + TimeText(time) + "; nothing sent");
+        return TResult::Fail("not a time of day: " + TimeText(time) + "; nothing sent");
     // The board keeps the year as year - 2000 in one byte.
     if (!ValidDate(date) || date.year < 2000 || date.year > 2255)
-        return TToolResult::Fail("the board clock holds dates from 2000-01-01 to 2255-12-31, not " +
-                                 DateText(date) + "; nothing sent");
+        return TResult::Fail("the board clock holds dates from 2000-01-01 to 2255-12-31, not " +
+                             DateText(date) + "; nothing sent");
     // Both built before either is queued: the board gets both or neither.
     link::TCmd timeCmd, dateCmd;
     std::string why;
     const std::vector<double> tv = ClockTimeValues(time), dv = ClockDateFields(date);
     if (!MakeWriteVariable(ClockTime, tv, timeCmd, &why) ||
         !MakeWriteVariable(ClockDate, dv, dateCmd, &why))
-        return TToolResult::Fail(why);
+        return TResult::Fail(why);
     link::TComProtocol& p = session_.Protocol();
     const link::QueueResult a = p.QueueCommand(timeCmd);
-    if (!a) return TToolResult::Fail(a.why);
+    if (!a) return TResult::Fail(a.why);
     const link::QueueResult b = p.QueueCommand(dateCmd);
-    if (!b) return TToolResult::Fail(b.why);
-    return TToolResult::Ok("board clock set to " + DateText(date) + " " + TimeText(time));
+    if (!b) return TResult::Fail(b.why);
+    return TResult::Ok();
 }
 
-TToolResult TBoardClock::SetRunning(bool running) {
+TResult TBoardClock::SetRunning(bool running) {
     return Queued(SendWriteVariable(session_.Protocol(), ClockRun, {running ? 1.0 : 0.0}));
 }
 

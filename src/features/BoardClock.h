@@ -38,12 +38,12 @@ class TBoardClock : public commands::IBoardClockView {
     std::function<TLocalNow()> pcNow = [] { return LocalNow(); };
 
     // "Get board time": ClockTime, ClockDate, ClockRun, in this order.
-    TToolResult Read();
+    TResult Read();
     // "Set board Data/Time": ClockTime then ClockDate, both checked first.
-    TToolResult Set(const TDate& date, const TTimeTexts& time);
-    TToolResult Set(const TDate& date, const TTimeOfDay& time);
+    TResult Set(const TDate& date, const TTimeTexts& time);
+    TResult Set(const TDate& date, const TTimeOfDay& time);
     // "Set" of "Time keeper Enable": starts or halts the clock.
-    TToolResult SetRunning(bool running);
+    TResult SetRunning(bool running);
     // "Get PC Time": what the page's fields take.
     TLocalNow PcTime() const { return pcNow(); }
 

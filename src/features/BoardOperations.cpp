@@ -369,8 +369,8 @@ class TSerialWrite final : public TAttachedOperation<TSerialWrite>, public ISeri
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
         before_ = ctx.Serial();
-        const TToolResult r = core_.Identity().SetSerialNumber(text_);
-        return r ? TResult::Ok() : TResult::Fail(r.message);
+        const TResult r = core_.Identity().SetSerialNumber(text_);
+        return r ? TResult::Ok() : TResult::Fail(r.why);
     }
     void OnSerialNumberWritten(const TSerialOutcome& o) override {
         if (ctx_ == nullptr) return;
@@ -666,8 +666,8 @@ class TFlangingSave final : public TAttachedOperation<TFlangingSave>, public IFl
     }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
-        const TToolResult r = core_.Flanging().SaveProfile();
-        return r ? TResult::Ok() : TResult::Fail(r.message);
+        const TResult r = core_.Flanging().SaveProfile();
+        return r ? TResult::Ok() : TResult::Fail(r.why);
     }
     void OnFlangingProfilesRead(const TSequenceOutcome& o) override {
         if (ctx_ == nullptr) return;
@@ -883,12 +883,12 @@ std::unique_ptr<TOperation> VariableWriteOperation(TSupervisorCore& core, std::u
         // type says whether the board has the page at all.
         s.boardType = true;
         s.beforeWrite = [form] {
-            const TToolResult c = form->CheckServed();
-            return c ? TResult::Ok() : TResult::Fail(c.message);
+            const TResult c = form->CheckServed();
+            return c ? TResult::Ok() : TResult::Fail(c.why);
         };
         s.send = [form, code, values] {
-            const TToolResult r = WriteVariantValues(*form, code, values);
-            return r ? TResult::Ok() : TResult::Fail(r.message);
+            const TResult r = WriteVariantValues(*form, code, values);
+            return r ? TResult::Ok() : TResult::Fail(r.why);
         };
     }
     return VariableWrite(core, std::move(s));

@@ -134,7 +134,7 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
                          const std::array<std::uint8_t, config::kImageSize>& image,
                          TBackupClock::time_point when) {
     TBackupResult r;
-    if (!MakeBackupDir(dir, r.message)) return r;
+    if (!MakeBackupDir(dir, r.why)) return r;
     config::TCfgWelderRW held;
     held.LoadFromImage(image.data());
     config::TIniFile ini;
@@ -151,21 +151,21 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
         const config::SaveResult bin = config::SaveNewFile(base + ".bin", bytes);
         if (bin.exists) continue;
         if (!bin) {
-            r.message = bin.error;
+            r.why = bin.why;
             return r;
         }
         const config::SaveResult wcf = config::SaveNewFile(base + ".wcf", text);
         if (!wcf) {
             std::remove((base + ".bin").c_str());  // ours, made just now
             if (wcf.exists) continue;
-            r.message = wcf.error;
+            r.why = wcf.why;
             return r;
         }
         r.ok = true;
         r.path = base + ".wcf";
         return r;
     }
-    r.message = "cannot choose a new backup file name in " + dir;
+    r.why = "cannot choose a new backup file name in " + dir;
     return r;
 }
 
@@ -181,7 +181,7 @@ TBackupResult SaveBackup(const std::string& dir, std::string_view serial,
 TBackupResult SaveKeptBytes(const std::string& dir, std::string_view serial, std::string_view tag,
                             std::span<const std::uint8_t> bytes, TBackupClock::time_point when) {
     TBackupResult r;
-    if (!MakeBackupDir(dir, r.message)) return r;
+    if (!MakeBackupDir(dir, r.why)) return r;
     const std::string name = BackupFileName(serial, when);  // SERIAL_STAMP.wcf
     const std::string serialPart = BackupSerialPart(serial);
     const std::string stem = serialPart + "_" + std::string(tag) +
@@ -193,14 +193,14 @@ TBackupResult SaveKeptBytes(const std::string& dir, std::string_view serial, std
         const config::SaveResult saved = config::SaveNewFile(path, content);
         if (saved.exists) continue;
         if (!saved) {
-            r.message = saved.error;
+            r.why = saved.why;
             return r;
         }
         r.ok = true;
         r.path = path;
         return r;
     }
-    r.message = "cannot choose a new file name in " + dir;
+    r.why = "cannot choose a new file name in " + dir;
     return r;
 }
 
@@ -239,7 +239,7 @@ bool LoadBackupImage(const std::string& wcfPath,
     std::copy(bytes.begin(), bytes.end(), read.begin());
     config::TCfgWelderRW file;
     const config::TFileResult loaded = file.LoadFromFile(wcfPath);
-    if (!loaded) return fail(loaded.message);
+    if (!loaded) return fail(loaded.why);
     if (!ImageHoldsRecord(read, file))
         return fail(wcfPath + " was changed after the backup: its values are used, not " + bin);
     image = read;

@@ -35,11 +35,8 @@ std::string SerialNumberText(std::string_view serial);
 // "SERIAL_YYYYMMDD-HHMMSS.wcf".
 std::string BackupFileName(std::string_view serial, TBackupClock::time_point when);
 
-struct TBackupResult {
-    bool ok = false;
-    std::string path;     // the file written
-    std::string message;  // why not, naming the folder or file
-    explicit operator bool() const { return ok; }
+struct TBackupResult : TResult {  // `why` names the folder or file
+    std::string path;             // the file written
 };
 
 // Saves the image as a new backup in `dir` (created when missing): the

@@ -84,7 +84,7 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
                      std::span<const std::uint8_t> bytes, std::vector<TKeptFile>& files) override {
         const TBackupResult saved =
             SaveBackup(ctx.BackupDir(), ctx.Serial(), ToImage(bytes), core_.BackupTime());
-        if (!saved) return TResult::Fail(saved.message);
+        if (!saved) return TResult::Fail(saved.why);
         backup_ = saved.path;
         files.push_back({saved.path, false});
         files.push_back({BackupImagePath(saved.path), true});
@@ -221,7 +221,7 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         if (!request_.saveTo.empty()) {
             std::string text;
             const config::TFileResult made = core_.Record().FileText(ctx_->OutputPath(0), text);
-            const TResult saved = made ? ctx_->Commit(0, text) : TResult::Fail(made.message);
+            const TResult saved = made ? ctx_->Commit(0, text) : TResult::Fail(made.why);
             if (!saved) {
                 ctx_->Finish(TOutcomeKind::Failed, saved.why,
                              o.message + " It could not be saved: " + saved.why + ".");
@@ -253,7 +253,7 @@ class TConfigSave final : public TAttachedOperation<TConfigSave> {
     TResult Run(TOperationContext& ctx) override {
         std::string text;
         const config::TFileResult made = core_.Record().FileText(ctx.OutputPath(0), text);
-        const TResult saved = made ? ctx.Commit(0, text) : TResult::Fail(made.message);
+        const TResult saved = made ? ctx.Commit(0, text) : TResult::Fail(made.why);
         if (!saved)
             ctx.Finish(TOutcomeKind::Failed, saved.why,
                        "The configuration was not saved: " + saved.why);

@@ -23,28 +23,28 @@ TDac16::TDac16(TSession& session) : form_(session, Variant::Dac16, kFields) {
     form_.SetBroadcast(BroadcastTo(views_));
 }
 
-TToolResult TDac16::SetForce(bool on) {
-    if (TToolResult r = form_.WriteValues(Dac16Force, {{"chkDac16Force", on ? 1.0 : 0.0}}); !r)
+TResult TDac16::SetForce(bool on) {
+    if (TResult r = form_.WriteValues(Dac16Force, {{"chkDac16Force", on ? 1.0 : 0.0}}); !r)
         return r;
     return form_.Read({Dac16Value});
 }
 
-TToolResult TDac16::SetCounts(std::int64_t counts) {
+TResult TDac16::SetCounts(std::int64_t counts) {
     if (counts < 0 || counts > 65535)
-        return TToolResult::Fail("dgt (0-65535) (cspDac16): " + std::to_string(counts) +
-                                 " is outside 0..65535; nothing sent");
+        return TResult::Fail("dgt (0-65535) (cspDac16): " + std::to_string(counts) +
+                             " is outside 0..65535; nothing sent");
     return form_.WriteValues(Dac16Value, {{"cspDac16", static_cast<double>(counts)}});
 }
 
-TToolResult TDac16::SetVolts(std::string_view typed, char decimalSeparator) {
+TResult TDac16::SetVolts(std::string_view typed, char decimalSeparator) {
     double volts = 0;
     std::string why;
     if (!form_.ParseField(*form_.Field("edtDac16ValueVolt"), typed, decimalSeparator, volts, &why))
-        return TToolResult::Fail(why);
+        return TResult::Fail(why);
     return SetCounts(static_cast<std::int64_t>(ScaleTruncate(volts, kCountsPerVolt)));
 }
 
-TToolResult TDac16::Read() {
+TResult TDac16::Read() {
     return form_.Read({Dac16Value, Dac16Force});
 }
 

@@ -18,13 +18,13 @@ class TDac16 {
     commands::TFanout<IDac16View>& Views() { return views_; }
 
     // "Force" ticked or cleared: written, then the value read back.
-    TToolResult SetForce(bool on);
+    TResult SetForce(bool on);
     // The spin box changed: the counts written; the volts edit follows.
-    TToolResult SetCounts(std::int64_t counts);
+    TResult SetCounts(std::int64_t counts);
     // Enter in the volts edit: trunc(volts x 6553.5) counts.
-    TToolResult SetVolts(std::string_view typed, char decimalSeparator);
+    TResult SetVolts(std::string_view typed, char decimalSeparator);
     // "Read": Dac16Value, then Dac16Force.
-    TToolResult Read();
+    TResult Read();
 
     // What the volts edit shows for counts (the page follows every
     // cspDac16 value with it).

@@ -37,14 +37,14 @@ TDiameterHeight::TDiameterHeight(TSession& session)
     form_.SetBroadcast(BroadcastTo(views_));
 }
 
-TToolResult TDiameterHeight::LoadCfg() {
+TResult TDiameterHeight::LoadCfg() {
     return form_.Read(
         {DiameterHeightPoint0, DiameterHeightPoint1, DiameterHeightPoint2, DiameterHeightPoint3});
 }
 
-TToolResult TDiameterHeight::WritePoint(int tag, std::string_view mm, std::string_view volts,
-                                        char decimalSeparator) {
-    if (tag < 0 || tag >= kPoints) return TToolResult::Fail("no point " + std::to_string(tag));
+TResult TDiameterHeight::WritePoint(int tag, std::string_view mm, std::string_view volts,
+                                    char decimalSeparator) {
+    if (tag < 0 || tag >= kPoints) return TResult::Fail("no point " + std::to_string(tag));
     const TDiameterPoint& p = kPointTable[tag];
     return form_.Write(
         p.code,
@@ -52,12 +52,12 @@ TToolResult TDiameterHeight::WritePoint(int tag, std::string_view mm, std::strin
         decimalSeparator);
 }
 
-TToolResult TDiameterHeight::GetVolts(int tag) {
-    if (tag < 0 || tag >= kPoints) return TToolResult::Fail("no point " + std::to_string(tag));
-    if (const TToolResult s = form_.CheckServed(); !s) return s;
+TResult TDiameterHeight::GetVolts(int tag) {
+    if (tag < 0 || tag >= kPoints) return TResult::Fail("no point " + std::to_string(tag));
+    if (const TResult s = form_.CheckServed(); !s) return s;
     const TDiameterPoint& p = kPointTable[tag];
     form_.Hold(std::string(p.voltField), session_.analogVolts[p.channel]);
-    return TToolResult::Ok();
+    return TResult::Ok();
 }
 
 }  // namespace orvan::features

@@ -26,12 +26,11 @@ class TDiameterHeight {
     commands::TFanout<IDiameterHeightView>& Views() { return views_; }
 
     // "Load CFG": the four points in order.
-    TToolResult LoadCfg();
+    TResult LoadCfg();
     // "Write" of point `tag` (0..3) from the texts of its two edits.
-    TToolResult WritePoint(int tag, std::string_view mm, std::string_view volts,
-                           char decimalSeparator);
+    TResult WritePoint(int tag, std::string_view mm, std::string_view volts, char decimalSeparator);
     // "Get" of point `tag`: its voltage edit takes the live reading.
-    TToolResult GetVolts(int tag);
+    TResult GetVolts(int tag);
 
   private:
     commands::TSession& session_;

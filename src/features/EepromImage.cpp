@@ -10,7 +10,7 @@ namespace orvan::features {
 bool SaveDumpFile(const std::string& path, const TEepromImage& image, std::string* why) {
     const config::SaveResult r = config::SaveFileAtomically(
         path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
-    if (!r && why) *why = r.error;
+    if (!r && why) *why = r.why;
     return r.ok;
 }
 

@@ -30,8 +30,8 @@ constexpr TFieldSpec kFields[] = {
     {"edtFlangWaveOffset", "Offset", FlangingWave, 0, 10, 0, N, 0, false, 3},
 };
 
-TToolResult Queued(const SendResult& r) {
-    return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
+TResult Queued(const SendResult& r) {
+    return r ? TResult::Ok() : TResult::Fail(r.why);
 }
 
 }  // namespace
@@ -58,65 +58,65 @@ std::string TFlanging::SpeedCaption() const {
     return ProfileCount() == 16 ? "Speed (mm/s) (0-31)" : "Speed (mm/s) (0-63)";
 }
 
-TToolResult TFlanging::WriteSpeed(std::string_view typed) {
+TResult TFlanging::WriteSpeed(std::string_view typed) {
     return form_.Write(FlangingSpeed, {{"edtFlangSpeed", std::string(typed)}}, '.');
 }
 
-TToolResult TFlanging::WritePower(std::string_view typed) {
+TResult TFlanging::WritePower(std::string_view typed) {
     return form_.Write(FlangingPower, {{"edtFlangPower", std::string(typed)}}, '.');
 }
 
-TToolResult TFlanging::WriteWave(std::string_view amplitude, std::string_view offset,
-                                 char decimalSeparator) {
+TResult TFlanging::WriteWave(std::string_view amplitude, std::string_view offset,
+                             char decimalSeparator) {
     return form_.Write(FlangingWave,
                        {{"edtFlangWaveAmplitude", std::string(amplitude)},
                         {"edtFlangWaveOffset", std::string(offset)}},
                        decimalSeparator);
 }
 
-TToolResult TFlanging::Jog(std::uint8_t type) {
-    if (const TToolResult s = form_.CheckServed(); !s) return s;
-    if (const TToolResult r = Queued(SendFlangingCommand(session_.Protocol(), type)); !r) return r;
+TResult TFlanging::Jog(std::uint8_t type) {
+    if (const TResult s = form_.CheckServed(); !s) return s;
+    if (const TResult r = Queued(SendFlangingCommand(session_.Protocol(), type)); !r) return r;
     return form_.Read({FlangingWave});
 }
 
-TToolResult TFlanging::JogAmplitude(bool up) {
+TResult TFlanging::JogAmplitude(bool up) {
     return Jog(up ? kFlangingAmplitudeUp : kFlangingAmplitudeDown);
 }
 
-TToolResult TFlanging::JogOffset(bool up) {
+TResult TFlanging::JogOffset(bool up) {
     return Jog(up ? kFlangingOffsetUp : kFlangingOffsetDown);
 }
 
-TToolResult TFlanging::SelectProfile(int profile) {
-    if (const TToolResult r = form_.WriteValues(
-            FlangingProfile, {{"cseFlangingProfile", static_cast<double>(profile)}});
+TResult TFlanging::SelectProfile(int profile) {
+    if (const TResult r = form_.WriteValues(FlangingProfile,
+                                            {{"cseFlangingProfile", static_cast<double>(profile)}});
         !r)
         return r;
     return ReadWaveParameters();
 }
 
-TToolResult TFlanging::ReadWaveParameters() {
+TResult TFlanging::ReadWaveParameters() {
     return form_.Read({FlangingWave, FlangingProfile, FlangingPower, FlangingSpeed});
 }
 
-TToolResult TFlanging::SaveProfile() {
-    if (const TToolResult s = form_.CheckServed(); !s) return s;
+TResult TFlanging::SaveProfile() {
+    if (const TResult s = form_.CheckServed(); !s) return s;
     const double profile = form_.Value("cseFlangingProfile");
     if (profile < 0 || profile > ProfileCount() - 1)
-        return TToolResult::Fail("Profile " + std::to_string(static_cast<int>(profile)) +
-                                 " does not exist on this board; nothing sent");
-    if (const TToolResult r = Queued(SendFlangingCommand(session_.Protocol(), kSaveFlangingProfile,
-                                                         static_cast<std::uint8_t>(profile)));
+        return TResult::Fail("Profile " + std::to_string(static_cast<int>(profile)) +
+                             " does not exist on this board; nothing sent");
+    if (const TResult r = Queued(SendFlangingCommand(session_.Protocol(), kSaveFlangingProfile,
+                                                     static_cast<std::uint8_t>(profile)));
         !r)
         return r;
     return ReadProfiles();
 }
 
-TToolResult TFlanging::ReadProfiles() {
-    if (const TToolResult s = form_.CheckServed(); !s) return s;
+TResult TFlanging::ReadProfiles() {
+    if (const TResult s = form_.CheckServed(); !s) return s;
     const TResult r = StartFlangingProfilesRead(ProfileCount() == 16);
-    return r.ok ? TToolResult::Ok() : TToolResult::Fail(r.why);
+    return r.ok ? TResult::Ok() : TResult::Fail(r.why);
 }
 
 void TFlanging::OnBoardType(std::uint16_t) {

@@ -49,25 +49,24 @@ class TFlanging : public commands::IMemoryView, public commands::IIdentityView {
     int MaxSpeed() const { return ProfileCount() == 16 ? 31 : 63; }
     std::string SpeedCaption() const;
 
-    TToolResult WriteSpeed(std::string_view typed);
-    TToolResult WritePower(std::string_view typed);
+    TResult WriteSpeed(std::string_view typed);
+    TResult WritePower(std::string_view typed);
     // Enter in the amplitude or offset edit: both written.
-    TToolResult WriteWave(std::string_view amplitude, std::string_view offset,
-                          char decimalSeparator);
+    TResult WriteWave(std::string_view amplitude, std::string_view offset, char decimalSeparator);
     // The jog up/down buttons: one step on the board, then the wave read.
-    TToolResult JogAmplitude(bool up);
-    TToolResult JogOffset(bool up);
+    TResult JogAmplitude(bool up);
+    TResult JogOffset(bool up);
     // Profile button k: profile selected and written, then the wave
     // parameters read.
-    TToolResult SelectProfile(int profile);
+    TResult SelectProfile(int profile);
     // "Read wave parameter": wave, profile, power, speed.
-    TToolResult ReadWaveParameters();
+    TResult ReadWaveParameters();
     // "Save profile": the wave kept as the selected profile, then the profile
     // table read again (all sixteen on a 16-profile board, so the row just
     // saved is among them).
-    TToolResult SaveProfile();
+    TResult SaveProfile();
     // A click on the profile table.
-    TToolResult ReadProfiles();
+    TResult ReadProfiles();
     // The profile table as last read (rows 1..16; absent until read).
     std::vector<FlangingProfileRow> table;
 
@@ -82,7 +81,7 @@ class TFlanging : public commands::IMemoryView, public commands::IIdentityView {
     void OnBoardType(std::uint16_t boardType) override;
 
   private:
-    TToolResult Jog(std::uint8_t type);
+    TResult Jog(std::uint8_t type);
     commands::TSession& session_;
     TVariableForm form_;
     commands::TFanout<IFlangingView> views_;

@@ -11,8 +11,8 @@ namespace {
 
 using namespace orvan::commands;
 
-TToolResult Queued(const SendResult& r, std::string done = {}) {
-    return r ? TToolResult::Ok(std::move(done)) : TToolResult::Fail(r.why);
+TResult Queued(const SendResult& r) {
+    return r ? TResult::Ok() : TResult::Fail(r.why);
 }
 
 }  // namespace
@@ -59,20 +59,20 @@ std::optional<std::uint32_t> HoursToSeconds(double hours, std::string* why) {
     return static_cast<std::uint32_t>(s);
 }
 
-TToolResult TIdentity::RequestInfo() {
+TResult TIdentity::RequestInfo() {
     session_.RequestHardwareInfo();
-    return TToolResult::Ok();
+    return TResult::Ok();
 }
 
-TToolResult TIdentity::SetSerialNumber(std::string_view text) {
-    if (text.empty()) return TToolResult::Cancelled();
-    if (const std::string p = SerialNumberProblem(text); !p.empty()) return TToolResult::Fail(p);
-    if (pendingSerial_) return TToolResult::Fail("a serial number is being written already");
+TResult TIdentity::SetSerialNumber(std::string_view text) {
+    if (text.empty()) return TResult::Cancelled();
+    if (const std::string p = SerialNumberProblem(text); !p.empty()) return TResult::Fail(p);
+    if (pendingSerial_) return TResult::Fail("a serial number is being written already");
     const std::vector<std::uint8_t> bytes = SerialNumberBytes(text);
-    if (bytes.size() > kSerialNumberMax + 1) return TToolResult::Fail("serial number too long");
+    if (bytes.size() > kSerialNumberMax + 1) return TResult::Fail("serial number too long");
     AskProtocolVersionFirst(session_);
     const SendResult w = session_.WriteMemoryBytes(0, bytes);
-    if (!w) return TToolResult::Fail(w.why);
+    if (!w) return TResult::Fail(w.why);
     // Read back: what the board answers is what it keeps. A stale serial
     // number must not pass for the new one.
     session_.serialNumber.clear();
@@ -80,10 +80,9 @@ TToolResult TIdentity::SetSerialNumber(std::string_view text) {
     session_.StartChain(kPurposeSerialNumber, 0, 15);
     if (!session_.ChainRunning()) {
         pendingSerial_.reset();
-        return TToolResult::Fail(
-            "the serial number was sent, but its read-back could not be queued");
+        return TResult::Fail("the serial number was sent, but its read-back could not be queued");
     }
-    return TToolResult::Ok();
+    return TResult::Ok();
 }
 
 void TIdentity::OnSerialNumber(const std::string& text) {
@@ -112,45 +111,41 @@ void TIdentity::Finish(TSerialOutcome outcome) {
     views_.Notify(&ISerialListener::OnSerialNumberWritten, outcome);
 }
 
-TToolResult TIdentity::SetHoursCounter(std::string_view text, char decimalSeparator) {
+TResult TIdentity::SetHoursCounter(std::string_view text, char decimalSeparator) {
     bool blank = true;
     for (char c : text)
         if (c != ' ' && c != '\t') blank = false;
-    if (blank) return TToolResult::Cancelled();
+    if (blank) return TResult::Cancelled();
     double hours = 0;
     if (!ParseTypedDecimal(text, decimalSeparator, hours))
-        return TToolResult::Fail("Source hours counter: '" + std::string(text) +
-                                 "' is not a valid floating point value");
+        return TResult::Fail("Source hours counter: '" + std::string(text) +
+                             "' is not a valid floating point value");
     std::string why;
     const auto seconds = HoursToSeconds(hours, &why);
-    if (!seconds) return TToolResult::Fail(why);
+    if (!seconds) return TResult::Fail(why);
     return SetHoursSeconds(*seconds);
 }
 
-TToolResult TIdentity::SetHoursSeconds(std::uint32_t seconds) {
+TResult TIdentity::SetHoursSeconds(std::uint32_t seconds) {
     return Queued(
-        SendWriteVariable(session_.Protocol(), SourceWorkTime, {static_cast<double>(seconds)}),
-        "hours counter set to " + std::to_string(seconds) + " s");
+        SendWriteVariable(session_.Protocol(), SourceWorkTime, {static_cast<double>(seconds)}));
 }
 
-TToolResult TIdentity::SetFactoryTuningDate(const TDate& date, const TTimeTexts& time) {
+TResult TIdentity::SetFactoryTuningDate(const TDate& date, const TTimeTexts& time) {
     TTimeOfDay t;
     std::string why;
-    if (!ParseTimeTexts(time, t, &why)) return TToolResult::Fail(why);
+    if (!ParseTimeTexts(time, t, &why)) return TResult::Fail(why);
     return SetFactoryTuningDate(date, t);
 }
 
-TToolResult TIdentity::SetFactoryTuningDate(const TDate& date, const TTimeOfDay& time) {
+TResult TIdentity::SetFactoryTuningDate(const TDate& date, const TTimeOfDay& time) {
     const auto seconds = CalendarSeconds(date, time);
     if (!seconds)
-        return TToolResult::Fail("the factory tuning date " + DateText(date) + " " +
-                                 TimeText(time) +
-                                 " is outside 1970-01-01 00:00:00 .. 2106-02-07 06:28:15; "
-                                 "nothing sent");
+        return TResult::Fail("the factory tuning date " + DateText(date) + " " + TimeText(time) +
+                             " is outside 1970-01-01 00:00:00 .. 2106-02-07 06:28:15; "
+                             "nothing sent");
     return Queued(
-        SendWriteVariable(session_.Protocol(), FactoryTuningDate, {static_cast<double>(*seconds)}),
-        "factory tuning date set to " + DateText(date) + " " + TimeText(time) + " (" +
-            std::to_string(*seconds) + ")");
+        SendWriteVariable(session_.Protocol(), FactoryTuningDate, {static_cast<double>(*seconds)}));
 }
 
 }  // namespace orvan::features

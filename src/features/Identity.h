@@ -44,20 +44,20 @@ class TIdentity : public commands::IIdentityView, public commands::IMemoryView {
     commands::TFanout<ISerialListener>& Views() { return views_; }
 
     // "Info": board type, serial number, firmware and protocol versions.
-    TToolResult RequestInfo();
+    TResult RequestInfo();
     // "Set Serial Number": an empty text does nothing; a text the board
     // cannot keep in 0..15 is refused. The serial number is read back after.
-    TToolResult SetSerialNumber(std::string_view text);
+    TResult SetSerialNumber(std::string_view text);
     bool SerialWriteRunning() const { return pendingSerial_.has_value(); }
     // Forgets a serial-number write whose read-back will not be waited for.
     void AbandonSerialWrite() { pendingSerial_.reset(); }
     // "Set welder hours counter": hours as typed with the user's decimal
     // separator, sent as whole seconds. An empty text does nothing.
-    TToolResult SetHoursCounter(std::string_view text, char decimalSeparator);
-    TToolResult SetHoursSeconds(std::uint32_t seconds);
+    TResult SetHoursCounter(std::string_view text, char decimalSeparator);
+    TResult SetHoursSeconds(std::uint32_t seconds);
     // "Set welder factory tuning Date/Time": the clock page's date and time.
-    TToolResult SetFactoryTuningDate(const TDate& date, const TTimeTexts& time);
-    TToolResult SetFactoryTuningDate(const TDate& date, const TTimeOfDay& time);
+    TResult SetFactoryTuningDate(const TDate& date, const TTimeTexts& time);
+    TResult SetFactoryTuningDate(const TDate& date, const TTimeOfDay& time);
 
     // Board events.
     void OnSerialNumber(const std::string& text) override;

@@ -25,15 +25,15 @@ TVariableForm* VariantFormFor(TSupervisorCore& core, std::uint16_t code) {
     }
 }
 
-TToolResult WriteVariantValues(TVariableForm& form, std::uint16_t code,
-                               std::span<const double> values) {
+TResult WriteVariantValues(TVariableForm& form, std::uint16_t code,
+                           std::span<const double> values) {
     const VariableInfo* info = FindVariable(code);
     if (info == nullptr || !info->writable)
-        return TToolResult::Fail(CodeText(code) + " is not written by this program");
+        return TResult::Fail(CodeText(code) + " is not written by this program");
     if (values.size() != info->WriteValueCount())
-        return TToolResult::Fail(std::string(info->name) + " takes " +
-                                 std::to_string(info->WriteValueCount()) + " value(s), not " +
-                                 std::to_string(values.size()));
+        return TResult::Fail(std::string(info->name) + " takes " +
+                             std::to_string(info->WriteValueCount()) + " value(s), not " +
+                             std::to_string(values.size()));
     std::map<std::string, double> byField;
     std::size_t k = 0;
     for (std::size_t i = 0; i < info->fieldCount; ++i) {

@@ -16,7 +16,6 @@ TVariableForm* VariantFormFor(TSupervisorCore& core, std::uint16_t code);
 
 // WriteVariable of `code` with values in the order of its write layout,
 // through the form's checks.
-TToolResult WriteVariantValues(TVariableForm& form, std::uint16_t code,
-                               std::span<const double> values);
+TResult WriteVariantValues(TVariableForm& form, std::uint16_t code, std::span<const double> values);
 
 }  // namespace orvan::features

@@ -22,37 +22,37 @@ TMultiHead::TMultiHead(TSession& session) : form_(session, Variant::MultiHead, k
     form_.SetBroadcast(BroadcastTo(views_));
 }
 
-TToolResult TMultiHead::ReadHeads() {
+TResult TMultiHead::ReadHeads() {
     return form_.Read({MultiHeadCount, MultiHeadFrequency, MultiHeadPreion});
 }
 
-TToolResult TMultiHead::ReadCount() {
+TResult TMultiHead::ReadCount() {
     return form_.Read({MultiHeadCount});
 }
 
-TToolResult TMultiHead::WriteCount(std::string_view typed) {
+TResult TMultiHead::WriteCount(std::string_view typed) {
     return form_.Write(MultiHeadCount, {{"edtMultiHHeadsNum", std::string(typed)}}, '.');
 }
 
-TToolResult TMultiHead::ReadFrequency() {
+TResult TMultiHead::ReadFrequency() {
     return form_.Read({MultiHeadFrequency});
 }
 
-TToolResult TMultiHead::WriteFrequency(std::string_view typed, char decimalSeparator) {
+TResult TMultiHead::WriteFrequency(std::string_view typed, char decimalSeparator) {
     return form_.Write(MultiHeadFrequency, {{"edtMultiHFreq", std::string(typed)}},
                        decimalSeparator);
 }
 
-TToolResult TMultiHead::ReadPreion() {
+TResult TMultiHead::ReadPreion() {
     return form_.Read({MultiHeadPreion});
 }
 
-TToolResult TMultiHead::WritePreion(std::string_view typed, char decimalSeparator) {
+TResult TMultiHead::WritePreion(std::string_view typed, char decimalSeparator) {
     return form_.Write(MultiHeadPreion, {{"edtMultiHPreion", std::string(typed)}},
                        decimalSeparator);
 }
 
-TToolResult TMultiHead::GetAnomaly() {
+TResult TMultiHead::GetAnomaly() {
     return form_.Read({MultiHeadTimeouts, MultiHeadErrorPositions, MultiHeadCrcPositions});
 }
 

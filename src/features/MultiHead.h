@@ -30,16 +30,16 @@ class TMultiHead : public commands::IMachineView {
     commands::TFanout<IMultiHeadView>& Views() { return views_; }
 
     // "Read" next to "Heads num": count, frequency, pre-ionisation.
-    TToolResult ReadHeads();
+    TResult ReadHeads();
     // Double click on an edit of the multi-head or diameter/height page.
-    TToolResult ReadCount();
-    TToolResult WriteCount(std::string_view typed);
-    TToolResult ReadFrequency();
-    TToolResult WriteFrequency(std::string_view typed, char decimalSeparator);
-    TToolResult ReadPreion();
-    TToolResult WritePreion(std::string_view typed, char decimalSeparator);
+    TResult ReadCount();
+    TResult WriteCount(std::string_view typed);
+    TResult ReadFrequency();
+    TResult WriteFrequency(std::string_view typed, char decimalSeparator);
+    TResult ReadPreion();
+    TResult WritePreion(std::string_view typed, char decimalSeparator);
     // "Get anomaly": the three head words.
-    TToolResult GetAnomaly();
+    TResult GetAnomaly();
 
     // The head count and words last answered.
     int heads = 0;

@@ -81,8 +81,8 @@ TResult ReserveOutput(const TOutputFile& out, config::TReservedFile& file) {
                              " and is not replaced by it");
     const config::SaveResult r = file.Reserve(c.target, out.replace || out.replaceOtherKind);
     if (r) return TResult::Ok();
-    return TResult::Fail(out.what + ": " + r.error +
-                         (r.exists && !out.replace && r.error.ends_with("exists")
+    return TResult::Fail(out.what + ": " + r.why +
+                         (r.exists && !out.replace && r.why.ends_with("exists")
                               ? "; not replaced (a file is replaced only when asked)"
                               : ""));
 }
@@ -119,7 +119,7 @@ TResult TOperation::SaveKept(TOperationContext& ctx, const TMemoryArea& area,
                              std::span<const std::uint8_t> bytes, std::vector<TKeptFile>& files) {
     const TBackupResult r =
         SaveKeptBytes(ctx.BackupDir(), ctx.Serial(), area.tag, bytes, ctx.Core().BackupTime());
-    if (!r) return TResult::Fail(r.message);
+    if (!r) return TResult::Fail(r.why);
     files.push_back({r.path, true});
     return TResult::Ok();
 }
@@ -212,7 +212,7 @@ class TOperations::TContext : public TOperationContext {
         if (i >= run_.outputs.size()) return TResult::Fail("no such output");
         config::TReservedFile& f = run_.outputs[i];
         const config::SaveResult r = f.Commit(content);
-        if (!r) return TResult::Fail(r.error);
+        if (!r) return TResult::Fail(r.why);
         if (std::find(run_.written.begin(), run_.written.end(), f.Path()) == run_.written.end())
             run_.written.push_back(f.Path());
         return TResult::Ok();

@@ -46,39 +46,39 @@ TPelta::TPelta(TSession& session) : session_(session), form_(session, Variant::P
     form_.SetBroadcast(BroadcastTo(views_));
 }
 
-TToolResult TPelta::ReadWork() {
+TResult TPelta::ReadWork() {
     if (session_.BoardProtocolVersion() > 0x020201)
         return form_.Read({PeltaWork, PeltaSlope, PeltaLaserPulse, PeltaStrobeDelay});
     return form_.Read({PeltaWork, PeltaSlope});
 }
 
-TToolResult TPelta::ReadPreion1() {
+TResult TPelta::ReadPreion1() {
     return form_.Read({PeltaPreion1});
 }
 
-TToolResult TPelta::ReadPreion2() {
+TResult TPelta::ReadPreion2() {
     return form_.Read({PeltaPreion2, PeltaPreion2Enable});
 }
 
-TToolResult TPelta::ReadStatistics() {
+TResult TPelta::ReadStatistics() {
     return form_.Read({PeltaStrobeCounter, PeltaStrobeFault});
 }
 
-TToolResult TPelta::ReadStrobe() {
+TResult TPelta::ReadStrobe() {
     return form_.Read({PeltaStrobe2Shot, PeltaStrobeFilter});
 }
 
-TToolResult TPelta::Enter(std::string_view field, const std::map<std::string, std::string>& texts,
-                          char decimalSeparator) {
+TResult TPelta::Enter(std::string_view field, const std::map<std::string, std::string>& texts,
+                      char decimalSeparator) {
     const TFieldSpec* f = form_.Field(field);
-    if (f == nullptr) return TToolResult::Fail(std::string(field) + " has no write");
+    if (f == nullptr) return TResult::Fail(std::string(field) + " has no write");
     if (f->code == PeltaStrobeDelay && session_.BoardProtocolVersion() != kTwoShotProtocol)
-        return TToolResult::Ok(
+        return TResult::Fail(
             "Ritardo impulso: Enter writes it on protocol 2.02.02 only; the arrows write it");
     return form_.Write(f->code, texts, decimalSeparator);
 }
 
-TToolResult TPelta::SetPreion2Enabled(bool on) {
+TResult TPelta::SetPreion2Enabled(bool on) {
     return form_.WriteValues(PeltaPreion2Enable, {{"chkPeltaPreion2EN", on ? 1.0 : 0.0}});
 }
 

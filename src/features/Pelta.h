@@ -37,20 +37,20 @@ class TPelta : public commands::IIdentityView {
     commands::TFanout<IPeltaView>& Views() { return views_; }
 
     // The "Read" buttons of the groups.
-    TToolResult ReadWork();  // also pulse and delay after protocol 2.2.1
-    TToolResult ReadPreion1();
-    TToolResult ReadPreion2();  // and its "Enable"
-    TToolResult ReadStatistics();
-    TToolResult ReadStrobe();
+    TResult ReadWork();  // also pulse and delay after protocol 2.2.1
+    TResult ReadPreion1();
+    TResult ReadPreion2();  // and its "Enable"
+    TResult ReadStatistics();
+    TResult ReadStrobe();
     // Enter in an edit: its variable written from the texts of that
     // variable's edits (field -> text). Enter in "Ritardo impulso" writes on
     // protocol 2.2.2 only; otherwise nothing is sent and the result says so.
-    TToolResult Enter(std::string_view field, const std::map<std::string, std::string>& texts,
-                      char decimalSeparator);
+    TResult Enter(std::string_view field, const std::map<std::string, std::string>& texts,
+                  char decimalSeparator);
     // An up/down button of a field.
-    TToolResult Step(std::string_view field, bool up) { return form_.Step(field, up); }
+    TResult Step(std::string_view field, bool up) { return form_.Step(field, up); }
     // "Enable" of the optional pre-ionisation.
-    TToolResult SetPreion2Enabled(bool on);
+    TResult SetPreion2Enabled(bool on);
 
     // Board events.
     void OnProtocolVersion(std::uint32_t packed, const std::string& text) override;

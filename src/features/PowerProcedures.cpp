@@ -292,7 +292,7 @@ TResult TPowerProcedures::WriteImax(const std::string& typed, char decimal, bool
     // Kept as the current of point 5 of the power/current table, limited to
     // the maximum diode current, so the next configuration write keeps it.
     if (const config::TSetResult r = record_.SetWATableAValue(5, a); !r.ok())
-        return TResult::Fail("I max: " + r.message + "; nothing sent");
+        return TResult::Fail("I max: " + r.why + "; nothing sent");
     const double kept = record_.GetWATableAValue(5);
     if (shown) *shown = link::RoundedText(kept, 2);
     return SendWriteVariable(session_.Protocol(), store ? ImaxStore : Imax, {kept});

@@ -504,8 +504,7 @@ void TServiceReport::CompareWithBackup() {
         config::TCfgWelderRW backup;
         const config::TFileResult r = RestoreBackup(e.path, backup);
         if (!r.ok) {
-            facts_.backupProblem =
-                "The newest backup " + e.path + " could not be read: " + r.message;
+            facts_.backupProblem = "The newest backup " + e.path + " could not be read: " + r.why;
             return;
         }
         config::TWelderCfgBlank board;
@@ -531,7 +530,7 @@ void TServiceReport::Finish() {
     config::SaveResult saved;
     if (save) {
         const TResult r = save(html);
-        saved = {r.ok, false, r.why};
+        saved = config::SaveResult{{r.ok, r.why}, false};
     } else {
         saved = config::SaveFileAtomically(path_, html);
     }
@@ -540,7 +539,7 @@ void TServiceReport::Finish() {
     // everything the report asks of it.
     out.completed = saved.ok && facts_.missing.empty();
     if (!saved.ok)
-        out.message = "The service report could not be written: " + saved.error;
+        out.message = "The service report could not be written: " + saved.why;
     else if (facts_.missing.empty())
         out.message = "Service report written to " + path_ + ".";
     else

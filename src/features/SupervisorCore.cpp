@@ -75,7 +75,7 @@ TResult TSupervisorCore::WriteCaptureFile() {
     capture_.Flush();
     const config::SaveResult r = captureFile_.Commit(capture_.Text());
     captureFile_.Release();
-    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.error);
+    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.why);
 }
 
 TResult TSupervisorCore::SaveCapture(const std::string& path, bool replace, bool replaceOtherKind) {
@@ -86,7 +86,7 @@ TResult TSupervisorCore::SaveCapture(const std::string& path, bool replace, bool
         return r;
     capture_.Flush();
     const config::SaveResult r = file.Commit(capture_.Text());
-    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.error);
+    return r ? TResult::Ok() : TResult::Fail("the capture was not written: " + r.why);
 }
 
 void TSupervisorCore::SetTrafficLog(bool rx, bool tx) {

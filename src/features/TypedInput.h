@@ -9,18 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace orvan::features {
+#include "link/Result.h"
 
-// What a board tool did with a request of the user. `ok` false with an empty
-// message means the user cancelled (an empty prompt): nothing to tell.
-struct TToolResult {
-    bool ok = false;
-    std::string message;  // why nothing was sent, or what was done
-    explicit operator bool() const { return ok; }
-    static TToolResult Ok(std::string m = {}) { return {true, std::move(m)}; }
-    static TToolResult Fail(std::string m) { return {false, std::move(m)}; }
-    static TToolResult Cancelled() { return {false, {}}; }
-};
+namespace orvan::features {
 
 struct TDate {
     int year = 2000, month = 1, day = 1;

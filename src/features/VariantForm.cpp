@@ -13,8 +13,8 @@ using namespace commands;
 
 namespace {
 
-TToolResult Queued(const SendResult& r) {
-    return r ? TToolResult::Ok() : TToolResult::Fail(r.why);
+TResult Queued(const SendResult& r) {
+    return r ? TResult::Ok() : TResult::Fail(r.why);
 }
 
 double Rounded(double v, int decimals) {
@@ -116,16 +116,16 @@ double TVariableForm::Value(std::string_view field) const {
     return it == values_.end() ? 0.0 : it->second;
 }
 
-TToolResult TVariableForm::CheckServed() const {
-    if (Served()) return TToolResult::Ok();
-    return TToolResult::Fail(NotServedText(variant_, session_.boardType));
+TResult TVariableForm::CheckServed() const {
+    if (Served()) return TResult::Ok();
+    return TResult::Fail(NotServedText(variant_, session_.boardType));
 }
 
-TToolResult TVariableForm::Read(std::initializer_list<std::uint16_t> codes) {
-    if (const TToolResult s = CheckServed(); !s) return s;
+TResult TVariableForm::Read(std::initializer_list<std::uint16_t> codes) {
+    if (const TResult s = CheckServed(); !s) return s;
     for (std::uint16_t code : codes)
-        if (const TToolResult r = Queued(SendReadVariable(session_.Protocol(), code)); !r) return r;
-    return TToolResult::Ok();
+        if (const TResult r = Queued(SendReadVariable(session_.Protocol(), code)); !r) return r;
+    return TResult::Ok();
 }
 
 bool TVariableForm::ParseField(const TFieldSpec& f, std::string_view text, char separator,
@@ -160,27 +160,25 @@ bool TVariableForm::ParseField(const TFieldSpec& f, std::string_view text, char 
     return true;
 }
 
-TToolResult TVariableForm::Write(std::uint16_t code,
-                                 const std::map<std::string, std::string>& typed,
-                                 char decimalSeparator) {
+TResult TVariableForm::Write(std::uint16_t code, const std::map<std::string, std::string>& typed,
+                             char decimalSeparator) {
     std::map<std::string, double> values;
     for (const auto& [field, text] : typed) {
         const TFieldSpec* f = Field(field);
         if (f == nullptr || f->code != code) continue;
         double v = 0;
         std::string why;
-        if (!ParseField(*f, text, decimalSeparator, v, &why)) return TToolResult::Fail(why);
+        if (!ParseField(*f, text, decimalSeparator, v, &why)) return TResult::Fail(why);
         values[field] = v;
     }
     return WriteValues(code, values);
 }
 
-TToolResult TVariableForm::WriteValues(std::uint16_t code,
-                                       const std::map<std::string, double>& given) {
-    if (const TToolResult s = CheckServed(); !s) return s;
+TResult TVariableForm::WriteValues(std::uint16_t code, const std::map<std::string, double>& given) {
+    if (const TResult s = CheckServed(); !s) return s;
     const VariableInfo* info = FindVariable(code);
     if (info == nullptr || !info->writable)
-        return TToolResult::Fail(CodeText(code) + " is not written by this program; nothing sent");
+        return TResult::Fail(CodeText(code) + " is not written by this program; nothing sent");
     std::vector<double> values;
     std::map<std::string, double> taken;
     for (std::size_t i = 0; i < info->fieldCount; ++i) {
@@ -188,22 +186,22 @@ TToolResult TVariableForm::WriteValues(std::uint16_t code,
         if (w.kind == WriteKind::Zero8) continue;
         const TFieldSpec* f = Field(w.source);
         if (f == nullptr)
-            return TToolResult::Fail(std::string(info->name) + " is not written from this page");
+            return TResult::Fail(std::string(info->name) + " is not written from this page");
         const auto it = given.find(std::string(f->field));
         const double v = it != given.end() ? it->second : Value(f->field);
         double min = f->min, max = f->max;
         if (rangeOf) rangeOf(*f, min, max);
         if (v < min || v > max) {
             char sep = '.';
-            return TToolResult::Fail(std::string(f->caption) + " (" + std::string(f->field) +
-                                     "): " + VariantNumberText(v, 6, sep) + " is outside " +
-                                     VariantNumberText(min, f->decimals, sep) + ".." +
-                                     VariantNumberText(max, f->decimals, sep) + "; nothing sent");
+            return TResult::Fail(std::string(f->caption) + " (" + std::string(f->field) +
+                                 "): " + VariantNumberText(v, 6, sep) + " is outside " +
+                                 VariantNumberText(min, f->decimals, sep) + ".." +
+                                 VariantNumberText(max, f->decimals, sep) + "; nothing sent");
         }
         values.push_back(v);
         taken[std::string(f->field)] = v;
     }
-    const TToolResult r = Queued(SendWriteVariable(session_.Protocol(), code, values));
+    const TResult r = Queued(SendWriteVariable(session_.Protocol(), code, values));
     if (!r) return r;
     // What was sent is what the page holds now.
     for (const auto& [field, v] : taken) {
@@ -213,11 +211,11 @@ TToolResult TVariableForm::WriteValues(std::uint16_t code,
     return r;
 }
 
-TToolResult TVariableForm::Step(std::string_view field, bool up) {
+TResult TVariableForm::Step(std::string_view field, bool up) {
     const TFieldSpec* f = Field(field);
     if (f == nullptr || f->rule == StepRule::None)
-        return TToolResult::Fail(std::string(field) + " has no up/down button");
-    if (const TToolResult s = CheckServed(); !s) return s;
+        return TResult::Fail(std::string(field) + " has no up/down button");
+    if (const TResult s = CheckServed(); !s) return s;
     double next = StepValue(*f, Value(field), up);
     double min = f->min, max = f->max;
     if (rangeOf) rangeOf(*f, min, max);

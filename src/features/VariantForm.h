@@ -95,20 +95,20 @@ class TVariableForm : public commands::IVariableView, public commands::IIdentity
     double Value(std::string_view field) const;
     bool Served() const { return VariantServes(variant_, session_.boardType); }
     // Refusal when the connected board has no such variables; ok otherwise.
-    TToolResult CheckServed() const;
+    TResult CheckServed() const;
 
     // ReadVariable of each code, in order.
-    TToolResult Read(std::initializer_list<std::uint16_t> codes);
+    TResult Read(std::initializer_list<std::uint16_t> codes);
     // WriteVariable of `code`, its fields taken from `typed` (field -> text)
     // where given and from the numbers held otherwise. Every typed text is
     // checked before anything is queued.
-    TToolResult Write(std::uint16_t code, const std::map<std::string, std::string>& typed,
-                      char decimalSeparator);
+    TResult Write(std::uint16_t code, const std::map<std::string, std::string>& typed,
+                  char decimalSeparator);
     // The same with numbers already converted (command line, steps).
-    TToolResult WriteValues(std::uint16_t code, const std::map<std::string, double>& values);
+    TResult WriteValues(std::uint16_t code, const std::map<std::string, double>& values);
     // An up/down press: the held number moves by its step, is clamped,
     // shown and written.
-    TToolResult Step(std::string_view field, bool up);
+    TResult Step(std::string_view field, bool up);
     // A typed text as a number of this field: converted with the separator
     // and checked against the range. Failing, `why` names the field.
     [[nodiscard]] bool ParseField(const TFieldSpec& f, std::string_view text, char separator,

@@ -137,7 +137,7 @@ TResult TWelderData::Save(const std::string& path) const {
             "Both copies of the tuning log on the board are damaged: there is "
             "nothing trustworthy to save; nothing saved");
     const config::SaveResult r = config::SaveFileAtomically(path, LogText());
-    if (!r) return TResult::Fail(r.error);
+    if (!r) return TResult::Fail(r.why);
     return TResult::Ok();
 }
 

@@ -14,6 +14,8 @@ struct [[nodiscard]] TResult {
     explicit operator bool() const { return ok; }
     static TResult Ok() { return {true, {}}; }
     static TResult Fail(std::string why) { return {false, std::move(why)}; }
+    // Nothing was done and there is nothing to say (an empty field left empty).
+    static TResult Cancelled() { return {false, {}}; }
 };
 
 }  // namespace orvan

@@ -484,7 +484,7 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
     if (b.kind == Kind::Integer) {
         std::int64_t n = 0;
         if (!ParseInteger(t, n)) {
-            result.error = QStringLiteral("%1: '%2' is not a valid integer value").arg(where, text);
+            result.why = QStringLiteral("%1: '%2' is not a valid integer value").arg(where, text);
             return false;
         }
         if (f.setValue) {
@@ -494,14 +494,14 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
             f.setRaw(cfg, f.index, static_cast<std::int32_t>(limitedTo));
             if (limitedTo != n) {
                 r.status = config::TSetStatus::Clamped;
-                r.message = "outside " + std::to_string(f.Min()) + ".." + std::to_string(f.Max()) +
-                            ": limited to " + std::to_string(limitedTo);
+                r.why = "outside " + std::to_string(f.Min()) + ".." + std::to_string(f.Max()) +
+                        ": limited to " + std::to_string(limitedTo);
             }
         }
     } else {
         double x = 0;
         if (!ParseReal(t, decimal_, x)) {
-            result.error =
+            result.why =
                 QStringLiteral("%1: '%2' is not a valid floating point value").arg(where, text);
             return false;
         }
@@ -509,8 +509,7 @@ bool TPageWelderCfg::Store(const Binding& b, config::TWelderCfgBlank& cfg,
         if (!f.setValue) f.setRaw(cfg, f.index, static_cast<std::int32_t>(x));
     }
     if (!r.ok()) {
-        result.error =
-            QStringLiteral("%1: '%2': %3").arg(where, text, QString::fromStdString(r.message));
+        result.why = QStringLiteral("%1: '%2': %3").arg(where, text, QString::fromStdString(r.why));
         return false;
     }
     if (r.status == config::TSetStatus::Clamped) {
@@ -539,7 +538,7 @@ TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cf
         if (b.numericCompare) {
             std::int64_t n = 0;
             if (!ParseInteger(b.Text().toStdString(), n)) {
-                result.error =
+                result.why =
                     QStringLiteral("%1: '%2' is not a valid integer value").arg(Where(b), b.Text());
                 changed = true;  // reported below
             } else {
@@ -549,7 +548,7 @@ TWriteBackResult TPageWelderCfg::ReadPagesIntoConfig(config::TWelderCfgBlank& cf
             changed = b.Text() != Format(b, cfg);
         }
         if (!changed) continue;
-        if (result.error.isEmpty() && Store(b, cfg, result)) continue;
+        if (result.why.isEmpty() && Store(b, cfg, result)) continue;
         result.ok = false;
         // The sub-page, scrolled to the cell, with the cell current.
         QWidget* at = b.grid ? static_cast<QWidget*>(b.grid) : b.edit;

@@ -51,7 +51,7 @@ struct TWriteBackResult {
     bool ok = true;
     // Why it stopped (a text that is not a number, a setter that could not
     // convert); the operation that asked must not go on.
-    QString error;
+    QString why;
     // Values the record limited to what its field can hold, one line each
     // (where, typed, stored); their cells now show the stored value.
     QStringList limited;

@@ -54,7 +54,7 @@ TEST_F(ConfigPages, UntouchedPagesLeaveEveryFieldBitIdentical) {
             const TWelderCfgBlank before = cfg;
             Show();
             const auto r = ReadBack();
-            ASSERT_TRUE(r.ok) << r.error.toStdString();
+            ASSERT_TRUE(r.ok) << r.why.toStdString();
             EXPECT_EQ(r.stored, 0) << "seed " << seed;
             EXPECT_TRUE(cfg == before) << "seed " << seed << " separator " << sep;
         }
@@ -112,7 +112,7 @@ TEST_F(ConfigPages, TypedValuesGoThroughTheSetters) {
     page.edtTempCoeffQ->setText("-17");
     page.edtPMCoeffQ->setText("-120");
     const auto r = ReadBack();
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_TRUE(r.ok) << r.why.toStdString();
     EXPECT_EQ(r.stored, 5);
     EXPECT_TRUE(r.limited.isEmpty());
     EXPECT_EQ(cfg.GetTimer(0), 25);
@@ -127,7 +127,7 @@ TEST_F(ConfigPages, ValuesBeyondTheFieldAreLimitedAndListed) {
     TPageWelderCfg::SetCell(page.StrGridAnOffsetAverage, 1, 2, "300");  // an 8-bit offset
     TPageWelderCfg::SetCell(page.stgWATable, 1, 3, "1000");             // above Imax
     const auto r = ReadBack();
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_TRUE(r.ok) << r.why.toStdString();
     EXPECT_EQ(cfg.GetADCOffset(1), 255);
     EXPECT_EQ(cfg.GetWATableA(2), 65535);
     EXPECT_EQ(r.limited.size(), 2);
@@ -140,7 +140,7 @@ TEST_F(ConfigPages, LimitedValuesAreShownAsStored) {
     TPageWelderCfg::SetCell(page.StrGridAnalogOut, 1, 0, "100");        // stand-by above Imax
     TPageWelderCfg::SetCell(page.StrGridAnOffsetAverage, 2, 3, "7");    // in range: kept as typed
     const auto r = page.ReadPagesIntoConfig(cfg, true);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_TRUE(r.ok) << r.why.toStdString();
     EXPECT_EQ(cfg.GetADCOffset(1), 255);
     EXPECT_EQ(cfg.GetStandByPower(), 65535);
     // The cells show what the record holds, still marked as not yet written.
@@ -197,7 +197,7 @@ TEST_F(ConfigPages, ConversionErrorsNameThePageTheGroupAndTheRow) {
             r.edit->setText(QString::fromLatin1(r.text));
         const auto res = ReadBack();
         EXPECT_FALSE(res.ok) << r.text;
-        EXPECT_EQ(res.error.toStdString(), r.message);
+        EXPECT_EQ(res.why.toStdString(), r.message);
         EXPECT_TRUE(cfg == before) << r.text;
     }
     EXPECT_EQ(page.FieldPlace("TempCoeff_q").toStdString(),
@@ -227,7 +227,7 @@ TEST_F(ConfigPages, ConversionErrorStopsAtThatCell) {
     TPageWelderCfg::SetCell(page.StrGridPIDSetting, 1, 0, "9");
     const auto r = ReadBack();
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.toStdString().find("'caldo'"), std::string::npos);
+    EXPECT_NE(r.why.toStdString().find("'caldo'"), std::string::npos);
     EXPECT_EQ(cfg.GetTimeAlimSlope(), 777);
     EXPECT_EQ(cfg.GetTempWorkCooling(), before.GetTempWorkCooling());
     EXPECT_EQ(cfg.GetTempWorkErrRetry(), before.GetTempWorkErrRetry());

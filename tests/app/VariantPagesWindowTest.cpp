@@ -121,7 +121,8 @@ TEST_F(VariantWindow, PeltaPageOfNewerProtocolKeepsEnterOfTheDelayToItself) {
     EXPECT_FALSE(p.edtPeltaStrobeON->isHidden());
     Type(p.EditOf("edtPeltaStrobeDelay"), "3");
     EXPECT_TRUE(Sent().empty());
-    EXPECT_FALSE(p.lblNote->isHidden());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("the arrows write it"), std::string::npos);
     p.upDowns["edtPeltaStrobeDelay"]->up->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x08, 0x07, 0x00, 0xC8}}));
 }

@@ -22,7 +22,7 @@ check "eeprom-read" 0 "01F4  41 42  AB" "" -- "$cli" --device "$dev" --fast eepr
 cp "$eeprom" before.bin
 run "eeprom-write 0 without --yes" 2 -- "$cli" --device "$dev" --fast eeprom-write 0 AB </dev/null &&
     has "the serial number named" "$work/err" "overwrites the serial number (addresses 0 to 15), which holds SI"
-has "says how to answer yes" "$work/err" "--yes answers yes beforehand"
+has "says how to answer yes" "$work/err" "(--yes answers yes)"
 same "nothing written" "$eeprom" before.bin
 run "eeprom-write 0 --yes" 0 -- "$cli" --device "$dev" --fast eeprom-write 0 AB --yes
 kept=$(sed -n 's/.*What it held there is kept in \(.*\)\.$/\1/p' "$work/out")

@@ -29,7 +29,7 @@ has "diagnosis: progress on stderr" "$work/err" "Diagnosis terminated"
 # The factory tuning asks first: no terminal and no --yes is a no.
 cp "$work/board.bin" "$work/board.before"
 run "factory tuning not confirmed" 2 -- "$cli" --device "$dev" --fast tuning --factory </dev/null &&
-    has "says how to answer yes" "$work/err" "(--yes answers yes beforehand.)"
+    has "says how to answer yes" "$work/err" "(--yes answers yes)"
 same "factory tuning: nothing written" "$work/board.bin" "$work/board.before"
 run "factory tuning" 0 -- "$cli" --device "$dev" --fast tuning --factory --yes --code-on
 has "factory tuning: ended" "$work/err" "Factory tuning: Terminated"

@@ -84,7 +84,7 @@ TEST(WcfFile, SignedAndLargeValuesRoundTrip) {
     c.SetPMCoeffM(40000);
     c.SetMaxPower(65535);
     const TFileResult saved = c.SaveToFile(dir.File("one.txt"));
-    ASSERT_TRUE(saved) << saved.message;
+    ASSERT_TRUE(saved) << saved.why;
     EXPECT_EQ(saved.path, dir.File("one.wcf"));
     const std::vector<std::string> lines = Lines(ReadText(dir.File("one.wcf")));
     EXPECT_NE(std::find(lines.begin(), lines.end(), "TempCoeff_q=-12"), lines.end());
@@ -92,7 +92,7 @@ TEST(WcfFile, SignedAndLargeValuesRoundTrip) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MaxPower=65535"), lines.end());
     TCfgWelderRW back;
     const TFileResult loaded = back.LoadFromFile(dir.File("one"));
-    ASSERT_TRUE(loaded) << loaded.message;
+    ASSERT_TRUE(loaded) << loaded.why;
     EXPECT_TRUE(loaded.warnings.empty());
     EXPECT_TRUE(loaded.missingKeys.empty());
     EXPECT_EQ(back, c);
@@ -129,7 +129,7 @@ TEST(WcfFile, OnlyVersionLoadsDefaultsElsewhere) {
     WriteText(dir.File("v.wcf"), "[INFO]\nVersion=2\n");
     TCfgWelderRW c = TCfgWelderRW(DefaultConfiguration());
     const TFileResult r = c.LoadFromFile(dir.File("v.wcf"));
-    ASSERT_TRUE(r) << r.message;
+    ASSERT_TRUE(r) << r.why;
     EXPECT_EQ(c.GetVersion(), 2);
     EXPECT_EQ(c.GetSize(), 128);
     TCfgWelderRW expected;
@@ -183,7 +183,7 @@ TEST(WcfFile, MissingOrForeignFileLeavesTheRecordAlone) {
         TCfgWelderRW c = before;
         const TFileResult r = c.LoadFromFile(dir.File(name));
         EXPECT_FALSE(r);
-        EXPECT_NE(r.message.find(dir.File(name)), std::string::npos) << r.message;
+        EXPECT_NE(r.why.find(dir.File(name)), std::string::npos) << r.why;
         EXPECT_EQ(c, before) << name;
     }
     TCfgWelderRW c = before;
@@ -225,7 +225,7 @@ TEST(WcfFile, SaveFailureNamesThePathAndLeavesNothing) {
     const TCfgWelderRW c = TCfgWelderRW(DefaultConfiguration());
     const TFileResult r = c.SaveToFile(dir.File("no-such-folder/x.wcf"));
     EXPECT_FALSE(r);
-    EXPECT_NE(r.message.find("no-such-folder/x.wcf"), std::string::npos) << r.message;
+    EXPECT_NE(r.why.find("no-such-folder/x.wcf"), std::string::npos) << r.why;
     EXPECT_EQ(dir.EntryCount(), 0u);
 }
 
@@ -245,7 +245,7 @@ TEST(WcfFile, RepeatedSectionsAndKeysAreNamed) {
     WriteText(path, text);
     TCfgWelderRW back;
     const TFileResult r = back.LoadFromFile(path);
-    ASSERT_TRUE(r) << r.message;
+    ASSERT_TRUE(r) << r.why;
     EXPECT_TRUE(r.missingKeys.empty())
         << "the repeated section's key is read: " << r.missingKeys[0];
     EXPECT_EQ(back.GetMinPower(), 77) << "the first of two values";

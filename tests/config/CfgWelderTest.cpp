@@ -230,7 +230,7 @@ TEST(Engineering, CurrentsScaleByTheDiodeMaximum) {
     r = c.SetMaxPowerValue(150);
     EXPECT_EQ(r.status, TSetStatus::Clamped);
     EXPECT_EQ(c.GetMaxPower(), 65535);
-    EXPECT_FALSE(r.message.empty());
+    EXPECT_FALSE(r.why.empty());
     r = c.SetMaxPowerValue(-1);
     EXPECT_EQ(r.status, TSetStatus::Clamped);
     EXPECT_EQ(c.GetMaxPower(), 0);
@@ -257,7 +257,7 @@ TEST(Engineering, ZeroDiodeMaximumRefusesCurrentsAndKeepsThem) {
     EXPECT_EQ(c.SetMinPowerValue(1).status, TSetStatus::DivisionByZero);
     EXPECT_EQ(c.SetMaxPowerValue(1).status, TSetStatus::DivisionByZero);
     EXPECT_EQ(c.SetWATableAValue(0, 1).status, TSetStatus::DivisionByZero);
-    EXPECT_FALSE(c.SetWATableAValue(0, 1).message.empty());
+    EXPECT_FALSE(c.SetWATableAValue(0, 1).why.empty());
     EXPECT_EQ(c.GetStandByPower(), 11);
     EXPECT_EQ(c.GetMinPower(), 12);
     EXPECT_EQ(c.GetMaxPower(), 13);

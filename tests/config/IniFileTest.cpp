@@ -215,8 +215,8 @@ TEST(IniFile, UnwritableTargetGivesAClearErrorAndNoPartialFile) {
         ini.WriteInteger("A", "b", 1);
         const SaveResult r = ini.Save();
         EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find(path), std::string::npos) << r.error;
-        EXPECT_NE(r.error.find(": "), std::string::npos) << r.error;  // and the reason
+        EXPECT_NE(r.why.find(path), std::string::npos) << r.why;
+        EXPECT_NE(r.why.find(": "), std::string::npos) << r.why;  // and the reason
     }
     // a target that cannot be replaced stays as it was
     std::filesystem::create_directory(dir.File("taken"));
@@ -285,7 +285,7 @@ TEST(AtomicFile, NewFilesNeverReplaceOne) {
     const SaveResult nowhere = SaveNewFile(dir.File("no/such/folder/b.wcf"), "x");
     EXPECT_FALSE(nowhere.ok);
     EXPECT_FALSE(nowhere.exists);
-    EXPECT_NE(nowhere.error.find("no/such/folder"), std::string::npos) << nowhere.error;
+    EXPECT_NE(nowhere.why.find("no/such/folder"), std::string::npos) << nowhere.why;
     EXPECT_EQ(dir.EntryCount(), 1u) << "no temporary file left";
 }
 

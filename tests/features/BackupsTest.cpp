@@ -59,7 +59,7 @@ TEST(Backups, SavedListedNewestFirstAndRestored) {
     const auto ra = features::SaveBackup(folder, "SN1", a, At(kT0));
     const auto rb = features::SaveBackup(folder, "SN2", b, At(kT0 + 3600));
     const auto rc = features::SaveBackup(folder, "SN1", c, At(kT0));  // the same second as a
-    ASSERT_TRUE(ra && rb && rc) << ra.message << rb.message << rc.message;
+    ASSERT_TRUE(ra && rb && rc) << ra.why << rb.why << rc.why;
     EXPECT_NE(ra.path, rc.path) << "never written over";
     EXPECT_NE(rc.path.find("SN1_20261208-041900-2.wcf"), std::string::npos) << rc.path;
     // Files of other names are not backups.
@@ -90,7 +90,7 @@ TEST(Backups, FolderThatCannotBeMadeIsReported) {
     const auto r =
         features::SaveBackup(dir.File("file/backups"), "SN", config::TWelderCfgBlank{}, At(kT0));
     EXPECT_FALSE(r);
-    EXPECT_NE(r.message.find(dir.File("file/backups")), std::string::npos) << r.message;
+    EXPECT_NE(r.why.find(dir.File("file/backups")), std::string::npos) << r.why;
     EXPECT_FALSE(features::SaveBackup("", "SN", config::TWelderCfgBlank{}, At(kT0)));
 }
 

@@ -52,7 +52,7 @@ TEST(BoardClock, SetSendsTimeThenDateWithTheWeekDay) {
     ClockRig rig;
     // 7 December 2026 is a Monday (2).
     const auto r = rig.board.Set(TDate{2026, 12, 7}, TTimeTexts{"9", "05", "30"});
-    ASSERT_TRUE(r) << r.message;
+    ASSERT_TRUE(r) << r.why;
     rig.Run();
     EXPECT_EQ(rig.port.bodies, (std::vector<Bytes>{{0x0A, 0x00, 0x03, 0x09, 0x05, 0x1E},
                                                    {0x0A, 0x01, 0x03, 0x07, 0x0C, 0x02, 0x1A}}));
@@ -63,7 +63,7 @@ struct BadSet {
     const char* what;
     TDate date;
     TTimeTexts time;
-    const char* message;  // part of the reason
+    const char* reason;  // part of it
 };
 
 class ClockRefusals : public ::testing::TestWithParam<BadSet> {};
@@ -73,7 +73,7 @@ TEST_P(ClockRefusals, NothingIsQueued) {
     const BadSet& c = GetParam();
     const auto r = rig.board.Set(c.date, c.time);
     EXPECT_FALSE(r) << c.what;
-    EXPECT_NE(r.message.find(c.message), std::string::npos) << r.message;
+    EXPECT_NE(r.why.find(c.reason), std::string::npos) << r.why;
     EXPECT_EQ(rig.protocol.QueueCount(), 0u) << c.what;
 }
 
@@ -135,7 +135,7 @@ TEST(BoardClock, SetThenReadOnTheSimulatedBoard) {
     ClockRig rig;
     ASSERT_TRUE(rig.board.Set(TDate{2031, 3, 1}, TTimeOfDay{23, 59, 58}));
     rig.Run();
-    rig.board.Read();
+    ASSERT_TRUE(rig.board.Read());
     rig.Run();
     ASSERT_TRUE(rig.board.BoardDate() && rig.board.BoardTime());
     EXPECT_EQ(*rig.board.BoardDate(), (TDate{2031, 3, 1}));
@@ -153,12 +153,12 @@ TEST(BoardClock, HaltedClockStandsStillAndRestarts) {
     rig.Run();
     EXPECT_EQ(rig.port.bodies.back(), (Bytes{0x0A, 0x02, 0x03, 0x00}));
     rig.clock.Advance(5000);
-    rig.board.Read();
+    ASSERT_TRUE(rig.board.Read());
     rig.Run();
     EXPECT_EQ(rig.board.Running(), std::optional<bool>(false));
     const TTimeOfDay halted = *rig.board.BoardTime();
     rig.clock.Advance(10000);
-    rig.board.Read();
+    ASSERT_TRUE(rig.board.Read());
     rig.Run();
     EXPECT_EQ(*rig.board.BoardTime(), halted);
 
@@ -166,7 +166,7 @@ TEST(BoardClock, HaltedClockStandsStillAndRestarts) {
     rig.Run();
     EXPECT_EQ(rig.port.bodies.back(), (Bytes{0x0A, 0x02, 0x03, 0x01}));
     rig.clock.Advance(3000);
-    rig.board.Read();
+    ASSERT_TRUE(rig.board.Read());
     rig.Run();
     EXPECT_GT(rig.board.BoardTime()->seconds, halted.seconds);
 }

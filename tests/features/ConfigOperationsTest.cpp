@@ -407,7 +407,7 @@ TEST(ConfigWrite, BackupsOfOneSecondNeverReplaceEachOther) {
                 Image img{};
                 config::BuildDeviceImage(c, img.data());
                 const auto r = features::SaveBackup(folder, "SN", img, when);
-                paths[t].push_back(r ? r.path : "failed: " + r.message);
+                paths[t].push_back(r ? r.path : "failed: " + r.why);
             }
         });
     }

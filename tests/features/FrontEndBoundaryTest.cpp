@@ -77,8 +77,8 @@ TEST(FrontEndBoundary, NoFrontEndDrivesTheEngine) {
             for (const Rule& r : kRules) {
                 std::smatch m;
                 if (std::regex_search(code, m, std::regex(r.pattern)))
-                    found.push_back(fs::relative(e.path(), root).string() + ": " + m.str() +
-                                    " (" + r.why + ")");
+                    found.push_back(fs::relative(e.path(), root).string() + ": " + m.str() + " (" +
+                                    r.why + ")");
             }
         }
     }
@@ -102,7 +102,8 @@ TEST(FrontEndBoundary, TheRulesCatchWhatTheyShould) {
     };
     for (const char* line : offending) {
         bool caught = false;
-        for (const Rule& r : kRules) caught = caught || std::regex_search(line, std::regex(r.pattern));
+        for (const Rule& r : kRules)
+            caught = caught || std::regex_search(line, std::regex(r.pattern));
         EXPECT_TRUE(caught) << line;
     }
     EXPECT_FALSE(std::regex_search(WithoutComments("// core.Engine() is not for us\n"),

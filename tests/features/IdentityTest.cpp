@@ -34,7 +34,7 @@ struct IdentityRig : test::SimRig {
 TEST(Identity, SerialNumberBytesAndReadBack) {
     IdentityRig rig;
     const auto r = rig.identity.SetSerialNumber("AB12");
-    ASSERT_TRUE(r) << r.message;
+    ASSERT_TRUE(r) << r.why;
     rig.Run();
     // The protocol version was unknown: asked before the write.
     ASSERT_FALSE(rig.port.bodies.empty());
@@ -89,13 +89,13 @@ TEST(Identity, SerialNumberRefusalsSendNothing) {
         IdentityRig rig;
         const auto r = rig.identity.SetSerialNumber(c.text);
         EXPECT_FALSE(r);
-        EXPECT_NE(r.message.find(c.why), std::string::npos) << r.message;
+        EXPECT_NE(r.why.find(c.why), std::string::npos) << r.why;
         EXPECT_EQ(rig.protocol.QueueCount(), 0u);
     }
     IdentityRig rig;
     const auto empty = rig.identity.SetSerialNumber("");
     EXPECT_FALSE(empty);
-    EXPECT_TRUE(empty.message.empty());  // cancelled: nothing to tell
+    EXPECT_TRUE(empty.why.empty());  // cancelled: nothing to tell
     EXPECT_EQ(rig.protocol.QueueCount(), 0u);
 }
 
@@ -139,7 +139,7 @@ TEST(Identity, HoursCounterEncoding) {
     for (const Case& c : cases) {
         IdentityRig rig;
         const auto r = rig.identity.SetHoursCounter(c.typed, c.separator);
-        ASSERT_TRUE(r) << c.typed << ": " << r.message;
+        ASSERT_TRUE(r) << c.typed << ": " << r.why;
         rig.Run();
         const std::uint32_t s = c.seconds;
         EXPECT_EQ(
@@ -160,11 +160,11 @@ TEST(Identity, HoursCounterRefusalsSendNothing) {
         IdentityRig rig;
         const auto r = rig.identity.SetHoursCounter(typed, ',');
         EXPECT_FALSE(r) << typed;
-        EXPECT_NE(r.message.find(why), std::string::npos) << typed << ": " << r.message;
+        EXPECT_NE(r.why.find(why), std::string::npos) << typed << ": " << r.why;
         EXPECT_EQ(rig.protocol.QueueCount(), 0u) << typed;
     }
     IdentityRig rig;
-    EXPECT_TRUE(rig.identity.SetHoursCounter("  ", ',').message.empty());
+    EXPECT_TRUE(rig.identity.SetHoursCounter("  ", ',').why.empty());
     EXPECT_EQ(rig.protocol.QueueCount(), 0u);
 }
 
@@ -182,7 +182,7 @@ TEST(Identity, FactoryTuningDateSeconds) {
 TEST(Identity, FactoryTuningDateIsSentAndKeptInTheTuningLog) {
     IdentityRig rig;
     const auto r = rig.identity.SetFactoryTuningDate({2026, 12, 7}, TTimeTexts{"8", "0", "0"});
-    ASSERT_TRUE(r) << r.message;
+    ASSERT_TRUE(r) << r.why;
     rig.Run();
     EXPECT_EQ(rig.port.bodies, (std::vector<Bytes>{{0x0A, 0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}}));
     const auto& e = rig.model.Eeprom();

@@ -43,8 +43,9 @@ struct ActionCase {
     const char* name;
     std::uint16_t boardType;
     std::uint32_t protocol;
-    std::function<TToolResult(TSupervisorCore&)> act;
+    std::function<TResult(TSupervisorCore&)> act;
     std::vector<Bytes> sent;
+    bool refused = false;  // nothing to send, and the user told why
 };
 
 TEST(MachineVariants, RequestBytesOfEachAction) {
@@ -90,14 +91,16 @@ TEST(MachineVariants, RequestBytesOfEachAction) {
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaStrobeDelay", {{"edtPeltaStrobeDelay", "3"}}, ',');
          },
-         {}},
+         {},
+         true},
         {"strobe delay Enter on 2.2.1 sends nothing",
          kBoardPelta,
          0x020201,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaStrobeDelay", {{"edtPeltaStrobeDelay", "3"}}, ',');
          },
-         {}},
+         {},
+         true},
         {"preion2 enable: zero byte, then the box",
          kBoardPelta,
          0x020209,
@@ -197,8 +200,9 @@ TEST(MachineVariants, RequestBytesOfEachAction) {
     for (const ActionCase& c : cases) {
         SCOPED_TRACE(c.name);
         VariantRig rig(c.boardType, c.protocol);
-        const TToolResult r = c.act(rig.core);
-        EXPECT_TRUE(r.ok) << r.message;
+        const TResult r = c.act(rig.core);
+        EXPECT_EQ(r.ok, !c.refused) << r.why;
+        EXPECT_EQ(r.why.empty(), !c.refused);
         EXPECT_EQ(rig.Sent(), c.sent);
         EXPECT_TRUE(rig.view.boxes.empty());
     }
@@ -258,7 +262,7 @@ TEST(MachineVariants, StepStartsFromTheNumberTheBoardAnswered) {
 struct RefusalCase {
     const char* name;
     std::uint16_t boardType;
-    std::function<TToolResult(TSupervisorCore&)> act;
+    std::function<TResult(TSupervisorCore&)> act;
     const char* says;
 };
 
@@ -308,9 +312,9 @@ TEST(MachineVariants, BadTypedValuesSendNothingAndNameTheField) {
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
         VariantRig rig(c.boardType, 0x020209);
-        const TToolResult r = c.act(rig.core);
+        const TResult r = c.act(rig.core);
         EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+        EXPECT_NE(r.why.find(c.says), std::string::npos) << r.why;
         EXPECT_TRUE(rig.Sent().empty());
     }
 }
@@ -453,9 +457,9 @@ TEST(MachineVariants, CommandLineWritesGoThroughThePageChecks) {
     EXPECT_EQ(rig.Sent(),
               std::vector<Bytes>({{kWriteVariable, 0x00, 0x07, 0x0C, 0x00, 0xE2, 0x04}}));
     const double tooHigh[] = {70, 12.5};
-    const TToolResult r = WriteVariantValues(*form, PeltaWork, tooHigh);
+    const TResult r = WriteVariantValues(*form, PeltaWork, tooHigh);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.message.find("Duty cycle"), std::string::npos) << r.message;
+    EXPECT_NE(r.why.find("Duty cycle"), std::string::npos) << r.why;
     EXPECT_TRUE(rig.Sent().empty());
 }
 

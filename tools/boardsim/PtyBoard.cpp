@@ -180,7 +180,7 @@ bool TPtyBoard::LoadOrCreateEeprom(std::string* error) {
     const auto r = config::SaveFileAtomically(
         eepromFile_,
         std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
-    if (!r && error) *error = r.error;
+    if (!r && error) *error = r.why;
     return r.ok;
 }
 
@@ -189,7 +189,7 @@ void TPtyBoard::SaveEeprom() {
     const auto r = config::SaveFileAtomically(
         eepromFile_,
         std::string_view(reinterpret_cast<const char*>(model_.Eeprom().data()), kEepromSize));
-    if (!r) lastError_ = r.error;
+    if (!r) lastError_ = r.why;
 }
 
 void TPtyBoard::Schedule(std::vector<std::uint8_t> wire, int delayMs, int bursts, int gapMs) {

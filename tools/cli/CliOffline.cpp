@@ -62,7 +62,7 @@ bool Reserve(const std::string& command, const std::string& out, features::TFile
 int Commit(const std::string& command, config::TReservedFile& file, std::string_view content) {
     const config::SaveResult saved = file.Commit(content);
     if (saved) return 0;
-    Fail(command + ": " + saved.error);
+    Fail(command + ": " + saved.why);
     return 1;
 }
 
@@ -71,7 +71,7 @@ int Commit(const std::string& command, config::TReservedFile& file, std::string_
 bool LoadWcf(const std::string& name, TCfgWelderRW& cfg) {
     const config::TFileResult loaded = cfg.LoadFromFile(name);
     if (!loaded) {
-        Fail(loaded.message);
+        Fail(loaded.why);
         return false;
     }
     PrintWarnings(loaded);
@@ -154,7 +154,7 @@ int ImageToWcf(const Options& opt, const TWords& w) {
     // Saved in place: what the program does not own in a file it replaces stays.
     std::string text;
     if (const config::TFileResult made = cfg.FileText(file.Path(), text); !made) {
-        Fail("image-to-wcf: " + made.message);
+        Fail("image-to-wcf: " + made.why);
         return 1;
     }
     if (const int rc = Commit("image-to-wcf", file, text); rc != 0) return rc;

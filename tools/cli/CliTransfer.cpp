@@ -32,7 +32,7 @@ std::string NotItsWcf(const std::string& file) {
 int Open(TBoard& b, const std::string& file, bool forWrite, bool force) {
     const config::TFileResult r = b.Core().Document().Open(file);
     if (!r) {
-        b.Say(r.message);
+        b.Say(r.why);
         return 2;
     }
     for (const std::string& w : r.warnings) b.Say("warning: " + r.path + ": " + w);
@@ -121,7 +121,7 @@ TPlan ConfigRestore(const Options& opt) {
         features::TConfigWriteRequest r;
         const config::TFileResult opened = b.Core().Document().OpenBackup(file, r.exactImage);
         if (!opened) {
-            b.Say(opened.message);
+            b.Say(opened.why);
             return 2;
         }
         if (r.exactImage) {

@@ -39,8 +39,8 @@ int Table(TBoard& b, bool json) {
     const features::TOperationOutcome type =
         b.Run(features::VariableReadOperation(core, {commands::BoardType}), {TSay::Nothing, false});
     if (!type.Completed()) return features::ExitCode(type);
-    if (const features::TToolResult started = core.Flanging().ReadProfiles(); !started) {
-        b.Say(started.message);
+    if (const TResult started = core.Flanging().ReadProfiles(); !started) {
+        b.Say(started.why);
         return 1;
     }
     if (const int rc = b.Await([&] { return read.outcome.has_value(); }, "Flanging profile read");
