@@ -170,8 +170,8 @@ void TMainForm::cmdE2PFormatClick() {
                                    "autotuning log, contaore, etc etc\nContinuare con "
                                    "l'operazione?\n")))
         return;
-    // No dump, no format: the memory is kept in a new file first (the core
-    // never lets a format's dump replace a file).
+    // No dump, no format: the memory is kept in a file first; one of another
+    // kind is never replaced, an older dump only as the dialog asked.
     TFileRequest req;
     req.save = true;
     req.caption = QStringLiteral("Save the EEPROM before formatting it");
@@ -180,7 +180,7 @@ void TMainForm::cmdE2PFormatClick() {
     const auto file = dialogs_->ChooseFile(req);
     if (!file || file->path.isEmpty()) return;
     tshEEPROM->ClearListing();
-    Run(features::EepromFormatOperation(*core_, {file->path.toStdString()}), TTold::Box,
+    Run(features::EepromFormatOperation(*core_, {file->path.toStdString(), true}), TTold::Box,
         [this](const features::TOperationOutcome& o) { tshEEPROM->ShowStatus(Q(o.message)); });
 }
 

@@ -152,8 +152,8 @@ class TEepromFormat final : public TAttachedOperation<TEepromFormat>, public TPa
         TOperationNeeds n;
         n.protocolVersion = true;
         n.keeps = {WholeMemoryArea()};
-        n.outputs.push_back(
-            {request_.dumpPath, TFileKind::ConfigImage, "the dump before the format", false});
+        n.outputs.push_back({request_.dumpPath, TFileKind::ConfigImage,
+                             "the dump before the format", request_.replace});
         return n;
     }
     TResult Check() override {

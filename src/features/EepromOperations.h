@@ -20,6 +20,9 @@ struct TEepromDumpRequest {
 };
 struct TEepromFormatRequest {
     std::string dumpPath;  // the dump of the memory before the format
+    // The user chose to replace an older dump of that name (a save dialog
+    // that asked); the memory is kept only in a file made for it otherwise.
+    bool replace = false;
 };
 struct TEepromRestoreRequest {
     std::string path;  // the dump file to write

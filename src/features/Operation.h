@@ -120,6 +120,9 @@ struct TOperationOutcome {
 // line failed (or done with a warning), 2 refused input, 128 + the signal
 // when interrupted by one (130 for Ctrl-C, when no signal is known).
 int ExitCode(const TOperationOutcome& o);
+// The text as a sentence: a full stop added unless it ends with one (a reason
+// from the line may end with a question of its own).
+std::string Sentence(std::string text);
 
 // A question an operation asks before it goes on; "no" ends it refused.
 struct TQuestion {

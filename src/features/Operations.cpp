@@ -87,6 +87,12 @@ TResult ReserveOutput(const TOutputFile& out, config::TReservedFile& file) {
                               : ""));
 }
 
+std::string Sentence(std::string text) {
+    if (text.empty() || (text.back() != '.' && text.back() != '?' && text.back() != '!'))
+        text += '.';
+    return text;
+}
+
 int ExitCode(const TOperationOutcome& o) {
     switch (o.kind) {
         case TOutcomeKind::Completed:
@@ -268,56 +274,56 @@ void TOperations::Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind, cons
     if (done) done(o);
 }
 
+TResult TOperations::Admit(TOperation& op, TRun& run, std::string& caption) const {
+    // What the user gave is checked first: the needs may follow from it.
+    if (const TResult c = op.Check(); !c) return c;
+    run.needs = op.Needs();
+    run.slot = run.needs.background ? 1 : 0;
+    if (slots_[run.slot])
+        return TResult::Fail(slots_[run.slot]->op->Name() +
+                             " is under way; wait for its end. Nothing was sent.");
+    if (run.needs.configLoaded && !session_.configLoaded) {
+        caption = kAttention;
+        return TResult::Fail(std::string(kReadConfigFirst));
+    }
+    for (const TInputFile& in : run.needs.inputs) {
+        std::string content, error;
+        const std::uintmax_t limit = in.maxBytes ? in.maxBytes : config::kMaxReadFileBytes;
+        if (!config::ReadWholeFile(in.path, content, &error, limit))
+            return TResult::Fail(Sentence(in.what + ": " + error) + " Nothing was sent.");
+        if (content.size() < in.minBytes)
+            return TResult::Fail(
+                in.what + ": \"" + in.path + "\" holds " + std::to_string(content.size()) +
+                " bytes, " + std::to_string(in.minBytes) +
+                (in.minBytes == in.maxBytes ? "" : " at least") + " expected. Nothing was sent.");
+        run.inputs.push_back(std::move(content));
+    }
+    for (const TOutputFile& out : run.needs.outputs) {
+        config::TReservedFile f;
+        if (const TResult r = ReserveOutput(out, f); !r) {
+            // Reservations made so far end with the run that is not started.
+            run.outputs.clear();
+            return TResult::Fail(Sentence(r.why) + " Nothing was sent.");
+        }
+        run.outputs.push_back(std::move(f));
+    }
+    return TResult::Ok();
+}
+
+bool TOperations::WouldStart(TOperation& op) const {
+    TRun probe;
+    std::string caption;
+    return Admit(op, probe, caption).ok;
+}
+
 bool TOperations::Start(std::unique_ptr<TOperation> op,
                         std::function<void(const TOperationOutcome&)> done) {
     if (!op) return false;
     auto run = std::make_unique<TRun>();
-    // What the user gave is checked first: the needs may follow from it.
-    if (const TResult c = op->Check(); !c) {
-        Refuse(std::move(op), TOutcomeKind::Refused, c.why, {}, done);
+    std::string caption;
+    if (const TResult a = Admit(*op, *run, caption); !a) {
+        Refuse(std::move(op), TOutcomeKind::Refused, a.why, caption, done);
         return false;
-    }
-    run->needs = op->Needs();
-    run->slot = run->needs.background ? 1 : 0;
-    if (slots_[run->slot]) {
-        const std::string other = slots_[run->slot]->op->Name();
-        Refuse(std::move(op), TOutcomeKind::Refused,
-               other + " is under way; wait for its end. Nothing was sent.", {}, done);
-        return false;
-    }
-    if (run->needs.configLoaded && !session_.configLoaded) {
-        Refuse(std::move(op), TOutcomeKind::Refused, std::string(kReadConfigFirst),
-               std::string(kAttention), done);
-        return false;
-    }
-    for (const TInputFile& in : run->needs.inputs) {
-        std::string content, error;
-        const std::uintmax_t limit = in.maxBytes ? in.maxBytes : config::kMaxReadFileBytes;
-        if (!config::ReadWholeFile(in.path, content, &error, limit)) {
-            Refuse(std::move(op), TOutcomeKind::Refused,
-                   in.what + ": " + error + ". Nothing was sent.", {}, done);
-            return false;
-        }
-        if (content.size() < in.minBytes) {
-            Refuse(std::move(op), TOutcomeKind::Refused,
-                   in.what + ": \"" + in.path + "\" holds " + std::to_string(content.size()) +
-                       " bytes, " + std::to_string(in.minBytes) +
-                       (in.minBytes == in.maxBytes ? "" : " at least") +
-                       " expected. Nothing was sent.",
-                   {}, done);
-            return false;
-        }
-        run->inputs.push_back(std::move(content));
-    }
-    for (const TOutputFile& out : run->needs.outputs) {
-        config::TReservedFile f;
-        if (const TResult r = ReserveOutput(out, f); !r) {
-            // Reservations made so far end with the run that is not started.
-            run->outputs.clear();
-            Refuse(std::move(op), TOutcomeKind::Refused, r.why + ". Nothing was sent.", {}, done);
-            return false;
-        }
-        run->outputs.push_back(std::move(f));
     }
     run->op = std::move(op);
     run->done = std::move(done);

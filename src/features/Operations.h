@@ -50,6 +50,9 @@ class TOperations : public commands::IIdentityView,
     bool Start(std::unique_ptr<TOperation> op);
     // Runs `op` like Start, and hands its outcome to `done` as well.
     bool Start(std::unique_ptr<TOperation> op, std::function<void(const TOperationOutcome&)> done);
+    // Whether Start would take `op` now, touching nothing but the files it
+    // would reserve (released again): a front end opens its line only then.
+    bool WouldStart(TOperation& op) const;
 
     // Stops the running operations after the request in flight; `signal`
     // names the signal that asked (0: the user). Background operations stop
@@ -95,6 +98,10 @@ class TOperations : public commands::IIdentityView,
   private:
     struct TRun;
     class TContext;
+
+    // The checks of Start before anything is sent: false with the refusal
+    // (and its caption) when `op` may not start.
+    TResult Admit(TOperation& op, TRun& run, std::string& caption) const;
 
     void Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind, const std::string& why,
                 const std::string& caption,

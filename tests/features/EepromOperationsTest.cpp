@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <functional>
 
 #include "OperationRig.h"
@@ -183,11 +184,41 @@ TEST(EepromFormat, KeepsADumpThenWrites32Pages) {
 }
 
 TEST(EepromFormat, NoDumpFileNoFormat) {
-    EepromRig rig;
-    const auto o = rig.Run(EepromFormatOperation(rig.core, {rig.dir.File("no/such/dump.bin")}));
-    EXPECT_EQ(o.kind, TOutcomeKind::Refused) << o.message;
-    EXPECT_TRUE(rig.port.bodies.empty()) << "refused before anything is sent";
-    EXPECT_EQ(rig.Board(), rig.original);
+    // An older dump of the name is replaced only when the user chose so.
+    const struct {
+        const char* name;
+        const char* file;
+        bool existing;
+        bool replace;
+        bool formats;
+    } cases[] = {
+        {"no such folder", "no/such/dump.bin", false, false, false},
+        {"an older dump kept", "old.bin", true, false, false},
+        {"an older dump replaced as asked", "old.bin", true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EepromRig rig;
+        const std::string file = rig.dir.File(c.file);
+        TEepromImage old{};
+        old.fill(0xA5);  // a binary file of a dump's size: an older dump
+        old[1] = 0x00;
+        if (c.existing)
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(old.data()), old.size());
+        const auto o = rig.Run(EepromFormatOperation(rig.core, {file, c.replace}));
+        if (c.formats) {
+            EXPECT_TRUE(o.Completed()) << o.message;
+            EXPECT_EQ(rig.File(file), rig.original);
+            continue;
+        }
+        EXPECT_EQ(o.kind, TOutcomeKind::Refused) << o.message;
+        EXPECT_TRUE(rig.port.bodies.empty()) << "refused before anything is sent";
+        EXPECT_EQ(rig.Board(), rig.original);
+        if (c.existing) {
+            EXPECT_EQ(rig.File(file), old);
+        }
+    }
 }
 
 TEST(EepromFormat, AStopSaysWhichPagesHoldWhat) {

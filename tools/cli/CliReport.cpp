@@ -62,7 +62,8 @@ TPlan ServiceReport(const Options& opt) {
                 {r.path, features::TFileKind::Other, "the service report", r.replace, false},
                 probe);
             if (!ok) {
-                b.Say("Service report not started: " + ok.why + ". Nothing was sent.");
+                b.Say(features::Sentence("Service report not started: " + ok.why) +
+                      " Nothing was sent.");
                 return 2;
             }
         }

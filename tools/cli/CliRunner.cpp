@@ -103,27 +103,6 @@ std::unique_ptr<link::ISerialPort> OpenLine(const Options& opt, int& fd, std::st
     return port;
 }
 
-// Whether the core's runner will refuse `op` at its start, before it sends
-// anything: its own checks of the words, its outputs' reservations, its
-// inputs' kind and size. The runner says why; this only decides whether the
-// port is opened first.
-bool RefusedAtStart(features::TOperation& op) {
-    if (!op.Check()) return true;
-    const features::TOperationNeeds needs = op.Needs();
-    for (const features::TOutputFile& out : needs.outputs) {
-        config::TReservedFile probe;
-        if (!features::ReserveOutput(out, probe)) return true;
-    }
-    for (const features::TInputFile& in : needs.inputs) {
-        std::string content;
-        if (!config::ReadWholeFile(in.path, content, nullptr,
-                                   in.maxBytes != 0 ? in.maxBytes : config::kMaxReadFileBytes) ||
-            content.size() < in.minBytes)
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 // The port the core is built on, before the line behind it is opened.
@@ -338,7 +317,7 @@ int TBoard::Begin() {
     // Reserved now, so no other run takes the name while this one captures.
     const TResult r = core_->ReserveCaptureFile(opt_.capture, opt_.force || Given(opt_, "--force"));
     if (!r) {
-        Say(r.why + ". Nothing was sent.");
+        Say(features::Sentence(r.why) + " Nothing was sent.");
         return 2;
     }
     captureReserved_ = true;
@@ -386,7 +365,7 @@ TOperationOutcome TBoard::Unstarted(const std::string& operation, TOutcomeKind k
     o.kind = kind;
     o.why = why;
     o.signal = signal;
-    o.message = operation + " not started: " + why + ".";
+    o.message = features::Sentence(operation + " not started: " + why);
     printer_->Print(o);
     return o;
 }
@@ -399,7 +378,7 @@ TOperationOutcome TBoard::Run(std::unique_ptr<features::TOperation> op, TShow sh
                          g_signal);
     // What the operation would be refused for is refused before the port is
     // touched: the runner's start gives that outcome without sending anything.
-    if (!line_->Opened() && !RefusedAtStart(*op)) {
+    if (!line_->Opened() && core_->Operations().WouldStart(*op)) {
         std::string why;
         if (!line_->Open(opt_, why)) return Unstarted(name, TOutcomeKind::Failed, why, 0);
     }

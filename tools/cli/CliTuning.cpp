@@ -81,7 +81,8 @@ TPlan TuningLog(const Options& opt) {
                                                        "the tuning log file", save.replace, false},
                                                       probe);
             if (!r) {
-                b.Say("Tuning log read not started: " + r.why + ". Nothing was sent.");
+                b.Say(features::Sentence("Tuning log read not started: " + r.why) +
+                      " Nothing was sent.");
                 return 2;
             }
         }
