@@ -359,13 +359,21 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!closed_ && !ConfirmCloseDuringOperation()) {
-        event->ignore();
-        return;
-    }
-    if (!closed_ && !ConfirmDiscardEdits()) {
-        event->ignore();
-        return;
+    if (!closed_) {
+        // The exchange goes on while the user reads the questions: an outcome
+        // given meanwhile waits for the answers, and starts no follow-up (such
+        // as the verify after a write) when the answer is to close.
+        askingClose_ = true;
+        const bool close = ConfirmCloseDuringOperation() && ConfirmDiscardEdits();
+        askingClose_ = false;
+        if (!close) {
+            TellHeld();
+            event->ignore();
+            return;
+        }
+        for (const THeldOutcome& h : held_)
+            if (h.told != TTold::StatusBar) closingOutcome_ = h.outcome;
+        held_.clear();
     }
     // An operation cut short says what the board holds and where its copies are.
     const std::string account = closed_ ? std::string() : StopOperationForClose();

@@ -476,7 +476,9 @@ class TMainForm : public QMainWindow,
         std::function<void(const features::TOperationOutcome&)> then;
     };
     bool starting_ = false;
+    bool askingClose_ = false;
     std::vector<THeldOutcome> held_;
+    void TellHeld();
 
     std::array<QLabel*, kPanelCount> panels_{};
     QActionGroup* portGroup_;

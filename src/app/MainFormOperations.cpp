@@ -57,9 +57,10 @@ bool TMainForm::Run(std::unique_ptr<features::TOperation> op, TTold told,
                 if (told != TTold::StatusBar) closingOutcome_ = o;
                 return;
             }
-            // Ended within Start (refused, or done without the board): told
-            // once Start has returned.
-            if (starting_) {
+            // Ended within Start (refused, or done without the board), or
+            // while the user is asked whether to close: told once Start has
+            // returned, or once the user answered.
+            if (starting_ || askingClose_) {
                 held_.push_back({o, told, then});
                 return;
             }
@@ -71,13 +72,17 @@ bool TMainForm::Run(std::unique_ptr<features::TOperation> op, TTold told,
             });
         });
     starting_ = false;
+    TellHeld();
+    return started;
+}
+
+void TMainForm::TellHeld() {
     std::vector<THeldOutcome> held;
     held.swap(held_);
     for (const THeldOutcome& h : held) {
         Tell(h.outcome, h.told);
         if (h.then) h.then(h.outcome);
     }
-    return started;
 }
 
 void TMainForm::Tell(const TOperationOutcome& o, TTold told) {
@@ -189,6 +194,12 @@ bool TMainForm::ConfirmCloseDuringOperation() {
 }
 
 std::string TMainForm::StopOperationForClose() {
+    // Ended while the user was asked: its account is what the board holds.
+    if (closingOutcome_ && (!core_ || !core_->Operations().Busy())) {
+        const std::string account = OutcomeText(*closingOutcome_).toStdString();
+        closingOutcome_.reset();
+        return account;
+    }
     if (!core_ || !core_->Operations().Busy()) return {};
     const std::string running = core_->Operations().Running();
     closing_ = true;

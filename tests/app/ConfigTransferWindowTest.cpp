@@ -482,6 +482,39 @@ TEST_F(ConfigTransferWindow, ExitDuringAWriteAsksAndThenSaysWhatTheBoardHolds) {
                    [](std::uint8_t b, char c) { return static_cast<std::uint8_t>(c) == b; }));
 }
 
+TEST_F(ConfigTransferWindow, AWriteThatEndsWhileExitIsAskedIsToldAfterTheAnswer) {
+    // The exchange goes on under the question; what ended meanwhile is told
+    // once, after the answer, and its follow-up (the verify offer) only when
+    // the window stays.
+    for (const bool close : {true, false}) {
+        SCOPED_TRACE(close ? "closed" : "kept open");
+        auto f = StartSimulated();
+        f->FileNew();
+        f->ConfigDownloadClick();
+        ASSERT_TRUE(Step([&] { return f->PanelText(1).startsWith(QStringLiteral("|||")); }));
+        answer = close;
+        bool ended = false;
+        dialogs.whileQuestion = [&](const QString&, const QString&) {
+            dialogs.whileQuestion = nullptr;
+            ended = Step([&] { return !Busy(); });
+            EXPECT_TRUE(messages.empty()) << "nothing told under the question";
+        };
+        EXPECT_EQ(f->close(), close);
+        EXPECT_TRUE(ended);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(Has(messages[0], "Configuration written to the board: 24 of 24 blocks"))
+            << messages[0];
+        ASSERT_EQ(questions.size(), close ? 1u : 2u);
+        if (!close) {
+            EXPECT_TRUE(Has(questions[1], "Read the board back now")) << questions[1];
+            f->close();
+        }
+        messages.clear();
+        questions.clear();
+        dialogs.whileQuestion = nullptr;
+    }
+}
+
 TEST_F(ConfigTransferWindow, ABoardOfAnotherLayoutIsWrittenOnlyOnceAccepted) {
     auto f = StartSimulated();
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
