@@ -112,8 +112,8 @@ std::string UsageText() {
         line += std::string(7 - line.size(), ' ');
         exits += line + Wrapped(e.text, 7, 7, kWidth) + "\n";
     }
-    return "commands on a board:\n" + board + "commands on files:\n" + files + "exit status:\n" +
-           exits;
+    return "commands on a board:\n" + board + "commands on files and this machine:\n" + files +
+           "exit status:\n" + exits;
 }
 
 std::string HelpText() {

@@ -68,6 +68,12 @@
       "one HTML file with the board's identity, clock, hours, configuration (and its "             \
       "differences from the newest backup), tuning and event logs (unless --no-logs) and the "     \
       "last lines of traffic; exit 1 when something is missing")                                   \
+    X("ports", Ports, false, "[--json]",                                                           \
+      "the serial devices of this machine, with the maker, product and serial number of the "      \
+      "USB adapter behind each")                                                                   \
+    X("find", Find, false, "[DEVICE...] [--json]",                                                 \
+      "ask every serial device (or those named) for a board's firmware version, as the "           \
+      "window's Find board does, at --speed; exit 1 when none answers")                            \
     X("wcf-to-image", WcfToImage, false, "FILE.wcf OUT.bin [--force]",                             \
       "a configuration file as the 384-byte image the board keeps at EEPROM 16..399")              \
     X("image-to-wcf", ImageToWcf, false, "IN.bin OUT.wcf [--force]",                               \
