@@ -112,8 +112,8 @@ std::string UsageText() {
         line += std::string(7 - line.size(), ' ');
         exits += line + Wrapped(e.text, 7, 7, kWidth) + "\n";
     }
-    return "commands on a board:\n" + board + "commands on files and this machine:\n" + files +
-           "exit status:\n" + exits;
+    return "Commands on a board:\n" + board + "Commands on files and this machine:\n" + files +
+           "Exit status:\n" + exits;
 }
 
 std::string HelpText() {
@@ -126,7 +126,7 @@ std::string HelpText() {
         "board. Options go before the command; a command's own options after it, as\n"
         "--name VALUE or --name=VALUE; words after -- are the command's, even when they begin\n"
         "with '-'.\n"
-        "options:\n";
+        "Options:\n";
     for (const TGlobalOption& o : GlobalOptions()) {
         std::string names = o.names;
         if (names.find(',') != std::string::npos) names.replace(names.find(','), 1, ", ");
@@ -148,7 +148,7 @@ std::string CommandHelpText(const TCommand& c) {
         text +=
             "  It talks to the board of --device, $ORVAN_DEVICE or the window's settings, or\n"
             "  to --simulate.\n";
-    text += "exit status:";
+    text += "Exit status:";
     for (const TExitStatus& e : ExitStatuses()) text += std::string(" ") + e.code;
     return text + " (orvan-cli --help tells them)\n";
 }

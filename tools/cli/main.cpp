@@ -94,6 +94,14 @@ int main(int argc, char** argv) {
         if (o == nullptr) return Refuse("internal: option " + n + " has no reader");
         if (*g.value) o->type_name(g.value);
     }
+    // "--device=" is no device (the parser would take the next word as it).
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--") break;
+        if (a.size() > 3 && a.rfind("--", 0) == 0 && a.back() == '=')
+            return Refuse(a.substr(0, a.size() - 1) + " wants a value");
+        if (a.rfind("-", 0) != 0) break;  // the command: its words are its own
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
