@@ -6,6 +6,11 @@
 #   orvan-supervisor  the window (depends on orvan-cli for the naming files).
 # scripts/package.sh builds them, unpacks them into a scratch root, starts
 # the programs from there and runs lintian.
+orvan_harden(orvan-cli orvan_cli orvan-boardsim)
+if(ORVAN_GUI)
+  orvan_harden(orvan-supervisor)
+endif()
+
 set(ORVAN_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/data/desktop)
 set(ORVAN_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/data/debian)
 if(ORVAN_GUI)
@@ -62,22 +67,22 @@ set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME orvan-supervisor)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "orvan-cli (= ${PROJECT_VERSION})")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "command-line service tool for a diode-laser welding source's board
- orvan-cli services the controller board of a Velkor Orvan diode-laser
- welding source over a serial line or a serial device server: it reads and
- writes the configuration, the clock, the counters and the EEPROM, runs the
- power diagnosis and tunings, reads the logs, and writes a service report.
- Every reading command speaks JSON for scripts.
- .
- orvan-boardsim simulates the board on a pseudo-terminal or a TCP port, with
- the faults a line shows, to try the tools without a welder.
- .
- This package needs no graphical toolkit.")
+orvan-cli services the controller board of a Velkor Orvan diode-laser
+welding source over a serial line or a serial device server: it reads and
+writes the configuration, the clock, the counters and the EEPROM, runs the
+power diagnosis and tunings, reads the logs, and writes a service report.
+Every reading command speaks JSON for scripts.
+
+orvan-boardsim simulates the board on a pseudo-terminal or a TCP port, with
+the faults a line shows, to try the tools without a welder.
+
+This package needs no graphical toolkit.")
 set(CPACK_COMPONENT_WINDOW_DESCRIPTION
     "service and set-up window for a diode-laser welding source's board
- orvan-supervisor is the technician's window onto the controller board of a
- Velkor Orvan diode-laser welding source: configuration pages, live status,
- power diagnosis and tuning, logs, EEPROM tools and machine pages, on a
- serial port or a serial device server.")
+orvan-supervisor is the technician's window onto the controller board of a
+Velkor Orvan diode-laser welding source: configuration pages, live status,
+power diagnosis and tuning, logs, EEPROM tools and machine pages, on a
+serial port or a serial device server.")
 # The shared libraries the programs link (Qt, libjpeg, libudev, the C++
 # runtime) become the packages' dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
