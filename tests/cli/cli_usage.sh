@@ -37,6 +37,7 @@ check "a board command without a device" 2 "" "needs --device" -- "$cli" info
 check "a global option after the command is the command's" 2 "" "unknown option --quiet" -- \
     "$cli" --simulate set-serial --quiet
 check "a flag given a value" 2 "" "--json takes no value" -- "$cli" --simulate info --json=1
+check "run.sh --device without a value" 2 "" "--device wants" -- "$(dirname "$0")/../../run.sh" --device
 check "--device and --simulate" 2 "" "exclude" -- "$cli" --device /dev/null --simulate info
 
 start_sim --still --firmware 0.0.255 --board-type FFFF --eeprom "$work/board.bin"
