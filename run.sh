@@ -3,6 +3,24 @@
 # given (./run.sh --device /dev/ttyUSB0), otherwise on the board simulator.
 set -euo pipefail
 cd "$(dirname "$0")"
+# The arguments are read first: a wrong one is said before anything is built.
+device=""
+args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --device)
+      if [ $# -lt 2 ] || [ -z "$2" ]; then
+        echo "run.sh: --device wants a serial device, e.g. ./run.sh --device /dev/ttyUSB0" >&2
+        exit 2
+      fi
+      device="$2"; shift 2 ;;
+    --device=*)
+      device="${1#--device=}"
+      [ -n "$device" ] || { echo "run.sh: --device wants a serial device" >&2; exit 2; }
+      shift ;;
+    *) args+=("$1"); shift ;;
+  esac
+done
 ./scripts/deps.sh
 # Paths relative to the checkout, so a fresh clone reuses the compiler cache.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
@@ -10,14 +28,6 @@ export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build >/dev/null
 
-device=""
-args=()
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --device) device="$2"; shift 2 ;;
-    *) args+=("$1"); shift ;;
-  esac
-done
 
 screenshots=0
 for a in "${args[@]}"; do [ "$a" = "--screenshots" ] && screenshots=1; done

@@ -17,7 +17,13 @@ function(orvan_ship_naming target)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ORVAN_NAMING_FILES} $<TARGET_FILE_DIR:${target}>
     COMMENT "Naming files beside ${target}"
     VERBATIM)
-  install(TARGETS ${target} RUNTIME DESTINATION bin)
+  # The window goes in its own package; the companion and the simulator in
+  # one without Qt (cmake/OrvanPackage.cmake).
+  if(target STREQUAL "orvan-supervisor")
+    install(TARGETS ${target} RUNTIME DESTINATION bin COMPONENT window)
+  else()
+    install(TARGETS ${target} RUNTIME DESTINATION bin COMPONENT cli)
+  endif()
 endfunction()
 
-install(FILES ${ORVAN_NAMING_FILES} DESTINATION ${ORVAN_DATA_DESTINATION}/naming)
+install(FILES ${ORVAN_NAMING_FILES} DESTINATION ${ORVAN_DATA_DESTINATION}/naming COMPONENT cli)

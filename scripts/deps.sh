@@ -7,7 +7,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libjpeg-dev libudev-dev
   ser2net python3
-  dpkg-dev file
+  dpkg-dev file lintian help2man
+  libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev
 )
 

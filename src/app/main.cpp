@@ -34,9 +34,9 @@ class TApplication : public QApplication {
     }
 };
 
-void Usage() {
+void Usage(std::FILE* to = stderr) {
     std::fprintf(
-        stderr,
+        to,
         "usage: orvan-supervisor [--device PATH | --simulate] [--fast] [--screenshots DIR]\n"
         "       orvan-supervisor --version\n"
         "  (no option)        open the port of the settings file\n"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
                         orvan::app::NamingDirectory(orvan::app::ProgramDirectory()).c_str());
             return 0;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            Usage();
+            Usage(stdout);
             return 0;
         } else {
             std::fprintf(stderr, "orvan-supervisor: unknown argument '%s'\n", a);

@@ -36,9 +36,9 @@ check "clock-run off" 0 "*" "" -- "$cli" --device "$dev" --fast clock-run off
 check "write ClockTime, what it held said" 0 "*" "" -- \
     "$cli" --device "$dev" --fast write-var ClockTime 10:20:30
 has "ClockTime reads back" "$work/out" "It reads 10:20:30 now."
-check "read ClockTime back" 0 "edtHours: 10
-edtMinutes: 20
-edtSeconds: 30" "" -- "$cli" --device "$dev" --fast read-var 0x0300
+check "read ClockTime back" 0 "Hours: 10
+Minutes: 20
+Seconds: 30" "" -- "$cli" --device "$dev" --fast read-var 0x0300
 check "unknown variable refused by the board" 1 "" "Unknown variable: 2457" -- \
     "$cli" --device "$dev" --fast --quiet read-var 0x0999
 check "DAC read-back refused, the old value said" 1 "" \
@@ -92,8 +92,8 @@ stop_sim
 start_sim --machine pelta
 check "write PeltaWork duty then frequency" 0 "*" "" -- \
     "$cli" --device "$dev" --fast write-var PeltaWork 1.25 12.5
-check "read PeltaWork back" 0 "edtPeltaWork_f: 12.5
-edtPeltaWork_d: 1.2" "" -- "$cli" --device "$dev" --fast read-var PeltaWork
+check "read PeltaWork back" 0 "PeltaWork_f: 12.5
+PeltaWork_d: 1.2" "" -- "$cli" --device "$dev" --fast read-var PeltaWork
 check "a 70 ms pulse is refused" 2 "" "70 is outside" -- \
     "$cli" --device "$dev" --fast --quiet write-var PeltaLaserPulse 70
 stop_sim
@@ -122,10 +122,10 @@ for c in "1|Protocol initiator not found!" "5|Unknown variable: 0" \
     stop_sim
 done
 start_sim --error-on 0B:11:1:1
-check "first read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
+check "first read served" 0 "FWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
 check "second read refused" 1 "" "Operation denied in the current work phase!" -- \
     "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
-check "third read served" 0 "stxFWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
+check "third read served" 0 "FWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
 stop_sim
 start_sim --garbage
 check "corrupted answers" 1 "" "the answer was garbled (Missing ACK...)" -- \

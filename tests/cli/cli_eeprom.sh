@@ -14,23 +14,23 @@ cd "$work" || exit 1
 
 eeprom="$work/board.bin"
 start_sim --still --eeprom "$eeprom"
-check "eeprom-write" 0 "*" "" -- "$cli" --device "$dev" --fast eeprom-write 500 AB
+check "eeprom-write" 0 "*" "" -- "$cli" --progress --device "$dev" --fast eeprom-write 500 AB
 has "says where the old bytes are" "$work/out" "What it held there is kept in"
-check "eeprom-read" 0 "01F4  41 42  AB" "" -- "$cli" --device "$dev" --fast eeprom-read 500 2
+check "eeprom-read" 0 "01F4  41 42  AB" "" -- "$cli" --progress --device "$dev" --fast eeprom-read 500 2
 
 # Over the serial number: asked first; no terminal, no --yes: nothing written.
 cp "$eeprom" before.bin
-run "eeprom-write 0 without --yes" 2 -- "$cli" --device "$dev" --fast eeprom-write 0 AB </dev/null &&
+run "eeprom-write 0 without --yes" 2 -- "$cli" --progress --device "$dev" --fast eeprom-write 0 AB </dev/null &&
     has "the serial number named" "$work/err" "overwrites the serial number (addresses 0 to 15), which holds SI"
 has "says how to answer yes" "$work/err" "(--yes answers yes)"
 same "nothing written" "$eeprom" before.bin
-run "eeprom-write 0 --yes" 0 -- "$cli" --device "$dev" --fast eeprom-write 0 AB --yes
+run "eeprom-write 0 --yes" 0 -- "$cli" --progress --device "$dev" --fast eeprom-write 0 AB --yes
 kept=$(sed -n 's/.*What it held there is kept in \(.*\)\.$/\1/p' "$work/out")
 [ "$(bytes "$eeprom" 0 2)" = 4142 ] && ok "written" || fail "not written: $(bytes "$eeprom" 0 4)"
 [ -n "$kept" ] && [ "$(cat "$kept")" = SI ] && ok "the old bytes kept in $kept" ||
     fail "kept copy: $(cat "$work/out")"
 
-check "a write across two pages" 0 "*" "" -- "$cli" --device "$dev" --fast --quiet eeprom-write 30 ABCD --yes
+check "a write across two pages" 0 "*" "" -- "$cli" --progress --device "$dev" --fast --quiet eeprom-write 30 ABCD --yes
 [ "$(bytes "$eeprom" 30 4)" = 41424344 ] && ok "both pages written" || fail "30..33: $(bytes "$eeprom" 30 4)"
 
 # On a terminal the question is asked: "n" writes nothing, "y" writes.
@@ -50,14 +50,14 @@ fi
 
 # Dumps: the file holds the memory; a name taken is refused.
 check "eeprom-dump" 0 "EEPROM dumped (1024 bytes, read twice alike), saved to dump.bin" "" -- \
-    "$cli" --device "$dev" --fast --quiet eeprom-dump dump.bin
+    "$cli" --progress --device "$dev" --fast --quiet eeprom-dump dump.bin
 same "dump equals the simulator's memory" dump.bin "$eeprom"
-check "a dump never replaces unasked" 2 "" "exists" -- "$cli" --device "$dev" --fast eeprom-dump dump.bin
-check "--force replaces a dump" 0 "*" "" -- "$cli" --device "$dev" --fast eeprom-dump dump.bin --force
+check "a dump never replaces unasked" 2 "" "exists" -- "$cli" --progress --device "$dev" --fast eeprom-dump dump.bin
+check "--force replaces a dump" 0 "*" "" -- "$cli" --progress --device "$dev" --fast eeprom-dump dump.bin --force
 printf '[INFO]\nVersion=3\n' >x.wcf
 cp x.wcf x.keep
 check "--force never replaces another kind" 2 "" "holds a welder configuration" -- \
-    "$cli" --device "$dev" --fast eeprom-dump x.wcf --force
+    "$cli" --progress --device "$dev" --fast eeprom-dump x.wcf --force
 same "configuration untouched" x.wcf x.keep
 
 # Restore: refused at once when the file is a device, huge or endless.
@@ -65,7 +65,7 @@ truncate -s 3G huge.bin
 mkfifo endless.bin
 for f in /dev/zero huge.bin endless.bin; do
     start=$(date +%s%N)
-    timeout 5 "$cli" --device "$dev" --fast --capture "restore.$RANDOM.cap" eeprom-restore "$f" \
+    timeout 5 "$cli" --progress --device "$dev" --fast --capture "restore.$RANDOM.cap" eeprom-restore "$f" \
         >"$work/out" 2>"$work/err"
     rc=$?
     took=$((($(date +%s%N) - start) / 1000000))
@@ -77,20 +77,20 @@ for f in /dev/zero huge.bin endless.bin; do
 done
 head -c 1000 /dev/zero >short.bin
 check "short dump file refused" 2 "" "1000 bytes, 1024 expected" -- \
-    "$cli" --device "$dev" --fast eeprom-restore short.bin
+    "$cli" --progress --device "$dev" --fast eeprom-restore short.bin
 
 # Format: the memory kept first, then all FF; a restore gives it back.
-check "eeprom-format needs --yes" 2 "" "--yes" -- "$cli" --device "$dev" eeprom-format
+check "eeprom-format needs --yes" 2 "" "--yes" -- "$cli" --progress --device "$dev" eeprom-format
 check "eeprom-format" 0 "dump of the memory before the format: kept.bin
 EEPROM formatted (1024 bytes of FF); what it held is in kept.bin" "" -- \
-    "$cli" --device "$dev" --fast --quiet eeprom-format --yes --dump kept.bin
+    "$cli" --progress --device "$dev" --fast --quiet eeprom-format --yes --dump kept.bin
 cp kept.bin formatted.before
 [ "$(tr -d '\377' <"$eeprom" | wc -c)" = 0 ] && ok "memory erased" || fail "memory not erased"
 check "a dump named that exists is refused" 2 "*" "exists" -- \
-    "$cli" --device "$dev" --fast eeprom-format --yes --dump kept.bin
+    "$cli" --progress --device "$dev" --fast eeprom-format --yes --dump kept.bin
 check "restore over another serial number refused unasked" 2 "" "differs" -- \
-    "$cli" --device "$dev" --fast --quiet eeprom-restore kept.bin </dev/null
-check "eeprom-restore --yes" 0 "*" "" -- "$cli" --device "$dev" --fast --quiet eeprom-restore kept.bin --yes
+    "$cli" --progress --device "$dev" --fast --quiet eeprom-restore kept.bin </dev/null
+check "eeprom-restore --yes" 0 "*" "" -- "$cli" --progress --device "$dev" --fast --quiet eeprom-restore kept.bin --yes
 has "restore read back" "$work/out" "Dump file kept.bin written to the board and read back: all 1024 bytes match"
 has "restore says where what the board held is" "$work/out" "What the board held is kept in $work/data/"
 same "restore gave back the memory" "$eeprom" formatted.before
@@ -105,9 +105,9 @@ start_sim --still --eeprom "$work/one.bin"
 dev1=$dev
 start_sim --still --eeprom "$work/two.bin"
 dev2=$dev
-"$cli" --device "$dev1" --fast --quiet eeprom-format --yes >one.out 2>one.err &
+"$cli" --progress --device "$dev1" --fast --quiet eeprom-format --yes >one.out 2>one.err &
 p1=$!
-"$cli" --device "$dev2" --fast --quiet eeprom-format --yes >two.out 2>two.err &
+"$cli" --progress --device "$dev2" --fast --quiet eeprom-format --yes >two.out 2>two.err &
 p2=$!
 wait "$p1"
 r1=$?
@@ -126,9 +126,9 @@ done
 cd "$work" || exit 1
 
 # Two dumps into one name at the same moment: one is saved, the other refused.
-"$cli" --device "$dev1" --fast --quiet eeprom-dump same.bin >d1.out 2>d1.err &
+"$cli" --progress --device "$dev1" --fast --quiet eeprom-dump same.bin >d1.out 2>d1.err &
 p1=$!
-"$cli" --device "$dev2" --fast --quiet eeprom-dump same.bin >d2.out 2>d2.err &
+"$cli" --progress --device "$dev2" --fast --quiet eeprom-dump same.bin >d2.out 2>d2.err &
 p2=$!
 wait "$p1"
 r1=$?
@@ -146,7 +146,7 @@ stop_all
 # erased, the rest as before, as said; the kept dump named.
 start_sim --still --eeprom "$eeprom" --delay 20
 cp "$eeprom" int.before
-"$cli" --device "$dev" --fast eeprom-format --yes --dump int.bin >"$work/int.out" 2>"$work/int.err" &
+"$cli" --progress --device "$dev" --fast eeprom-format --yes --dump int.bin >"$work/int.out" 2>"$work/int.err" &
 cpid=$!
 wait_for "$work/int.err" "writing: 8/32"
 kill -INT "$cpid"
@@ -167,7 +167,7 @@ same "format SIGINT: the kept dump is the memory before" int.bin int.before
 
 # Ctrl-C during a restore of that dump: pages 1 to k hold the dump again.
 cp "$eeprom" int2.before
-"$cli" --device "$dev" --fast eeprom-restore int.bin --yes >"$work/int.out" 2>"$work/int.err" &
+"$cli" --progress --device "$dev" --fast eeprom-restore int.bin --yes >"$work/int.out" 2>"$work/int.err" &
 cpid=$!
 wait_for "$work/int.err" "writing: 8/32"
 kill -INT "$cpid"
@@ -190,12 +190,12 @@ stop_sim
 
 start_sim --still --eeprom "$eeprom" --error-on 01:10:5:1
 check "format refused half way" 1 "*" "EEPROM previous writing in course" -- \
-    "$cli" --device "$dev" --fast --quiet eeprom-format --yes --dump kept2.bin
+    "$cli" --progress --device "$dev" --fast --quiet eeprom-format --yes --dump kept2.bin
 stop_sim
 for v in "eeprom-read 0 33|1 to 32" "eeprom-read 0 0|1 to 32" "eeprom-read 1000 32|past the end" \
     "eeprom-write 1023 AB|past the end" "eeprom-dump|too few arguments"; do
     # shellcheck disable=SC2086
-    check "${v%%|*} refused" 2 "" "${v#*|}" -- "$cli" --device /dev/no-such-tty ${v%%|*}
+    check "${v%%|*} refused" 2 "" "${v#*|}" -- "$cli" --progress --device /dev/no-such-tty ${v%%|*}
 done
 
 finish

@@ -16,11 +16,11 @@ export XDG_DATA_HOME="$work/data"
 start_sim --eeprom "$work/board.bin"
 start_ser2net rfc2217 "$dev"
 addr="rfc2217://127.0.0.1:$s2n_port"
-"$cli" --device "$addr" info >"$work/info.ref" 2>"$work/err" || fail "info: $(cat "$work/err")"
-"$cli" --device "$addr" --quiet config-read "$work/ref.wcf" 2>"$work/err" || fail "read: $(cat "$work/err")"
+"$cli" --progress --device "$addr" info >"$work/info.ref" 2>"$work/err" || fail "info: $(cat "$work/err")"
+"$cli" --progress --device "$addr" --quiet config-read "$work/ref.wcf" 2>"$work/err" || fail "read: $(cat "$work/err")"
 sed -e 's/^MinPower=[0-9-]*/MinPower=2345/' -e 's/^MaxPower=[0-9-]*/MaxPower=2346/' \
     "$work/ref.wcf" >"$work/changed.wcf"
-"$cli" wcf-to-image "$work/changed.wcf" "$work/new.img" >/dev/null 2>"$work/err" || fail "image: $(cat "$work/err")"
+"$cli" --progress wcf-to-image "$work/changed.wcf" "$work/new.img" >/dev/null 2>"$work/err" || fail "image: $(cat "$work/err")"
 dd if="$work/board.bin" of="$work/old.img" bs=1 skip=16 count=384 status=none
 
 # A slow network: RFC 2217 negotiated and every exchange made 400 ms longer.
@@ -28,9 +28,9 @@ dd if="$work/board.bin" of="$work/old.img" bs=1 skip=16 count=384 status=none
 # end of the one before (here 200 ms): each program waits for that.
 start_proxy "$s2n_port" 200
 slow="rfc2217://127.0.0.1:$proxy_port"
-check "slow network: info" 0 "$(cat "$work/info.ref")" "" -- "$cli" --device "$slow" info
+check "slow network: info" 0 "$(cat "$work/info.ref")" "" -- "$cli" --progress --device "$slow" info
 sleep 0.5
-if "$cli" --device "$slow" --fast --quiet config-read "$work/slow.wcf" 2>"$work/err"; then
+if "$cli" --progress --device "$slow" --fast --quiet config-read "$work/slow.wcf" 2>"$work/err"; then
     same "slow network: config-read" "$work/ref.wcf" "$work/slow.wcf"
 else
     fail "slow network: config-read: $(cat "$work/err")"
@@ -39,7 +39,7 @@ stop_proxy
 sleep 0.3  # the server's side of the proxy's connection is let go
 
 # The server killed while block 6 is on its way.
-"$cli" --device "$addr" config-write "$work/changed.wcf" --backup-dir "$work/bk" >"$work/write.out" 2>"$work/write.err" &
+"$cli" --progress --device "$addr" config-write "$work/changed.wcf" --backup-dir "$work/bk" >"$work/write.out" 2>"$work/write.err" &
 writer=$!
 extra_pids+=("$writer")
 for _ in $(seq 500); do
@@ -77,7 +77,7 @@ fi
 cp "$work/board.bin" "$work/after-stop.bin"
 start_ser2net rfc2217 "$dev"
 addr="rfc2217://127.0.0.1:$s2n_port"
-check "the server back: the board answers" 0 "$(cat "$work/info.ref")" "" -- "$cli" --device "$addr" info
+check "the server back: the board answers" 0 "$(cat "$work/info.ref")" "" -- "$cli" --progress --device "$addr" info
 same "nothing was written once the server was back" "$work/after-stop.bin" "$work/board.bin"
 
 stop_ser2net
@@ -87,7 +87,7 @@ stop_sim
 # refusal of a second program comes after the open, with its words.
 start_sim --tcp 0 --eeprom "$work/board.bin"
 start_proxy "${dev##*:}" 200
-"$cli" --device "$dev" status --count 200 >"$work/holder.out" 2>&1 &
+"$cli" --progress --device "$dev" status --count 200 >"$work/holder.out" 2>&1 &
 holder=$!
 extra_pids+=("$holder")
 for _ in $(seq 300); do
@@ -95,7 +95,7 @@ for _ in $(seq 300); do
     sleep 0.02
 done
 check "slow network: a second program hears the server's refusal" 1 "" "Port already in use" -- \
-    "$cli" --device "tcp://127.0.0.1:$proxy_port" info
+    "$cli" --progress --device "tcp://127.0.0.1:$proxy_port" info
 
 echo "$failures failures"
 [ "$failures" = 0 ]

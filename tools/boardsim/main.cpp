@@ -29,10 +29,13 @@ void OnSignal(int) {
     std::_Exit(0);
 }
 
-void Usage() {
+void Usage(std::FILE* to = stderr) {
     std::fprintf(
-        stderr,
-        "usage: orvan-boardsim [options]\n"
+        to,
+        "usage: orvan-boardsim [OPTIONS]\n"
+        "A simulated controller board of a diode-laser welding source, for orvan-cli and\n"
+        "orvan-supervisor: it prints its device path on stdout and answers until stopped.\n"
+        "Options take their value as --name VALUE or --name=VALUE.\n"
         "  --version            print the release and exit\n"
         "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
         "  --replay FILE        answer as the board of a line capture did (orvan-cli --capture)\n"
@@ -47,7 +50,7 @@ void Usage() {
         "  --board-type HEX     board type (default 0100)\n"
         "  --machine NAME       board type and versions of a known machine (--list-machines)\n"
         "  --still              fixed live values (analog, inputs, anomalies do not move)\n"
-        "faults:\n"
+        "Faults:\n"
         "  --delay MS           wait MS before each answer\n"
         "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
         "  --no-answer          never answer\n"
@@ -62,7 +65,7 @@ void Usage() {
         "                       flip one bit of the data of COUNT memory-read answers (default\n"
         "                       1; -1 every one) after AFTER were answered right\n"
         "  --short-answer VAR   answer variable VAR (hex code) one byte short of its layout\n"
-        "board memory, changed in the EEPROM file at start:\n"
+        "Board memory, changed in the EEPROM file at start:\n"
         "  --filler HEX         the configuration image's filler bytes hold HEX, not FF\n"
         "  --layout V:S         the image says Version V, Size S (checksum made right)\n"
         "  --damage-tuning-log a|b|both\n"
@@ -103,14 +106,23 @@ int main(int argc, char** argv) {
     bool damageA = false, damageB = false, currentLimited = false;
     int tuningMs = 4000;
     long tcpPort = -1, tcpSpeed = 56700;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    // --name=VALUE is --name VALUE.
+    std::vector<std::string> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::size_t eq = args[i].find('=');
+        if (args[i].rfind("--", 0) != 0 || eq == std::string::npos) continue;
+        args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args[i].substr(eq + 1));
+        args[i].resize(eq);
+        ++i;
+    }
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string a = args[i];
         auto value = [&](const char* what) -> const char* {
-            if (i + 1 >= argc) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
                 std::fprintf(stderr, "orvan-boardsim: %s needs %s\n", a.c_str(), what);
                 std::exit(2);
             }
-            return argv[++i];
+            return args[++i].c_str();
         };
         long n = 0;
         if (a == "--eeprom") {
@@ -247,7 +259,7 @@ int main(int argc, char** argv) {
         } else if (a == "--current-limited") {
             currentLimited = true;
         } else if (a == "-h" || a == "--help") {
-            Usage();
+            Usage(stdout);
             return 0;
         } else {
             std::fprintf(stderr, "orvan-boardsim: unknown option %s\n", a.c_str());

@@ -27,8 +27,27 @@ struct Options {
     bool force = false;             // replace an existing file of the same kind
     std::string capture;            // the line traffic into this file (empty: none)
     std::string backupDir;          // copies of what the board held (empty: the default)
+    bool trace = false;             // every frame sent and received, with its meaning, on stderr
+    bool progress = false;          // progress on stderr even when it is no terminal
     std::vector<std::string> args;  // the command and its arguments
 };
+
+// The options before the command: one row each, read by the parser, the
+// usage text and the manual page alike.
+struct TGlobalOption {
+    const char* names;  // "-v,--trace"
+    const char* value;  // "PATH"; empty for a flag
+    const char* text;
+};
+const std::vector<TGlobalOption>& GlobalOptions();
+// The exit statuses, one row each: the same in --help and the manual page.
+struct TExitStatus {
+    const char* code;
+    const char* text;
+};
+const std::vector<TExitStatus>& ExitStatuses();
+// The speeds the board talks, in bit/s.
+inline constexpr std::int32_t kLineSpeeds[] = {9600, 19200, 38400, 56700};
 
 class TBoard;
 
@@ -82,6 +101,13 @@ const std::vector<TCommand>& Commands();
 const TCommand* FindCommand(std::string_view name);
 // Every command with its arguments and what it does, and the exit statuses.
 std::string UsageText();
+// The whole --help text of orvan-cli.
+std::string HelpText();
+// One command's --help: its usage line and what it does.
+std::string CommandHelpText(const TCommand& c);
+// Words wrapped to `width` columns, every line after the first indented.
+std::string Wrapped(const std::string& text, std::size_t indent, std::size_t first,
+                    std::size_t width);
 
 // Runs a board command's plan: the port opened, the core built and the
 // printer attached, the signals caught, the capture written at the end.

@@ -4,12 +4,17 @@
 // refused by the operation's own checks before the port is opened.
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "cli/CliRunner.h"
+#include "commands/BoardView.h"
 #include "commands/Catalogue.h"
 #include "features/BoardClock.h"
 #include "features/BoardOperations.h"
@@ -21,10 +26,42 @@ namespace {
 
 using features::TOperationOutcome;
 
-// The identity lines, the operation's message on stderr.
-int Identity(TBoard& b) {
-    return features::ExitCode(b.Run(features::InfoOperation(b.Core())));
+// The identity lines, the operation's message on stderr; with `json` one
+// object, its keys the lines' names ("board_type", "serial_number").
+int Identity(TBoard& b, bool json = false) {
+    const TOperationOutcome o =
+        b.Run(features::InfoOperation(b.Core()), {TSay::Stderr, !json, false});
+    if (json && o.Completed()) {
+        TJson j = TJson::object();
+        for (const std::string& d : o.details) {
+            const std::size_t colon = d.find(": ");
+            if (colon == std::string::npos) continue;
+            std::string key = d.substr(0, colon);
+            for (char& c : key)
+                if (c == ' ') c = '_';
+            j[key] = d.substr(colon + 2);
+        }
+        b.Out(JsonText(j));
+    }
+    return features::ExitCode(o);
 }
+
+// The variable read, as it came: decoded fields or the bare value bytes.
+class TVariableLines : public commands::IVariableView {
+  public:
+    explicit TVariableLines(std::uint16_t code) : code_(code) {}
+    void OnVariable(const commands::DecodedVariable& v) override {
+        if (v.code == code_) decoded = v;
+    }
+    void OnUndecodedVariable(std::uint16_t code, std::span<const std::uint8_t> bytes) override {
+        if (code == code_) raw.assign(bytes.begin(), bytes.end());
+    }
+    std::optional<commands::DecodedVariable> decoded;
+    std::vector<std::uint8_t> raw;
+
+  private:
+    std::uint16_t code_;
+};
 
 // A number as typed: decimal with '.' or ',' as the separator, or 0x hex.
 bool ParseNumber(std::string text, double& out) {
@@ -96,18 +133,50 @@ TPlan Demo(const Options& opt) {
 }
 
 TPlan Info(const Options& opt) {
-    if (!TWords::Split(opt, {}, {}, 0, 0)) return Done(2);
-    return OnBoard(Identity);
+    const auto w = TWords::Split(opt, {"--json"}, {}, 0, 0);
+    if (!w) return Done(2);
+    const bool json = w->Has("--json");
+    return OnBoard([json](TBoard& b) { return Identity(b, json); });
 }
 
 TPlan ReadVar(const Options& opt) {
-    const auto w = TWords::Split(opt, {}, {}, 1, 1);
+    const auto w = TWords::Split(opt, {"--json"}, {}, 1, 1);
     if (!w) return Done(2);
     const auto code = commands::ParseVariableCode(w->Name(0));
     if (!code) return Usage(opt.args[0], w->Name(0) + " is neither a variable name nor a hex code");
     const std::uint16_t c = *code;
-    return OnBoard([c](TBoard& b) {
-        return features::ExitCode(b.Run(features::VariableReadOperation(b.Core(), {c})));
+    const bool json = w->Has("--json");
+    return OnBoard([c, json](TBoard& b) {
+        TVariableLines seen(c);
+        features::TAttachment<TVariableLines> attached(b.Core(), seen);
+        const TOperationOutcome o =
+            b.Run(features::VariableReadOperation(b.Core(), {c}), {TSay::Stderr, false, false});
+        if (!o.Completed()) return features::ExitCode(o);
+        const commands::VariableInfo* info = commands::FindVariable(c);
+        TJson j = TJson::object();
+        j["variable"] = info != nullptr ? std::string(info->name) : std::string();
+        j["code"] = commands::CodeText(c);
+        if (seen.decoded) {
+            j["fields"] = TJson::array();
+            for (const commands::DecodedField& f : seen.decoded->fields) {
+                TJson field = TJson::object();
+                field["field"] = FieldCaption(f.field);
+                PutShownValue(field, f.text);
+                j["fields"].push_back(field);
+                if (!json) b.Out(FieldCaption(f.field) + ": " + f.text);
+            }
+        } else {
+            std::string hex;
+            j["raw"] = seen.raw;
+            for (std::uint8_t x : seen.raw) {
+                char t[4];
+                std::snprintf(t, sizeof t, "%s%02X", hex.empty() ? "" : " ", x);
+                hex += t;
+            }
+            if (!json) b.Out("value: " + hex);
+        }
+        if (json) b.Out(JsonText(j));
+        return features::ExitCode(o);
     });
 }
 
@@ -129,8 +198,10 @@ TPlan WriteVar(const Options& opt) {
 }
 
 TPlan ClockGet(const Options& opt) {
-    if (!TWords::Split(opt, {}, {}, 0, 0)) return Done(2);
-    return OnBoard([](TBoard& b) {
+    const auto w = TWords::Split(opt, {"--json"}, {}, 0, 0);
+    if (!w) return Done(2);
+    const bool json = w->Has("--json");
+    return OnBoard([json](TBoard& b) {
         // The clock controller hears the answers and checks they are a time
         // and a date that exist.
         struct TClockLines : features::IBoardClockPage {
@@ -146,6 +217,14 @@ TPlan ClockGet(const Options& opt) {
         const features::TBoardClock& clock = b.Core().BoardClock();
         for (const std::string& p : view.problems) b.Say(p);
         if (!clock.BoardDate() || !clock.BoardTime() || !clock.Running()) return 1;
+        if (json) {
+            TJson j = TJson::object();
+            j["date"] = features::DateText(*clock.BoardDate());
+            j["time"] = features::TimeText(*clock.BoardTime());
+            j["running"] = *clock.Running();
+            b.Out(JsonText(j));
+            return 0;
+        }
         b.Out("date: " + features::DateText(*clock.BoardDate()));
         b.Out("time: " + features::TimeText(*clock.BoardTime()));
         b.Out(std::string("running: ") + (*clock.Running() ? "yes" : "no"));

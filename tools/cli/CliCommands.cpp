@@ -14,9 +14,6 @@ namespace orvan::cli {
 ORVAN_CLI_COMMANDS(ORVAN_CLI_DECLARE)
 #undef ORVAN_CLI_DECLARE
 
-namespace {
-
-// Words wrapped to `width` columns, every line after the first indented.
 std::string Wrapped(const std::string& text, std::size_t indent, std::size_t first,
                     std::size_t width) {
     std::string out;
@@ -40,7 +37,48 @@ std::string Wrapped(const std::string& text, std::size_t indent, std::size_t fir
     return out;
 }
 
-}  // namespace
+const std::vector<TGlobalOption>& GlobalOptions() {
+    static const std::vector<TGlobalOption> kTable{
+        {"--device", "PATH",
+         "the board's serial device (/dev/ttyUSB0, /dev/ttyS0, ...), or a serial device server: "
+         "tcp://HOST:PORT (raw, the speed is set on the server) or rfc2217://HOST:PORT (speed set "
+         "from here). Default: $ORVAN_DEVICE, else the port of the window's settings file"},
+        {"--simulate", "", "talk to a built-in simulated board instead"},
+        {"--speed", "N", "line speed in bit/s: 9600, 19200, 38400 or 56700 (default 56700)"},
+        {"--fast", "", "fast exchange: each answer taken as soon as it is complete"},
+        {"--capture", "FILE",
+         "keep the line traffic in FILE (for orvan-boardsim --replay), written at the end "
+         "whatever the outcome"},
+        {"--backup-dir", "DIR",
+         "keep copies of what the board held in DIR (default "
+         "~/.local/share/orvan-supervisor/backups)"},
+        {"--force", "",
+         "replace an existing file of the same kind (the capture, the command's own file); a "
+         "file of another kind never is"},
+        {"-v,--trace", "", "every frame sent and received, with its meaning, on stderr"},
+        {"--progress", "", "progress on stderr even when it is not a terminal"},
+        {"-q,--quiet", "", "no progress, no notes on stderr"},
+        {"--version", "", "print the release and exit"},
+        {"-h,--help", "", "this text; COMMAND --help tells one command"},
+    };
+    return kTable;
+}
+
+const std::vector<TExitStatus>& ExitStatuses() {
+    static const std::vector<TExitStatus> kTable{
+        {"0", "done"},
+        {"1",
+         "the board or the line failed, a file could not be written, or done with a warning "
+         "(config-verify found differences, a damaged image was read)"},
+        {"2",
+         "bad arguments or refused input: nothing was sent (a file of another kind, a name "
+         "taken, a value out of range, a question answered no)"},
+        {"130",
+         "interrupted by Ctrl-C (SIGINT), 143 by SIGTERM, 129 by SIGHUP: stopped after the "
+         "request in flight; what the board holds and the kept copies are said"},
+    };
+    return kTable;
+}
 
 const std::vector<TCommand>& Commands() {
 #define ORVAN_CLI_ROW(name, read, board, args, text) TCommand{name, &read, board, args, text},
@@ -68,15 +106,51 @@ std::string UsageText() {
         line += Wrapped(c.text, kIndent, kIndent, kWidth) + "\n";
         (c.board ? board : files) += line;
     }
-    return "commands on a board:\n" + board + "commands on files:\n" + files +
-           "exit status:\n"
-           "  0    done\n"
-           "  1    the board or the line failed, a file could not be written, or done with a\n"
-           "       warning (config-verify found differences, a damaged image was read)\n"
-           "  2    bad arguments or refused input: nothing was sent (a file of another kind,\n"
-           "       a name taken, a value out of range, a question answered no)\n"
-           "  130  interrupted by Ctrl-C (SIGINT), 143 by SIGTERM, 129 by SIGHUP: stopped after\n"
-           "       the request in flight; what the board holds and the kept copies are said\n";
+    std::string exits;
+    for (const TExitStatus& e : ExitStatuses()) {
+        std::string line = std::string("  ") + e.code;
+        line += std::string(7 - line.size(), ' ');
+        exits += line + Wrapped(e.text, 7, 7, kWidth) + "\n";
+    }
+    return "Commands on a board:\n" + board + "Commands on files and this machine:\n" + files +
+           "Exit status:\n" + exits;
+}
+
+std::string HelpText() {
+    constexpr std::size_t kIndent = 25, kWidth = 100;
+    std::string text =
+        "usage: orvan-cli [OPTIONS] COMMAND [ARGS]\n"
+        "       orvan-cli COMMAND --help\n"
+        "Services the controller board of a diode-laser welding source: the same core as the\n"
+        "window orvan-supervisor, on a serial device, a serial device server or a simulated\n"
+        "board. Options go before the command; a command's own options after it, as\n"
+        "--name VALUE or --name=VALUE; words after -- are the command's, even when they begin\n"
+        "with '-'.\n"
+        "Options:\n";
+    for (const TGlobalOption& o : GlobalOptions()) {
+        std::string names = o.names;
+        if (names.find(',') != std::string::npos) names.replace(names.find(','), 1, ", ");
+        std::string line = "  " + names + (*o.value ? std::string(" ") + o.value : "");
+        line += line.size() + 2 > kIndent ? "\n" + std::string(kIndent, ' ')
+                                          : std::string(kIndent - line.size(), ' ');
+        text += line + Wrapped(o.text, kIndent, kIndent, kWidth) + "\n";
+    }
+    text +=
+        "Questions are answered yes by the flag they name (--yes, --force), asked on a\n"
+        "terminal, and taken as no when standard input is not one.\n";
+    return text + UsageText();
+}
+
+std::string CommandHelpText(const TCommand& c) {
+    std::string text = std::string("usage: orvan-cli [OPTIONS] ") + c.name + (*c.args ? " " : "") +
+                       c.args + "\n  " + Wrapped(c.text, 2, 2, 100) + "\n";
+    if (c.board)
+        text +=
+            "  It talks to the board of --device, $ORVAN_DEVICE or the window's settings, or\n"
+            "  to --simulate.\n";
+    text += "Exit status:";
+    for (const TExitStatus& e : ExitStatuses()) text += std::string(" ") + e.code;
+    return text + " (orvan-cli --help tells them)\n";
 }
 
 TPlan Usage(const std::string& command, const std::string& why) {
@@ -108,19 +182,34 @@ std::optional<TWords> TWords::Split(const Options& opt,
         return false;
     };
     TWords w;
+    bool onlyNames = false;
     for (std::size_t i = 1; i < opt.args.size(); ++i) {
-        const std::string& a = opt.args[i];
-        const bool flag = a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9');
+        std::string a = opt.args[i];
+        const bool flag =
+            !onlyNames && a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9');
+        // --name=VALUE is --name VALUE.
+        std::optional<std::string> given;
+        if (flag && a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            given = a.substr(a.find('=') + 1);
+            a.resize(a.find('='));
+        }
         if (!flag) {
             w.names_.push_back(a);
+        } else if (a == "--") {
+            onlyNames = true;
         } else if (in(flags, a)) {
+            if (given) {
+                (void)Usage(opt.args[0], a + " takes no value");
+                return std::nullopt;
+            }
             w.flags_.emplace_back(a, std::string());
         } else if (in(valued, a)) {
-            if (i + 1 >= opt.args.size() || opt.args[i + 1].empty()) {
+            if (!given && i + 1 < opt.args.size()) given = opt.args[++i];
+            if (!given || given->empty()) {
                 (void)Usage(opt.args[0], a + " needs a value");
                 return std::nullopt;
             }
-            w.flags_.emplace_back(a, opt.args[++i]);
+            w.flags_.emplace_back(a, *given);
         } else {
             (void)Usage(opt.args[0], "unknown option " + a);
             return std::nullopt;

@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "cli/CliRunner.h"
+#include "commands/BoardView.h"
 #include "features/EepromOperations.h"
 
 namespace orvan::cli {
@@ -75,11 +77,31 @@ TPlan EepromDump(const Options& opt) {
 }
 
 TPlan EepromRead(const Options& opt) {
-    const auto w = TWords::Split(opt, {}, {}, 2, 2);
+    const auto w = TWords::Split(opt, {"--json"}, {}, 2, 2);
     if (!w) return Done(2);
     const features::TEepromReadRequest r{w->Name(0), w->Name(1)};
-    return OnBoard([r](TBoard& b) {
-        return features::ExitCode(b.Run(features::EepromReadOperation(b.Core(), r)));
+    const bool json = w->Has("--json");
+    return OnBoard([r, json](TBoard& b) {
+        // With --json one object per row: its address and bytes as numbers.
+        struct TRows : commands::IMemoryView {
+            std::vector<commands::MemoryRow> rows;
+            void OnMemoryRows(const std::vector<commands::MemoryRow>& got) override {
+                rows.insert(rows.end(), got.begin(), got.end());
+            }
+        } seen;
+        features::TAttachment<TRows> attached(b.Core(), seen);
+        const features::TOperationOutcome o =
+            b.Run(features::EepromReadOperation(b.Core(), r), {TSay::Stderr, !json, false});
+        if (json && o.Completed()) {
+            for (const commands::MemoryRow& row : seen.rows) {
+                TJson j = TJson::object();
+                j["address"] = row.address;
+                j["bytes"] = row.bytes;
+                j["text"] = row.asciiText;
+                b.Out(JsonText(j));
+            }
+        }
+        return features::ExitCode(o);
     });
 }
 

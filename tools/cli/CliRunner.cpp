@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "commands/BoardView.h"
+#include "commands/FrameMeaning.h"
 #include "config/AtomicFile.h"
 #include "link/ExchangeCycle.h"
+#include "link/LineCapture.h"
 #include "link/LinkPort.h"
 #include "link/TickDriver.h"
 
@@ -155,11 +157,22 @@ class TBoard::TPrinter : public features::IOperationView,
         lost.clear();
     }
 
-    // A line when a phase begins, at each quarter of it, and at its end: the
-    // user sees it move without a line per block.
+    // On a terminal one line that is rewritten as the work goes on; into a
+    // file or a pipe nothing, unless --progress asks for it: then a line when
+    // a phase begins, at each quarter of it, and at its end.
     void OnOperationProgress(const features::TProgress& p) override {
         SayHeard({});
         if (board_.opt_.quiet) return;
+        std::string text = p.phase;
+        if (p.total > 0) text += ": " + std::to_string(p.done) + "/" + std::to_string(p.total);
+        if (terminal_) {
+            if (text.size() > 79) text.resize(79);
+            (void)std::fputs(("\r\033[K" + text).c_str(), stderr);
+            (void)std::fflush(stderr);
+            lineOpen_ = true;
+            return;
+        }
+        if (!board_.opt_.progress) return;
         const bool newPhase = p.phase != phase_;
         const int quarter = p.total > 0 ? p.done * 4 / p.total : 0;
         if (!newPhase && quarter == quarter_ && p.done != p.total) return;
@@ -167,9 +180,7 @@ class TBoard::TPrinter : public features::IOperationView,
         phase_ = p.phase;
         quarter_ = quarter;
         done_ = p.done;
-        std::string line = p.phase;
-        if (p.total > 0) line += ": " + std::to_string(p.done) + "/" + std::to_string(p.total);
-        board_.Note(line);
+        board_.Note(text);
     }
 
     void OnOperationQuestion(const features::TQuestion& q) override {
@@ -220,6 +231,7 @@ class TBoard::TPrinter : public features::IOperationView,
             Err("\n", false);
         }
         phase_.clear();
+        if (lineOpen_) Err("", false);
         SayHeard(o.message);
         Print(o);
     }
@@ -244,6 +256,11 @@ class TBoard::TPrinter : public features::IOperationView,
     // Writes to stderr; a stderr that is gone is not a reason to stop.
     void Err(const std::string& text, bool quietToo) {
         if (quietToo && board_.opt_.quiet) return;
+        if (lineOpen_) {
+            // The progress line gives way; the next progress draws it again.
+            (void)std::fputs("\r\033[K", stderr);
+            lineOpen_ = false;
+        }
         (void)std::fputs(text.c_str(), stderr);
         std::clearerr(stderr);
     }
@@ -286,6 +303,8 @@ class TBoard::TPrinter : public features::IOperationView,
 
   private:
     TBoard& board_;
+    const bool terminal_ = ::isatty(STDERR_FILENO) != 0;
+    bool lineOpen_ = false;
     std::string phase_;
     int quarter_ = 0;
     int done_ = -1;
@@ -302,6 +321,24 @@ TBoard::TBoard(const Options& opt)
         static_cast<link::IExchangeListener*>(printer_.get()));
     core_->Attach(*printer_);
     core_->SetFastMode(opt_.fast);
+    if (opt_.trace) {
+        // Every frame as the line carried it, and what it means.
+        core_->SetCapturing(true);
+        core_->Capture().onFrame = [this](const link::TCaptureFrame& f) {
+            std::string hex;
+            for (std::uint8_t x : f.bytes) {
+                char t[4];
+                std::snprintf(t, sizeof t, " %02X", x);
+                hex += t;
+            }
+            char at[32];
+            std::snprintf(at, sizeof at, "%lld.%03lld", static_cast<long long>(f.ms / 1000),
+                          static_cast<long long>(f.ms % 1000));
+            printer_->Err(std::string(at) + (f.transmitted ? " TX" : " RX") + hex + "\n    " +
+                              commands::DescribeFrame(f.transmitted, f.bytes) + "\n",
+                          false);
+        };
+    }
     if (!opt_.backupDir.empty()) core_->Operations().SetBackupDir(opt_.backupDir);
 }
 

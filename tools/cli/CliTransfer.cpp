@@ -6,10 +6,13 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "cli/CliRunner.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigOperations.h"
+#include "features/ConfigTransfer.h"
+#include "link/NumberText.h"
 
 namespace orvan::cli {
 
@@ -64,8 +67,8 @@ int WriteThenVerify(TBoard& b, features::TConfigWriteRequest request) {
 }
 
 std::optional<TWords> TransferWords(const Options& opt, bool write) {
-    const auto w =
-        write ? TWords::Split(opt, {"--force"}, {}, 1, 1) : TWords::Split(opt, {}, {}, 1, 1);
+    const auto w = write ? TWords::Split(opt, {"--force"}, {}, 1, 1)
+                         : TWords::Split(opt, {"--json"}, {}, 1, 1);
     if (!w) return std::nullopt;
     if (const std::string why = NotItsWcf(w->Name(0)); !why.empty()) {
         (void)Usage(opt.args[0], why);
@@ -106,9 +109,46 @@ TPlan ConfigVerify(const Options& opt) {
     const auto w = TransferWords(opt, false);
     if (!w) return Done(2);
     const std::string file = w->Name(0);
-    return OnBoard([file](TBoard& b) {
+    const bool json = w->Has("--json");
+    return OnBoard([file, json](TBoard& b) {
         if (const int rc = Open(b, file, false, false); rc != 0) return rc;
-        return Verify(b, TSay::Stdout);
+        if (!json) return Verify(b, TSay::Stdout);
+        struct TVerified : features::ITransferListener {
+            std::vector<features::TFieldDifference> differences;
+            void OnTransferFinished(const features::TTransferOutcome& o) override {
+                if (o.op == features::TTransferOp::Verify) differences = o.differences;
+            }
+        } seen;
+        features::TAttachment<TVerified> attached(b.Core(), seen);
+        const TOperationOutcome o =
+            b.Run(features::ConfigVerifyOperation(b.Core()), {TSay::Stderr, false, false});
+        if (o.kind != features::TOutcomeKind::Completed) return features::ExitCode(o);
+        // Engineering values to a millionth: what a factor of the file
+        // makes of a raw number, without the binary noise of the product.
+        const auto side = [](std::int32_t raw, double value, bool engineering) {
+            TJson j = TJson::object();
+            j["raw"] = raw;
+            if (engineering) {
+                const auto n = DecimalNumber(link::RoundedText(value, 6));
+                j["value"] = n ? *n : TJson(value);
+            }
+            return j;
+        };
+        TJson j = TJson::object();
+        j["file"] = file;
+        j["same"] = seen.differences.empty();
+        j["differences"] = TJson::array();
+        for (const features::TFieldDifference& d : seen.differences) {
+            TJson one = TJson::object();
+            one["section"] = d.section;
+            one["key"] = d.key;
+            one["file"] = side(d.pcRaw, d.pcValue, d.engineering);
+            one["board"] = side(d.boardRaw, d.boardValue, d.engineering);
+            if (!d.unit.empty()) one["unit"] = d.unit;
+            j["differences"].push_back(one);
+        }
+        b.Out(JsonText(j));
+        return features::ExitCode(o);
     });
 }
 

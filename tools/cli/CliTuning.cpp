@@ -3,13 +3,17 @@
 // The configuration is read first, as the window needs it on its pages: the
 // expected powers and the logged currents depend on it.
 
+#include <optional>
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "cli/CliRunner.h"
 #include "config/AtomicFile.h"
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
+#include "features/Operations.h"
+#include "features/PowerProcedures.h"
 #include "features/TuningLog.h"
 #include "link/NumberText.h"
 
@@ -39,6 +43,85 @@ class TLogLines : public features::ITuningLogView {
     TBoard& board_;
     bool entries_;
 };
+
+// With --json a power run is a stream of JSON Lines on stdout: its progress
+// texts, each power point, the entries of the new tuning log, and its end.
+class TJsonEvents : public features::IOperationView,
+                    public features::IPowerProcedureView,
+                    public features::ITuningLogView {
+  public:
+    explicit TJsonEvents(TBoard& board) : board_(board) {}
+    void OnOperationProgress(const features::TProgress& p) override {
+        TJson j = TJson::object();
+        j["event"] = "progress";
+        j["operation"] = p.operation;
+        j["phase"] = p.phase;
+        if (p.total > 0) {
+            j["done"] = p.done;
+            j["total"] = p.total;
+        }
+        board_.Out(JsonText(j));
+    }
+    void OnPowerPoint(features::TProcedure, const features::TPowerPoint& q) override {
+        TJson j = TJson::object();
+        j["event"] = "point";
+        j["step"] = q.step;
+        j["expected_w"] = Hundredths(q.expected);
+        j["measured_w"] = Hundredths(q.measured);
+        if (q.errorPercent) j["error_percent"] = Hundredths(*q.errorPercent);
+        j["within_tolerance"] = q.WithinTolerance();
+        board_.Out(JsonText(j));
+    }
+    void OnTuningLogShown(const features::TTuningLogShown& s) override {
+        if (!s.outcome.completed || !s.problem.empty()) return;
+        for (const features::tuninglog& e : s.entries) {
+            TJson j = TJson::object();
+            j["event"] = "log";
+            j["date_time"] = e.dateTime;
+            j["current_a"] = Thousandths(e.current);
+            j["power_w"] = Thousandths(e.power);
+            j["hours"] = Thousandths(e.hours);
+            board_.Out(JsonText(j));
+        }
+    }
+    void Finished(const TOperationOutcome& o) {
+        TJson j = TJson::object();
+        j["event"] = "finished";
+        j["outcome"] = features::OutcomeKindText(o.kind);
+        j["message"] = o.message;
+        j["exit"] = features::ExitCode(o);
+        board_.Out(JsonText(j));
+    }
+
+  private:
+    // As the window shows them: to the hundredth (a thousandth in the log),
+    // without binary noise.
+    static TJson Hundredths(double v) { return Exact(link::RoundedText(v, 2), v); }
+    static TJson Thousandths(double v) { return Exact(link::RoundedText(v, 3), v); }
+    static TJson Exact(const std::string& text, double v) {
+        const auto n = DecimalNumber(text);
+        return n ? *n : TJson(v);
+    }
+    TBoard& board_;
+};
+
+// Runs a power procedure; with `json` as JSON Lines (the outcome's
+// message still said on stderr).
+int RunProcedure(TBoard& b, const features::TProcedureRequest& r, bool json, bool withLog) {
+    if (!json) {
+        // A tuning reads the board's new tuning log before it ends: shown here.
+        TLogLines log(b, true);
+        std::optional<features::TAttachment<TLogLines>> attached;
+        if (withLog) attached.emplace(b.Core(), log);
+        return features::ExitCode(b.Run(features::ProcedureOperation(b.Core(), r)));
+    }
+    TJsonEvents events(b);
+    features::TAttachment<TJsonEvents> attached(b.Core(), events);
+    const TOperationOutcome o =
+        b.Run(features::ProcedureOperation(b.Core(), r), {TSay::Stderr, false, false});
+    events.Finished(o);
+    return features::ExitCode(o);
+}
 
 // The configuration onto the pages; the outcome.
 TOperationOutcome ReadConfiguration(TBoard& b) {
@@ -93,26 +176,29 @@ TPlan TuningLog(const Options& opt) {
 }
 
 TPlan Diagnosis(const Options& opt) {
-    const auto w = TWords::Split(opt, {"--meter", "--photodiode"}, {}, 0, 0);
+    const auto w = TWords::Split(opt, {"--meter", "--photodiode", "--json"}, {}, 0, 0);
     if (!w) return Done(2);
     if (w->Has("--meter") == w->Has("--photodiode"))
         return Usage(opt.args[0], "give --meter or --photodiode");
     const features::TProcedureRequest r{Procedure(*w), false};
-    return OnBoard([r](TBoard& b) {
+    const bool json = w->Has("--json");
+    return OnBoard([r, json](TBoard& b) {
         if (const TOperationOutcome o = ReadConfiguration(b); !o.Completed())
             return features::ExitCode(o);
-        return features::ExitCode(b.Run(features::ProcedureOperation(b.Core(), r)));
+        return RunProcedure(b, r, json, false);
     });
 }
 
 TPlan Tuning(const Options& opt) {
-    const auto w = TWords::Split(opt, {"--factory", "--secondary", "--yes", "--code-on"}, {}, 0, 0);
+    const auto w =
+        TWords::Split(opt, {"--factory", "--secondary", "--yes", "--code-on", "--json"}, {}, 0, 0);
     if (!w) return Done(2);
     if (w->Has("--factory") == w->Has("--secondary"))
         return Usage(opt.args[0], "give --factory or --secondary");
     const features::TProcedureRequest r{Procedure(*w), w->Has("--yes")};
     const bool codeOn = w->Has("--code-on");
-    return OnBoard([r, codeOn](TBoard& b) {
+    const bool json = w->Has("--json");
+    return OnBoard([r, codeOn, json](TBoard& b) {
         if (const TOperationOutcome o = ReadConfiguration(b); !o.Completed())
             return features::ExitCode(o);
         if (codeOn) {
@@ -124,10 +210,7 @@ TPlan Tuning(const Options& opt) {
                 rc != 0)
                 return rc;
         }
-        // A tuning reads the board's new tuning log before it ends: shown here.
-        TLogLines log(b, true);
-        features::TAttachment<TLogLines> attached(b.Core(), log);
-        return features::ExitCode(b.Run(features::ProcedureOperation(b.Core(), r)));
+        return RunProcedure(b, r, json, true);
     });
 }
 
