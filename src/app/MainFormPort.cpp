@@ -10,7 +10,7 @@
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "app/SerialDevices.h"
+#include "link/SerialDevices.h"
 #include "features/BoardFinder.h"
 #include "link/NetAddress.h"
 
@@ -56,7 +56,7 @@ void TMainForm::RefreshPortDevices() {
         delete a;
     }
     PortDevices.clear();
-    std::vector<std::string> devices = DetectSerialDevices();
+    std::vector<std::string> devices = link::DetectSerialDevices();
     const std::string active = config_ ? ActivePortName() : std::string();
     // A device in use that the scan does not show (a pseudo-terminal) stays
     // choosable too.
@@ -138,7 +138,7 @@ void TMainForm::Act_NetworkBoardExecute() {
 
 void TMainForm::Act_FindBoardExecute() {
     if (closed_) return;
-    std::vector<std::string> devices = DetectSerialDevices();
+    std::vector<std::string> devices = link::DetectSerialDevices();
     // The device the link holds open is not probed a second time.
     const std::string active = port_.IsOpen() ? port_.GetDevicePath() : std::string();
     std::erase(devices, active);

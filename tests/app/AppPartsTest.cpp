@@ -9,7 +9,7 @@
 
 #include "app/Config.h"
 #include "app/JpegPicture.h"
-#include "app/SerialDevices.h"
+#include "link/SerialDevices.h"
 #include "boardsim/PtyBoard.h"
 #include "boardsim/SimPort.h"
 #include "features/BoardFinder.h"
@@ -45,10 +45,10 @@ TEST(SerialDevices, DetectedInNaturalOrderOfTheirFamilies) {
     for (const char* n :
          {"ttyUSB10", "ttyUSB2", "ttyS1", "ttyACM0", "ttyS0", "ttyfoo", "ttyUSBx", "tty0", "null"})
         std::ofstream(dir.path().toStdString() + "/" + n);
-    std::vector<std::string> got = DetectSerialDevices(dir.path().toStdString());
+    std::vector<std::string> got = orvan::link::DetectSerialDevices(dir.path().toStdString());
     for (auto& g : got) g = g.substr(g.rfind('/') + 1);
     EXPECT_EQ(got, (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyS0", "ttyS1"}));
-    EXPECT_TRUE(DetectSerialDevices("/no/such/dir").empty());
+    EXPECT_TRUE(orvan::link::DetectSerialDevices("/no/such/dir").empty());
 }
 
 // On real pseudo-terminals, through the serial port the program always uses.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SerialDevices.h"
+#include "link/SerialDevices.h"
 #include "cli/Cli.h"
 #include "cli/CliJson.h"
 #include "features/BoardFinder.h"
@@ -18,7 +18,7 @@ namespace {
 
 // The devices named, or every serial device there is.
 std::vector<std::string> Devices(const TWords& w) {
-    return w.Names().empty() ? app::DetectSerialDevices() : w.Names();
+    return w.Names().empty() ? link::DetectSerialDevices() : w.Names();
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ TPlan Ports(const Options& opt) {
     const auto w = TWords::Split(opt, {"--json"}, {}, 0, 0);
     if (!w) return Done(2);
     const link::TUdevAdapterInfo udev;
-    for (const std::string& device : app::DetectSerialDevices()) {
+    for (const std::string& device : link::DetectSerialDevices()) {
         const std::optional<link::TUsbAdapter> a = udev.Describe(device);
         if (w->Has("--json")) {
             TJson j = TJson::object();

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-namespace orvan::app {
+namespace orvan::link {
 
 // /dev/ttyUSB*, /dev/ttyACM* and /dev/ttyS* that exist, in natural order
 // (USB adapters first, then ACM, then the platform ports).
 std::vector<std::string> DetectSerialDevices(const std::string& devDir = "/dev");
 
-}  // namespace orvan::app
+}  // namespace orvan::link

@@ -1,9 +1,9 @@
-#include "app/SerialDevices.h"
+#include "link/SerialDevices.h"
 
 #include <algorithm>
 #include <filesystem>
 
-namespace orvan::app {
+namespace orvan::link {
 
 namespace {
 
@@ -54,4 +54,4 @@ std::vector<std::string> DetectSerialDevices(const std::string& devDir) {
     return out;
 }
 
-}  // namespace orvan::app
+}  // namespace orvan::link
