@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "features/FrameSend.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -176,6 +177,13 @@ void TMainForm::BuildPages() {
     };
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, logs);
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, logs);
+    connect(TshCfgWelder, &pages::TPageWelderVelkor::InfoRequested, this,
+            &TMainForm::Act_COMReqHWInfoExecute);
+    connect(TshBrenta->cmdLoadHWInfo, &QPushButton::clicked, this,
+            &TMainForm::Act_COMReqHWInfoExecute);
+    connect(dbg, &pages::TPageComDebug::SendRequested, this, [this](const QString& text) {
+        if (core_) Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
+    });
 }
 
 void TMainForm::BuildMenus() {
