@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -110,6 +111,9 @@ void TMainForm::BuildPages() {
     auto* column = new QVBoxLayout(central);
     PgcMain = new QTabWidget(central);
     PgcMain->setObjectName(QStringLiteral("PgcMain"));
+    // Narrower tabs: the pages of a multi-head board fit a 1024-pixel screen
+    // without the strip's scroll arrows.
+    PgcMain->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
     column->addWidget(PgcMain, 1);
 
     TshCfgWelder = new pages::TPageWelderVelkor(PgcMain);

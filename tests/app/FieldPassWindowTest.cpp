@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include "FormTestSupport.h"
@@ -17,7 +19,13 @@
 #include "features/FrameSend.h"
 #include "pages/LogListModel.h"
 #include "pages/PageComDebug.h"
+#include "pages/PageDiameter.h"
+#include "pages/PageFlanging.h"
 #include "pages/PageIOStatus.h"
+#include "pages/PageMultiHead.h"
+#include "pages/PagePelta.h"
+#include "pages/PageWelderCfg.h"
+#include "pages/ResponsePicture.h"
 #include "pages/PageWelderVelkor.h"
 
 using namespace orvan::app;
@@ -42,6 +50,7 @@ class FieldPassWindow : public ::testing::TestWithParam<const char*> {
         form_ = std::make_unique<TMainForm>(o);
         form_->SetDialogs(&dialogs_);
         form_->FormActivate();
+        form_->Act_COMReqHWInfoExecute();
     }
     bool Idle() {
         return StepUntil(*form_, board_.clock, [&] { return Settled(*form_); });
@@ -144,6 +153,24 @@ TEST_P(FieldPassWindow, TypedRequestsAreCheckedSentAndAnswered) {
     }
 }
 
+// Only the machines the board has get a tab; all of them then fit 1024 px.
+TEST_P(FieldPassWindow, TabStripHoldsEveryPageOfTheBoard) {
+    ASSERT_TRUE(Idle());
+    QTabWidget& tabs = *form_->PgcMain;
+    const std::uint16_t type = preset_.boardType;
+    const std::pair<QWidget*, bool> machines[] = {
+        {form_->tshPelta, type == 0x0500},
+        {form_->tshMultiHead, type == 0x0800},
+        {form_->tshDiameterHeight, type == 0x0800},
+        {form_->tbsFlanging, type == 0x0A00},
+    };
+    for (const auto& [page, served] : machines)
+        EXPECT_EQ(tabs.isTabVisible(tabs.indexOf(page)), served)
+            << tabs.tabText(tabs.indexOf(page)).toStdString();
+    // The window at 1024 px leaves the tab strip about 1000.
+    EXPECT_LE(tabs.tabBar()->sizeHint().width(), 1000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Machines, FieldPassWindow,
                          ::testing::Values("source", "source-2.1", "pelta", "multihead",
                                            "flanging"),
@@ -153,6 +180,43 @@ INSTANTIATE_TEST_SUITE_P(Machines, FieldPassWindow,
                                  if (c == '-' || c == '.') c = '_';
                              return n;
                          });
+
+// "Get m,q" of the power meter draws its line through the two points, on
+// axes whose ends are where the picture's scale says.
+TEST(PowerMeterPicture, FitDrawsTheLineOnTheScale) {
+    QTemporaryDir dir;
+    TInProcessBoard board;
+    TStartOptions o;
+    o.settingsDirectory = dir.path().toStdString() + "/";
+    o.keepSettingsFile = true;
+    board.Connect(o);
+    TMainForm form(o);
+    orvan::test::TRecordingDialogs dialogs;
+    form.SetDialogs(&dialogs);
+    form.FormActivate();
+    auto& page = *form.TshWelderCfg;
+    using orvan::pages::TResponsePicture;
+    const int h = TResponsePicture::kHeight;
+    EXPECT_EQ(TResponsePicture::At(0, 0), QPoint(50, h - 30));
+    EXPECT_EQ(TResponsePicture::At(10, 100), QPoint(305, h - 230));
+    EXPECT_FALSE(page.imgPowerMeter->HasLine());
+    page.edtPMx1->setText(QStringLiteral("1"));
+    page.edtPMx2->setText(QStringLiteral("4"));
+    page.edtPMy1->setText(QStringLiteral("x"));  // refused: no line
+    page.edtPMy2->setText(QStringLiteral("80"));
+    page.btnPMGenCoeff->click();
+    EXPECT_FALSE(page.imgPowerMeter->HasLine());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    page.edtPMy1->setText(QStringLiteral("10"));
+    page.btnPMGenCoeff->click();
+    EXPECT_TRUE(page.imgPowerMeter->HasLine());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    // The temperature sensor's two-point inputs exist, hidden.
+    for (QWidget* w : std::initializer_list<QWidget*>{page.edtTempx1, page.edtTempx2,
+                                                      page.edtTempy1, page.edtTempy2,
+                                                      page.btnGetTempVmin, page.btnGetTempVmax})
+        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
+}
 
 // The typed forms a technician meets: the transmit log's bytes (with or
 // without the ending zero and the log line's head), and the line's bytes.
