@@ -186,7 +186,8 @@ void TMainForm::BuildPages() {
     connect(TshBrenta->cmdLoadHWInfo, &QPushButton::clicked, this,
             &TMainForm::Act_COMReqHWInfoExecute);
     connect(dbg, &pages::TPageComDebug::SendRequested, this, [this](const QString& text) {
-        if (core_) Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
+        if (core_)
+            Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
     });
 }
 

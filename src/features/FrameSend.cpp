@@ -73,8 +73,8 @@ TResult HexBytes(std::string_view text, std::vector<std::uint8_t>& out) {
 TResult ParseTypedFrame(const std::string& text, std::uint32_t protocolVersion, TTypedFrame& out) {
     std::string_view t = text;
     // A line copied from the transmit log: its head is not part of the frame.
-    if (const auto open = t.find_first_not_of(" \t"); open != std::string_view::npos &&
-                                                      t[open] == '[') {
+    if (const auto open = t.find_first_not_of(" \t");
+        open != std::string_view::npos && t[open] == '[') {
         const auto close = t.find(']');
         if (close == std::string_view::npos) return TResult::Fail("the log line has no ']'");
         t.remove_prefix(close + 1);
@@ -117,34 +117,35 @@ TResult ParseTypedFrame(const std::string& text, std::uint32_t protocolVersion, 
     }
     out.type = type;
     out.payload.assign(body.begin() + static_cast<std::ptrdiff_t>(from), body.end() - 1);
-    const std::size_t need = type == commands::kReadVariable   ? 2
-                             : type == commands::kReadMemory   ? 3
+    const std::size_t need = type == commands::kReadVariable    ? 2
+                             : type == commands::kReadMemory    ? 3
                              : type == commands::kWriteVariable ? 3
-                             : type == commands::kWriteMemory  ? 3
-                                                               : 0;
+                             : type == commands::kWriteMemory   ? 3
+                                                                : 0;
     if (out.payload.size() < need)
         return TResult::Fail("the request has " + std::to_string(out.payload.size()) +
                              " value bytes; it needs at least " + std::to_string(need));
     if (type == commands::kReadMemory || type == commands::kWriteMemory) {
         const std::size_t address = (out.payload[0] << 8) | out.payload[1];
-        const std::size_t count = type == commands::kReadMemory ? out.payload[2]
-                                                                : out.payload.size() - 2;
+        const std::size_t count =
+            type == commands::kReadMemory ? out.payload[2] : out.payload.size() - 2;
         if (count == 0 || address + count > link::kEepromSize)
-            return TResult::Fail("addresses " + std::to_string(address) + " to " +
-                                 std::to_string(address + count) + " are outside the memory (0 to " +
-                                 std::to_string(link::kEepromSize - 1) + ")");
+            return TResult::Fail(
+                "addresses " + std::to_string(address) + " to " + std::to_string(address + count) +
+                " are outside the memory (0 to " + std::to_string(link::kEepromSize - 1) + ")");
         if (type == commands::kWriteMemory &&
             address / link::kEepromPageSize != (address + count - 1) / link::kEepromPageSize)
             return TResult::Fail("one write stays within a page of " +
-                                 std::to_string(link::kEepromPageSize) +
-                                 " bytes; addresses " + std::to_string(address) + " to " +
+                                 std::to_string(link::kEepromPageSize) + " bytes; addresses " +
+                                 std::to_string(address) + " to " +
                                  std::to_string(address + count - 1) + " cross one");
     }
     // Described as the line would carry it.
     link::EncodedRequest enc;
     std::string why;
-    if (!link::EncodeRequest(type, out.payload.data(), static_cast<std::int32_t>(out.payload.size()),
-                             protocolVersion, enc, &why))
+    if (!link::EncodeRequest(type, out.payload.data(),
+                             static_cast<std::int32_t>(out.payload.size()), protocolVersion, enc,
+                             &why))
         return TResult::Fail(why);
     std::vector<std::uint8_t> line;
     line.reserve(sizeof link::kPrefix + enc.frameCount + 1);
@@ -166,7 +167,8 @@ class TFrameSend final : public TAttachedOperation<TFrameSend>, public commands:
         // The security code is settled once the version is known; the shape
         // of the request is not.
         TTypedFrame f;
-        if (const TResult r = ParseTypedFrame(request_.text, core_.Protocol().BoardProtocolVersion, f);
+        if (const TResult r =
+                ParseTypedFrame(request_.text, core_.Protocol().BoardProtocolVersion, f);
             !r)
             return TResult::Fail("TX: " + r.why + "; nothing sent");
         frame_ = f;
@@ -218,8 +220,7 @@ class TFrameSend final : public TAttachedOperation<TFrameSend>, public commands:
                        "TX " + frame_.meaning + ": the board refused it (" + refusal_ + ").");
             return;
         }
-        ctx.Finish(TOutcomeKind::Completed, {},
-                   "TX " + frame_.meaning + ": the board answered.");
+        ctx.Finish(TOutcomeKind::Completed, {}, "TX " + frame_.meaning + ": the board answered.");
     }
     void Stop(TOperationContext& ctx, const std::string& why) override {
         ctx.Finish(TOutcomeKind::Failed, why, "TX " + frame_.meaning + " stopped: " + why + ".");

@@ -268,8 +268,7 @@ void TStatusPolling::Convert(TAnalogDisplay& d) const {
 
     // A configuration that cannot convert a reading (zero divisor) shows
     // that instead of a number, and polling goes on.
-    auto value = [this](double v, bool ok, const char* unit, double gaugeScale,
-                        int decimals = 2) {
+    auto value = [this](double v, bool ok, const char* unit, double gaugeScale, int decimals = 2) {
         TConvertedValue c;
         c.ok = ok;
         c.value = v;

@@ -68,8 +68,10 @@ TPageComDebug::TPageComDebug(QWidget* parent)
                                                            {CmdTxString3, TxtStringTx3}};
     for (const auto& [button, edit] : senders) {
         QLineEdit* text = edit;
-        connect(button, &QPushButton::clicked, this, [this, text] { emit SendRequested(text->text()); });
-        connect(edit, &QLineEdit::returnPressed, this, [this, text] { emit SendRequested(text->text()); });
+        connect(button, &QPushButton::clicked, this,
+                [this, text] { emit SendRequested(text->text()); });
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, text] { emit SendRequested(text->text()); });
     }
     CmdTXLogString->setObjectName(QStringLiteral("CmdTXLogString"));
     CmdTxString1->setObjectName(QStringLiteral("CmdTxString1"));

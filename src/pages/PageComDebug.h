@@ -2,9 +2,9 @@
 // "COM Debug": the traffic on the serial line, one list per direction, each
 // filled while its "Enable" box is ticked; a click copies a line into the
 // text field below its list. "TX log string" and the three "TX" send the
-// text beside them as a request, checked like any other. Below them, the line capture: while "Capture" is
-// ticked every frame on the line is listed with what it means, and "Save
-// capture..." writes the capture file (for orvan-boardsim --replay).
+// text beside them as a request, checked like any other. Below them, the line capture: while
+// "Capture" is ticked every frame on the line is listed with what it means, and "Save capture..."
+// writes the capture file (for orvan-boardsim --replay).
 
 #include <QWidget>
 #include <string_view>

@@ -239,8 +239,10 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         btnTempGenCoeff = new QPushButton(QStringLiteral("Get m,q"), grbTempMQ);
         btnTempGenCoeff->setObjectName(QStringLiteral("btnTempGenCoeff"));
         ml->addWidget(btnTempGenCoeff, 2, 0, 1, 2);
-        for (auto [edit, name] : {std::pair{&edtTempx1, "edtTempx1"}, {&edtTempx2, "edtTempx2"},
-                                  {&edtTempy1, "edtTempy1"}, {&edtTempy2, "edtTempy2"}}) {
+        for (auto [edit, name] : {std::pair{&edtTempx1, "edtTempx1"},
+                                  {&edtTempx2, "edtTempx2"},
+                                  {&edtTempy1, "edtTempy1"},
+                                  {&edtTempy2, "edtTempy2"}}) {
             *edit = Edit(name, grbTempMQ);
             (*edit)->hide();
         }

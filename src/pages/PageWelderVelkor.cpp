@@ -281,8 +281,7 @@ void TPageWelderVelkor::OnProtocolVersion(std::uint32_t, const std::string& text
 
 // The board's bytes as they are: any byte shows as some character.
 void TPageWelderVelkor::OnSerialNumber(const std::string& text) {
-    stxSerialNumber->setText(
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    stxSerialNumber->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TPageWelderVelkor::OnMachineNames(const features::TMachineNames& names) {

@@ -8,8 +8,9 @@ namespace orvan::pages {
 TResponsePicture::TResponsePicture(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("imgPowerMeter"));
     setFixedSize(kWidth, kHeight);
-    setToolTip(QStringLiteral("Power meter response: P (W) against the feedback V; "
-                              "\"Get m,q\" draws the line through the two points"));
+    setToolTip(
+        QStringLiteral("Power meter response: P (W) against the feedback V; "
+                       "\"Get m,q\" draws the line through the two points"));
 }
 
 void TResponsePicture::ShowLine(double v1, double w1, double v2, double w2) {
@@ -34,10 +35,10 @@ void TResponsePicture::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Qt::white);
     const int h = height();
     p.setPen(QPen(Qt::black, 1));
-    p.drawLine(50, h - 20, 50, h - 255);    // P axis
-    p.drawLine(40, h - 30, 330, h - 30);    // V axis
-    p.drawLine(305, h - 20, 305, h - 30);   // 10 V
-    p.drawLine(40, h - 230, 50, h - 230);   // 100 W
+    p.drawLine(50, h - 20, 50, h - 255);   // P axis
+    p.drawLine(40, h - 30, 330, h - 30);   // V axis
+    p.drawLine(305, h - 20, 305, h - 30);  // 10 V
+    p.drawLine(40, h - 230, 50, h - 230);  // 100 W
     // The axis grid at round steps: every volt, every 10 W.
     p.setPen(QPen(QColor(0xE0, 0xE0, 0xE0), 1, Qt::DotLine));
     for (int v = 1; v <= 10; ++v) p.drawLine(At(v, 0).x(), h - 31, At(v, 0).x(), h - 230);

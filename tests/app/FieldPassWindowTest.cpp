@@ -25,8 +25,8 @@
 #include "pages/PageMultiHead.h"
 #include "pages/PagePelta.h"
 #include "pages/PageWelderCfg.h"
-#include "pages/ResponsePicture.h"
 #include "pages/PageWelderVelkor.h"
+#include "pages/ResponsePicture.h"
 
 using namespace orvan::app;
 using Bytes = std::vector<std::uint8_t>;
@@ -87,9 +87,9 @@ TEST_P(FieldPassWindow, InfoGroupShowsWhatTheBoardSaysFromEachButton) {
         ASSERT_TRUE(Idle());
         EXPECT_EQ(Sent(0x0B), before + 3) << b->text().toStdString();  // type, firmware, protocol
         EXPECT_EQ(page.stxFWVer->text().toStdString(), Version(preset_.firmware, "%d.%02d.%02d"));
-        EXPECT_NE(page.stxProtVer->text().toStdString().find(
-                      Version(preset_.protocol, "%d.%02d.%02d")),
-                  std::string::npos)
+        EXPECT_NE(
+            page.stxProtVer->text().toStdString().find(Version(preset_.protocol, "%d.%02d.%02d")),
+            std::string::npos)
             << "[" << page.stxProtVer->text().toStdString() << "]";
         EXPECT_FALSE(page.stxSerialNumber->text().isEmpty());
         EXPECT_EQ(form_->PanelText(4), QStringLiteral("SN: ") + page.stxSerialNumber->text());
@@ -137,8 +137,8 @@ TEST_P(FieldPassWindow, TypedRequestsAreCheckedSentAndAnswered) {
         {"0B 00 00 0C", "checksum 0C does not add up"},
         {"0B 00 0G 0B", "not a hex digit"},
         {"77 00 77", "not a request the board knows"},
-        {"02 03 F0 20 D1", "outside the memory"},   // ReadMemory 1008, 32 bytes
-        {"01 00 1E 01 02 03 1F", "cross one"},       // a write over a page edge
+        {"02 03 F0 20 D1", "outside the memory"},  // ReadMemory 1008, 32 bytes
+        {"01 00 1E 01 02 03 1F", "cross one"},     // a write over a page edge
         {"0B 00 0B", "needs at least 2"},
     };
     for (const Bad& b : bad) {
@@ -212,9 +212,9 @@ TEST(PowerMeterPicture, FitDrawsTheLineOnTheScale) {
     EXPECT_TRUE(page.imgPowerMeter->HasLine());
     EXPECT_EQ(dialogs.messages.size(), 1u);
     // The temperature sensor's two-point inputs exist, hidden.
-    for (QWidget* w : std::initializer_list<QWidget*>{page.edtTempx1, page.edtTempx2,
-                                                      page.edtTempy1, page.edtTempy2,
-                                                      page.btnGetTempVmin, page.btnGetTempVmax})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{page.edtTempx1, page.edtTempx2, page.edtTempy1,
+                                         page.edtTempy2, page.btnGetTempVmin, page.btnGetTempVmax})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
 }
 
