@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "features/FrameSend.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -109,6 +111,9 @@ void TMainForm::BuildPages() {
     auto* column = new QVBoxLayout(central);
     PgcMain = new QTabWidget(central);
     PgcMain->setObjectName(QStringLiteral("PgcMain"));
+    // Narrower tabs: the pages of a multi-head board fit a 1024-pixel screen
+    // without the strip's scroll arrows.
+    PgcMain->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
     column->addWidget(PgcMain, 1);
 
     TshCfgWelder = new pages::TPageWelderVelkor(PgcMain);
@@ -176,6 +181,14 @@ void TMainForm::BuildPages() {
     };
     connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, logs);
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, logs);
+    connect(TshCfgWelder, &pages::TPageWelderVelkor::InfoRequested, this,
+            &TMainForm::Act_COMReqHWInfoExecute);
+    connect(TshBrenta->cmdLoadHWInfo, &QPushButton::clicked, this,
+            &TMainForm::Act_COMReqHWInfoExecute);
+    connect(dbg, &pages::TPageComDebug::SendRequested, this, [this](const QString& text) {
+        if (core_)
+            Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
+    });
 }
 
 void TMainForm::BuildMenus() {

@@ -355,6 +355,9 @@ class TMainForm : public QMainWindow,
     void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
                            const std::string& text) override;
     void OnSerialNumber(const std::string& text) override;
+    // A machine's page has a tab only while the board may have that machine:
+    // every page of the board then fits the tab strip of a small screen.
+    void OnBoardType(std::uint16_t boardType) override;
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
     void ShowMissingAck(std::string_view caption, std::string_view text) override;

@@ -54,7 +54,9 @@ void TMainForm::BuildLogsAndCalibration() {
     };
     auto fit = [this](TFeedbackLine line) {
         features::TLineFit f;
-        CalibrationRefused(core_->Calibration().FitLine(line, TshWelderCfg->LineFitTexts(line), f));
+        const TResult r = core_->Calibration().FitLine(line, TshWelderCfg->LineFitTexts(line), f);
+        if (r && line == TFeedbackLine::PowerMeter) TshWelderCfg->ShowPowerMeterFit(f);
+        CalibrationRefused(r);
     };
     connect(p->btnGetPMVmin, &QPushButton::clicked, this,
             [volts] { volts(TFeedbackLine::PowerMeter, false); });

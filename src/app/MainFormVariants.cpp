@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 
 #include "app/MainForm.h"
@@ -143,6 +144,19 @@ void TMainForm::BuildVariantPages() {
             [this] { Run(features::FlangingSaveOperation(*core_)); });
     connect(f->stgFlangProgiles, &QTableWidget::cellClicked, this,
             [this] { VariantOutcome(core_->Flanging().ReadProfiles()); });
+}
+
+void TMainForm::OnBoardType(std::uint16_t boardType) {
+    using features::Variant;
+    const std::pair<QWidget*, Variant> machines[] = {{tshPelta, Variant::Pelta},
+                                                     {tshMultiHead, Variant::MultiHead},
+                                                     {tshDiameterHeight, Variant::DiameterHeight},
+                                                     {tbsFlanging, Variant::Flanging}};
+    for (const auto& [page, variant] : machines) {
+        const int index = PgcMain->indexOf(page);
+        const bool served = features::VariantServes(variant, boardType);
+        if (PgcMain->isTabVisible(index) != served) PgcMain->setTabVisible(index, served);
+    }
 }
 
 }  // namespace orvan::app

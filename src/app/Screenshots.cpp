@@ -74,6 +74,10 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     window.TshBrenta->fraBrentaOptoInputCPU->IndicatorMouseDown(7, Qt::ShiftModifier);
     int written = 0;
     for (int i = 0; i < window.PgcMain->count(); ++i) {
+        // A machine's page the board lacks has no tab; the manual shows it
+        // with its tab, as on the board that has it.
+        const bool hidden = !window.PgcMain->isTabVisible(i);
+        if (hidden) window.PgcMain->setTabVisible(i, true);
         window.PgcMain->setCurrentIndex(i);
         Pump(50);
         const QString file = QDir(dir).filePath(FileStem(i, window.PgcMain->tabText(i)));
@@ -93,6 +97,10 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
                     ++written;
             }
             sub->setCurrentIndex(0);
+        }
+        if (hidden) {
+            window.PgcMain->setCurrentIndex(0);
+            window.PgcMain->setTabVisible(i, false);
         }
     }
     return written;

@@ -189,6 +189,10 @@ TResult TAnalogCalibration::FitLine(TFeedbackLine line, const TLineFitTexts& tex
     TLineFit fit;
     if (TResult r = ComputeLineFit(x1, x2, y1, y2, fit); !r)
         return TResult::Fail(group + ": " + r.why);
+    fit.x1 = x1;
+    fit.x2 = x2;
+    fit.y1 = y1;
+    fit.y2 = y2;
     if (line == TFeedbackLine::PowerMeter) {
         record_.SetPMCoeffM(fit.rawM);
         record_.SetPMCoeffQ(fit.rawQ);

@@ -50,6 +50,8 @@ struct TLineFit {
     std::int32_t q = 0;
     std::uint16_t rawM = 0;
     std::int16_t rawQ = 0;
+    // The two points it was fitted through, as typed (V; W or A).
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
 };
 
 // The gain grid's row after "Get".

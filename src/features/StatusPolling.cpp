@@ -248,6 +248,10 @@ std::string TStatusPolling::Num(double v) const {
     return WithSeparator(NumberText(v), decimalSeparator);
 }
 
+std::string TStatusPolling::Num(double v, int decimals) const {
+    return WithSeparator(link::RoundedText(v, decimals), decimalSeparator);
+}
+
 void TStatusPolling::Convert(TAnalogDisplay& d) const {
     const auto& w = d.words;  // channel order: word 3 of the answer is channel 5
     const std::uint16_t wPhoto = w[0], wMeter = w[1], wSupply = w[2], wSet = w[4], wTemp = w[5];
@@ -259,16 +263,16 @@ void TStatusPolling::Convert(TAnalogDisplay& d) const {
         d.temperatureColour = TTemperatureColour::Low;
     else
         d.temperatureColour = TTemperatureColour::Normal;
-    d.temperatureText = Num(d.temperature);
+    d.temperatureText = Num(d.temperature, 1);
     d.temperatureGauge = static_cast<int>(d.temperature);
 
     // A configuration that cannot convert a reading (zero divisor) shows
     // that instead of a number, and polling goes on.
-    auto value = [this](double v, bool ok, const char* unit, double gaugeScale) {
+    auto value = [this](double v, bool ok, const char* unit, double gaugeScale, int decimals = 2) {
         TConvertedValue c;
         c.ok = ok;
         c.value = v;
-        c.text = ok ? Num(v) + unit : std::string("---") + unit;
+        c.text = ok ? Num(v, decimals) + unit : std::string("---") + unit;
         c.gauge = ok ? static_cast<int>(std::trunc(v * gaugeScale)) : 0;
         return c;
     };
@@ -280,12 +284,12 @@ void TStatusPolling::Convert(TAnalogDisplay& d) const {
     v = record_.SupplyCurrentFromReading(wSupply, &ok);
     d.supplyCurrent = value(v, ok, " A", 1.0);
     v = record_.PhotodiodePowerFromReading(wPhoto, &ok);
-    d.photodiode = value(v, ok, " W", 1000.0);
+    d.photodiode = value(v, ok, " W", 1000.0, 3);
     v = record_.PowerMeterFromReading(wMeter, &ok);
-    d.powerMeter = value(v, ok, " W", 1000.0);
+    d.powerMeter = value(v, ok, " W", 1000.0, 3);
     if (tuningRunning_)
         d.powerMeterView =
-            "Running... " + d.powerMeter.text + " / " + Num(record_.GetPDiodeMaxValue()) + "W";
+            "Running... " + d.powerMeter.text + " / " + Num(record_.GetPDiodeMaxValue(), 2) + "W";
 }
 
 void TStatusPolling::OnAnalogStatus(const std::array<std::uint16_t, 6>& channels) {
@@ -334,13 +338,13 @@ void TStatusPolling::OnAnomalyStatus(std::uint32_t bits) {
 void TStatusPolling::OnPowerReadings(const commands::PowerReadingWords& w) {
     TPowerDisplay d;
     d.words = w;
-    d.photodiode = Num(w.photodiode / 100.0) + " W";
-    d.powerMeter = Num(w.powerMeter / 100.0) + " W";
-    d.supplyCurrent = Num(w.supplyCurrent / 100.0) + " A";
-    d.temperature = Num(w.temperature / 10.0) +
+    d.photodiode = Num(w.photodiode / 100.0, 2) + " W";
+    d.powerMeter = Num(w.powerMeter / 100.0, 2) + " W";
+    d.supplyCurrent = Num(w.supplyCurrent / 100.0, 2) + " A";
+    d.temperature = Num(w.temperature / 10.0, 1) +
                     " \xC2\xB0"
                     "C";
-    d.setPower = Num(w.setPower / 100.0) + " W";
+    d.setPower = Num(w.setPower / 100.0, 2) + " W";
     current_.power = w;
     views_.Notify(&IStatusPollingView::OnPowerDisplay, d);
     Answered(commands::PowerReadings);

@@ -232,6 +232,8 @@ class TStatusPolling : public commands::IStatusView,
     void Answered(std::uint16_t code);
     void Convert(TAnalogDisplay& d) const;
     std::string Num(double v) const;
+    // Rounded to the digits the reading has: no float noise on the pages.
+    std::string Num(double v, int decimals) const;
 
     commands::TSession& session_;
     const config::TWelderCfgBlank& record_;

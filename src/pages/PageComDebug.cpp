@@ -56,6 +56,27 @@ TPageComDebug::TPageComDebug(QWidget* parent)
     chkCapture = new QCheckBox(QStringLiteral("Capture"), this);
     CmdSaveCapture = new QPushButton(QStringLiteral("Save capture..."), this);
     CmdClearCapture = new QPushButton(QStringLiteral("Clear capture"), this);
+    static const QString kHint = QStringLiteral(
+        "Request bytes in hex, as the TX log shows them: 0B 00 00 0B (type, values, checksum)");
+    for (QLineEdit* e : {TxtTxLogString, TxtStringTx1, TxtStringTx2, TxtStringTx3}) {
+        e->setPlaceholderText(kHint);
+        e->setToolTip(kHint);
+    }
+    const std::pair<QPushButton*, QLineEdit*> senders[] = {{CmdTXLogString, TxtTxLogString},
+                                                           {CmdTxString1, TxtStringTx1},
+                                                           {CmdTxString2, TxtStringTx2},
+                                                           {CmdTxString3, TxtStringTx3}};
+    for (const auto& [button, edit] : senders) {
+        QLineEdit* text = edit;
+        connect(button, &QPushButton::clicked, this,
+                [this, text] { emit SendRequested(text->text()); });
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, text] { emit SendRequested(text->text()); });
+    }
+    CmdTXLogString->setObjectName(QStringLiteral("CmdTXLogString"));
+    CmdTxString1->setObjectName(QStringLiteral("CmdTxString1"));
+    CmdTxString2->setObjectName(QStringLiteral("CmdTxString2"));
+    CmdTxString3->setObjectName(QStringLiteral("CmdTxString3"));
     chkCapture->setObjectName(QStringLiteral("chkCapture"));
     CmdSaveCapture->setObjectName(QStringLiteral("CmdSaveCapture"));
 

@@ -1,9 +1,10 @@
 #pragma once
 // "COM Debug": the traffic on the serial line, one list per direction, each
 // filled while its "Enable" box is ticked; a click copies a line into the
-// text field below its list. Below them, the line capture: while "Capture" is
-// ticked every frame on the line is listed with what it means, and "Save
-// capture..." writes the capture file (for orvan-boardsim --replay).
+// text field below its list. "TX log string" and the three "TX" send the
+// text beside them as a request, checked like any other. Below them, the line capture: while
+// "Capture" is ticked every frame on the line is listed with what it means, and "Save capture..."
+// writes the capture file (for orvan-boardsim --replay).
 
 #include <QWidget>
 #include <string_view>
@@ -38,6 +39,13 @@ class TPageComDebug : public QWidget {
     TLogListModel* FrameModel() const { return frameModel_; }
 
     TLogListModel* RxModel() const { return rxModel_; }
+
+  signals:
+    // "TX" or "TX log string": the text beside the button, to be sent as a
+    // request (the core checks it).
+    void SendRequested(const QString& text);
+
+  public:
     TLogListModel* TxModel() const { return txModel_; }
 
     QLabel* LblTxLog;

@@ -84,7 +84,11 @@ TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
                                   "Alt+click: not forced"),
                    force);
     fl->addRow(hint);
+    cmdLoadHWInfo = new QPushButton(QStringLiteral("Load HW Info"), body);
+    cmdLoadHWInfo->setObjectName(QStringLiteral("cmdLoadHWInfo"));
+    cmdLoadHWInfo->setToolTip(QStringLiteral("Read the board type, serial number and versions"));
     auto* side = new QVBoxLayout();
+    side->addWidget(cmdLoadHWInfo);
     side->addWidget(force);
     side->addWidget(BuildDac16(body));
     side->addStretch(1);

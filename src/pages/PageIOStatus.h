@@ -57,6 +57,8 @@ class TPageIOStatus : public QWidget,
     QLineEdit* edtReleLedForceOFF;
     QPushButton* CmdSetIOForceStatus;
     QPushButton* CmdResetIOForceStatus;
+    // "Load HW Info": the hardware information, as "Info" asks it.
+    QPushButton* cmdLoadHWInfo;
     QCheckBox* chkDac16Force;
     QSpinBox* cspDac16;
     QLineEdit* edtDac16ValueVolt;

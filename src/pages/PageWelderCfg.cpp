@@ -20,6 +20,7 @@
 #include "config/Cfgwelder.h"
 #include "features/ConfigTransfer.h"
 #include "pages/NumberText.h"
+#include "pages/ResponsePicture.h"
 #include "pages/ScrollBody.h"
 
 namespace orvan::pages {
@@ -238,6 +239,19 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         btnTempGenCoeff = new QPushButton(QStringLiteral("Get m,q"), grbTempMQ);
         btnTempGenCoeff->setObjectName(QStringLiteral("btnTempGenCoeff"));
         ml->addWidget(btnTempGenCoeff, 2, 0, 1, 2);
+        for (auto [edit, name] : {std::pair{&edtTempx1, "edtTempx1"},
+                                  {&edtTempx2, "edtTempx2"},
+                                  {&edtTempy1, "edtTempy1"},
+                                  {&edtTempy2, "edtTempy2"}}) {
+            *edit = Edit(name, grbTempMQ);
+            (*edit)->hide();
+        }
+        btnGetTempVmin = new QPushButton(QStringLiteral("Get Vmin"), grbTempMQ);
+        btnGetTempVmin->setObjectName(QStringLiteral("btnGetTempVmin"));
+        btnGetTempVmax = new QPushButton(QStringLiteral("Get Vmax"), grbTempMQ);
+        btnGetTempVmax->setObjectName(QStringLiteral("btnGetTempVmax"));
+        btnGetTempVmin->hide();
+        btnGetTempVmax->hide();
         page->addWidget(grbTempMQ, 1, 1);
         page->setRowStretch(2, 1);
         page->setColumnStretch(3, 1);
@@ -268,6 +282,8 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
         dl->addWidget(stgPDTable, 0, Qt::AlignTop);
         dl->addWidget(BuildPhotodiodeButtons(grbPD), 0, Qt::AlignTop);
         page->addWidget(grbPD, 0, 1, 3, 1, Qt::AlignTop);
+        imgPowerMeter = new TResponsePicture(tshAnalogInputTuning);
+        page->addWidget(imgPowerMeter, 2, 0, Qt::AlignLeft | Qt::AlignTop);
         page->setRowStretch(2, 1);
         page->setColumnStretch(2, 1);
     }

@@ -155,6 +155,17 @@ class TPageWelderCfg : public QWidget, public features::IAnalogCalibrationView {
     QPushButton* btnGetIalimVmin = nullptr;
     QPushButton* btnGetIalimVmax = nullptr;
     QPushButton* btnIAlimCoeff = nullptr;
+    // The power meter's response, with the fitted line after "Get m,q".
+    class TResponsePicture* imgPowerMeter = nullptr;
+    void ShowPowerMeterFit(const features::TLineFit& fit);
+    // The temperature sensor's two-point inputs: built, not shown; its
+    // coefficients are fixed.
+    QLineEdit* edtTempx1 = nullptr;
+    QLineEdit* edtTempx2 = nullptr;
+    QLineEdit* edtTempy1 = nullptr;
+    QLineEdit* edtTempy2 = nullptr;
+    QPushButton* btnGetTempVmin = nullptr;
+    QPushButton* btnGetTempVmax = nullptr;
 
   private:
     // Calibration controls, built into the groups of the sub-pages.

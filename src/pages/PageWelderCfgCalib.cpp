@@ -13,6 +13,7 @@
 
 #include "config/Cfgwelder.h"
 #include "pages/PageWelderCfg.h"
+#include "pages/ResponsePicture.h"
 
 namespace orvan::pages {
 
@@ -124,6 +125,10 @@ void TPageWelderCfg::ShowGainReading(int channel, const features::TGainReading& 
     SetCell(strGainAdj, 1, channel + 1, QString::fromStdString(reading.measuredText));
     SetCell(strGainAdj, 2, channel + 1, QString::fromStdString(reading.gainText));
     filling_ = wasFilling;
+}
+
+void TPageWelderCfg::ShowPowerMeterFit(const features::TLineFit& fit) {
+    imgPowerMeter->ShowLine(fit.x1, fit.y1, fit.x2, fit.y2);
 }
 
 features::TLineFitTexts TPageWelderCfg::LineFitTexts(features::TFeedbackLine line) const {

@@ -60,6 +60,23 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     stxBoardType = new QLabel(grbInfo);
     stxBoardType->setObjectName(QStringLiteral("stxBoardType"));
     il->addRow(QStringLiteral("Board type"), stxBoardType);
+    const auto value = [this](const char* name) {
+        auto* l = new QLabel(grbInfo);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return l;
+    };
+    stxFWVer = value("stxFWVer");
+    stxProtVer = value("stxProtVer");
+    stxSerialNumber = value("stxSerialNumber");
+    il->addRow(QStringLiteral("FW Ver."), stxFWVer);
+    il->addRow(QStringLiteral("Protocol"), stxProtVer);
+    il->addRow(QStringLiteral("SN"), stxSerialNumber);
+    cmdInfoUpdate = new QPushButton(QStringLiteral("Update"), grbInfo);
+    cmdInfoUpdate->setObjectName(QStringLiteral("cmdInfoUpdate"));
+    cmdInfoUpdate->setToolTip(QStringLiteral("Read the board type, serial number and versions"));
+    il->addRow(QString(), cmdInfoUpdate);
+    connect(cmdInfoUpdate, &QPushButton::clicked, this, &TPageWelderVelkor::InfoRequested);
     grid->addWidget(grbInfo, 1, 0);
 
     auto* grbAnalog = new QGroupBox(QStringLiteral("Analog input "), body);
@@ -251,6 +268,20 @@ void TPageWelderVelkor::OnSourceTime(std::uint32_t, const std::string& secondsTe
 
 void TPageWelderVelkor::OnMachineName(std::uint16_t, const std::string& name) {
     stxBoardType->setText(U(name));
+}
+
+void TPageWelderVelkor::OnFirmwareVersion(std::uint8_t, std::uint8_t, std::uint8_t,
+                                          const std::string& text) {
+    stxFWVer->setText(U(text));
+}
+
+void TPageWelderVelkor::OnProtocolVersion(std::uint32_t, const std::string& text) {
+    stxProtVer->setText(U(text));
+}
+
+// The board's bytes as they are: any byte shows as some character.
+void TPageWelderVelkor::OnSerialNumber(const std::string& text) {
+    stxSerialNumber->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TPageWelderVelkor::OnMachineNames(const features::TMachineNames& names) {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 
+#include "commands/BoardView.h"
 #include "features/MachineNaming.h"
 #include "features/StatusPolling.h"
 
@@ -26,7 +27,8 @@ namespace orvan::pages {
 
 class TPageWelderVelkor : public QWidget,
                           public features::IStatusPollingView,
-                          public features::IMachineNamingView {
+                          public features::IMachineNamingView,
+                          public commands::IIdentityView {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "Welder Velkor";
@@ -44,11 +46,18 @@ class TPageWelderVelkor : public QWidget,
                       const std::string& hoursText) override;
     void OnMachineName(std::uint16_t boardType, const std::string& name) override;
     void OnMachineNames(const features::TMachineNames& names) override;
+    // The "Info " group: what the board said of itself.
+    void OnFirmwareVersion(std::uint8_t major, std::uint8_t minor, std::uint8_t patch,
+                           const std::string& text) override;
+    void OnProtocolVersion(std::uint32_t packed, const std::string& text) override;
+    void OnSerialNumber(const std::string& text) override;
 
   signals:
     // A click on the "Active anomaly " group or its frame, on "Source work time".
     void AnomalyGroupClicked();
     void SourceTimeGroupClicked();
+    // "Update" of the "Info " group: the hardware information, as "Info" asks it.
+    void InfoRequested();
 
   public:
     QGroupBox* grbBoardInfo;
@@ -56,6 +65,10 @@ class TPageWelderVelkor : public QWidget,
     QGroupBox* grbInfo;
     QLabel* stxCfgVer;
     QLabel* stxCfgSize;
+    QLabel* stxFWVer;
+    QLabel* stxProtVer;
+    QLabel* stxSerialNumber;
+    QPushButton* cmdInfoUpdate;
     // 0..1024 ADC counts: 0 to 5 V.
     std::array<QProgressBar*, 6> CgaAnalog{};
     std::array<QLabel*, 6> LblAnalogValue{};
