@@ -6,6 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libjpeg-dev libudev-dev
+  libsqlite3-dev nettle-dev
   ser2net python3
   dpkg-dev file
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev

@@ -117,6 +117,11 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
         (void)core_.Transfer().Abandon(why);
     }
 
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (ctx_ == nullptr) return {};  // never sent
+        return {{"written", {image_.begin(), image_.end()}}};
+    }
+
   private:
     TSupervisorCore& core_;
     TConfigWriteRequest request_;
@@ -214,6 +219,8 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         if (s.ChainRunning() && s.readPurpose == purpose) s.EndChain(why);
     }
     void Complete(const TTransferOutcome& o) {
+        const auto& image = core_.Session().configImage;
+        read_image_.assign(image.begin(), image.end());
         std::string message = o.message;
         if (!o.checksumWarning.empty()) ctx_->Warn(o.checksumWarning);
         for (const TFieldDifference& d : o.differences) ctx_->Detail(DifferenceText(d));
@@ -238,6 +245,13 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
     TOperationContext* ctx_ = nullptr;
     TTransferOutcome read_;
     bool waitingLog_ = false;
+    std::vector<std::uint8_t> read_image_;
+
+  public:
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (read_image_.empty()) return {};
+        return {{"read", read_image_}};
+    }
 };
 
 class TConfigSave final : public TAttachedOperation<TConfigSave> {
