@@ -57,9 +57,15 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
     }
 
     std::vector<TQuestion> Questions(const TMemoryArea&, std::span<const std::uint8_t> bytes,
-                                     const std::string&) override {
+                                     const std::string& serial) override {
         const auto held = ToImage(bytes);
         std::vector<TQuestion> q;
+        if (!request_.fromBoard.empty() && serial != request_.fromBoard && !request_.acceptDamaged)
+            q.push_back({Name(), std::string(kAttention),
+                         "This configuration was read from board \"" + request_.fromBoard +
+                             "\"; the board on the line is \"" + serial +
+                             "\". Write it to this board?",
+                         "--force"});
         // A blank memory has nothing to lose and no checksum to match.
         if (BlankImage(held)) return q;
         if (!config::ImageChecksumOk(held.data()) && !request_.acceptDamaged)
@@ -147,6 +153,9 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         // A verify compares the board with the configuration shown: with
         // none shown it would list every field against an empty record.
         n.configLoaded = verify_;
+        // The board history keeps what was read under the board it came from
+        // (without a history the read asks nothing more of the board).
+        n.serialNumber = core_.History().On();
         if (!request_.saveTo.empty())
             n.outputs.push_back({request_.saveTo, TFileKind::Configuration,
                                  "the configuration file", request_.replace,

@@ -81,6 +81,13 @@ std::string DefaultHistoryPath() {
     return (fs::path(backups).parent_path() / "history.sqlite").string();
 }
 
+std::string HistoryPathBeside(const std::string& backupDir) {
+    if (backupDir.empty()) return DefaultHistoryPath();
+    fs::path dir(backupDir);
+    if (!dir.has_filename()) dir = dir.parent_path();
+    return (dir.parent_path() / "history.sqlite").string();
+}
+
 bool FileSha256(const std::string& path, std::string& hex, std::uint64_t& size,
                 std::uint64_t maxBytes) {
     std::error_code ec;

@@ -22,6 +22,9 @@ namespace orvan::features {
 // "$XDG_DATA_HOME/orvan-supervisor/history.sqlite" (or under
 // ~/.local/share), beside the backups folder; "" when neither is set.
 std::string DefaultHistoryPath();
+// The history beside a backups folder chosen by the front end (its parent
+// folder's "history.sqlite"); DefaultHistoryPath() when none was chosen.
+std::string HistoryPathBeside(const std::string& backupDir);
 
 // The SHA-256 of a file's bytes in lower-case hex; false when it cannot be
 // read (or is larger than `maxBytes`).

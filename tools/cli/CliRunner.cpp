@@ -324,6 +324,7 @@ TBoard::TBoard(const Options& opt)
     core_->Attach(*printer_);
     core_->SetFastMode(opt_.fast);
     if (!opt_.backupDir.empty()) core_->Operations().SetBackupDir(opt_.backupDir);
+    core_->History().Open(features::DefaultHistoryPath());
 }
 
 TBoard::~TBoard() {
