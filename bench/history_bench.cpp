@@ -5,8 +5,9 @@
 //   one board's timeline (100 records)    target <= 10 ms
 //   the time an operation's record adds   target <= 2 ms (a configuration
 //     write's: two images, two kept files hashed, into the full store)
-// The store is filled once per run through SQL in one transaction (the
-// figures are about reading and adding, not about the filling).
+// The store is filled once per run through SQL in one transaction, and its
+// journal folded into the file (the figures are about reading and adding,
+// not about the filling).
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -124,7 +125,8 @@ struct Fixture {
         sqlite3_finalize(snap);
         sqlite3_finalize(file);
         sqlite3_finalize(board);
-        good = good && sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        good = good && sqlite3_exec(db, "COMMIT; ANALYZE; PRAGMA wal_checkpoint(TRUNCATE)", nullptr,
+                                    nullptr, nullptr) == SQLITE_OK;
         sqlite3_close(db);
         return good;
     }
