@@ -153,9 +153,6 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         // A verify compares the board with the configuration shown: with
         // none shown it would list every field against an empty record.
         n.configLoaded = verify_;
-        // The board history keeps what was read under the board it came from
-        // (without a history the read asks nothing more of the board).
-        n.serialNumber = core_.History().On();
         if (!request_.saveTo.empty())
             n.outputs.push_back({request_.saveTo, TFileKind::Configuration,
                                  "the configuration file", request_.replace,

@@ -484,6 +484,7 @@ THistoryResult TSqliteHistoryStore::Import(const std::string& path, const std::s
                   "SELECT (SELECT count(*) FROM src.snapshots WHERE length(image) > ?1) + "
                   "(SELECT count(*) FROM src.records WHERE length(message) > ?1 OR "
                   "length(details) > ?1 OR uid IS NULL OR uid = '')");
+        if (big.Ok()) big.Bind(1, static_cast<std::int64_t>(kMaxImportedBytes));
         if (!big.Ok() || !big.Row())
             return refused(std::string("cannot be read: ") + sqlite3_errmsg(db_));
         if (big.Int(0) != 0) return refused("holds records that are too large or have no uid");

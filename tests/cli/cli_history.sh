@@ -14,38 +14,38 @@ store="$XDG_DATA_HOME/orvan-supervisor/history.sqlite"
 
 start_sim --still --eeprom "$work/board.bin"
 run "read" 0 -- "$cli" --device "$dev" --fast config-read "$work/a.wcf"
-image_of "$work/board.bin" >"$work/first.image"
 sed -e 's/^MinPower=[0-9-]*/MinPower=1234/' -e 's/^Timer_3=[0-9-]*/Timer_3=4321/' \
     "$work/a.wcf" >"$work/b.wcf"
 run "write" 0 -- "$cli" --device "$dev" --fast config-write "$work/b.wcf"
+image_of "$work/board.bin" >"$work/written.image"
+run "write back" 0 -- "$cli" --device "$dev" --fast config-write "$work/a.wcf"
 run "refused write is recorded too" 2 -- "$cli" --device "$dev" config-write "$work/none.wcf"
 [ -f "$store" ] && ok "history in the data folder" || fail "no $store"
 
 run "boards" 0 -- "$cli" history && has "board listed" "$work/out" "SIM-000001"
 run "boards json" 0 -- "$cli" history --json && has "json board" "$work/out" '"serial": "SIM-000001"'
 run "timeline" 0 -- "$cli" history SIM-000001 &&
-    has "read recorded" "$work/out" "Configuration read" &&
     has "write recorded" "$work/out" "Configuration write" &&
     has "backup indexed" "$work/out" "kept $XDG_DATA_HOME/orvan-supervisor/backups/SIM-000001_"
 run "timeline json" 0 -- "$cli" history SIM-000001 --json
-# Record ids: the first read, and the write (which holds what it wrote).
-read_id=$(grep -B0 '"operation": "Configuration read"' "$work/out" | head -n 1 |
-    sed 's/.*"id": \([0-9]*\).*/\1/')
-write_id=$(grep '"operation": "Configuration write", "outcome": "completed"' "$work/out" |
-    head -n 1 | sed 's/.*"id": \([0-9]*\).*/\1/')
-[ -n "$read_id" ] && [ -n "$write_id" ] && ok "ids found ($read_id, $write_id)" ||
+# Record ids of the two writes, oldest first.
+ids=$(grep '"operation": "Configuration write", "outcome": "completed"' "$work/out" |
+    sed 's/.*"id": \([0-9]*\).*/\1/' | sort -n)
+first_id=$(echo "$ids" | head -n 1)
+second_id=$(echo "$ids" | sed -n 2p)
+[ -n "$first_id" ] && [ -n "$second_id" ] && ok "ids found ($first_id, $second_id)" ||
     fail "ids: $(cat "$work/out")"
 
-run "diff" 0 -- "$cli" history diff "$read_id" "$write_id" &&
-    has "MinPower differs, in its unit" "$work/out" "MinPower: 6553 (6 A) -> 1234 (1.13 A)" &&
+run "diff" 0 -- "$cli" history diff "$first_id" "$second_id" &&
+    has "MinPower differs, in its unit" "$work/out" "MinPower: 1234 (1.13 A) -> 6553 (6 A)" &&
     has "Timer_3 differs" "$work/out" "Timer_3: "
 [ "$(wc -l <"$work/out")" = 2 ] && ok "only the two fields" || fail "diff: $(cat "$work/out")"
-run "diff json" 0 -- "$cli" history diff "$read_id" "$write_id" --json &&
-    has "json diff" "$work/out" '"field": "MinPower", "unit": "A", "firstRaw": 6553, "secondRaw": 1234'
+run "diff json" 0 -- "$cli" history diff "$first_id" "$second_id" --json &&
+    has "json diff" "$work/out" '"field": "MinPower", "unit": "A", "firstRaw": 1234, "secondRaw": 6553'
 
-run "restore the first read" 0 -- "$cli" --device "$dev" --fast history restore "$read_id" &&
+run "restore the first write" 0 -- "$cli" --device "$dev" --fast history restore "$first_id" &&
     has "restore backed up first" "$work/err" "Backup of the previous configuration"
-image_of "$work/board.bin" | cmp -s - "$work/first.image" && ok "restore is byte-exact" ||
+image_of "$work/board.bin" | cmp -s - "$work/written.image" && ok "restore is byte-exact" ||
     fail "board differs from the recorded image after the restore"
 
 # Another board's configuration is asked about; without a terminal, no.
@@ -55,7 +55,7 @@ printf 'SIM-000002\0\0\0\0\0\0' | dd of="$work/other.bin" bs=1 conv=notrunc stat
 start_sim --still --eeprom "$work/other.bin"
 cp "$work/other.bin" "$work/other.before"
 run "another board is not written unasked" 2 -- "$cli" --device "$dev" history restore \
-    "$write_id" </dev/null
+    "$first_id" </dev/null
 image_of "$work/other.bin" | cmp -s - <(image_of "$work/other.before") &&
     ok "other board untouched" || fail "other board written"
 stop_sim
