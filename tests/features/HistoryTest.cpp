@@ -282,7 +282,7 @@ TEST(History, AKillDuringARecordLeavesTheStoreConsistent) {
     const std::string path = dir.File("history.sqlite");
     OpenStore(path).reset();
     std::mt19937 gen(26);
-    std::uniform_int_distribution<int> wait(0, 4000);
+    std::uniform_int_distribution<int> wait(0, 20000);
     for (int round = 0; round < 100; ++round) {
         int ready[2];
         ASSERT_EQ(::pipe(ready), 0);
