@@ -6,6 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format ccache pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libjpeg-dev libudev-dev
+  libsqlite3-dev nettle-dev
   ser2net python3
   dpkg-dev file lintian help2man
   libcli11-dev nlohmann-json3-dev

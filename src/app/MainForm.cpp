@@ -18,8 +18,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/BoardHistoryDialog.h"
 #include "app/Config.h"
 #include "app/JpegPicture.h"
+#include "features/ConfigOperations.h"
 #include "pages/LogView.h"
 #include "pages/PageComDebug.h"
 #include "pages/PageDiameter.h"
@@ -95,6 +97,12 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     if (!options_.backupDirectory.empty())
         core_->Operations().SetBackupDir(options_.backupDirectory);
     BuildService();
+    core_->History().Open(features::HistoryPathBeside(options_.backupDirectory));
+    AddBoardHistoryItem(
+        mnuFile, FileServiceReportItem, this, core_->History(),
+        [this](const auto& image, const std::string& serial) {
+            Run(features::ConfigWriteOperation(*core_, {image, false, false, true, serial}));
+        });
     config_ = std::make_unique<TConfig>(options_.settingsDirectory, options_.fallbackDirectory);
     trace_.push_back("create settings");
     BuildFastExchange();

@@ -57,9 +57,15 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
     }
 
     std::vector<TQuestion> Questions(const TMemoryArea&, std::span<const std::uint8_t> bytes,
-                                     const std::string&) override {
+                                     const std::string& serial) override {
         const auto held = ToImage(bytes);
         std::vector<TQuestion> q;
+        if (!request_.fromBoard.empty() && serial != request_.fromBoard && !request_.acceptDamaged)
+            q.push_back({Name(), std::string(kAttention),
+                         "This configuration was read from board \"" + request_.fromBoard +
+                             "\"; the board on the line is \"" + serial +
+                             "\". Write it to this board?",
+                         "--force"});
         // A blank memory has nothing to lose and no checksum to match.
         if (BlankImage(held)) return q;
         if (!config::ImageChecksumOk(held.data()) && !request_.acceptDamaged)
@@ -115,6 +121,11 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
     void Stalled(TOperationContext&) override { core_.Transfer().NoteExchangeIdle(); }
     void Stop(TOperationContext&, const std::string& why) override {
         (void)core_.Transfer().Abandon(why);
+    }
+
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (ctx_ == nullptr) return {};  // never sent
+        return {{"written", {image_.begin(), image_.end()}}};
     }
 
   private:
@@ -214,6 +225,8 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         if (s.ChainRunning() && s.readPurpose == purpose) s.EndChain(why);
     }
     void Complete(const TTransferOutcome& o) {
+        const auto& image = core_.Session().configImage;
+        read_image_.assign(image.begin(), image.end());
         std::string message = o.message;
         if (!o.checksumWarning.empty()) ctx_->Warn(o.checksumWarning);
         for (const TFieldDifference& d : o.differences) ctx_->Detail(DifferenceText(d));
@@ -238,6 +251,13 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
     TOperationContext* ctx_ = nullptr;
     TTransferOutcome read_;
     bool waitingLog_ = false;
+    std::vector<std::uint8_t> read_image_;
+
+  public:
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (read_image_.empty()) return {};
+        return {{"read", read_image_}};
+    }
 };
 
 class TConfigSave final : public TAttachedOperation<TConfigSave> {

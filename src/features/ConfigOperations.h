@@ -26,6 +26,9 @@ struct TConfigWriteRequest {
     bool acceptOtherLayout = false;
     // "Configuration restore" for a restore of a backup.
     bool restore = false;
+    // The serial number of the board the image came from (a restore from
+    // the board history): another board is asked about first ("--force").
+    std::string fromBoard;
 };
 
 struct TConfigReadRequest {

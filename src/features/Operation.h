@@ -239,6 +239,12 @@ class TOperation {
     // dropped already). Finish with what the board holds now.
     virtual void Stop(TOperationContext& ctx, const std::string& why) = 0;
 
+    // The configuration images this run read from the board or wrote to it
+    // (roles "read", "written"), for the board history.
+    virtual std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const {
+        return {};
+    }
+
     // The runner attaches the operation to the core's events while it runs.
     virtual void Attach(TSupervisorCore& /*core*/) {}
     virtual void Detach(TSupervisorCore& /*core*/) {}

@@ -154,6 +154,8 @@ struct TOperations::TRun {
     std::vector<std::string> written;
     std::string warning;
     std::vector<std::string> details;
+    // What the configuration area held before the operation wrote it.
+    std::vector<std::uint8_t> heldConfiguration;
 
     // The area being kept and its reads.
     std::size_t keepIndex = 0;
@@ -270,6 +272,7 @@ void TOperations::Refuse(std::unique_ptr<TOperation> op, TOutcomeKind kind, cons
     o.why = why;
     o.caption = caption;
     o.message = caption == kAttention ? why : op->Name() + " not started: " + why;
+    Record(o, *op, {}, {});
     views_.Notify(&IOperationView::OnOperationFinished, o);
     if (done) done(o);
 }
@@ -544,6 +547,8 @@ void TOperations::AskNext(TRun& r) {
         }
         r.kept.push_back(f.path);
     }
+    if (a.first == ConfigurationArea().first && a.count == ConfigurationArea().count)
+        r.heldConfiguration = r.reading;
     ++r.keepIndex;
     r.phase = TOperationPhase::Keep;
     Advance(r);
@@ -633,12 +638,37 @@ void TOperations::Finish(TRun& r, TOperationOutcome o) {
         r.op->Detach(core_);
         r.attached = false;
     }
+    Record(o, *r.op, r.serial, r.heldConfiguration);
     // Kept until the next tick: the operation may be on the call stack.
     std::unique_ptr<TRun> mine = std::move(slots_[r.slot]);
     const auto done = r.done;
     finished_.push_back(std::move(mine));
     views_.Notify(&IOperationView::OnOperationFinished, o);
     if (done) done(o);
+}
+
+void TOperations::Record(TOperationOutcome& o, const TOperation& op, const std::string& serial,
+                         const std::vector<std::uint8_t>& held) {
+    THistory& history = core_.History();
+    THistoryFacts facts;
+    // The serial number read for this run; else the one the session knows
+    // (an operation that needs none, or one refused before it started).
+    facts.serial = serial.empty() ? session_.serialNumber : serial;
+    facts.boardType = session_.boardType;
+    auto version = [](const std::array<std::uint8_t, 3>& v) {
+        if (v == std::array<std::uint8_t, 3>{}) return std::string();
+        return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]);
+    };
+    facts.firmware = version(session_.firmwareVersion);
+    facts.protocol = version(session_.protocolVersion);
+    if (!held.empty()) facts.snapshots.push_back({"before", held});
+    for (auto& [role, image] : op.Recorded()) facts.snapshots.push_back({role, image});
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(core_.BackupTime().time_since_epoch())
+            .count();
+    // A history fault is news, never the operation's failure.
+    if (const std::string notice = history.RecordOutcome(o, facts, ms); !notice.empty())
+        o.message += (o.message.empty() ? "" : " ") + notice;
 }
 
 void TOperations::Cancel(const std::string& why, int signal, bool foregroundOnly) {

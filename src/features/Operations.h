@@ -115,6 +115,9 @@ class TOperations : public commands::IIdentityView,
     void Fail(TRun& r, const std::string& why);
     void Finish(TRun& r, TOperationOutcome o);
     std::string WaitingReason(const TRun& r) const;
+    // Into the board history, with what the run knew of the board.
+    void Record(TOperationOutcome& o, const TOperation& op, const std::string& serial,
+                const std::vector<std::uint8_t>& held);
     TRun* Waiting(TOperationPhase phase);
 
     TSupervisorCore& core_;

@@ -24,6 +24,7 @@
 #include "features/EepromTools.h"
 #include "features/EventLog.h"
 #include "features/Flanging.h"
+#include "features/History.h"
 #include "features/Identity.h"
 #include "features/MachineNaming.h"
 #include "features/MultiHead.h"
@@ -144,6 +145,9 @@ class TSupervisorCore {
     // The last lines of traffic (whatever front end listens to the line).
     const link::TTrafficTail& Traffic() const { return traffic_; }
     // The machine-variant pages (TFlanging above is the flanging one).
+    // The board history: every outcome is recorded there (off until the
+    // front end opens it, with DefaultHistoryPath()).
+    THistory& History() { return history_; }
     TDac16& Dac16() { return dac16_; }
     TPelta& Pelta() { return pelta_; }
     TMultiHead& MultiHead() { return multiHead_; }
@@ -182,6 +186,7 @@ class TSupervisorCore {
     link::TLineCapture capture_{clock_source_};
     bool capturing_ = false;
     config::TReservedFile captureFile_;
+    THistory history_;
     // Last: it stops the operations before any controller they use goes.
     TOperations operations_{*this, session_};
 

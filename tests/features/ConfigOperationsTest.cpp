@@ -314,7 +314,7 @@ TEST(ConfigWrite, DamagedOrForeignImagesAreWrittenOnlyWhenAccepted) {
         test::OperationRig pre;
         c.make(pre.model);
         pre.rec.answer.reset();
-        const auto forced = Write(pre, {std::nullopt, true, true, false});
+        const auto forced = Write(pre, {std::nullopt, true, true, false, {}});
         EXPECT_TRUE(forced.Completed()) << forced.message;
         EXPECT_TRUE(pre.rec.questions.empty());
     }
@@ -356,7 +356,7 @@ TEST(ConfigRestore, IsByteExact) {
         std::optional<Image> exact;
         ASSERT_TRUE(rig.core.Document().OpenBackup(Backup(w), exact));
         ASSERT_TRUE(exact.has_value());
-        const auto r = Write(rig, {exact, false, false, true});
+        const auto r = Write(rig, {exact, false, false, true, {}});
         ASSERT_TRUE(r.Completed()) << r.message;
         EXPECT_EQ(r.operation, "Configuration restore");
         EXPECT_EQ(rig.BoardImage(), original);

@@ -79,4 +79,10 @@
     X("image-to-wcf", ImageToWcf, false, "IN.bin OUT.wcf [--force]",                               \
       "a board image (or a 1024-byte EEPROM dump) as a configuration file; a damaged image "       \
       "only with --force")                                                                         \
-    X("wcf-show", WcfShow, false, "FILE.wcf", "list a configuration file: field, raw, value")
+    X("wcf-show", WcfShow, false, "FILE.wcf", "list a configuration file: field, raw, value")      \
+    X("history", History, false,                                                                   \
+      "[SERIAL | diff ID ID | restore ID [--force] | export SERIAL FILE | import FILE] [--json]",  \
+      "the boards met; a board's timeline (exit 1 when a file it kept is missing or changed); "    \
+      "two records' configurations field by field; a record's configuration written back "         \
+      "(needs --device or --simulate; backup first; --force for another board's); a board's "      \
+      "records into a new file, or such a file's records into the history")

@@ -340,6 +340,7 @@ TBoard::TBoard(const Options& opt)
         };
     }
     if (!opt_.backupDir.empty()) core_->Operations().SetBackupDir(opt_.backupDir);
+    core_->History().Open(features::DefaultHistoryPath());
 }
 
 TBoard::~TBoard() {
