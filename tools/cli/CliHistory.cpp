@@ -279,7 +279,7 @@ TPlan History(const Options& opt) {
         } else if (a == "--force") {
             force = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            return Usage(kCommand, "no flag " + a);
+            return Usage(kCommand, "unknown option " + a);
         } else {
             names.push_back(a);
         }
