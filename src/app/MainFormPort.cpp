@@ -10,9 +10,9 @@
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "link/SerialDevices.h"
 #include "features/BoardFinder.h"
 #include "link/NetAddress.h"
+#include "link/SerialDevices.h"
 
 namespace orvan::app {
 

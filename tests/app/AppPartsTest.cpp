@@ -9,10 +9,10 @@
 
 #include "app/Config.h"
 #include "app/JpegPicture.h"
-#include "link/SerialDevices.h"
 #include "boardsim/PtyBoard.h"
 #include "boardsim/SimPort.h"
 #include "features/BoardFinder.h"
+#include "link/SerialDevices.h"
 #include "link/TickDriver.h"
 
 using namespace orvan::app;

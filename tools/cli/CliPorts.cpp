@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialDevices.h"
 #include "cli/Cli.h"
 #include "cli/CliJson.h"
 #include "features/BoardFinder.h"
+#include "link/SerialDevices.h"
 #include "link/UsbAdapters.h"
 
 namespace orvan::cli {
