@@ -61,7 +61,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
                              public commands::IVariableView,
                              public commands::ILinkView {
   public:
-    struct TSpec {
+    struct TPlan {
         std::string name;                  // "Hours counter"
         std::string what;                  // "the hours counter"
         std::vector<std::uint16_t> reads;  // read before and after
@@ -79,23 +79,23 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         std::function<TResult()> send;
     };
 
-    TVariableWrite(TSupervisorCore& core, TSpec spec)
-        : TAttachedOperation(spec.name), core_(core), spec_(std::move(spec)) {}
+    TVariableWrite(TSupervisorCore& core, TPlan plan)
+        : TAttachedOperation(plan.name), core_(core), plan_(std::move(plan)) {}
 
     TOperationNeeds Needs() const override {
         TOperationNeeds n;
         n.protocolVersion = true;
-        n.boardType = spec_.boardType;
-        n.keeps = spec_.keeps;
-        n.serialNumber = !spec_.keeps.empty();  // the kept copy is named by it
+        n.boardType = plan_.boardType;
+        n.keeps = plan_.keeps;
+        n.serialNumber = !plan_.keeps.empty();  // the kept copy is named by it
         return n;
     }
     TResult Check() override {
-        if (!spec_.refused.empty()) return TResult::Fail(spec_.refused);
+        if (!plan_.refused.empty()) return TResult::Fail(plan_.refused);
         cmds_.clear();
         // Every frame is built before anything is queued: a value the board
         // cannot hold is refused here, never wrapped.
-        for (const auto& [code, values] : spec_.writes) {
+        for (const auto& [code, values] : plan_.writes) {
             link::TCmd cmd;
             std::string why;
             if (!MakeWriteVariable(code, values, cmd, &why)) return TResult::Fail(why);
@@ -105,9 +105,9 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
-        if (spec_.beforeWrite) {
-            if (const TResult r = spec_.beforeWrite(); !r) {
-                ctx.Finish(TOutcomeKind::Refused, r.why, spec_.name + " not sent: " + r.why);
+        if (plan_.beforeWrite) {
+            if (const TResult r = plan_.beforeWrite(); !r) {
+                ctx.Finish(TOutcomeKind::Refused, r.why, plan_.name + " not sent: " + r.why);
                 return TResult::Ok();
             }
         }
@@ -147,7 +147,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         switch (stage_) {
             case Stage::Before:
                 ctx.Finish(TOutcomeKind::Failed, why,
-                           spec_.name + " stopped before anything was written: " + why +
+                           plan_.name + " stopped before anything was written: " + why +
                                ". The board holds what it held.",
                            "what it held");
                 return;
@@ -159,7 +159,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
                               std::to_string(cmds_.size()) + " writes were acknowledged (it held " +
                               Before() + ")";
                 ctx.Finish(TOutcomeKind::Failed, why,
-                           spec_.name + " stopped: " + why + ". The board holds " + holds + ".",
+                           plan_.name + " stopped: " + why + ". The board holds " + holds + ".",
                            holds);
                 return;
             }
@@ -175,7 +175,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
 
     TResult QueueReads() {
         pending_.clear();
-        for (std::uint16_t code : spec_.reads) {
+        for (std::uint16_t code : plan_.reads) {
             if (const TResult r = SendReadVariable(core_.Engine().protocol, code); !r) return r;
             pending_.push_back(code);
         }
@@ -190,8 +190,8 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     void SendWrites() {
         stage_ = Stage::Write;
         pendingWrites_.clear();
-        if (spec_.send) {
-            if (const TResult r = spec_.send(); !r) {
+        if (plan_.send) {
+            if (const TResult r = plan_.send(); !r) {
                 Stop(*ctx_, r.why);
                 return;
             }
@@ -211,7 +211,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     }
     std::string Before() const {
         std::string t;
-        for (std::uint16_t code : spec_.reads) {
+        for (std::uint16_t code : plan_.reads) {
             const auto it = before_.find(code);
             if (it == before_.end()) continue;
             if (!t.empty()) t += ", ";
@@ -220,15 +220,15 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         return t.empty() ? std::string("not read") : t;
     }
     std::string Acknowledged() const {
-        std::string t = spec_.name + ": " + spec_.done + "; the board acknowledged it.";
-        if (!spec_.reads.empty()) t += " It held " + Before() + " before.";
+        std::string t = plan_.name + ": " + plan_.done + "; the board acknowledged it.";
+        if (!plan_.reads.empty()) t += " It held " + Before() + " before.";
         if (ctx_ && !ctx_->Kept().empty())
             t += " What the board held is kept in " + ctx_->Kept().front() + ".";
         return t;
     }
     void Done() {
         std::string now;
-        for (std::uint16_t code : spec_.reads) {
+        for (std::uint16_t code : plan_.reads) {
             const auto it = after_.find(code);
             if (it == after_.end()) continue;
             if (!now.empty()) now += ", ";
@@ -240,7 +240,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     }
 
     TSupervisorCore& core_;
-    TSpec spec_;
+    TPlan plan_;
     std::vector<link::TCmd> cmds_;
     TOperationContext* ctx_ = nullptr;
     Stage stage_ = Stage::Before;
@@ -250,8 +250,8 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
     std::string refusal_;
 };
 
-std::unique_ptr<TOperation> VariableWrite(TSupervisorCore& core, TVariableWrite::TSpec spec) {
-    return std::make_unique<TVariableWrite>(core, std::move(spec));
+std::unique_ptr<TOperation> VariableWrite(TSupervisorCore& core, TVariableWrite::TPlan plan) {
+    return std::make_unique<TVariableWrite>(core, std::move(plan));
 }
 
 // --- identity and plain reads ---------------------------------------------------
@@ -866,7 +866,7 @@ std::unique_ptr<TOperation> VariableReadOperation(TSupervisorCore& core,
 
 std::unique_ptr<TOperation> VariableWriteOperation(TSupervisorCore& core, std::uint16_t code,
                                                    std::vector<double> values) {
-    TVariableWrite::TSpec s;
+    TVariableWrite::TPlan s;
     s.name = "Write " + VariableName(code);
     const VariableInfo* v = FindVariable(code);
     if (v == nullptr || !v->writable) {
@@ -899,7 +899,7 @@ std::unique_ptr<TOperation> SerialNumberOperation(TSupervisorCore& core, std::st
 }
 
 std::unique_ptr<TOperation> HoursSecondsOperation(TSupervisorCore& core, std::uint32_t seconds) {
-    TVariableWrite::TSpec s;
+    TVariableWrite::TPlan s;
     s.name = "Hours counter";
     s.reads = {SourceWorkTime};
     s.writes = {{SourceWorkTime, {static_cast<double>(seconds)}}};
@@ -918,7 +918,7 @@ std::unique_ptr<TOperation> HoursCounterOperation(TSupervisorCore& core, std::st
     else
         seconds = HoursToSeconds(hours, &why);
     if (!seconds) {
-        TVariableWrite::TSpec s;
+        TVariableWrite::TPlan s;
         s.name = "Hours counter";
         s.refused = why;
         return VariableWrite(core, std::move(s));
@@ -928,7 +928,7 @@ std::unique_ptr<TOperation> HoursCounterOperation(TSupervisorCore& core, std::st
 
 std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate date,
                                                 TTimeTexts time) {
-    TVariableWrite::TSpec s;
+    TVariableWrite::TPlan s;
     s.name = "Factory tuning date";
     TTimeOfDay t;
     std::string why;
@@ -949,7 +949,7 @@ std::unique_ptr<TOperation> TuningDateOperation(TSupervisorCore& core, TDate dat
 }
 
 std::unique_ptr<TOperation> ClockSetOperation(TSupervisorCore& core, TDate date, TTimeTexts time) {
-    TVariableWrite::TSpec s;
+    TVariableWrite::TPlan s;
     s.name = "Board clock set";
     TTimeOfDay t;
     std::string why;
@@ -970,7 +970,7 @@ std::unique_ptr<TOperation> ClockSetOperation(TSupervisorCore& core, TDate date,
 }
 
 std::unique_ptr<TOperation> ClockRunOperation(TSupervisorCore& core, bool running) {
-    TVariableWrite::TSpec s;
+    TVariableWrite::TPlan s;
     s.name = running ? "Board clock start" : "Board clock halt";
     s.reads = {ClockRun};
     s.writes = {{ClockRun, {running ? 1.0 : 0.0}}};
