@@ -52,7 +52,7 @@ TBoardHistoryDialog::TBoardHistoryDialog(features::THistory& history, TRestore r
     boards_ = Table(this, {"Serial", "Type", "Firmware", "Last seen", "First seen", "Records"},
                     "BoardHistoryBoards");
     boards_->setSelectionMode(QAbstractItemView::SingleSelection);
-    timeline_ = Table(this, {"Id", "Time", "Operation", "Outcome", "Configuration", "By"},
+    timeline_ = Table(this, {"Id", "Time", "Operation", "Outcome", "Snapshots", "By"},
                       "BoardHistoryTimeline");
     timeline_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     diff_ = Table(this, {"Section", "Field", "First", "Second", "Unit"}, "BoardHistoryDifferences");
@@ -99,8 +99,13 @@ void TBoardHistoryDialog::FillBoards() {
             {b.serial, b.boardType ? type : "", b.firmware, features::HistoryTimeText(b.lastSeenMs),
              features::HistoryTimeText(b.firstSeenMs), std::to_string(b.records)});
     }
-    note_->setText(boards.empty() ? QStringLiteral("No board in the history yet.")
-                                  : QStringLiteral("Select a board for its timeline."));
+    if (boards.empty()) {
+        note_->setText(QStringLiteral("No board in the history yet."));
+        return;
+    }
+    // The board seen last is the one just serviced (the service report
+    // sends the technician here for its timeline).
+    boards_->selectRow(0);
 }
 
 void TBoardHistoryDialog::ShowTimeline() {

@@ -88,6 +88,7 @@ class TVariableWrite final : public TAttachedOperation<TVariableWrite>,
         n.boardType = plan_.boardType;
         n.keeps = plan_.keeps;
         n.serialNumber = !plan_.keeps.empty();  // the kept copy is named by it
+        n.serialKnown = true;
         return n;
     }
     TResult Check() override {
@@ -427,6 +428,7 @@ class TProcedureRun final : public TAttachedOperation<TProcedureRun>,
         // the power readings depend on the version.
         n.protocolVersion = true;
         n.serialNumber = Tuning();
+        n.serialKnown = true;
         // A tuning rewrites the board's tuning data: what it holds is kept.
         if (Tuning()) n.keeps = {ConfigurationArea(), TuningLogArea()};
         return n;
@@ -541,6 +543,7 @@ class TTuningLogRead final : public TAttachedOperation<TTuningLogRead>, public I
         TOperationNeeds n;
         // The currents are fractions of the configuration's maximum current.
         n.configLoaded = read_;
+        n.serialKnown = read_;
         if (!save_.path.empty())
             n.outputs.push_back({save_.path, TFileKind::TuningLog, "the tuning log file",
                                  save_.replace, save_.replaceOtherKind});
@@ -567,6 +570,8 @@ class TTuningLogRead final : public TAttachedOperation<TTuningLogRead>, public I
                          "Tuning log read stopped: " + s.outcome.why);
             return;
         }
+        const auto& image = core_.Logs().tuningLogImage;
+        image_.assign(image.begin(), image.end());
         for (const tuninglog& e : s.entries)
             ctx_->Detail(e.dateTime + "\t" + link::RoundedText(e.current, 3) + " A\t" +
                          link::RoundedText(e.power, 3) + " W\t" + link::RoundedText(e.hours, 3) +
@@ -612,13 +617,24 @@ class TTuningLogRead final : public TAttachedOperation<TTuningLogRead>, public I
     TLogSaveRequest save_;
     bool read_;
     TOperationContext* ctx_ = nullptr;
+    std::vector<std::uint8_t> image_;
+
+  public:
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (image_.empty()) return {};
+        return {{"tuning log", image_}};
+    }
 };
 
 class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEventLogView {
   public:
     explicit TEventLogRead(TSupervisorCore& core)
         : TAttachedOperation("Event log read"), core_(core) {}
-    TOperationNeeds Needs() const override { return {}; }
+    TOperationNeeds Needs() const override {
+        TOperationNeeds n;
+        n.serialKnown = true;
+        return n;
+    }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
         ctx.Progress("reading the event log", 0, 8);
@@ -631,6 +647,7 @@ class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEv
             return;
         }
         for (const TEventLine& line : log.lines) ctx_->Detail(EventLineText(line));
+        image_ = core_.EventLog().lastEventLog;
         ctx_->Finish(TOutcomeKind::Completed, {},
                      "Event log read (" + std::to_string(log.lines.size()) + " events).");
     }
@@ -639,9 +656,15 @@ class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEv
         ctx.Finish(TOutcomeKind::Failed, why, "Event log read stopped: " + why);
     }
 
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
+        if (image_.empty()) return {};
+        return {{"event log", image_}};
+    }
+
   private:
     TSupervisorCore& core_;
     TOperationContext* ctx_ = nullptr;
+    std::vector<std::uint8_t> image_;
 };
 
 // --- flanging profile -------------------------------------------------------------

@@ -153,6 +153,7 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         // A verify compares the board with the configuration shown: with
         // none shown it would list every field against an empty record.
         n.configLoaded = verify_;
+        n.serialKnown = true;
         if (!request_.saveTo.empty())
             n.outputs.push_back({request_.saveTo, TFileKind::Configuration,
                                  "the configuration file", request_.replace,
@@ -197,6 +198,9 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
         waitingLog_ = false;
         if (!s.outcome.completed)
             ctx_->Warn("The tuning log could not be read: " + s.outcome.why + ".");
+        else
+            log_image_.assign(core_.Logs().tuningLogImage.begin(),
+                              core_.Logs().tuningLogImage.end());
         Complete(read_);
     }
 
@@ -252,11 +256,14 @@ class TConfigUpload final : public TAttachedOperation<TConfigUpload>,
     TTransferOutcome read_;
     bool waitingLog_ = false;
     std::vector<std::uint8_t> read_image_;
+    std::vector<std::uint8_t> log_image_;
 
   public:
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Recorded() const override {
-        if (read_image_.empty()) return {};
-        return {{"read", read_image_}};
+        std::vector<std::pair<std::string, std::vector<std::uint8_t>>> r;
+        if (!read_image_.empty()) r.emplace_back("read", read_image_);
+        if (!log_image_.empty()) r.emplace_back("tuning log", log_image_);
+        return r;
     }
 };
 

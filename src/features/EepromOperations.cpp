@@ -110,6 +110,7 @@ class TEepromDump final : public TAttachedOperation<TEepromDump> {
     TOperationNeeds Needs() const override {
         TOperationNeeds n;
         n.keeps = {WholeMemoryArea()};
+        n.serialKnown = true;
         if (!request_.path.empty())
             n.outputs.push_back({request_.path, TFileKind::ConfigImage, "the dump file",
                                  request_.replace, request_.replaceOtherKind});
@@ -152,6 +153,7 @@ class TEepromFormat final : public TAttachedOperation<TEepromFormat>, public TPa
         TOperationNeeds n;
         n.protocolVersion = true;
         n.keeps = {WholeMemoryArea()};
+        n.serialKnown = true;  // who formatted which board
         n.outputs.push_back({request_.dumpPath, TFileKind::ConfigImage,
                              "the dump before the format", request_.replace});
         return n;

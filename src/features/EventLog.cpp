@@ -188,6 +188,7 @@ void TEventLog::OnChainEnd(int purpose) {
     // from under the decoding.
     const std::vector<std::uint8_t> buffer = std::move(eventLog);
     eventLog = {};
+    lastEventLog = buffer;
     const TEventLogDecode log = DecodeEventLog(buffer, decimalSeparator);
     views_.Notify(&IEventLogView::OnEventLogRead, TSequenceOutcome::Completed(), log);
 }

@@ -92,6 +92,8 @@ class TEventLog : public commands::IMemoryView {
     // Exists only while the event log is read; every byte starts erased
     // (0xFF), so a record that never arrived reads as the end of the list.
     std::vector<std::uint8_t> eventLog;
+    // The bytes of the last read that came whole, as they were read.
+    std::vector<std::uint8_t> lastEventLog;
     // Decimal separator of the value texts.
     char decimalSeparator = '.';
 

@@ -16,10 +16,12 @@
 
 namespace orvan::features {
 
-// A configuration image kept with a record: what was read from the board,
-// written to it, or what the board held before a write.
+// A memory image kept with a record: the configuration read from the board,
+// written to it, or what the board held before a write; or a log as read.
 struct THistorySnapshot {
-    std::string role;  // "read", "written", "before"
+    // Configurations: "read", "written", "before"; logs: "tuning log" (the
+    // 320 bytes of both copies), "event log" (the 231 bytes of its records).
+    std::string role;
     std::vector<std::uint8_t> image;
 };
 

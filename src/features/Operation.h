@@ -83,7 +83,10 @@ struct TOperationNeeds {
     bool protocolVersion = false;  // decides the security code
     bool boardType = false;        // decides which machine variables exist
     bool serialNumber = false;     // read afresh: the board may have been swapped
-    bool configLoaded = false;     // a configuration is on the pages
+    // Read when the session does not know it yet: the board history files
+    // the run under it (a read alone is worth nothing under no board).
+    bool serialKnown = false;
+    bool configLoaded = false;  // a configuration is on the pages
     // Read (twice, compared) and kept before the operation's first write.
     std::vector<TMemoryArea> keeps;
     std::vector<TOutputFile> outputs;

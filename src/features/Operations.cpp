@@ -377,7 +377,8 @@ void TOperations::Advance(TRun& r) {
             r.phase = TOperationPhase::Serial;
             [[fallthrough]];
         case TOperationPhase::Serial:
-            if (r.needs.serialNumber && !r.serialAsked) {
+            if ((r.needs.serialNumber || (r.needs.serialKnown && session_.serialNumber.empty())) &&
+                !r.serialAsked) {
                 // Read afresh: the board on the line may not be the one the
                 // session identified last, and copies are named by it.
                 reason_.clear();

@@ -1,5 +1,7 @@
 #include "features/ServiceReport.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 
@@ -243,6 +245,56 @@ void WriteDifferences(const TReportFacts& f, THtmlWriter& h) {
     h.Table({"Section", "Field", "Backup", "Board", "Unit"}, rows);
 }
 
+// A word a shell takes as it is, else quoted.
+std::string ShellWord(const std::string& w) {
+    const bool plain = !w.empty() && std::all_of(w.begin(), w.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' ||
+               c == '/' || c == '+';
+    });
+    if (plain) return w;
+    std::string q = "'";
+    for (char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+void WriteHistory(const TReportFacts& f, THtmlWriter& h) {
+    if (!f.serial || f.serial->empty()) {
+        h.Missing("The board's serial number was not read: the board history cannot show it.");
+        return;
+    }
+    h.Facts({{"Timeline", "orvan-cli history " + ShellWord(*f.serial)},
+             {"In the window", "File > Board history... (opens on the board seen last)"}});
+    if (!f.historyKept) {
+        h.Paragraph("No board history is kept on this PC" +
+                    (f.historyProblem.empty() ? std::string(".") : ": " + f.historyProblem));
+        return;
+    }
+    if (!f.historyProblem.empty()) {
+        h.Missing(f.historyProblem);
+        return;
+    }
+    if (!f.configImage) {
+        h.Missing("No comparison: the configuration was not read.");
+        return;
+    }
+    if (f.historyRecord == 0) {
+        h.Paragraph("The history holds no earlier configuration of this board.");
+        return;
+    }
+    h.Paragraph("Last configuration seen: record " + std::to_string(f.historyRecord) + ", " +
+                f.historyWhat + " (orvan-cli history diff " + std::to_string(f.historyRecord) +
+                " ID compares it with another record).");
+    if (f.sinceHistory.empty()) {
+        h.Paragraph("The board holds that same configuration.");
+        return;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (const TFieldDifference& d : f.sinceHistory)
+        rows.push_back({d.section, d.key, ValueCell(d.pcRaw, d.pcValue, d.engineering),
+                        ValueCell(d.boardRaw, d.boardValue, d.engineering), d.unit});
+    h.Table({"Section", "Field", "Then", "Board", "Unit"}, rows);
+}
+
 }  // namespace
 
 std::string BuildServiceReportHtml(const TReportFacts& f,
@@ -281,6 +333,9 @@ std::string BuildServiceReportHtml(const TReportFacts& f,
     section("Configuration", cfg.Html());
     WriteDifferences(f, diff);
     section("Differences from the newest backup", diff.Html());
+    THtmlWriter history;
+    WriteHistory(f, history);
+    section("Board history", history.Html());
     for (const IReportSection* s : sections) {
         THtmlWriter w;
         s->Write(w);
@@ -518,6 +573,7 @@ void TServiceReport::Finish() {
     step_ = Step::Idle;
     facts_.machineName = facts_.boardType ? naming_.MachineName() : std::string();
     CompareWithBackup();
+    if (compareWithHistory && facts_.serial) compareWithHistory(facts_);
     facts_.traffic = traffic_.Lines();
     std::vector<const IReportSection*> sections = sections_;
     const std::string html = BuildServiceReportHtml(facts_, sections);

@@ -86,6 +86,15 @@ struct TReportFacts {
     // how the board differs from it.
     std::string backupPath, backupTime, backupProblem;
     std::vector<TFieldDifference> sinceBackup;
+    // The board history of this PC: whether one is kept, the last
+    // configuration it saw of this board (record 0 when none: "what",
+    // "Configuration read on 2026-12-08 11:20:30 by tecnico on banco-3")
+    // and how the board differs from it.
+    bool historyKept = false;
+    std::string historyProblem;
+    std::int64_t historyRecord = 0;
+    std::string historyWhat;
+    std::vector<TFieldDifference> sinceHistory;
     std::vector<std::string> traffic;
     std::vector<std::string> missing;  // one line per thing not read, with why
     std::string pcTime;                // when the report was made, "2026-12-08 11:20:30"
@@ -161,6 +170,9 @@ class TServiceReport : public commands::IIdentityView,
     // backupDirOf names (the operations' own).
     void SetBackupDir(std::string dir) { backupDir_ = std::move(dir); }
     std::function<std::string()> backupDirOf;
+    // Fills the history's part of the facts (the core's board history);
+    // unset, the report says no history is kept.
+    std::function<void(TReportFacts&)> compareWithHistory;
     // "2026-12-08 11:20:30" of the PC (tests fix it).
     std::function<std::string()> pcTime;
     // The port and speed, for the report's head.

@@ -28,6 +28,7 @@ TSupervisorCore::TSupervisorCore(link::ISerialPort& port, const link::IClock& cl
     events_.Subscribe(identity_);
     events_.Subscribe(operations_);
     report_.backupDirOf = [this] { return operations_.BackupDir(); };
+    report_.compareWithHistory = [this](TReportFacts& f) { CompareWithHistory(f); };
     // Polling the line stopped goes on as an operation of its own.
     reconnection_.resumePolling = [this] {
         return operations_.BackgroundBusy() || operations_.Start(PollingOperation(*this, {}));
@@ -101,6 +102,29 @@ TResult TSupervisorCore::SetSecurityCode(bool on) {
 link::PollState TSupervisorCore::OnLineReadable() {
     if (!protocol_.FastMode()) return link::PollState::Idle;
     return Tick();
+}
+
+// The report runs before its own outcome is recorded: the last
+// configuration the history holds is the one seen before this visit.
+void TSupervisorCore::CompareWithHistory(TReportFacts& f) {
+    f.historyKept = history_.On();
+    if (!f.historyKept) {
+        if (!history_.Path().empty())
+            f.historyProblem = "the board history \"" + history_.Path() + "\" cannot be used";
+        return;
+    }
+    THistoryRecord last;
+    bool found = false;
+    if (const THistoryResult r = history_.LastConfiguration(*f.serial, last, found); !r) {
+        f.historyProblem = "The board history could not be read: " + r.why;
+        return;
+    }
+    const THistorySnapshot* s = found ? ConfigurationOf(last) : nullptr;
+    if (s == nullptr || !f.configImage) return;
+    f.historyRecord = last.id;
+    f.historyWhat = last.operation + " on " + HistoryTimeText(last.timeMs) + " by " + last.user +
+                    (last.host.empty() ? std::string() : " on " + last.host);
+    f.sinceHistory = SnapshotDifferences(s->image, {f.configImage->begin(), f.configImage->end()});
 }
 
 }  // namespace orvan::features

@@ -154,6 +154,7 @@ class TSupervisorCore {
     TDiameterHeight& DiameterHeight() { return diameterHeight_; }
 
   private:
+    void CompareWithHistory(TReportFacts& f);
     const link::IClock& clock_source_;
     // Declared in the order they depend on each other; destroyed in reverse,
     // so the controllers go before the session and the engine they use.

@@ -438,7 +438,7 @@ TEST(ConfigRead, StoppedReadLeavesTheRecord) {
         e.values = {static_cast<std::uint16_t>(16 + 32 * k)};
         e.remaining = 1;
         e.type = commands::kReadMemory;
-        e.after = k;
+        e.after = k + 1;  // the serial number is read first
         rig.model.ForceError(e);
         const auto o = rig.Run(features::ConfigReadOperation(rig.core, {}));
         EXPECT_EQ(o.kind, TOutcomeKind::Failed);

@@ -14,10 +14,12 @@
 #include <random>
 
 #include "OperationRig.h"
+#include "boardsim/BoardTuningLog.h"
 #include "config/Cfgwelder.h"
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
 #include "features/EepromOperations.h"
+#include "features/EventLog.h"
 #include "features/History.h"
 #include "features/SqliteHistoryStore.h"
 
@@ -198,6 +200,135 @@ TEST(History, EveryOperationLeavesItsRecordWithTheBoardsFacts) {
     }
     EXPECT_EQ(missing, 1);
     EXPECT_EQ(changed, 1);
+}
+
+// Each operation run alone on a board the program has not identified yet:
+// the record is still filed under the board, with the logs as read.
+TEST(History, ARunAloneIsFiledUnderItsBoardWithTheLogsAsRead) {
+    struct Row {
+        const char* operation;
+        std::function<std::unique_ptr<TOperation>(HistoryRig&)> make;
+        const char* log;  // the log snapshot it keeps, "" for none
+        std::size_t first = 0, size = 0;
+    };
+    const std::vector<Row> rows = {
+        {"Configuration read", [](HistoryRig& r) { return ConfigReadOperation(r.core, {true, {}}); },
+         "tuning log", link::kTuningLogAddress, link::kTuningLogSize},
+        {"Event log read", [](HistoryRig& r) { return EventLogReadOperation(r.core); }, "event log",
+         link::kEventLogAddress, link::kEventLogSize},
+        {"EEPROM format",
+         [](HistoryRig& r) { return EepromFormatOperation(r.core, {r.dir.File("before.bin")}); },
+         ""},
+        {"Board clock halt", [](HistoryRig& r) { return ClockRunOperation(r.core, false); }, ""},
+    };
+    for (const Row& row : rows) {
+        HistoryRig rig;
+        // An event in the log, so its snapshot holds more than erased bytes.
+        const TEventRecord ev{};
+        const auto bytes = EventRecordBytes(ev);
+        std::copy(bytes.begin(), bytes.end(), rig.model.Eeprom().begin() + link::kEventLogAddress);
+        const sim::TSimTuning tuning{1796000000, 3600, 40000, 1500};
+        sim::WriteFactoryTuningLog(rig.model.Eeprom(), 1790000000, {1000, 2000, 3000, 4000, 5000},
+                                   &tuning, 1);
+        const Bytes memory(rig.model.Eeprom().begin(), rig.model.Eeprom().end());
+        ASSERT_TRUE(rig.core.Session().serialNumber.empty());
+        const TOperationOutcome o = rig.Run(row.make(rig));
+        rig.Drain();
+        ASSERT_TRUE(o.Completed()) << row.operation << ": " << o.message;
+        std::vector<THistoryBoard> boards;
+        ASSERT_TRUE(rig.core.History().Boards(boards));
+        ASSERT_EQ(boards.size(), 1u) << row.operation;
+        EXPECT_EQ(boards[0].serial, "SIM-000001") << row.operation;
+        std::vector<THistoryRecord> timeline;
+        ASSERT_TRUE(rig.core.History().Timeline(boards[0].serial, timeline));
+        ASSERT_EQ(timeline.size(), 1u);
+        THistoryRecord rec;
+        ASSERT_TRUE(rig.core.History().Record(timeline[0].id, rec));
+        EXPECT_EQ(rec.operation, row.operation);
+        EXPECT_EQ(rec.outcome, "completed");
+        EXPECT_EQ(rec.user, "tecnico");
+        EXPECT_EQ(rec.host, "banco-3");
+        EXPECT_EQ(rec.timeMs, 1796703540000);
+        const auto log =
+            std::find_if(rec.snapshots.begin(), rec.snapshots.end(),
+                         [](const THistorySnapshot& s) { return s.role.ends_with(" log"); });
+        if (*row.log == '\0') {
+            EXPECT_EQ(log, rec.snapshots.end()) << row.operation;
+            continue;
+        }
+        ASSERT_NE(log, rec.snapshots.end()) << row.operation;
+        EXPECT_EQ(log->role, row.log);
+        EXPECT_EQ(log->image,
+                  Bytes(memory.begin() + static_cast<std::ptrdiff_t>(row.first),
+                        memory.begin() + static_cast<std::ptrdiff_t>(row.first + row.size)))
+            << row.operation;
+        // A log is never taken for a configuration.
+        bool found = true;
+        THistoryRecord last;
+        ASSERT_TRUE(rig.core.History().LastConfiguration(rec.serial, last, found));
+        if (found) {
+            EXPECT_NE(last.snapshots.at(0).role, row.log);
+        }
+    }
+}
+
+// The service report names the board's timeline and how the board differs
+// from the last configuration the history saw of it; with no history kept,
+// it says so.
+TEST(History, TheServiceReportShowsTheChangesSinceTheLastConfigurationSeen) {
+    for (const bool kept : {true, false}) {
+        HistoryRig rig;
+        std::int64_t seen = 0;
+        if (kept) {
+            config::TWelderCfgBlank cfg;
+            const auto board = rig.BoardImage();
+            cfg.LoadFromImage(board.data());
+            const config::TFieldInfo* f = config::FindField("MinPower");
+            const std::int32_t boardRaw = f->Raw(cfg);
+            f->setRaw(cfg, f->index, boardRaw - 25);
+            TOperationOutcome o;
+            o.operation = "Configuration read";
+            o.kind = TOutcomeKind::Completed;
+            THistoryFacts facts;
+            facts.serial = "SIM-000001";
+            facts.snapshots = {{"read", ImageOf(cfg)}};
+            ASSERT_EQ(rig.core.History().RecordOutcome(o, facts, 1000), "");
+            seen = rig.core.History().LastId();
+        } else {
+            rig.core.History().Close();
+        }
+        const std::string path = rig.dir.File("report.html");
+        const TOperationOutcome o = rig.Run(ServiceReportOperation(rig.core, {path}));
+        ASSERT_TRUE(o.Completed()) << o.message;
+        std::ifstream in(path);
+        const std::string html((std::istreambuf_iterator<char>(in)), {});
+        const std::size_t at = html.find("<h2>Board history</h2>");
+        ASSERT_NE(at, std::string::npos);
+        const std::string part = html.substr(at, html.find("<h2>", at + 4) - at);
+        EXPECT_NE(part.find("orvan-cli history SIM-000001"), std::string::npos) << part;
+        EXPECT_NE(part.find("Board history..."), std::string::npos) << part;
+        if (!kept) {
+            EXPECT_NE(part.find("No board history is kept"), std::string::npos) << part;
+            continue;
+        }
+        EXPECT_NE(part.find("record " + std::to_string(seen) + ", Configuration read"),
+                  std::string::npos)
+            << part;
+        EXPECT_NE(part.find("tecnico on banco-3"), std::string::npos) << part;
+        // Exactly the one field changed since, with its unit.
+        EXPECT_NE(part.find("<td>MinPower</td>"), std::string::npos) << part;
+        std::size_t rows = 0;
+        for (std::size_t p = part.find("<tr><td>"); p != std::string::npos;
+             p = part.find("<tr><td>", p + 1))
+            ++rows;
+        EXPECT_EQ(rows, 1u) << part;
+        // The report itself is recorded after it was made.
+        THistoryRecord last;
+        bool found = false;
+        ASSERT_TRUE(rig.core.History().LastConfiguration("SIM-000001", last, found));
+        EXPECT_EQ(last.id, seen);
+        EXPECT_GT(rig.core.History().LastId(), seen);
+    }
 }
 
 // --- differences ---------------------------------------------------------------

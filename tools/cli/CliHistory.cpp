@@ -180,7 +180,9 @@ int Timeline(const std::string& serial, bool json) {
                       r.operation.c_str(), r.outcome.c_str(), r.user.c_str(), r.host.c_str());
         Print(line);
         if (!r.why.empty()) Print("        why: " + r.why);
-        for (const auto& s : r.snapshots) Print("        configuration " + s.role);
+        for (const auto& s : r.snapshots)
+            Print(s.role.ends_with(" log") ? "        " + s.role + " snapshot"
+                                           : "        configuration " + s.role);
         for (const auto& f : r.files) {
             const auto state = stateOf(r.id, f.path);
             troubled += state != features::TFileState::Same;
