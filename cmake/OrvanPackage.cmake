@@ -6,9 +6,12 @@
 #   orvan-supervisor  the window (depends on orvan-cli for the naming files).
 # scripts/package.sh builds them, unpacks them into a scratch root, starts
 # the programs from there and runs lintian.
-orvan_harden(orvan-cli orvan_cli orvan-boardsim)
+# Fortified calls in every piece linked into a shipped program: the core
+# libraries too, not only the programs' own sources.
+orvan_harden(orvan-cli orvan_cli orvan-boardsim orvan_boardsim orvan_link orvan_config
+             orvan_commands orvan_features)
 if(ORVAN_GUI)
-  orvan_harden(orvan-supervisor)
+  orvan_harden(orvan-supervisor orvan_app orvan_pages orvan_frames)
 endif()
 
 set(ORVAN_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/data/desktop)

@@ -61,6 +61,19 @@ if ls "$usr/bin" | grep -qv '^orvan-'; then fail "bin holds more than the progra
 timeout 60 "$usr/bin/orvan-cli" --simulate --quiet demo >"$out/demo.txt" 2>&1 ||
   { cat "$out/demo.txt" >&2; fail "orvan-cli --simulate demo failed from the scratch root"; }
 echo "package: orvan-cli --simulate demo: $(wc -l <"$out/demo.txt") lines"
+# Hardened as Debian wants (what hardening-check looks at): a position-
+# independent program, bound at start and read-only after it, fortified
+# calls, the stack protector.
+for p in "$usr"/bin/orvan-*; do
+  elf="$(readelf -hdsW "$p")"
+  grep -q "Type:.*DYN" <<<"$elf" || fail "$p is not position-independent"
+  grep -Eq "BIND_NOW|FLAGS_1.*NOW" <<<"$elf" || fail "$p is not bound at start (bindnow)"
+  segments="$(readelf -lW "$p")"
+  grep -q GNU_RELRO <<<"$segments" || fail "$p has no read-only relocations"
+  grep -Eq " __[a-z_]+_chk(@|$)" <<<"$elf" || fail "$p has no fortified calls"
+  grep -q "__stack_chk_fail" <<<"$elf" || fail "$p has no stack protector"
+  echo "package: $(basename "$p"): PIE, relro, bindnow, fortify, stack protector"
+done
 # The manual page says what --help says.
 zcat "$usr/share/man/man1/orvan-cli.1.gz" | grep -q "config\\\\-verify" ||
   fail "the orvan-cli manual page lacks its commands"

@@ -2,9 +2,9 @@
 // controller board.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -34,49 +34,95 @@ class TApplication : public QApplication {
     }
 };
 
-void Usage(std::FILE* to = stderr) {
-    std::fprintf(
-        to,
-        "usage: orvan-supervisor [--device PATH | --simulate] [--fast] [--screenshots DIR]\n"
-        "       orvan-supervisor --version\n"
-        "  (no option)        open the port of the settings file\n"
-        "  --device PATH      use this serial device for this run (/dev/ttyUSB0, a pty)\n"
-        "  --simulate         run the board simulator in-process and connect to it\n"
-        "  --fast             fast exchange for this run (Settings > Fast exchange)\n"
-        "  --screenshots DIR  render each main page to DIR/NN-caption.png and exit\n"
-        "  --version          print the release and where the naming files are found\n");
+// The options, read by QCommandLineParser before any window exists, so
+// --help and --version work on a box without a display.
+struct TArguments {
+    std::string device, shots;
+    bool simulate = false, fast = false, help = false, version = false;
+    QString helpText;
+};
+
+// 0 to go on; otherwise the exit status (2: a usage error, said on stderr).
+int ReadArguments(int argc, char** argv, TArguments& out) {
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "The service and set-up window for the controller board of a diode-laser welding "
+        "source.\nWithout options it opens the port of its settings file."));
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("use this serial device for this run (/dev/ttyUSB0, a pty, "
+                       "tcp://HOST:PORT, rfc2217://HOST:PORT)"),
+        QStringLiteral("PATH"));
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"), QStringLiteral("run the board simulator in-process and connect "
+                                                   "to it"));
+    const QCommandLineOption fast(QStringLiteral("fast"),
+                                  QStringLiteral("fast exchange for this run (Settings > Fast "
+                                                 "exchange)"));
+    const QCommandLineOption shots(
+        QStringLiteral("screenshots"),
+        QStringLiteral("render each main page to DIR/NN-caption.png and exit"),
+        QStringLiteral("DIR"));
+    const QCommandLineOption version(
+        QStringLiteral("version"),
+        QStringLiteral("print the release and where the naming files are found"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("print this text"));
+    for (const QCommandLineOption* o : {&device, &simulate, &fast, &shots, &version, &help})
+        p.addOption(*o);
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    auto refuse = [](const QString& why) {
+        std::fprintf(stderr, "orvan-supervisor: %s (orvan-supervisor --help tells the options)\n",
+                     why.toLocal8Bit().constData());
+        return 2;
+    };
+    if (!p.parse(args)) return refuse(p.errorText());
+    if (!p.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments()[0]));
+    for (const QCommandLineOption* o : {&device, &shots}) {
+        if (p.values(*o).size() > 1)
+            return refuse(QStringLiteral("--%1 given twice").arg(o->names().constFirst()));
+        if (p.isSet(*o) && p.value(*o).isEmpty())
+            return refuse(QStringLiteral("--%1 wants a value").arg(o->names().constFirst()));
+    }
+    out.device = p.value(device).toLocal8Bit().toStdString();
+    out.shots = p.value(shots).toLocal8Bit().toStdString();
+    out.simulate = p.isSet(simulate);
+    out.fast = p.isSet(fast);
+    out.version = p.isSet(version);
+    out.help = p.isSet(help);
+    if (!out.device.empty() && out.simulate)
+        return refuse(QStringLiteral("--device and --simulate exclude each other"));
+    // No application object yet: the usage line names the program itself.
+    out.helpText = p.helpText();
+    const qsizetype eol = out.helpText.indexOf(QLatin1Char('\n'));
+    out.helpText.replace(0, eol, QStringLiteral("Usage: orvan-supervisor [options]"));
+    out.helpText += QStringLiteral(
+        "\nExit status: 0 closed normally; 1 the window could not start (or the screenshots "
+        "could not be written); 2 bad arguments.\n");
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string device;
-    std::string shots;
-    bool simulate = false;
-    bool fast = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (std::strcmp(a, "--simulate") == 0) {
-            simulate = true;
-        } else if (std::strcmp(a, "--fast") == 0) {
-            fast = true;
-        } else if (std::strcmp(a, "--device") == 0 && i + 1 < argc) {
-            device = argv[++i];
-        } else if (std::strcmp(a, "--screenshots") == 0 && i + 1 < argc) {
-            shots = argv[++i];
-        } else if (std::strcmp(a, "--version") == 0) {
-            std::printf("orvan-supervisor %s\nnaming files: %s\n", orvan::kProgramVersion,
-                        orvan::app::NamingDirectory(orvan::app::ProgramDirectory()).c_str());
-            return 0;
-        } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            Usage(stdout);
-            return 0;
-        } else {
-            std::fprintf(stderr, "orvan-supervisor: unknown argument '%s'\n", a);
-            Usage();
-            return 2;
-        }
+    TArguments a;
+    if (const int status = ReadArguments(argc, argv, a); status != 0) return status;
+    if (a.help) {
+        std::fputs(a.helpText.toLocal8Bit().constData(), stdout);
+        return 0;
     }
+    if (a.version) {
+        std::printf("orvan-supervisor %s\nnaming files: %s\n", orvan::kProgramVersion,
+                    orvan::app::NamingDirectory(orvan::app::ProgramDirectory()).c_str());
+        return 0;
+    }
+    const std::string& device = a.device;
+    const std::string& shots = a.shots;
+    const bool simulate = a.simulate;
+    const bool fast = a.fast;
     if (!shots.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

@@ -21,6 +21,9 @@ struct DecodedField {
     std::string field;  // "edtPeltaWork_f", "stxImaxByTime", ...
     double value = 0;   // the engineering value (or the raw number)
     std::string text;   // as the page shows it
+    // The number the board sent; its caption, unit and scale are in
+    // commands/VariableFields.h.
+    std::int64_t raw = 0;
 };
 
 struct DecodedVariable {

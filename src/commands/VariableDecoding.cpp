@@ -3,9 +3,11 @@
 // diagnosis and tuning, machine pages. Each takes the answers of its group
 // and says whether it did.
 
+#include <cmath>
 #include <cstdio>
 
 #include "commands/Session.h"
+#include "commands/VariableFields.h"
 #include "link/ByteOrder.h"
 
 namespace orvan::commands {
@@ -34,11 +36,29 @@ struct TAnswer {
     const std::uint8_t* p;
     DecodedVariable out;
 
+    void Add(std::string field, double value, std::string text, std::int64_t raw) {
+        out.fields.push_back({std::move(field), value, std::move(text), raw});
+    }
     void Add(std::string field, double value, std::string text) {
-        out.fields.push_back({std::move(field), value, std::move(text)});
+        const auto raw = static_cast<std::int64_t>(std::llround(value));
+        Add(std::move(field), value, std::move(text), raw);
     }
     void Number(std::string field, double value, std::string_view unit = {}) {
         Add(std::move(field), value, NumberText(value) + std::string(unit));
+    }
+    // A raw number the field table scales (commands/VariableFields.h).
+    void Scaled(std::string field, std::int64_t raw, std::string_view unit = {}) {
+        const VariableField* f = FindVariableField(field);
+        const double value = f != nullptr ? static_cast<double>(raw) * static_cast<double>(f->num) /
+                                                static_cast<double>(f->den)
+                                          : static_cast<double>(raw);
+        Add(std::move(field), value, NumberText(value) + std::string(unit), raw);
+    }
+    // As the page shows it: the whole part of the scaled value.
+    void Whole(std::string field, std::int64_t raw, std::int64_t divisor) {
+        const std::int64_t whole = raw / divisor;
+        Add(std::move(field), static_cast<double>(whole), NumberText(static_cast<double>(whole)),
+            raw);
     }
     // The fields go to every view of variables; the area event follows.
     void Emit() { view.Notify(&IVariableView::OnVariable, out); }
@@ -130,20 +150,20 @@ bool DecodeStatus(TAnswer& a) {
         case SourceWorkTime: {
             const std::uint32_t s = a.U32();
             a.Number("stxSourceSeconds", s);
-            a.Add("stxSourceHours", s / 3600.0, RoundedText(s / 3600.0, 2));
+            a.Add("stxSourceHours", s / 3600.0, RoundedText(s / 3600.0, 2), s);
             a.Emit();
             a.view.Notify(&IStatusView::OnSourceWorkTime, s);
             return true;
         }
         case PowerReadings: {
             PowerReadingWords w{a.U16(), a.U16(2), a.U16(4), a.U16(6), a.U16(8)};
-            a.Number("stxOrvanPwPD", w.photodiode / 100.0, " W");
-            a.Number("stxOrvanPwPM", w.powerMeter / 100.0, " W");
-            a.Number("stxOrvanIAlim", w.supplyCurrent / 100.0, " A");
-            a.Number("stxOrvanTemp", w.temperature / 10.0,
+            a.Scaled("stxOrvanPwPD", w.photodiode, " W");
+            a.Scaled("stxOrvanPwPM", w.powerMeter, " W");
+            a.Scaled("stxOrvanIAlim", w.supplyCurrent, " A");
+            a.Scaled("stxOrvanTemp", w.temperature,
                      " \xC2\xB0"
                      "C");
-            a.Number("stxOrvanPwSet", w.setPower / 100.0, " W");
+            a.Scaled("stxOrvanPwSet", w.setPower, " W");
             a.Emit();
             a.view.Notify(&IStatusView::OnPowerReadings, w);
             return true;
@@ -202,25 +222,25 @@ bool DecodeProcedure(TAnswer& a) {
         case DiagnosisPower100: {
             static const char* cells[] = {"stxPwPM25", "stxPwPM50", "stxPwPM75", "stxPwPM100"};
             const int step = a.code - DiagnosisStatus;
-            a.Number(cells[step - 1], a.U16() / 100.0);
+            a.Scaled(cells[step - 1], a.U16());
             a.Emit();
             a.view.Notify(&IProcedureView::OnDiagnosisPower, step, a.U16());
             return true;
         }
         case ImaxByTime:
-            a.Number("stxImaxByTime", a.U16() / 100.0, " A");
+            a.Scaled("stxImaxByTime", a.U16(), " A");
             break;
         case Imax:
-            a.Number("edtImax", a.U16() / 100.0);
+            a.Scaled("edtImax", a.U16());
             break;
         case IDiodeEndLife:
-            a.Number("stxIDiodeEndLife", a.U16() / 100.0, " A");
+            a.Scaled("stxIDiodeEndLife", a.U16(), " A");
             break;
         case IMaxLow:
-            a.Number("stxIMaxLow", a.U16() / 100.0, " A");
+            a.Scaled("stxIMaxLow", a.U16(), " A");
             break;
         case IAdj:
-            a.Number("edtIAdj", a.U16() / 100.0);
+            a.Scaled("edtIAdj", a.U16());
             break;
         default:
             return false;
@@ -232,8 +252,8 @@ bool DecodeProcedure(TAnswer& a) {
 bool DecodePelta(TAnswer& a) {
     switch (a.code) {
         case PeltaWork:
-            a.Number("edtPeltaWork_f", a.U16() / 100.0);
-            a.Number("edtPeltaWork_d", a.U16(2) / 10.0);
+            a.Scaled("edtPeltaWork_f", a.U16());
+            a.Scaled("edtPeltaWork_d", a.U16(2));
             break;
         case PeltaSlope:
             a.Number("edtPeltaSlopeON", a.U16());
@@ -242,8 +262,8 @@ bool DecodePelta(TAnswer& a) {
         case PeltaPreion1:
         case PeltaPreion2: {
             const std::string n = a.code == PeltaPreion1 ? "1" : "2";
-            a.Number("edtPeltaPreion" + n + "_f", a.U16() / 100.0);
-            a.Number("edtPeltaPreion" + n + "_d", a.U16(2) / 1000.0);
+            a.Scaled("edtPeltaPreion" + n + "_f", a.U16());
+            a.Scaled("edtPeltaPreion" + n + "_d", a.U16(2));
             break;
         }
         case PeltaPreion2Enable: {
@@ -258,13 +278,13 @@ bool DecodePelta(TAnswer& a) {
             a.Number("edtPeltaStrobeFault", a.U16());
             break;
         case PeltaStrobeFilter:
-            a.Number("edtPeltaStrobeFilter", a.U16() / 1000);
+            a.Whole("edtPeltaStrobeFilter", a.U16(), 1000);
             break;
         case PeltaStrobeDelay:
-            a.Number("edtPeltaStrobeDelay", a.U16() / 100);
+            a.Whole("edtPeltaStrobeDelay", a.U16(), 100);
             break;
         case PeltaLaserPulse:
-            a.Number("edtPeltaLaserPulse", a.U16() / 1000);
+            a.Whole("edtPeltaLaserPulse", a.U16(), 1000);
             break;
         case PeltaStrobe2Shot:
             a.Number("edtPeltaStrobe2Shot", a.U16());
@@ -305,10 +325,10 @@ bool DecodeMachine(TAnswer& a) {
             return true;
         }
         case MultiHeadFrequency:
-            a.Number("edtMultiHFreq", a.U16() / 100.0);
+            a.Scaled("edtMultiHFreq", a.U16());
             break;
         case MultiHeadPreion:
-            a.Number("edtMultiHPreion", a.U16() / 10.0);
+            a.Scaled("edtMultiHPreion", a.U16());
             break;
         case DiameterHeightPoint0:
         case DiameterHeightPoint1:
@@ -320,7 +340,7 @@ bool DecodeMachine(TAnswer& a) {
                                               {"edtBirDiamMmMin", "edtBirDiamVmin"}};
             const int i = a.code - DiameterHeightPoint0;
             a.Number(pairs[i][0], a.U16());
-            a.Number(pairs[i][1], a.U16(2) * 5.0 / 1023.0);
+            a.Scaled(pairs[i][1], a.U16(2));
             break;
         }
         case FlangingSpeed:
@@ -333,8 +353,8 @@ bool DecodeMachine(TAnswer& a) {
             a.Number("cseFlangingProfile", a.p[0]);
             break;
         case FlangingWave:
-            a.Number("edtFlangWaveAmplitude", a.U16() * 10.0 / 65535.0);
-            a.Number("edtFlangWaveOffset", a.U16(2) * 10.0 / 65535.0);
+            a.Scaled("edtFlangWaveAmplitude", a.U16());
+            a.Scaled("edtFlangWaveOffset", a.U16(2));
             break;
         default:
             return DecodePelta(a);

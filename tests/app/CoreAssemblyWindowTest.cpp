@@ -61,8 +61,9 @@ TEST(CoreAssembly, WindowAndABareCoreSendTheSameRead) {
     EXPECT_EQ(outcome->message, "Configuration read from the board: 12 of 12 blocks.")
         << "the words the window showed";
     EXPECT_EQ(notifier.boxes, 0);
-    // 12 blocks, then the tuning log: request for request.
-    EXPECT_EQ(windowBoard.port.bodies.size(), 12u + 10u);
+    // The serial number (the read is filed under its board), 12 blocks, then
+    // the tuning log: request for request.
+    EXPECT_EQ(windowBoard.port.bodies.size(), 1u + 12u + 10u);
     EXPECT_EQ(windowBoard.port.bodies, bareBoard.port.bodies);
 }
 

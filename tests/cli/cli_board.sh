@@ -27,7 +27,7 @@ run "demo" 0 -- "$cli" --device "$dev" demo &&
 has "demo ends with the identity" "$work/out" "serial number: SIM-000001"
 
 # A read goes out once, and only the read: the capture holds every request.
-check "read DiagnosisStatus" 0 "DiagnosisStatus: 0x00" "" -- \
+check "read DiagnosisStatus" 0 "Diagnosis status: 0x00" "" -- \
     "$cli" --device "$dev" --fast --quiet --capture "$work/read.cap" read-var DiagnosisStatus
 [ "$(sent "$work/read.cap")" = 1 ] && ok "the read is sent exactly once" ||
     fail "requests sent: $(cat "$work/read.cap")"
@@ -92,8 +92,8 @@ stop_sim
 start_sim --machine pelta
 check "write PeltaWork duty then frequency" 0 "*" "" -- \
     "$cli" --device "$dev" --fast write-var PeltaWork 1.25 12.5
-check "read PeltaWork back" 0 "PeltaWork_f: 12.5
-PeltaWork_d: 1.2" "" -- "$cli" --device "$dev" --fast read-var PeltaWork
+check "read PeltaWork back, by captions with units" 0 "Fequenza: 12.5 kHz
+Duty cycle: 1.2 %" "" -- "$cli" --device "$dev" --fast read-var PeltaWork
 check "a 70 ms pulse is refused" 2 "" "70 is outside" -- \
     "$cli" --device "$dev" --fast --quiet write-var PeltaLaserPulse 70
 stop_sim
@@ -122,10 +122,10 @@ for c in "1|Protocol initiator not found!" "5|Unknown variable: 0" \
     stop_sim
 done
 start_sim --error-on 0B:11:1:1
-check "first read served" 0 "FWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
+check "first read served" 0 "Firmware version: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
 check "second read refused" 1 "" "Operation denied in the current work phase!" -- \
     "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
-check "third read served" 0 "FWVer: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
+check "third read served" 0 "Firmware version: 1.02.07" "" -- "$cli" --device "$dev" --fast --quiet read-var FirmwareVersion
 stop_sim
 start_sim --garbage
 check "corrupted answers" 1 "" "the answer was garbled (Missing ACK...)" -- \

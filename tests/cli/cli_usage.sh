@@ -38,6 +38,30 @@ check "a global option after the command is the command's" 2 "" "unknown option 
     "$cli" --simulate set-serial --quiet
 check "a flag given a value" 2 "" "--json takes no value" -- "$cli" --simulate info --json=1
 check "run.sh --device without a value" 2 "" "--device wants" -- "$(dirname "$0")/../../run.sh" --device
+
+# The simulator reads its options the same way: help on stdout, --name=value,
+# every value checked, exit 2 on a usage error before any device is made.
+check "boardsim --help on stdout" 0 "*" "" -- "$sim" --help
+has "boardsim --help lists the fault options" "$work/out" "--error-on TYPE:CODE[:AFTER[:COUNT]]"
+[ -s "$work/err" ] && fail "boardsim --help wrote to stderr" || ok "boardsim --help: stderr empty"
+check "boardsim --version" 0 "*" "" -- "$sim" --version
+has "boardsim --version names the program" "$work/out" "orvan-boardsim "
+for bad in "--frobnicate" "--tcp=70000" "--speed 12" "--protocol 1.2" "--board-type 1FFFF" \
+    "--error-on 01" "--error-on 01:10:x" "--flip-read 1:0" "--layout 2" "--bursts 0" \
+    "--damage-tuning-log c" "--machine nosuch" "--eeprom=" "--delay" "-- extra"; do
+    # shellcheck disable=SC2086
+    timeout 5 "$sim" $bad >"$work/out" 2>"$work/err"  # taken, it would serve until stopped
+    rc=$?
+    [ "$rc" = 2 ] && [ ! -s "$work/out" ] && grep -q "^orvan-boardsim: " "$work/err" &&
+        ok "boardsim $bad: exit 2" || fail "boardsim $bad: exit $rc: $(cat "$work/out" "$work/err")"
+done
+"$sim" --tcp=0 --error-on=01:10:4:1 --machine=$("$sim" --list-machines | awk 'NR == 1 {print $1}') \
+    >"$work/simtcp" 2>"$work/simtcp.err" &
+simpid=$!
+wait_for "$work/simtcp" "tcp://127.0.0.1:" && ok "boardsim --name=value options taken" ||
+    fail "boardsim --name=value: $(cat "$work/simtcp.err")"
+kill "$simpid" 2>/dev/null
+wait "$simpid" 2>/dev/null
 check "--device and --simulate" 2 "" "exclude" -- "$cli" --device /dev/null --simulate info
 
 start_sim --still --firmware 0.0.255 --board-type FFFF --eeprom "$work/board.bin"
@@ -58,9 +82,18 @@ PY
 }
 json "info --json" 'r["serial_number"] == "-A\"B" and r["firmware_version"] == "0.00.255" and r["board_type"] == "FFFF"' -- \
     "$cli" --device "$dev" --fast -q info --json
-json "read-var --json: captions, numbers as shown" \
-    'all(f["value"] == float(f["text"].split()[0]) and not f["field"].startswith("stx") for f in r["fields"]) and r["fields"][3]["unit"] == "°C"' -- \
+json "read-var --json: captions, units, raw and exact values" \
+    'all(f["value"] == float(f["text"].split()[0]) and f["value"] * (10 if f["unit"] == "°C" else 100) == f["raw"] and " " in f["field"] and f["name"].startswith("stx") for f in r["fields"]) and r["fields"][3]["unit"] == "°C"' -- \
     "$cli" --device "$dev" --fast -q read-var PowerReadings --json
+# A value the page shows as a whole number keeps its raw and exact value.
+start_sim --machine pelta
+"$cli" --device "$dev" --fast -q write-var PeltaStrobeFilter 1.999 >/dev/null 2>&1
+json "read-var --json: no silent rounding" \
+    'r["fields"][0]["raw"] == 1999 and r["fields"][0]["value"] == 1.999 and r["fields"][0]["text"] == "1" and r["fields"][0]["field"] == "Filtro"' -- \
+    "$cli" --device "$dev" --fast -q read-var PeltaStrobeFilter --json
+grep -q '"value":1.999,' "$work/out" && ok "the exact value printed as it is" || fail "value text: $(cat "$work/out")"
+stop_sim
+start_sim --still --firmware 0.0.255 --board-type FFFF --eeprom "$work/board.bin"
 json "clock-get --json" 'len(r["date"]) == 10 and r["running"] in (True, False)' -- "$cli" --device "$dev" --fast -q clock-get --json
 json "eeprom-read --json" 'sum(len(x["bytes"]) for x in r) == 20 and r[0]["address"] == 0 and r[1]["address"] == 16' -- \
     "$cli" --device "$dev" --fast -q eeprom-read 0 20 --json

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "SimLink.h"
+#include "commands/VariableFields.h"
 #include "support/ScriptedPort.h"
 
 using namespace orvan;
@@ -221,3 +224,72 @@ TEST(BadAnswers, ShortOrUnknownAreIgnoredAndTold) {
 }
 
 }  // namespace
+
+// Every field of every readable variable, on answers of odd bytes: the field
+// table knows it (a caption that is no widget name), and its raw number
+// scaled by the table is the value decoded (the page's whole-number fields
+// show the whole part of it), so the words and numbers a reader gets from
+// the table cannot drift from what the window shows.
+TEST(VariableFields, EveryDecodedFieldHasItsCaptionAndScale) {
+    std::size_t fields = 0;
+    for (const VariableInfo& v : Variables()) {
+        if (!v.readable) continue;
+        for (const std::uint8_t fill : {0x00, 0x01, 0x7F, 0xFF}) {
+            Fixture f;
+            std::vector<std::uint8_t> value(v.readLength);
+            for (std::size_t i = 0; i < value.size(); ++i)
+                value[i] = static_cast<std::uint8_t>(fill ^ (i * 37));
+            f.Answer(v.code, value);
+            if (f.view.variables.empty()) continue;  // a variable read as raw bytes
+            for (const DecodedField& d : f.view.variables.back().fields) {
+                ++fields;
+                const VariableField* row = FindVariableField(d.field);
+                ASSERT_NE(row, nullptr) << v.name << ": " << d.field;
+                const std::string caption = VariableFieldCaption(d.field);
+                EXPECT_TRUE(caption.find_first_of(" ") != std::string::npos ||
+                            std::isupper(static_cast<unsigned char>(caption[0])))
+                    << d.field << ": " << caption;
+                EXPECT_NE(caption.substr(0, 3), "stx") << d.field;
+                const double scaled = static_cast<double>(d.raw) * static_cast<double>(row->num) /
+                                      static_cast<double>(row->den);
+                if (d.value != scaled) {
+                    EXPECT_EQ(d.value, std::floor(scaled)) << v.name << ": " << d.field;
+                }
+            }
+        }
+    }
+    EXPECT_GT(fields, 200u);
+}
+
+TEST(VariableFields, ExactDecimalsWithoutFloatNoise) {
+    struct Row {
+        std::int64_t raw, num, den;
+        const char* text;  // "" when there is no finite decimal
+    } rows[] = {
+        {1830, 1, 100, "18.3"},
+        {1999, 1, 1000, "1.999"},
+        {-25, 1, 100, "-0.25"},
+        {7, 1, 1, "7"},
+        {0, 1, 100, "0"},
+        {65535, 1, 100, "655.35"},
+        {1, 1, 3600, ""},
+        {3600, 1, 3600, "1"},
+        {1023, 5, 1023, "5"},
+        {1, 5, 1023, ""},
+        {65535, 10, 65535, "10"},
+        {4294967295, 1, 10, "429496729.5"},
+        {5, 1, 1000000, "0.000005"},
+        {-1, 1, 2, "-0.5"},
+    };
+    for (const Row& r : rows) {
+        const auto got = ExactDecimal(r.raw, r.num, r.den);
+        if (*r.text == '\0') {
+            EXPECT_FALSE(got) << r.raw << "x" << r.num << "/" << r.den << ": " << *got;
+        } else {
+            ASSERT_TRUE(got) << r.raw << "x" << r.num << "/" << r.den;
+            EXPECT_EQ(*got, r.text);
+        }
+    }
+    EXPECT_EQ(VariableFieldCaption("CgaAnalog3"), "Analog input 3");
+    EXPECT_EQ(VariableFieldCaption("notAField"), "notAField");
+}

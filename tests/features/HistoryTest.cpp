@@ -212,7 +212,10 @@ TEST(History, ARunAloneIsFiledUnderItsBoardWithTheLogsAsRead) {
         std::size_t first = 0, size = 0;
     };
     const std::vector<Row> rows = {
-        {"Configuration read", [](HistoryRig& r) { return ConfigReadOperation(r.core, {true, {}}); },
+        {"Configuration read",
+         [](HistoryRig& r) {
+             return ConfigReadOperation(r.core, {true, {}});
+         },
          "tuning log", link::kTuningLogAddress, link::kTuningLogSize},
         {"Event log read", [](HistoryRig& r) { return EventLogReadOperation(r.core); }, "event log",
          link::kEventLogAddress, link::kEventLogSize},

@@ -2,11 +2,15 @@
 // loopback TCP port as a serial device server in raw mode shows one.
 
 #include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -29,51 +33,6 @@ void OnSignal(int) {
     std::_Exit(0);
 }
 
-void Usage(std::FILE* to = stderr) {
-    std::fprintf(
-        to,
-        "usage: orvan-boardsim [OPTIONS]\n"
-        "A simulated controller board of a diode-laser welding source, for orvan-cli and\n"
-        "orvan-supervisor: it prints its device path on stdout and answers until stopped.\n"
-        "Options take their value as --name VALUE or --name=VALUE.\n"
-        "  --version            print the release and exit\n"
-        "  --eeprom FILE        keep the 1024-byte EEPROM in FILE (created when absent)\n"
-        "  --replay FILE        answer as the board of a line capture did (orvan-cli --capture)\n"
-        "  --link PATH          also make PATH a symbolic link to the device\n"
-        "  --tcp PORT           serve on 127.0.0.1:PORT (raw TCP) instead of a pseudo-terminal;\n"
-        "                       0 picks a free port; the first line says tcp://127.0.0.1:PORT.\n"
-        "                       One client at a time: a second one is refused (told \"Port\n"
-        "                       already in use\" and disconnected) while the first is connected\n"
-        "  --speed BPS          with --tcp: the line speed the board answers at (default 56700)\n"
-        "  --protocol X.Y.Z     protocol version the board speaks (default 2.2.9)\n"
-        "  --firmware X.Y.Z     firmware version (default 1.2.7)\n"
-        "  --board-type HEX     board type (default 0100)\n"
-        "  --machine NAME       board type and versions of a known machine (--list-machines)\n"
-        "  --still              fixed live values (analog, inputs, anomalies do not move)\n"
-        "Faults:\n"
-        "  --delay MS           wait MS before each answer\n"
-        "  --bursts N[:GAP]     split each answer into N bursts GAP ms apart\n"
-        "  --no-answer          never answer\n"
-        "  --babble             fill the line with endless random bytes\n"
-        "  --garbage            answer with random bytes\n"
-        "  --overlong           answer with frames longer than 256 bytes\n"
-        "  --error CODE         refuse every request with board error CODE\n"
-        "  --error-on TYPE:CODE[:AFTER[:COUNT]]\n"
-        "                       refuse requests of frame TYPE (hex) with CODE, after AFTER of\n"
-        "                       them were served, COUNT times (default: every one)\n"
-        "  --flip-read AFTER[:COUNT]\n"
-        "                       flip one bit of the data of COUNT memory-read answers (default\n"
-        "                       1; -1 every one) after AFTER were answered right\n"
-        "  --short-answer VAR   answer variable VAR (hex code) one byte short of its layout\n"
-        "Board memory, changed in the EEPROM file at start:\n"
-        "  --filler HEX         the configuration image's filler bytes hold HEX, not FF\n"
-        "  --layout V:S         the image says Version V, Size S (checksum made right)\n"
-        "  --damage-tuning-log a|b|both\n"
-        "                       spoil the check of tuning-log copy A, B or both\n"
-        "  --tuning-ms MS       a tuning runs MS of board time (default 4000)\n"
-        "  --current-limited    tunings end \"current limited\"\n");
-}
-
 bool ParseVersion(const char* s, orvan::sim::Version3& v) {
     unsigned a = 0, b = 0, c = 0;
     if (std::sscanf(s, "%u.%u.%u", &a, &b, &c) != 3 || a > 255 || b > 255 || c > 255) return false;
@@ -87,6 +46,65 @@ bool ParseInt(const char* s, long lo, long hi, long& out, int base = 10) {
     const long v = std::strtol(s, &end, base);
     if (errno != 0 || end == s || *end != '\0' || v < lo || v > hi) return false;
     out = v;
+    return true;
+}
+
+bool ParseBursts(std::string v, orvan::sim::BoardFaults* into) {
+    long n = 0, gap = 20;
+    const auto colon = v.find(':');
+    if (colon != std::string::npos) {
+        if (!ParseInt(v.substr(colon + 1).c_str(), 0, 10000, gap)) return false;
+        v.resize(colon);
+    }
+    if (!ParseInt(v.c_str(), 1, 256, n)) return false;
+    if (into != nullptr) {
+        into->bursts = static_cast<int>(n);
+        into->burstGapMs = static_cast<int>(gap);
+    }
+    return true;
+}
+
+bool ParseErrorOn(const std::string& v, orvan::sim::ForcedError* into) {
+    unsigned type = 0, code = 0;
+    int after = 0, count = -1;
+    // Whole words only: "01:10:x" is no AFTER.
+    for (char c : v)
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '-') return false;
+    if (v.empty() || v.back() == ':' || v.find("::") != std::string::npos) return false;
+    char tail = 0;
+    const int got = std::sscanf(v.c_str(), "%x:%u:%d:%d%c", &type, &code, &after, &count, &tail);
+    if (got < 2 || got > 4 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 ||
+        count < -1)
+        return false;
+    if (into != nullptr) {
+        into->type = static_cast<int>(type);
+        into->code = static_cast<std::uint8_t>(code);
+        into->after = after;
+        into->remaining = count;
+    }
+    return true;
+}
+
+bool ParseFlip(const std::string& v, orvan::sim::ReadCorruption* into) {
+    int after = 0, count = 1;
+    char tail = 0;
+    const int got = std::sscanf(v.c_str(), "%d:%d%c", &after, &count, &tail);
+    if (got < 1 || got > 2 || after < 0 || count == 0 || count < -1) return false;
+    if (into != nullptr) {
+        into->after = after;
+        into->remaining = count;
+    }
+    return true;
+}
+
+bool ParseLayout(const std::string& v, std::pair<std::uint8_t, std::uint16_t>* into) {
+    unsigned version = 0, size = 0;
+    char tail = 0;
+    if (std::sscanf(v.c_str(), "%u:%u%c", &version, &size, &tail) != 2 || version > 255 ||
+        size > 65535)
+        return false;
+    if (into != nullptr)
+        *into = {static_cast<std::uint8_t>(version), static_cast<std::uint16_t>(size)};
     return true;
 }
 
@@ -106,167 +124,214 @@ int main(int argc, char** argv) {
     bool damageA = false, damageB = false, currentLimited = false;
     int tuningMs = 4000;
     long tcpPort = -1, tcpSpeed = 56700;
-    // --name=VALUE is --name VALUE.
-    std::vector<std::string> args(argv, argv + argc);
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::size_t eq = args[i].find('=');
-        if (args[i].rfind("--", 0) != 0 || eq == std::string::npos) continue;
-        args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args[i].substr(eq + 1));
-        args[i].resize(eq);
-        ++i;
-    }
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string a = args[i];
-        auto value = [&](const char* what) -> const char* {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                std::fprintf(stderr, "orvan-boardsim: %s needs %s\n", a.c_str(), what);
-                std::exit(2);
-            }
-            return args[++i].c_str();
+    std::string tcpText, speedText, protocolText, firmwareText, boardTypeText, machine;
+    std::string delayText, burstsText, errorText, errorOnText, flipText, fillerText, layoutText;
+    std::string damageText, tuningMsText;
+    std::vector<std::string> shortTexts;
+    bool version = false, listMachines = false;
+
+    CLI::App app{
+        "A simulated controller board of a diode-laser welding source, for orvan-cli and\n"
+        "orvan-supervisor: it prints its device path on stdout and answers until stopped.\n"
+        "Options take their value as --name VALUE or --name=VALUE.",
+        "orvan-boardsim"};
+    app.allow_windows_style_options(false);
+    app.get_formatter()->column_width(30);
+    // Each value is checked by the reading that uses it below, so a value
+    // the help names is one the board takes.
+    auto checked = [](std::function<bool(const std::string&)> ok, std::string what) {
+        return CLI::Validator(
+            [ok, what](std::string& v) { return ok(v) ? std::string() : "wants " + what; }, "", "");
+    };
+    auto number = [](long lo, long hi, int base = 10) {
+        return [lo, hi, base](const std::string& v) {
+            long n = 0;
+            return ParseInt(v.c_str(), lo, hi, n, base);
         };
-        long n = 0;
-        if (a == "--eeprom") {
-            eeprom = value("a file name");
-        } else if (a == "--replay") {
-            replayFile = value("a capture file");
-        } else if (a == "--link") {
-            link = value("a path");
-        } else if (a == "--tcp") {
-            if (!ParseInt(value("a port number"), 0, 65535, tcpPort)) {
-                std::fprintf(stderr, "orvan-boardsim: --tcp wants a port number 0 to 65535\n");
-                return 2;
-            }
-        } else if (a == "--speed") {
-            if (!ParseInt(value("bit/s"), 300, 4000000, tcpSpeed)) {
-                std::fprintf(stderr, "orvan-boardsim: --speed wants bit/s, 300 to 4000000\n");
-                return 2;
-            }
-        } else if (a == "--protocol" || a == "--firmware") {
-            if (!ParseVersion(value("X.Y.Z"), a == "--protocol" ? protocol : firmware)) {
-                std::fprintf(stderr, "orvan-boardsim: %s wants X.Y.Z with numbers up to 255\n",
-                             a.c_str());
-                return 2;
-            }
-        } else if (a == "--board-type") {
-            if (!ParseInt(value("a hex number"), 0, 0xFFFF, boardType, 16)) {
-                std::fprintf(stderr,
-                             "orvan-boardsim: --board-type wants a hex number up to FFFF\n");
-                return 2;
-            }
-        } else if (a == "--machine") {
-            const char* name = value("a machine name");
-            const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(name);
-            if (p == nullptr) {
-                std::fprintf(stderr, "orvan-boardsim: no machine '%s' (see --list-machines)\n",
-                             name);
-                return 2;
-            }
-            boardType = p->boardType;
-            firmware = p->firmware;
-            protocol = p->protocol;
-        } else if (a == "--list-machines") {
-            for (const orvan::sim::TMachinePreset& p : orvan::sim::MachinePresets())
-                std::printf(
-                    "%-12s board type %04X, firmware %u.%02u.%02u, protocol %u.%02u.%02u: %s\n",
-                    p.name, p.boardType, p.firmware.major, p.firmware.minor, p.firmware.patch,
-                    p.protocol.major, p.protocol.minor, p.protocol.patch, p.description);
-            return 0;
-        } else if (a == "--still") {
-            still = true;
-        } else if (a == "--delay") {
-            if (!ParseInt(value("milliseconds"), 0, 60000, n)) return Usage(), 2;
-            faults.answerDelayMs = static_cast<int>(n);
-        } else if (a == "--bursts") {
-            std::string v = value("N[:GAP]");
-            long gap = 20;
-            const auto colon = v.find(':');
-            if (colon != std::string::npos) {
-                if (!ParseInt(v.substr(colon + 1).c_str(), 0, 10000, gap)) return Usage(), 2;
-                v.resize(colon);
-            }
-            if (!ParseInt(v.c_str(), 1, 256, n)) return Usage(), 2;
-            faults.bursts = static_cast<int>(n);
-            faults.burstGapMs = static_cast<int>(gap);
-        } else if (a == "--no-answer") {
-            faults.noAnswer = true;
-        } else if (a == "--babble") {
-            faults.babble = true;
-        } else if (a == "--garbage") {
-            faults.garbage = true;
-        } else if (a == "--overlong") {
-            faults.overlong = true;
-        } else if (a == "--error") {
-            if (!ParseInt(value("a code"), 1, 255, n)) return Usage(), 2;
-            faults.forceError = static_cast<int>(n);
-        } else if (a == "--error-on") {
-            unsigned type = 0, code = 0;
-            int after = 0, count = -1;
-            const char* arg = value("TYPE:CODE[:AFTER[:COUNT]]");
-            const int got = std::sscanf(arg, "%x:%u:%d:%d", &type, &code, &after, &count);
-            if (got < 2 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 ||
-                count < -1) {
-                std::fprintf(
-                    stderr,
-                    "orvan-boardsim: --error-on wants TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1\n");
-                return 2;
-            }
-            orvan::sim::ForcedError e;
-            e.type = static_cast<int>(type);
-            e.code = static_cast<std::uint8_t>(code);
-            e.after = after;
-            e.remaining = count;
-            forced = e;
-        } else if (a == "--flip-read") {
-            int after = 0, count = 1;
-            const int got = std::sscanf(value("AFTER[:COUNT]"), "%d:%d", &after, &count);
-            if (got < 1 || after < 0 || count == 0 || count < -1) {
-                std::fprintf(stderr, "orvan-boardsim: --flip-read wants AFTER[:COUNT], e.g. 1:1\n");
-                return 2;
-            }
-            orvan::sim::ReadCorruption c;
-            c.after = after;
-            c.remaining = count;
-            corrupt = c;
-        } else if (a == "--short-answer") {
-            if (!ParseInt(value("a hex variable code"), 0, 0xFFFF, n, 16)) return Usage(), 2;
-            shortAnswers.push_back(static_cast<std::uint16_t>(n));
-        } else if (a == "--filler") {
-            if (!ParseInt(value("a hex byte"), 0, 0xFF, n, 16)) return Usage(), 2;
-            filler = static_cast<std::uint8_t>(n);
-        } else if (a == "--layout") {
-            unsigned v = 0, sz = 0;
-            char tail = 0;
-            if (std::sscanf(value("V:S"), "%u:%u%c", &v, &sz, &tail) != 2 || v > 255 ||
-                sz > 65535) {
-                std::fprintf(stderr, "orvan-boardsim: --layout wants V:S, e.g. 2:128\n");
-                return 2;
-            }
-            layout = {static_cast<std::uint8_t>(v), static_cast<std::uint16_t>(sz)};
-        } else if (a == "--version") {
-            std::printf("orvan-boardsim %s\n", orvan::kProgramVersion);
-            return 0;
-        } else if (a == "--damage-tuning-log") {
-            const std::string which = value("a, b or both");
-            if (which != "a" && which != "b" && which != "both") {
-                std::fprintf(stderr, "orvan-boardsim: --damage-tuning-log wants a, b or both\n");
-                return 2;
-            }
-            damageA = which != "b";
-            damageB = which != "a";
-        } else if (a == "--tuning-ms") {
-            if (!ParseInt(value("milliseconds"), 1, 600000, n, 10)) return Usage(), 2;
-            tuningMs = static_cast<int>(n);
-        } else if (a == "--current-limited") {
-            currentLimited = true;
-        } else if (a == "-h" || a == "--help") {
-            Usage(stdout);
-            return 0;
-        } else {
-            std::fprintf(stderr, "orvan-boardsim: unknown option %s\n", a.c_str());
-            Usage();
+    };
+    auto versionOk = [](const std::string& v) {
+        orvan::sim::Version3 x{};
+        return ParseVersion(v.c_str(), x);
+    };
+    app.add_flag("--version", version, "print the release and exit");
+    app.add_option("--eeprom", eeprom, "keep the 1024-byte EEPROM in FILE (created when absent)")
+        ->type_name("FILE")
+        ->check(checked([](const std::string& v) { return !v.empty(); }, "a file name"));
+    app.add_option("--replay", replayFile,
+                   "answer as the board of a line capture did (orvan-cli --capture)")
+        ->type_name("FILE")
+        ->check(checked([](const std::string& v) { return !v.empty(); }, "a capture file"));
+    app.add_option("--link", link, "also make PATH a symbolic link to the device")
+        ->type_name("PATH")
+        ->check(checked([](const std::string& v) { return !v.empty(); }, "a path"));
+    app.add_option("--tcp", tcpText,
+                   "serve on 127.0.0.1:PORT (raw TCP) instead of a pseudo-terminal; 0 picks a "
+                   "free port; the first line says tcp://127.0.0.1:PORT. One client at a time: a "
+                   "second one is refused (told \"Port already in use\" and disconnected) while "
+                   "the first is connected")
+        ->type_name("PORT")
+        ->check(checked(number(0, 65535), "a port number 0 to 65535"));
+    app.add_option("--speed", speedText,
+                   "with --tcp: the line speed the board answers at (default 56700)")
+        ->type_name("BPS")
+        ->check(checked(number(300, 4000000), "bit/s, 300 to 4000000"));
+    app.add_option("--protocol", protocolText, "protocol version the board speaks (default 2.2.9)")
+        ->type_name("X.Y.Z")
+        ->check(checked(versionOk, "X.Y.Z with numbers up to 255"));
+    app.add_option("--firmware", firmwareText, "firmware version (default 1.2.7)")
+        ->type_name("X.Y.Z")
+        ->check(checked(versionOk, "X.Y.Z with numbers up to 255"));
+    app.add_option("--board-type", boardTypeText, "board type (default 0100)")
+        ->type_name("HEX")
+        ->check(checked(number(0, 0xFFFF, 16), "a hex number up to FFFF"));
+    app.add_option("--machine", machine,
+                   "board type and versions of a known machine (--list-machines)")
+        ->type_name("NAME")
+        ->check(checked(
+            [](const std::string& v) { return orvan::sim::FindMachinePreset(v) != nullptr; },
+            "a machine of --list-machines"));
+    app.add_flag("--list-machines", listMachines, "list the known machines and exit");
+    app.add_flag("--still", still, "fixed live values (analog, inputs, anomalies do not move)");
+    const char* faultGroup = "Faults";
+    app.add_option("--delay", delayText, "wait MS before each answer")
+        ->type_name("MS")
+        ->group(faultGroup)
+        ->check(checked(number(0, 60000), "milliseconds, 0 to 60000"));
+    app.add_option("--bursts", burstsText, "split each answer into N bursts GAP ms apart")
+        ->type_name("N[:GAP]")
+        ->group(faultGroup)
+        ->check(checked([](const std::string& v) { return ParseBursts(v, nullptr); },
+                        "N[:GAP], N 1 to 256, GAP 0 to 10000"));
+    app.add_flag("--no-answer", faults.noAnswer, "never answer")->group(faultGroup);
+    app.add_flag("--babble", faults.babble, "fill the line with endless random bytes")
+        ->group(faultGroup);
+    app.add_flag("--garbage", faults.garbage, "answer with random bytes")->group(faultGroup);
+    app.add_flag("--overlong", faults.overlong, "answer with frames longer than 256 bytes")
+        ->group(faultGroup);
+    app.add_option("--error", errorText, "refuse every request with board error CODE")
+        ->type_name("CODE")
+        ->group(faultGroup)
+        ->check(checked(number(1, 255), "a code 1 to 255"));
+    app.add_option("--error-on", errorOnText,
+                   "refuse requests of frame TYPE (hex) with CODE, after AFTER of them were "
+                   "served, COUNT times (default: every one)")
+        ->type_name("TYPE:CODE[:AFTER[:COUNT]]")
+        ->group(faultGroup)
+        ->check(checked([](const std::string& v) { return ParseErrorOn(v, nullptr); },
+                        "TYPE:CODE[:AFTER[:COUNT]], e.g. 01:10:4:1"));
+    app.add_option("--flip-read", flipText,
+                   "flip one bit of the data of COUNT memory-read answers (default 1; -1 every "
+                   "one) after AFTER were answered right")
+        ->type_name("AFTER[:COUNT]")
+        ->group(faultGroup)
+        ->check(checked([](const std::string& v) { return ParseFlip(v, nullptr); },
+                        "AFTER[:COUNT], e.g. 1:1"));
+    app.add_option("--short-answer", shortTexts,
+                   "answer variable VAR (hex code) one byte short of its layout (repeatable)")
+        ->type_name("VAR")
+        ->group(faultGroup)
+        ->check(checked(number(0, 0xFFFF, 16), "a hex variable code"));
+    const char* memory = "Board memory, changed in the EEPROM file at start";
+    app.add_option("--filler", fillerText,
+                   "the configuration image's filler bytes hold HEX, not FF")
+        ->type_name("HEX")
+        ->group(memory)
+        ->check(checked(number(0, 0xFF, 16), "a hex byte"));
+    app.add_option("--layout", layoutText, "the image says Version V, Size S (checksum made right)")
+        ->type_name("V:S")
+        ->group(memory)
+        ->check(checked([](const std::string& v) { return ParseLayout(v, nullptr); },
+                        "V:S, e.g. 2:128"));
+    app.add_option("--damage-tuning-log", damageText,
+                   "spoil the check of tuning-log copy A, B or both")
+        ->type_name("a|b|both")
+        ->group(memory)
+        ->check(checked([](const std::string& v) { return v == "a" || v == "b" || v == "both"; },
+                        "a, b or both"));
+    app.add_option("--tuning-ms", tuningMsText, "a tuning runs MS of board time (default 4000)")
+        ->type_name("MS")
+        ->group(memory)
+        ->check(checked(number(1, 600000), "milliseconds, 1 to 600000"));
+    app.add_flag("--current-limited", currentLimited, "tunings end \"current limited\"")
+        ->group(memory);
+    app.footer(
+        "Exit status: 0 stopped by SIGINT or SIGTERM (or --help, --version, --list-machines);\n"
+        "1 the device, the EEPROM file or the capture could not be used; 2 bad arguments.");
+    // "--eeprom=" is no file (the parser would take the next word as it).
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--") break;
+        if (a.size() > 3 && a.rfind("--", 0) == 0 && a.back() == '=') {
+            std::fprintf(stderr, "orvan-boardsim: %s wants a value (see --help)\n",
+                         a.substr(0, a.size() - 1).c_str());
             return 2;
         }
     }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "orvan-boardsim: %s (see --help)\n", e.what());
+        return 2;
+    }
+    if (version) {
+        std::printf("orvan-boardsim %s\n", orvan::kProgramVersion);
+        return 0;
+    }
+    if (listMachines) {
+        for (const orvan::sim::TMachinePreset& p : orvan::sim::MachinePresets())
+            std::printf("%-12s board type %04X, firmware %u.%02u.%02u, protocol %u.%02u.%02u: %s\n",
+                        p.name, p.boardType, p.firmware.major, p.firmware.minor, p.firmware.patch,
+                        p.protocol.major, p.protocol.minor, p.protocol.patch, p.description);
+        return 0;
+    }
+    // The values were checked as they were read.
+    long n = 0;
+    if (!tcpText.empty()) (void)ParseInt(tcpText.c_str(), 0, 65535, tcpPort);
+    if (!speedText.empty()) (void)ParseInt(speedText.c_str(), 300, 4000000, tcpSpeed);
+    if (!machine.empty()) {
+        const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(machine);
+        boardType = p->boardType;
+        firmware = p->firmware;
+        protocol = p->protocol;
+    }
+    // Given one by one, they win over the machine's.
+    if (!protocolText.empty()) (void)ParseVersion(protocolText.c_str(), protocol);
+    if (!firmwareText.empty()) (void)ParseVersion(firmwareText.c_str(), firmware);
+    if (!boardTypeText.empty()) (void)ParseInt(boardTypeText.c_str(), 0, 0xFFFF, boardType, 16);
+    if (!delayText.empty() && ParseInt(delayText.c_str(), 0, 60000, n))
+        faults.answerDelayMs = static_cast<int>(n);
+    if (!burstsText.empty()) (void)ParseBursts(burstsText, &faults);
+    if (!errorText.empty() && ParseInt(errorText.c_str(), 1, 255, n))
+        faults.forceError = static_cast<int>(n);
+    if (!errorOnText.empty()) {
+        orvan::sim::ForcedError e;
+        (void)ParseErrorOn(errorOnText, &e);
+        forced = e;
+    }
+    if (!flipText.empty()) {
+        orvan::sim::ReadCorruption c;
+        (void)ParseFlip(flipText, &c);
+        corrupt = c;
+    }
+    for (const std::string& t : shortTexts)
+        if (ParseInt(t.c_str(), 0, 0xFFFF, n, 16))
+            shortAnswers.push_back(static_cast<std::uint16_t>(n));
+    if (!fillerText.empty() && ParseInt(fillerText.c_str(), 0, 0xFF, n, 16))
+        filler = static_cast<std::uint8_t>(n);
+    if (!layoutText.empty()) {
+        std::pair<std::uint8_t, std::uint16_t> l;
+        (void)ParseLayout(layoutText, &l);
+        layout = l;
+    }
+    if (!damageText.empty()) {
+        damageA = damageText != "b";
+        damageB = damageText != "a";
+    }
+    if (!tuningMsText.empty() && ParseInt(tuningMsText.c_str(), 1, 600000, n))
+        tuningMs = static_cast<int>(n);
 
     // A new memory of a flanging board holds its profiles.
     const bool freshMemory = eeprom.empty() || ::access(eeprom.c_str(), F_OK) != 0;

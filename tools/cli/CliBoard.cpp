@@ -16,6 +16,7 @@
 #include "cli/CliRunner.h"
 #include "commands/BoardView.h"
 #include "commands/Catalogue.h"
+#include "commands/VariableFields.h"
 #include "features/BoardClock.h"
 #include "features/BoardOperations.h"
 #include "features/TypedInput.h"
@@ -62,6 +63,36 @@ class TVariableLines : public commands::IVariableView {
   private:
     std::uint16_t code_;
 };
+
+// A field as its caption, the text the window shows, and the unit when the
+// text does not carry it: "Estimate I max: 12.34 A", "Filtro: 1 ms".
+std::string FieldLine(const commands::DecodedField& f) {
+    const commands::VariableField* row = commands::FindVariableField(f.field);
+    std::string line = commands::VariableFieldCaption(f.field) + ": " + f.text;
+    if (row != nullptr && !row->unit.empty() && !f.text.ends_with(row->unit))
+        line += " " + std::string(row->unit);
+    return line;
+}
+
+// The caption, the raw number the board sent, the engineering value exactly
+// (the decimal it is; a ratio without an end as the nearest double), its
+// unit, and the text as the window shows it.
+TJson FieldJson(const commands::DecodedField& f) {
+    const commands::VariableField* row = commands::FindVariableField(f.field);
+    TJson j = TJson::object();
+    j["field"] = commands::VariableFieldCaption(f.field);
+    j["name"] = f.field;
+    j["raw"] = f.raw;
+    const std::int64_t num = row != nullptr ? row->num : 1, den = row != nullptr ? row->den : 1;
+    if (const auto exact = commands::ExactDecimal(f.raw, num, den))
+        j["value"] = TJson::parse(*exact);
+    else
+        j["value"] =
+            static_cast<double>(f.raw) * static_cast<double>(num) / static_cast<double>(den);
+    if (row != nullptr && !row->unit.empty()) j["unit"] = std::string(row->unit);
+    j["text"] = f.text;
+    return j;
+}
 
 // A number as typed: decimal with '.' or ',' as the separator, or 0x hex.
 bool ParseNumber(std::string text, double& out) {
@@ -159,11 +190,8 @@ TPlan ReadVar(const Options& opt) {
         if (seen.decoded) {
             j["fields"] = TJson::array();
             for (const commands::DecodedField& f : seen.decoded->fields) {
-                TJson field = TJson::object();
-                field["field"] = FieldCaption(f.field);
-                PutShownValue(field, f.text);
-                j["fields"].push_back(field);
-                if (!json) b.Out(FieldCaption(f.field) + ": " + f.text);
+                j["fields"].push_back(FieldJson(f));
+                if (!json) b.Out(FieldLine(f));
             }
         } else {
             std::string hex;

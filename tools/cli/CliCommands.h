@@ -10,8 +10,8 @@
     X("info", Info, true, "[--json]",                                                              \
       "firmware version, protocol version, board type and serial number")                          \
     X("read-var", ReadVar, true, "VAR [--json]",                                                   \
-      "read a variable, by name (ClockTime) or hex code (0x0300): each field as shown; with "      \
-      "--json its value and unit as numbers too")                                                  \
+      "read a variable, by name (ClockTime) or hex code (0x0300): each field by its caption, "     \
+      "as shown; with --json also the raw number the board sent, the exact value and its unit")    \
     X("write-var", WriteVar, true, "VAR VALUE...",                                                 \
       "write a variable, one value per field in the order the board takes them (ClockDate "        \
       "also as YYYY-MM-DD, ClockTime as HH:MM:SS); what it held is read first and said")           \

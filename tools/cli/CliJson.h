@@ -23,27 +23,6 @@ inline std::optional<TJson> DecimalNumber(std::string text) {
     return TJson::parse(text);
 }
 
-// A value as shown ("12.34 A", "1.02.07", "on"): its number and unit when it
-// is "NUMBER[ UNIT]", besides the text itself.
-inline void PutShownValue(TJson& into, const std::string& text) {
-    into["text"] = text;
-    const std::size_t space = text.find(' ');
-    const std::string number = text.substr(0, space);
-    if (const auto n = DecimalNumber(number)) {
-        into["value"] = *n;
-        if (space != std::string::npos && space + 1 < text.size())
-            into["unit"] = text.substr(space + 1);
-    }
-}
-
-// A page's field name as a reader calls it: the control's kind before it
-// (edt, stx, chk) left out, "ImaxByTime".
-inline std::string FieldCaption(const std::string& field) {
-    std::size_t i = 0;
-    while (i < field.size() && field[i] >= 'a' && field[i] <= 'z') ++i;
-    return i > 0 && i < field.size() && i <= 3 ? field.substr(i) : field;
-}
-
 inline std::string JsonText(const TJson& j) {
     // Board texts are not always UTF-8: shown with replacement characters
     // rather than failing the command.
