@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kCom = "COM";
 constexpr const char* kProgram = "PROGRAM";
 constexpr const char* kPolling = "POLLING";
+constexpr const char* kWindow = "WINDOW";
 
 bool FileExists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
@@ -30,6 +31,12 @@ bool DirectoryWritable(const std::string& filePath) {
     std::filesystem::path dir = std::filesystem::path(filePath).parent_path();
     if (dir.empty()) dir = ".";
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
 }
 
 std::string RecentAddressKey(std::size_t i) {
@@ -56,9 +63,24 @@ std::string UserConfigDirectory() {
     return base + "/OrvanSuperV/";
 }
 
+bool SystemProgramFolder(const std::string& directory) {
+    std::string d = Lower(directory);
+    for (char& c : d)
+        if (c == '\\') c = '/';
+    if (d.size() > 1 && d[1] == ':') d.erase(0, 2);  // a drive letter
+    for (const char* system :
+         {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib64/", "/lib32/", "/opt/", "/etc/", "/snap/",
+          "/boot/", "/program files/", "/program files (x86)/", "/windows/"})
+        if (d.rfind(system, 0) == 0 || d + "/" == system) return true;
+    return false;
+}
+
 TConfig::TConfig(std::string directory, std::string fallbackDirectory)
     : primary_(directory + kSettingsFileName), fileName_(primary_) {
-    if (!fallbackDirectory.empty() && !DirectoryWritable(primary_)) {
+    systemFolder_ = SystemProgramFolder(directory);
+    // Root may write a system folder: the settings still go to the user's
+    // folder, never beside an installed program.
+    if (!fallbackDirectory.empty() && (systemFolder_ || !DirectoryWritable(primary_))) {
         const std::string fallback = fallbackDirectory + kSettingsFileName;
         fileName_ = fallback;
         fallbackExisted_ = FileExists(fallback);
@@ -103,11 +125,34 @@ void TConfig::Load(const std::string& path) {
     pollSourceTime = ini.ReadInteger(kPolling, "WelderHCouner", 0) != 0;
     pollHeadAnomalies = ini.ReadInteger(kPolling, "MultiHHeadAnomaly", 0) != 0;
     lastTab = ini.ReadInteger(kProgram, "LastTab", 0);
+    if (ini.ValueExists(kWindow, "Width") || ini.ValueExists(kWindow, "Height")) {
+        window.left = ini.ReadInteger(kWindow, "Left", 0);
+        window.top = ini.ReadInteger(kWindow, "Top", 0);
+        window.width = ini.ReadInteger(kWindow, "Width", 0);
+        window.height = ini.ReadInteger(kWindow, "Height", 0);
+        window.maximized = ini.ReadInteger(kWindow, "Maximized", 0) != 0;
+    }
     CorrectImpossibleValues(path);
 }
 
 void TConfig::CorrectImpossibleValues(const std::string& path) {
     auto note = [&](const std::string& what) { notices_.push_back(path + ": " + what); };
+    const auto side = [](std::int32_t v) {
+        return v >= kSmallestWindowSide && v <= kLargestWindowSide;
+    };
+    // Far outside any desktop: a place that could not be a window's.
+    const auto place = [](std::int32_t v) {
+        return v > -kLargestWindowSide && v < 4 * kLargestWindowSide;
+    };
+    if ((window.width != 0 || window.height != 0) &&
+        !(side(window.width) && side(window.height) && place(window.left) && place(window.top))) {
+        note("[WINDOW] Left=" + std::to_string(window.left) + " Top=" + std::to_string(window.top) +
+             " Width=" + std::to_string(window.width) + " Height=" + std::to_string(window.height) +
+             " is not a place of the window (sides " + std::to_string(kSmallestWindowSide) +
+             " to " + std::to_string(kLargestWindowSide) +
+             " pixels); the window opens at its usual size.");
+        window = {};
+    }
     if (speed != 9600 && speed != 19200 && speed != 38400 && speed != 56700) {
         note("Speed=" + std::to_string(speed) +
              " is not a speed of the board (9600, 19200, 38400, 56700); 9600 is used.");
@@ -193,6 +238,13 @@ bool TConfig::Save(std::string* error) const {
     if (fastExchange || ini.ValueExists(kCom, "FastExchange"))
         ini.WriteInteger(kCom, "FastExchange", fastExchange ? 1 : 0);
     ini.WriteInteger(kProgram, "LastTab", lastTab);
+    if (window.width > 0) {
+        ini.WriteInteger(kWindow, "Left", window.left);
+        ini.WriteInteger(kWindow, "Top", window.top);
+        ini.WriteInteger(kWindow, "Width", window.width);
+        ini.WriteInteger(kWindow, "Height", window.height);
+        ini.WriteInteger(kWindow, "Maximized", window.maximized ? 1 : 0);
+    }
     ini.WriteInteger(kPolling, "Analog", pollAnalog ? 1 : 0);
     ini.WriteInteger(kPolling, "OptoIO", pollOptoIO ? 1 : 0);
     ini.WriteInteger(kPolling, "Anomaly", pollAnomaly ? 1 : 0);

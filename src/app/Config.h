@@ -5,8 +5,9 @@
 // calls it at close). Toolkit-free, so the round trip is tested without a
 // window.
 //
-// A program directory the user cannot write (a system-wide install) would
-// lose every setting at close. Then the file lives in the user's
+// A program directory the user cannot write would lose every setting at
+// close, and a system folder (an installed program, which root could write)
+// is no place for one user's settings. Then the file lives in the user's
 // configuration directory instead: read from there when present there, and
 // always written there; the first run after such an install starts from the
 // copy beside the executable.
@@ -52,11 +53,28 @@ class TConfig {
     // Fast exchange (answers taken at their delimiter), off unless chosen.
     // Kept under "COM" "FastExchange", a key only this program writes.
     bool fastExchange = false;
+    // The window's client area and state at the last close, under "WINDOW"
+    // (keys only this program writes); width 0: none kept. A size no window
+    // of this program has is dropped at reading, and said.
+    struct TWindowSetting {
+        std::int32_t left = 0;
+        std::int32_t top = 0;
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        bool maximized = false;
+    };
+    TWindowSetting window;
+    // Bounds of a window side, in pixels.
+    static constexpr std::int32_t kSmallestWindowSide = 200;
+    static constexpr std::int32_t kLargestWindowSide = 16384;
 
     // Where the file is read from and where Save() writes it.
     const std::string& FileName() const { return fileName_; }
     const std::string& PrimaryFileName() const { return primary_; }
     bool UsingFallback() const { return fileName_ != primary_; }
+    // Whether the program's folder is one of the system's (an installed
+    // program): the settings then live in the user's folder whoever runs it.
+    bool SystemFolder() const { return systemFolder_; }
     // Whether the fallback file was there already when the settings were read.
     bool FallbackExisted() const { return fallbackExisted_; }
 
@@ -83,6 +101,7 @@ class TConfig {
     std::string loadError_;
     std::string failedPath_;  // the file that could not be read
     bool fallbackExisted_ = false;
+    bool systemFolder_ = false;
     std::vector<std::string> notices_;
 };
 
@@ -95,5 +114,9 @@ bool PlausibleSerialDevice(const std::string& path, std::string* why);
 // separator ($XDG_CONFIG_HOME or ~/.config, then "OrvanSuperV/"); empty
 // when neither is known.
 std::string UserConfigDirectory();
+
+// Whether a folder (with its trailing separator) belongs to the system's
+// installed programs ("/usr/bin/", "/opt/...", "C:\\Program Files\\...").
+bool SystemProgramFolder(const std::string& directory);
 
 }  // namespace orvan::app

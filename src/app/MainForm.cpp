@@ -5,12 +5,14 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -21,6 +23,7 @@
 #include "app/BoardHistoryDialog.h"
 #include "app/Config.h"
 #include "app/JpegPicture.h"
+#include "app/WindowPlace.h"
 #include "features/ConfigOperations.h"
 #include "pages/LogView.h"
 #include "pages/PageComDebug.h"
@@ -69,28 +72,15 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     core_ = std::make_unique<features::TSupervisorCore>(
         Line(), clock, static_cast<commands::INotifier&>(*this),
         static_cast<link::IExchangeListener*>(this));
-    // The window and every page hear what they show. The core goes before
-    // them (FormClose), so none outlives its attachment.
+    // The window and every page hear what they show. The pages' wiring goes
+    // before the core (FormClose), so none outlives its attachment.
     core_->Attach(*this);
-    core_->Attach(*TshCfgWelder);
-    core_->Attach(*TshWelderCfg);
-    core_->Attach(*tshWelderTuning);
-    core_->Attach(*tshWelderLog);
-    core_->Attach(*TshBrenta);
-    core_->Attach(*tshEEPROM);
-    core_->Attach(*tshTimeKeep);
-    core_->Attach(*tshPelta);
-    core_->Attach(*tshMultiHead);
-    core_->Attach(*tshDiameterHeight);
-    core_->Attach(*tbsFlanging);
     core_->Polling().decimalSeparator = decimal_;
     core_->Naming().SetDirectory(options_.namingDirectory.empty() ? options_.settingsDirectory
                                                                   : options_.namingDirectory);
+    WirePages();
     ConnectStatusControls();
     BuildBoardTools();
-    BuildVariantPages();
-    BuildLogsAndCalibration();
-    BuildTuning();
     core_->SetTrafficLog(false, false);
     trace_.push_back("create protocol");
     trace_.push_back("create record");
@@ -124,39 +114,25 @@ void TMainForm::BuildPages() {
     PgcMain->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
     column->addWidget(PgcMain, 1);
 
-    TshCfgWelder = new pages::TPageWelderVelkor(PgcMain);
-    TshWelderCfg = new pages::TPageWelderCfg(PgcMain);
     // Reals are shown and typed with the user's decimal separator.
     const QString point = QLocale().decimalPoint();
     decimal_ =
         point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
-    TshWelderCfg->SetDecimalSeparator(decimal_);
-    tshWelderTuning = new pages::TPageWelderTuning(PgcMain);
-    tshWelderTuning->SetDecimalSeparator(decimal_);
-    tshWelderLog = new pages::TPageWelderLog(PgcMain);
-    TshBrenta = new pages::TPageIOStatus(PgcMain);
-    tshEEPROM = new pages::TPageEeprom(PgcMain);
-    tshTimeKeep = new pages::TPageTimeKeep(PgcMain);
-    TshComDebug = new pages::TPageComDebug(PgcMain);
-    tshPelta = new pages::TPagePelta(PgcMain);
-    tshMultiHead = new pages::TPageMultiHead(PgcMain);
-    tshDiameterHeight = new pages::TPageDiameter(PgcMain);
-    tbsFlanging = new pages::TPageFlanging(PgcMain);
-    const std::pair<QWidget*, const char*> tabs[kPageCount] = {
-        {TshCfgWelder, pages::TPageWelderVelkor::kCaption},
-        {TshWelderCfg, pages::TPageWelderCfg::kCaption},
-        {tshWelderTuning, pages::TPageWelderTuning::kCaption},
-        {tshWelderLog, pages::TPageWelderLog::kCaption},
-        {TshBrenta, pages::TPageIOStatus::kCaption},
-        {tshEEPROM, pages::TPageEeprom::kCaption},
-        {tshTimeKeep, pages::TPageTimeKeep::kCaption},
-        {TshComDebug, pages::TPageComDebug::kCaption},
-        {tshPelta, pages::TPagePelta::kCaption},
-        {tshMultiHead, pages::TPageMultiHead::kCaption},
-        {tshDiameterHeight, pages::TPageDiameter::kCaption},
-        {tbsFlanging, pages::TPageFlanging::kCaption},
-    };
-    for (const auto& [page, caption] : tabs) PgcMain->addTab(page, QString::fromLatin1(caption));
+    for (const TPageEntry& entry : PageTable())
+        PgcMain->addTab(entry.make(PgcMain), QString::fromLatin1(entry.caption));
+    // Named for the window's own controls and the tests.
+    TshCfgWelder = FindPage<pages::TPageWelderVelkor>();
+    TshWelderCfg = FindPage<pages::TPageWelderCfg>();
+    tshWelderTuning = FindPage<pages::TPageWelderTuning>();
+    tshWelderLog = FindPage<pages::TPageWelderLog>();
+    TshBrenta = FindPage<pages::TPageIOStatus>();
+    tshEEPROM = FindPage<pages::TPageEeprom>();
+    tshTimeKeep = FindPage<pages::TPageTimeKeep>();
+    TshComDebug = FindPage<pages::TPageComDebug>();
+    tshPelta = FindPage<pages::TPagePelta>();
+    tshMultiHead = FindPage<pages::TPageMultiHead>();
+    tshDiameterHeight = FindPage<pages::TPageDiameter>();
+    tbsFlanging = FindPage<pages::TPageFlanging>();
     chkMultiHPolling = tshMultiHead->chkMultiHPolling;
 
     auto* polling = new QHBoxLayout();
@@ -174,6 +150,13 @@ void TMainForm::BuildPages() {
     polling->addWidget(chkPollAnalogInput);
     polling->addStretch(1);
     column->addLayout(polling);
+    // Tab goes from the page to the polling row, left to right.
+    QWidget* previous = PgcMain;
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             cmdPolling, chkPollAnomaly, chkPollSourceTime, chkPollOptoIO, chkPollAnalogInput}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
     setCentralWidget(central);
     connect(cmdPolling, &QPushButton::clicked, this, &TMainForm::cmdPollingClick);
 
@@ -191,12 +174,16 @@ void TMainForm::BuildPages() {
     connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, logs);
     connect(TshCfgWelder, &pages::TPageWelderVelkor::InfoRequested, this,
             &TMainForm::Act_COMReqHWInfoExecute);
-    connect(TshBrenta->cmdLoadHWInfo, &QPushButton::clicked, this,
-            &TMainForm::Act_COMReqHWInfoExecute);
     connect(dbg, &pages::TPageComDebug::SendRequested, this, [this](const QString& text) {
         if (core_)
             Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
     });
+}
+
+void TMainForm::WirePages() {
+    const std::vector<TPageEntry>& table = PageTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        wirings_.push_back(table[i].wire(PgcMain->widget(static_cast<int>(i)), *this));
 }
 
 void TMainForm::BuildMenus() {
@@ -221,13 +208,23 @@ void TMainForm::BuildMenus() {
         item(mnuFile, "Service &report...", "Write what the board holds to one file to send");
     connect(FileServiceReportItem, &QAction::triggered, this, &TMainForm::FileServiceReport);
     mnuFile->addSeparator();
-    connect(item(mnuFile, "&Print", "Print current file"), &QAction::triggered, this,
-            &TMainForm::FilePrint);
+    QAction* print = item(mnuFile, "&Print", "Print current file");
+    connect(print, &QAction::triggered, this, &TMainForm::FilePrint);
     connect(item(mnuFile, "P&rint Setup...", "Change printer setup"), &QAction::triggered, this,
             &TMainForm::FilePrintSetup);
     mnuFile->addSeparator();
-    connect(item(mnuFile, "E&xit", "Exit this application"), &QAction::triggered, this,
-            &TMainForm::FileExit);
+    QAction* exit = item(mnuFile, "E&xit", "Exit this application");
+    connect(exit, &QAction::triggered, this, &TMainForm::FileExit);
+    // The same keys on every system (some have none for "Save As" or "Exit").
+    const std::pair<QAction*, QKeySequence> keys[] = {
+        {FileNewItem, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {FileOpenItem, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {FileSaveItem, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {FileSaveAsItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+        {print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {exit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto& [action, key] : keys) action->setShortcut(key);
 
     mnuConfig = bar->addMenu(QStringLiteral("Config"));
     ConfigDownload = item(mnuConfig, "WRITE    PC  -->  Board", nullptr);
@@ -286,6 +283,7 @@ void TMainForm::BuildMenus() {
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     HelpItems.push_back(item(mnuHelp, "&Contents", "Display the help contents screen"));
+    HelpItems.back()->setShortcut(QKeySequence(Qt::Key_F1));
     HelpItems.push_back(item(mnuHelp, "&Search for Help On...", "Search help file for a topic"));
     HelpItems.push_back(item(mnuHelp, "&How to Use Help", "Help on using the help system"));
     mnuHelp->addSeparator();
@@ -369,6 +367,10 @@ void TMainForm::SetPanelText(int panel, const QString& text) {
     l->setToolTip(text);
 }
 
+void TMainForm::ShowStatus(const QString& text) {
+    statusBar()->showMessage(text, 15000);
+}
+
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     FormActivate();
@@ -411,6 +413,7 @@ void TMainForm::FormActivate() {
     trace_.push_back("exchange timer on");
     SetUpPages();
     ApplySettings();
+    PlaceWindow();
     // Said once: a settings file that could not be read, or impossible values
     // replaced by their defaults.
     if (!config_->Notices().empty()) {
@@ -420,8 +423,22 @@ void TMainForm::FormActivate() {
     }
 }
 
+void TMainForm::PlaceWindow() {
+    // A size the caller set (a test, a screenshot) stands.
+    if (testAttribute(Qt::WA_Resized)) return;
+    QList<QRect> screens;
+    if (const QScreen* main = QGuiApplication::primaryScreen())
+        screens.push_back(main->availableGeometry());
+    for (const QScreen* s : QGuiApplication::screens())
+        if (s != QGuiApplication::primaryScreen()) screens.push_back(s->availableGeometry());
+    const TConfig::TWindowSetting& w = config_->window;
+    std::optional<QRect> saved;
+    if (w.width > 0) saved = QRect(w.left, w.top, w.width, w.height);
+    setGeometry(ChooseWindowPlace(saved, screens));
+    if (saved && w.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
 void TMainForm::SetUpPages() {
-    move(20, 10);
     statusBar()->setSizeGripEnabled(true);
     for (int i = 2; i <= 5; ++i)
         panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
@@ -459,9 +476,15 @@ void TMainForm::FormClose() {
     trace_.push_back("port closed");
     // The controllers and the record go first, then the engine: queued
     // commands are dropped unsent with it.
+    wirings_.clear();
     core_.reset();
     trace_.push_back("record destroyed");
     trace_.push_back("protocol destroyed");
+    if (isVisible()) {
+        const bool maximized = isMaximized();
+        const QRect g = maximized ? normalGeometry() : geometry();
+        config_->window = {g.left(), g.top(), g.width(), g.height(), maximized};
+    }
     config_->lastTab = PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();
     config_->pollOptoIO = chkPollOptoIO->isChecked();
@@ -482,12 +505,14 @@ void TMainForm::FormClose() {
                         .arg(Q(error)));
         } else if (config_->UsingFallback() && !config_->FallbackExisted()) {
             // Said once, when the settings first move; later runs read them there.
-            ShowMessage(
-                QStringLiteral("Attenzione!"),
-                QStringLiteral(
-                    "The program folder cannot be written, so the settings were saved to\n%1\n"
-                    "and will be read from there from now on.")
-                    .arg(Q(config_->FileName())));
+            ShowMessage(QStringLiteral("Attenzione!"),
+                        QStringLiteral("%1, so the settings were saved to\n%2\n"
+                                       "and will be read from there from now on.")
+                            .arg(config_->SystemFolder()
+                                     ? QStringLiteral("The program is installed in a system "
+                                                      "folder")
+                                     : QStringLiteral("The program folder cannot be written"),
+                                 Q(config_->FileName())));
             trace_.push_back("settings in fallback");
         }
         trace_.push_back("settings written");

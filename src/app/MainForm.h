@@ -18,6 +18,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTabWidget>
 #include <array>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/PageContext.h"
 #include "commands/Session.h"
 #include "config/Cfgwelderrw.h"
 #include "features/ConfigBackups.h"
@@ -72,7 +74,6 @@ namespace orvan::app {
 
 class TConfig;
 
-inline constexpr const char* kApplicationTitle = "Velkor Orvan SuperVisor";
 inline constexpr const char* kMainCaption =
     "Velkor Orvan Supervisor - v 2.2.19 - Protocollo Orvan v2.2.9";
 
@@ -118,8 +119,8 @@ class TMainForm : public QMainWindow,
                   private commands::INotifier,
                   public features::IMachineNamingView,
                   public features::IReconnectView,
-                  public features::ITuningLogView,
-                  public features::IOperationView {
+                  public features::IOperationView,
+                  private IPageContext {
     Q_OBJECT
   public:
     static constexpr int kPageCount = 12;
@@ -138,7 +139,7 @@ class TMainForm : public QMainWindow,
     // Where message boxes, questions, file dialogs and choosers go (tests
     // record them); null gives back the toolkit's own.
     void SetDialogs(IDialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDialogs_; }
-    IDialogs& Dialogs() const { return *dialogs_; }
+    IDialogs& Dialogs() const override { return *dialogs_; }
     // A speed-button hint "short|long": the tooltip and the status-bar text.
     static std::pair<QString, QString> SplitHint(const QString& hint);
 
@@ -159,7 +160,7 @@ class TMainForm : public QMainWindow,
 
     // Status bar.
     QString PanelText(int panel) const;
-    void SetPanelText(int panel, const QString& text);
+    void SetPanelText(int panel, const QString& text) override;
 
     // The state machines of start and close, for the window's events and tests.
     bool Activated() const { return activated_; }
@@ -168,7 +169,7 @@ class TMainForm : public QMainWindow,
     const std::vector<std::string>& Trace() const { return trace_; }
 
     // Owned objects (null after close).
-    features::TSupervisorCore* Core() const { return core_.get(); }
+    features::TSupervisorCore* Core() const override { return core_.get(); }
     const link::TComProtocol* Protocol() const { return core_ ? &core_->Protocol() : nullptr; }
     const commands::TSession* Session() const { return core_ ? &core_->Session() : nullptr; }
     // The serial port of the settings (unused while TStartOptions::port is given).
@@ -180,6 +181,14 @@ class TMainForm : public QMainWindow,
     TConfig* Config() const { return config_.get(); }
     // Name the link was last opened with ("COM7", a device path).
     std::string ActivePortName() const;
+
+    // The page of a kind (null when the window has none).
+    template <typename Page>
+    Page* FindPage() const {
+        for (int i = 0; i < PgcMain->count(); ++i)
+            if (auto* p = qobject_cast<Page*>(PgcMain->widget(i))) return p;
+        return nullptr;
+    }
 
     // Widgets.
     QTabWidget* PgcMain;
@@ -288,22 +297,11 @@ class TMainForm : public QMainWindow,
     void FileBackups();
     // "Service report...": what the board holds, in one HTML file.
     void FileServiceReport();
-    // Board clock ("Date / Time") and identity (MainFormBoardTools.cpp).
-    void cmdGetOrvanTimeClick();
-    void cmdGetPcTimeClick();
-    void cmdSetOrvanTimeClick();
-    void cmdSetTKClockHaltClick();
+    // Board identity (MainFormBoardTools.cpp).
     void Act_COMReqHWInfoExecute();
     void SetSerialNumberClick();
     void SetWelderSourceWorkTimeClick();
     void SetWelderFactTuningDTClick();
-    // "EEPROM Manager".
-    void cmdE2PWriteBytesClick();
-    void cmdE2PReadBytesClick();
-    void cmdE2PDumpAllClick();
-    void cmdE2PFormatClick();
-    void cmdE2PSaveDumpClick();
-    void cmdE2PRestoreDumpClick();
     // Fast exchange and the line capture (MainFormFast.cpp).
     void Act_FastExchangeExecute(bool on);
     void LineReadable();
@@ -321,21 +319,6 @@ class TMainForm : public QMainWindow,
     class THelpBrowser* HelpWindow() const {
         return helpWindow_;
     }
-    // "Welder Tuning" (MainFormTuning.cpp).
-    void btnPwDiagnosisClick();
-    void btnPwDiagnosisPDClick();
-    void cmdPwFactoryTuingClick();
-    void btnPwSecondaryTuningClick();
-    void btnReadImaxClick();
-    void btnWriteImaxClick();
-    void btnImaxEEPROMClick();
-    void btnCurrentInfoClick();
-    void btnReadIAdjClick();
-    void btnWriteIAdjClick();
-    void btnWrIAdjEEPEOMClick();
-    void cmdTuningLogClick();
-    void btnSaveTuningLogClick();
-    void btnSavePointsCsvClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -358,19 +341,18 @@ class TMainForm : public QMainWindow,
     // A machine's page has a tab only while the board may have that machine:
     // every page of the board then fits the tab strip of a small screen.
     void OnBoardType(std::uint16_t boardType) override;
+    // ILinkView: a page's write the board acknowledged is said in the status bar.
+    void OnAcknowledged(std::uint8_t type, std::uint16_t code) override;
     // INotifier: the refusal box stops the exchange timer while it is open.
     void ShowRefusal(std::string_view caption, std::string_view text) override;
     void ShowMissingAck(std::string_view caption, std::string_view text) override;
 
     // --- operations (MainFormOperations.cpp) ------------------------------
-    // How an outcome is told: in a box; in the status bar when it completed
-    // with nothing to add (a page shows what it brought); or always in the
-    // status bar (status polling, whose end by a time-out has no box).
-    enum class TTold : std::uint8_t { Box, QuietWhenDone, StatusBar };
+    using TTold = app::TTold;
     // Starts an operation of the core. Its outcome (also a refusal at its
     // start) is told once the exchange tick is over, then `then` runs with it.
     bool Run(std::unique_ptr<features::TOperation> op, TTold told = TTold::Box,
-             std::function<void(const features::TOperationOutcome&)> then = {});
+             TOutcomeThen then = {}) override;
     void Tell(const features::TOperationOutcome& o, TTold told);
     // IOperationView: progress in panel 1 and the progress bar, questions in
     // boxes after the tick.
@@ -382,12 +364,12 @@ class TMainForm : public QMainWindow,
     bool InFront(const std::string& operation) const;
     // A save dialog, then the file-kind check: a file of another kind is
     // replaced only when the user says so. Null when cancelled or refused.
-    struct TOutputChoice {
-        std::string path;
-        bool replaceOtherKind = false;
-    };
     std::optional<TOutputChoice> ChooseOutput(const TFileRequest& request,
-                                              features::TFileKind kind);
+                                              features::TFileKind kind) override;
+    // IPageContext (the rest is above).
+    void ShowStatus(const QString& text) override;
+    char Decimal() const override { return decimal_; }
+    TPageSignals& Signals() override { return pageSignals_; }
     // Closing during an operation: asked first; then the operation is
     // cancelled and followed to its end, and what the board holds is said.
     bool ConfirmCloseDuringOperation();
@@ -400,28 +382,19 @@ class TMainForm : public QMainWindow,
     const link::IUsbAdapterInfo* UsbAdapters() const {
         return options_.usbAdapters ? options_.usbAdapters : &udevAdapters_;
     }
-    // Connects the clock, identity and EEPROM controls to their slots.
+    // Connects the identity items of the Config menu.
     void BuildBoardTools();
-    // Connects the machine pages to their controllers (MainFormVariants.cpp).
-    void BuildVariantPages();
-    // A refusal in a box; a note of a done action on the page.
-    void VariantOutcome(const TResult& r, pages::TVariantPage* page = nullptr);
-    // "Welder Event Log" and the calibration controls (MainFormCalibration.cpp).
-    void BuildLogsAndCalibration();
-    void CalibrationRefused(const TResult& r);
-    // Connects the "Welder Tuning" page to its controllers and slots.
-    void BuildTuning();
-    void WriteImax(bool store);
-    void WriteIAdj(bool store);
-    void StartProcedure(features::TProcedure procedure, bool confirmed = false);
-    // ITuningLogView: the configuration page marks the currents a tuning replaced.
-    void OnTuningLogShown(const features::TTuningLogShown& shown) override;
+    // Each page of the page table, wired to the core once it exists.
+    void WirePages();
     void BuildMenus();
     void BuildSpeedBar();
     void BuildStatusBar();
     void BuildPages();
     void OpenConfiguredPort();
     void SetUpPages();
+    // The place and size kept at the last close, when still sound; else the
+    // usual size on the main screen.
+    void PlaceWindow();
     void ApplySettings();
     void StartStatusPolling();
     // IMachineNamingView: a missing naming file is said in the status bar.
@@ -453,6 +426,9 @@ class TMainForm : public QMainWindow,
     // operations; the window and the pages are attached to it.
     std::unique_ptr<features::TSupervisorCore> core_;
     std::unique_ptr<TConfig> config_;
+    TPageSignals pageSignals_;
+    // The pages' connections and attachments; released before the core.
+    std::vector<std::unique_ptr<TPageWiring>> wirings_;
     // Fast exchange and the line capture (MainFormFast.cpp).
     void BuildFastExchange();
     // The engine, the port's notifier and the status-bar mark follow the

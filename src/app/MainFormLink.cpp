@@ -6,6 +6,7 @@
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
+#include "commands/Catalogue.h"
 #include "pages/PageComDebug.h"
 
 namespace orvan::app {
@@ -15,7 +16,24 @@ void TMainForm::TmrGestCOMCMDTimer() {
 }
 
 void TMainForm::OnLinkState(std::string_view text) {
+    // Status polling asks again at once after each answer: "waiting" would
+    // fill panel 0 all the time. The last answer stands until the next one,
+    // or until a time-out says the board fell silent.
+    if (text == link::kLinkWaiting && core_ && core_->Operations().BackgroundBusy() &&
+        !core_->Operations().Busy() && PanelText(0) == Q(link::kLinkAck))
+        return;
     SetPanelText(0, Q(text));
+}
+
+void TMainForm::OnAcknowledged(std::uint8_t type, std::uint16_t code) {
+    // A value a page sent straight to the board (forcing I/O, currents, the
+    // machine pages): what the board answered is said, not only that it
+    // went. An operation tells its own outcome.
+    if (type != commands::kWriteVariable || !core_ || core_->Operations().Busy()) return;
+    const commands::VariableInfo* v = commands::FindVariable(code);
+    ShowStatus(QStringLiteral("%1 (%2): the board acknowledged the new value")
+                   .arg(v ? Q(std::string(v->name)) : QStringLiteral("Variable"),
+                        Q(commands::CodeText(code))));
 }
 
 void TMainForm::OnTxLog(const std::string& line) {

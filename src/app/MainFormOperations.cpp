@@ -11,7 +11,6 @@
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "pages/PageEeprom.h"
 
 namespace orvan::app {
 
@@ -89,7 +88,7 @@ void TMainForm::Tell(const TOperationOutcome& o, TTold told) {
     const QString text = OutcomeText(o);
     if (told == TTold::StatusBar ||
         (told == TTold::QuietWhenDone && o.Completed() && o.warning.empty())) {
-        statusBar()->showMessage(text, 15000);
+        ShowStatus(text);
         return;
     }
     ShowMessage(Caption(o.caption), text);
@@ -121,11 +120,6 @@ void TMainForm::OnOperationProgress(const features::TProgress& p) {
         cgaTransfer->setRange(0, 0);
     }
     cgaTransfer->setToolTip(Q(p.operation + ": " + p.phase));
-    // The EEPROM page says under its buttons how far its tool is.
-    if (p.operation.rfind("EEPROM", 0) == 0)
-        tshEEPROM->ShowStatus(
-            Q(p.operation + ": " + p.phase) +
-            (p.total > 0 ? QStringLiteral(" %1/%2").arg(p.done).arg(p.total) : QString()));
     // One mark per block written, two per block read (a read block is two
     // written ones): the panel counts the transfer's blocks.
     if (ConfigurationWrite(p.operation) && p.phase == "writing") {
@@ -144,8 +138,6 @@ void TMainForm::OnOperationQuestion(const features::TQuestion& q) {
     // What was shown as under way is not: the operation waits for the user.
     const QString waiting = QStringLiteral("waiting for your answer");
     if (InFront(q.operation) && !panelMarks_) SetPanelText(1, waiting);
-    if (q.operation.rfind("EEPROM", 0) == 0)
-        tshEEPROM->ShowStatus(Q(q.operation) + QStringLiteral(": ") + waiting);
     QTimer::singleShot(0, this, [this, q] {
         if (closed_ || !core_ || !core_->Operations().Asking()) return;
         const bool yes = Confirm(Caption(q.caption), Q(q.text));
@@ -165,8 +157,8 @@ void TMainForm::OnOperationFinished(const TOperationOutcome& o) {
     if (!panelMarks_) SetPanelText(1, QString());
 }
 
-std::optional<TMainForm::TOutputChoice> TMainForm::ChooseOutput(const TFileRequest& request,
-                                                                features::TFileKind kind) {
+std::optional<TOutputChoice> TMainForm::ChooseOutput(const TFileRequest& request,
+                                                     features::TFileKind kind) {
     const std::optional<TFileChoice> c = dialogs_->ChooseFile(request);
     if (!c || c->path.isEmpty()) return std::nullopt;
     TOutputChoice out{c->path.toStdString(), false};

@@ -626,7 +626,9 @@ class TTuningLogRead final : public TAttachedOperation<TTuningLogRead>, public I
     }
 };
 
-class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEventLogView {
+class TEventLogRead final : public TAttachedOperation<TEventLogRead>,
+                            public IEventLogView,
+                            public commands::IMemoryView {
   public:
     explicit TEventLogRead(TSupervisorCore& core)
         : TAttachedOperation("Event log read"), core_(core) {}
@@ -637,8 +639,14 @@ class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEv
     }
     TResult Run(TOperationContext& ctx) override {
         ctx_ = &ctx;
-        ctx.Progress("reading the event log", 0, 8);
+        ctx.Progress("reading the event log", 0, kEventLogSize);
         return core_.EventLog().StartEventLogRead();
+    }
+    // The read takes many seconds: it counts its bytes as they come.
+    void OnChainChunk(int purpose, std::uint16_t, std::span<const std::uint8_t> data) override {
+        if (ctx_ == nullptr || purpose != kPurposeEventLog) return;
+        bytes_ = std::min<int>(kEventLogSize, bytes_ + static_cast<int>(data.size()));
+        ctx_->Progress("reading the event log", bytes_, kEventLogSize);
     }
     void OnEventLogRead(const TSequenceOutcome& o, const TEventLogDecode& log) override {
         if (ctx_ == nullptr) return;
@@ -665,6 +673,7 @@ class TEventLogRead final : public TAttachedOperation<TEventLogRead>, public IEv
     TSupervisorCore& core_;
     TOperationContext* ctx_ = nullptr;
     std::vector<std::uint8_t> image_;
+    int bytes_ = 0;
 };
 
 // --- flanging profile -------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -65,13 +66,13 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
     EXPECT_TRUE(form_->TshWelderCfg->WATableStruck());
 
     dialogs.answer = false;
-    form_->cmdPwFactoryTuingClick();
+    form_->tshWelderTuning->cmdPwFactoryTuing->click();
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_NE(dialogs.questions[0].find("!!! Attenzione !!!"), std::string::npos);
     EXPECT_TRUE(form_->Core()->Idle()) << "Cancel sends nothing";
 
     dialogs.answer = true;
-    form_->cmdPwFactoryTuingClick();
+    form_->tshWelderTuning->cmdPwFactoryTuing->click();
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text().startsWith("Running..."); }));
     ASSERT_TRUE(Until([&] { return LogRows() == 4 && Settled(*form_); }));
     EXPECT_EQ(Page().stxPMView->text(), QStringLiteral("Terminated"));
@@ -82,7 +83,7 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
 
 TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
     ReadConfiguration();
-    form_->btnPwDiagnosisClick();
+    form_->tshWelderTuning->btnPwDiagnosis->click();
     // Once the board's protocol version is known, the run starts.
     ASSERT_TRUE(Until([&] { return Page().stxPwPM[0]->text() == QStringLiteral("..."); }));
     ASSERT_TRUE(Until([&] {
@@ -94,7 +95,7 @@ TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
     EXPECT_EQ(Page().stxPwErr[0]->text(), QStringLiteral("2"));
     ASSERT_EQ(Page().ChartPoints().size(), 4u);
     dialogs.chosen = dir_.filePath(QStringLiteral("points.csv")).toStdString();
-    form_->btnSavePointsCsvClick();
+    form_->tshWelderTuning->btnSavePointsCsv->click();
     std::string csv;
     ASSERT_TRUE(orvan::config::ReadWholeFile(dialogs.chosen, csv));
     EXPECT_NE(csv.find("1;20;20.4;2;yes\n"), std::string::npos) << csv;
@@ -102,7 +103,7 @@ TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
 
 TEST_F(TuningWindow, ARunStoppedByTheLineIsShownStopped) {
     ReadConfiguration();
-    form_->btnPwDiagnosisPDClick();
+    form_->tshWelderTuning->btnPwDiagnosisPD->click();
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text() == QStringLiteral("Executing..."); }));
     board_.port.silent = true;
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text().startsWith("Stopped"); }));
@@ -111,18 +112,18 @@ TEST_F(TuningWindow, ARunStoppedByTheLineIsShownStopped) {
 
 TEST_F(TuningWindow, NothingSavedBeforeAReadAndTheImaxReachesTheConfigurationGrid) {
     dialogs.chosen = dir_.filePath(QStringLiteral("early.log")).toStdString();
-    form_->btnSaveTuningLogClick();
+    form_->tshWelderTuning->btnSaveTuningLog->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("Get tuning log"), std::string::npos);
     EXPECT_TRUE(dialogs.requests.empty()) << "no dialog for nothing";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dialogs.chosen)));
 
-    form_->cmdTuningLogClick();
+    form_->tshWelderTuning->cmdTuningLog->click();
     EXPECT_NE(dialogs.messages.back().find("Leggere la configurazione"), std::string::npos);
 
     ReadConfiguration();
     Page().edtImax->setText(QStringLiteral("30"));
-    form_->btnWriteImaxClick();
+    form_->tshWelderTuning->btnWriteImax->click();
     ASSERT_TRUE(Until([&] { return form_->Core()->Idle(); }));
     EXPECT_EQ(Page().edtImax->text(), QStringLiteral("30"));
     EXPECT_EQ(orvan::pages::TPageWelderCfg::Cell(form_->TshWelderCfg->stgWATable, 1, 6),
@@ -134,7 +135,7 @@ TEST_F(TuningWindow, SavedLogEqualsTheCompanionsFile) {
     ReadConfiguration();
     const QString pagePath = dir_.filePath(QStringLiteral("page.log"));
     dialogs.chosen = pagePath.toStdString();
-    form_->btnSaveTuningLogClick();
+    form_->tshWelderTuning->btnSaveTuningLog->click();
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].filterIndex, 2);
     std::string page;

@@ -1,0 +1,53 @@
+// "Date / Time": reading the board's clock changes nothing and is a plain
+// call of the clock controller; setting it, or stopping and starting it, is
+// an operation of the core.
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "app/PageWirings.h"
+#include "app/QtText.h"
+#include "features/BoardOperations.h"
+#include "pages/PageTimeKeep.h"
+
+namespace orvan::app {
+
+namespace {
+
+class TTimeKeepWiring : public TPageWiring {
+  public:
+    TTimeKeepWiring(pages::TPageTimeKeep& page, IPageContext& c)
+        : page_(page), c_(c), attached_(*c.Core(), page) {
+        connect(page.cmdGetOrvanTime, &QPushButton::clicked, this, [this] {
+            features::TSupervisorCore* core = c_.Core();
+            if (!core) return;
+            if (const auto r = core->BoardClock().Read(); !r)
+                c_.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
+        });
+        connect(page.cmdGetPcTime, &QPushButton::clicked, this, [this] {
+            if (features::TSupervisorCore* core = c_.Core())
+                page_.ShowPcTime(core->BoardClock().PcTime());
+        });
+        connect(page.cmdSetOrvanTime, &QPushButton::clicked, this, [this] {
+            if (features::TSupervisorCore* core = c_.Core())
+                c_.Run(features::ClockSetOperation(*core, page_.Date(), page_.TimeTexts()));
+        });
+        connect(page.cmdSetTKClockHalt, &QPushButton::clicked, this, [this] {
+            if (features::TSupervisorCore* core = c_.Core())
+                c_.Run(features::ClockRunOperation(*core, page_.chkTKClockEN->isChecked()));
+        });
+    }
+
+  private:
+    pages::TPageTimeKeep& page_;
+    IPageContext& c_;
+    features::TAttachment<pages::TPageTimeKeep> attached_;
+};
+
+}  // namespace
+
+std::unique_ptr<TPageWiring> WireTimeKeepPage(pages::TPageTimeKeep& page, IPageContext& c) {
+    return std::make_unique<TTimeKeepWiring>(page, c);
+}
+
+}  // namespace orvan::app
