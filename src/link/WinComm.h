@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvan::link::win {
 
@@ -41,5 +42,20 @@ std::string OpenFailureText(DWORD err, const std::string& portName);
 // The system's own text for an error code, with the code: "Access is
 // denied. (error 5)"; "error N" alone when the system has no text for it.
 std::string SystemErrorText(DWORD err);
+
+// Device identities as SetupAPI gives them.
+struct TUsbIds {
+    std::string vendorId, productId;  // "0403", "6001"; empty when not found
+};
+// The "VID_xxxx" and "PID_xxxx" of a hardware or instance id
+// ("USB\VID_0403&PID_6001&REV_0600", "FTDIBUS\VID_0403+PID_6001+A1\0000").
+TUsbIds ParseUsbIds(const std::string& id);
+// The adapter's own serial number from a USB instance id
+// ("USB\VID_0403&PID_6001\A10K3ZQ4"); empty when the last part is one the
+// system made up from the port's place ("5&2A3B1C&0&2": it holds '&').
+std::string SerialFromInstanceId(const std::string& instanceId);
+// The port names "COMn" in the order of their numbers (COM2 before COM10),
+// each once; other names dropped.
+std::vector<std::string> SortComNames(std::vector<std::string> names);
 
 }  // namespace orvan::link::win
