@@ -35,7 +35,11 @@ class Tserial : public IDevicePort {
   public:
     static constexpr std::size_t kMaxComNameLength = 10;
 
+#ifdef _WIN32
+    Tserial();
+#else
     Tserial() = default;
+#endif
     ~Tserial() override;
     Tserial(const Tserial&) = delete;
     Tserial& operator=(const Tserial&) = delete;
@@ -101,6 +105,7 @@ class Tserial : public IDevicePort {
     // Sets the event Descriptor() names to what waits: signalled while bytes
     // wait (`queued`) or the line is gone, else waiting for the next byte.
     void Rearm(std::int32_t queued);
+    void WaitFailed();
 #else
     int Handle = -1;
 #endif

@@ -149,6 +149,7 @@ struct Tserial::TWin {
     // A comm-event wait still running from an earlier WaitReadable; the
     // system writes its OVERLAPPED and mask until it ends.
     bool waitPending = false;
+    bool waitBroken = false;  // the driver cannot wait on comm events
     OVERLAPPED waitOv{};
     DWORD waitMask = 0;
 
@@ -194,6 +195,8 @@ bool Finish(HANDLE h, OVERLAPPED& ov, DWORD limitMs, DWORD& done, DWORD& err) {
 }
 
 }  // namespace
+
+Tserial::Tserial() = default;
 
 Tserial::~Tserial() {
     Tserial::ClosePort();
@@ -407,6 +410,23 @@ std::int32_t Tserial::BytesWaiting() {
     return queued;
 }
 
+// A comm-event wait that failed: the line is lost when the port itself no
+// longer answers; otherwise the driver cannot wait (some cannot tell modem
+// lines, as on a pseudo-terminal behind an emulation layer), and fast
+// exchange goes by the tick instead.
+void Tserial::WaitFailed() {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(win_->comm, &errors, &stat)) {
+        const DWORD statusErr = ::GetLastError();
+        if (win::CommErrorMeansGone(statusErr)) {
+            NoteLost("wait", statusErr);
+            return;
+        }
+    }
+    win_->waitBroken = true;
+}
+
 void Tserial::Rearm(std::int32_t queued) {
     TWin& w = *win_;
     if (queued > 0 || !lost_.empty()) {
@@ -414,16 +434,14 @@ void Tserial::Rearm(std::int32_t queued) {
         return;
     }
     ::ResetEvent(w.waitEvent);
+    if (w.waitBroken) return;
     // Whatever ends from here on signals the event again by itself.
     if (w.waitPending && HasOverlappedIoCompleted(&w.waitOv)) {
         DWORD n = 0;
         w.waitPending = false;
         if (!::GetOverlappedResult(w.comm, &w.waitOv, &n, FALSE)) {
-            const DWORD err = ::GetLastError();
-            if (win::CommErrorMeansGone(err)) {
-                NoteLost("wait", err);
-                return;
-            }
+            WaitFailed();
+            if (w.waitBroken || !lost_.empty()) return;
         }
     }
     if (!w.waitPending) {
@@ -434,15 +452,11 @@ void Tserial::Rearm(std::int32_t queued) {
             ::SetEvent(w.waitEvent);  // a byte came already
             return;
         }
-        const DWORD err = ::GetLastError();
-        if (err == ERROR_IO_PENDING) {
-            w.waitPending = true;
-        } else if (win::CommErrorMeansGone(err)) {
-            NoteLost("wait", err);
+        if (::GetLastError() != ERROR_IO_PENDING) {
+            WaitFailed();
             return;
         }
-        // Otherwise the port cannot be waited on: the event stays clear and
-        // fast exchange falls back to the tick.
+        w.waitPending = true;
     }
     // A byte that came between the caller's count and the wait's start
     // raised no event: it is looked for once more.

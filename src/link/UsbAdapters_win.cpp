@@ -32,15 +32,16 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The four hexadecimal digits after `key` in `id`, upper case; empty when
-// they are not there.
+// The four hexadecimal digits after `key` in `id`, in lower case as the
+// Linux device database gives them; empty when they are not there.
 std::string HexAfter(const std::string& id, const std::string& key) {
     const std::size_t at = id.find(key);
     if (at == std::string::npos || at + key.size() + 4 > id.size()) return {};
     std::string hex = id.substr(at + key.size(), 4);
     for (char c : hex)
         if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
-    return Upper(hex);
+    for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return hex;
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ std::string SystemErrorText(DWORD err);
 
 // Device identities as SetupAPI gives them.
 struct TUsbIds {
-    std::string vendorId, productId;  // "0403", "6001"; empty when not found
+    std::string vendorId, productId;  // "0403", "1a86"; empty when not found
 };
 // The "VID_xxxx" and "PID_xxxx" of a hardware or instance id
 // ("USB\VID_0403&PID_6001&REV_0600", "FTDIBUS\VID_0403+PID_6001+A1\0000").
