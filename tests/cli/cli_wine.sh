@@ -72,10 +72,11 @@ compare read
     fail "status (Linux): $(cat "$work/err")"
 win status --count 3 >"$work/status.win.raw" 2>"$work/err" ||
     fail "status (Windows): $(cat "$work/err")"
-# The board's hours counter runs: it is the one figure that may differ
-# between the two runs.
+# The board's hours counter runs and its first analog input wanders by a
+# step: those two figures may differ between the two runs.
 for f in "$work/status.linux" "$work/status.win.raw"; do
-    sed -E 's/hours [0-9.]+/hours N/' "$f" >"$f.cut" && mv "$f.cut" "$f"
+    sed -E 's/hours [0-9.]+/hours N/; s/^(cycle [0-9]+  V )[0-9.]+/\1N/' "$f" >"$f.cut" &&
+        mv "$f.cut" "$f"
 done
 compare status
 [ "$(grep -c '^cycle [123] ' "$work/status.win")" = 3 ] && ok "status: 3 cycles under Wine" ||
