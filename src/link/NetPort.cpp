@@ -185,6 +185,10 @@ TResolved TNetPort::SystemResolve(const std::string& host, std::uint16_t port, i
     return result;
 }
 
+int TNetPort::Descriptor() const {
+    return netsys::WaitHandle(sock_, wake_);
+}
+
 TNetPort::~TNetPort() {
     TNetPort::ClosePort();
 }

@@ -84,40 +84,20 @@ class TNetPort : public IDevicePort {
     std::string LostReason() const override { return lost_; }
 
     std::string OpenErrorText(std::int32_t code) const override;
-#ifdef _WIN32
-    // An event (as an int) kept signalled while bytes wait or once the
-    // connection is gone: a socket is no descriptor the waiters can use.
-    int Descriptor() const override {
-        return static_cast<int>(wake_);
-    }
-#else
-    int Descriptor() const override {
-        return static_cast<int>(sock_);
-    }
-#endif
-    const std::string& GetPortName() const override {
-        return portName_;
-    }
+    // The socket; on Windows an event (as an int) kept signalled while bytes
+    // wait or once the connection is gone, which the waiters can use.
+    int Descriptor() const override;
+    const std::string& GetPortName() const override { return portName_; }
     // The address as it was understood ("rfc2217://host:port").
-    const std::string& GetDevicePath() const override {
-        return devicePath_;
-    }
-    std::int32_t GetBaudRate() const override {
-        return baudRate_;
-    }
+    const std::string& GetDevicePath() const override { return devicePath_; }
+    std::int32_t GetBaudRate() const override { return baudRate_; }
     // RFC 2217: the server confirmed the speed asked for (false when it took
     // the nearest standard rate instead, as for 56700). Raw TCP: false, the
     // speed is the server's.
-    bool SpeedExact() const override {
-        return speedExact_;
-    }
+    bool SpeedExact() const override { return speedExact_; }
 
-    void SetLimits(const TLimits& limits) {
-        limits_ = limits;
-    }
-    void SetResolver(TResolver resolver) {
-        resolver_ = std::move(resolver);
-    }
+    void SetLimits(const TLimits& limits) { limits_ = limits; }
+    void SetResolver(TResolver resolver) { resolver_ = std::move(resolver); }
 
   private:
     std::int32_t Fail(std::int32_t code, std::string why);
@@ -132,9 +112,7 @@ class TNetPort : public IDevicePort {
     void Incoming(const std::uint8_t* data, std::size_t count);
     void NoteLost(const char* what, int err);
     std::string ClosedAtOnceText(const TNetAddress& a) const;
-    std::size_t Waiting() const {
-        return rx_.size() - rxHead_;
-    }
+    std::size_t Waiting() const { return rx_.size() - rxHead_; }
 
     TLimits limits_;
     TResolver resolver_;

@@ -146,4 +146,8 @@ std::intptr_t MakeWake(TSocket) {
 void SetWake(std::intptr_t, bool) {}
 void DropWake(std::intptr_t) {}
 
+int WaitHandle(TSocket s, std::intptr_t) {
+    return static_cast<int>(s);
+}
+
 }  // namespace orvan::link::netsys

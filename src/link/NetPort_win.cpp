@@ -198,4 +198,9 @@ void DropWake(std::intptr_t wake) {
     if (wake != -1) ::WSACloseEvent(RawEvent(wake));
 }
 
+int WaitHandle(TSocket, std::intptr_t wake) {
+    // Kernel handles fit in 32 bits, also in a 64-bit process.
+    return static_cast<int>(wake);
+}
+
 }  // namespace orvan::link::netsys

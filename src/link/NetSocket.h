@@ -44,5 +44,7 @@ void Wait(TSocket s, bool writable, int ms);
 std::intptr_t MakeWake(TSocket s);
 void SetWake(std::intptr_t wake, bool raised);
 void DropWake(std::intptr_t wake);
+// What Descriptor() hands over: the socket, or on Windows its event; -1 for none.
+int WaitHandle(TSocket s, std::intptr_t wake);
 
 }  // namespace orvan::link::netsys

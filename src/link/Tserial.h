@@ -35,11 +35,7 @@ class Tserial : public IDevicePort {
   public:
     static constexpr std::size_t kMaxComNameLength = 10;
 
-#ifdef _WIN32
     Tserial();
-#else
-    Tserial() = default;
-#endif
     ~Tserial() override;
     Tserial(const Tserial&) = delete;
     Tserial& operator=(const Tserial&) = delete;
@@ -48,50 +44,29 @@ class Tserial : public IDevicePort {
     [[nodiscard]] std::int32_t OpenPort(const char* name, std::int32_t speed,
                                         std::uint8_t parity) override;
     void ClosePort() override;
-#ifdef _WIN32
     bool IsOpen() const override;
-    // An event (as an int) kept signalled while bytes wait or once the line
-    // is gone, armed on the port's receive events otherwise; -1 while closed.
-    int Descriptor() const override;
-#else
-    bool IsOpen() const override {
-        return Handle >= 0;
-    }
     // The open descriptor (for waiting until the port is readable), or -1.
-    int Descriptor() const override {
-        return Handle;
-    }
-#endif
+    // On Windows an event (as an int) kept signalled while bytes wait or once
+    // the line is gone, armed on the port's receive events otherwise.
+    int Descriptor() const override;
     void WriteBytes(const std::uint8_t* data, std::size_t count) override;
     using ISerialPort::WriteByte;
     std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override;
     std::int32_t BytesWaiting() override;
-    std::string LostReason() const override {
-        return lost_;
-    }
+    std::string LostReason() const override { return lost_; }
 
     // What the last OpenPort failure was, said plainly: "absent", "busy" or
     // "no access", with the device and the system's reason. For other
     // results (or none recorded) the text of the code.
     std::string OpenErrorText(std::int32_t code) const override;
 
-    const std::string& GetPortName() const override {
-        return PortName;
-    }
-    const std::string& GetDevicePath() const override {
-        return DevicePath;
-    }
-    std::int32_t GetBaudRate() const override {
-        return BaudRate;
-    }
-    std::uint8_t GetParity() const {
-        return Parity;
-    }
+    const std::string& GetPortName() const override { return PortName; }
+    const std::string& GetDevicePath() const override { return DevicePath; }
+    std::int32_t GetBaudRate() const override { return BaudRate; }
+    std::uint8_t GetParity() const { return Parity; }
     // True when the speed was set exactly; false when the driver took only the
     // nearest standard rate (see OpenPort).
-    bool SpeedExact() const override {
-        return speedExact;
-    }
+    bool SpeedExact() const override { return speedExact; }
 
   private:
     std::string PortName;
