@@ -10,7 +10,12 @@
 // within bounds, for the name, the connection, and in RFC 2217 mode for the
 // server to confirm 8N1, no flow control and the speed.
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <sys/socket.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
