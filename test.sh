@@ -22,6 +22,14 @@ ninja -C build
 echo "== tests (gcc)"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== build (MinGW-w64, Windows: the core, orvan-cli and their tests)"
+cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  --toolchain cmake/mingw-w64-x86_64.cmake >/dev/null
+ninja -C build-win
+echo "== tests (Windows, under Wine in build-win/wineprefix)"
+# The tree's own fixtures make Wine's prefix once and stop its server at the end.
+ctest --test-dir build-win --output-on-failure -j "$jobs" -L windows
+
 echo "== build (clang, ASan + UBSan, fuzz targets)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DORVAN_SANITIZE=ON -DORVAN_FUZZ=ON -DORVAN_BENCH=OFF >/dev/null

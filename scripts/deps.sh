@@ -11,6 +11,8 @@ PACKAGES=(
   dpkg-dev file lintian help2man
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev
+  # The Windows tree: MinGW-w64 cross compiler, Wine to run its tests.
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

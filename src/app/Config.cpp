@@ -1,8 +1,5 @@
 #include "app/Config.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -10,6 +7,7 @@
 #include <filesystem>
 
 #include "config/IniFile.h"
+#include "config/SystemPaths.h"
 #include "link/NetAddress.h"
 
 namespace orvan::app {
@@ -21,16 +19,15 @@ constexpr const char* kProgram = "PROGRAM";
 constexpr const char* kPolling = "POLLING";
 constexpr const char* kWindow = "WINDOW";
 
+// The file system's answers are the system's own (config/SystemPaths.h).
 bool FileExists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
+    return config::PathExists(path);
 }
 
 // True when Save() could replace the file: the atomic save writes a
 // temporary file beside it, so the directory itself must be writable.
 bool DirectoryWritable(const std::string& filePath) {
-    std::filesystem::path dir = std::filesystem::path(filePath).parent_path();
-    if (dir.empty()) dir = ".";
-    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+    return config::FolderWritable(filePath);
 }
 
 std::string Lower(std::string s) {
@@ -54,13 +51,7 @@ std::string Shown(const std::string& value) {
 }  // namespace
 
 std::string UserConfigDirectory() {
-    std::string base;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
-        base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h)
-        base = std::string(h) + "/.config";
-    if (base.empty()) return {};
-    return base + "/OrvanSuperV/";
+    return config::UserConfigDirectory();
 }
 
 bool SystemProgramFolder(const std::string& directory) {
@@ -184,22 +175,7 @@ void TConfig::NoteRecentAddress(const std::string& address) {
 }
 
 bool PlausibleSerialDevice(const std::string& path, std::string* why) {
-    auto no = [&](const char* w) {
-        if (why) *why = w;
-        return false;
-    };
-    if (path.empty() || path[0] != '/') return no("not an absolute device path");
-    // A control character (a stray carriage return) names no device and
-    // would not survive the settings file's next save.
-    for (const char c : path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return no("control characters in the path");
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true;  // unplugged for now
-    if (!S_ISCHR(st.st_mode)) return no("not a character device");
-    // Major 1 holds /dev/null, /dev/zero, /dev/random and the like.
-    if (major(st.st_rdev) == 1) return no("a memory device");
-    return true;
+    return config::PlausibleSerialDevice(path, why);
 }
 
 bool TConfig::Save(std::string* error) const {

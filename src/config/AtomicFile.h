@@ -32,6 +32,11 @@ struct SaveResult : TResult {
 // set).
 [[nodiscard]] SaveResult SaveNewFile(const std::string& path, std::string_view content);
 
+// Gives the finished file `from` the name `to` as well, in one step and only
+// when no file of that name exists (`from` stays; the caller removes it).
+// False with the system's reason ("File exists").
+[[nodiscard]] bool PlaceNewFile(const std::string& from, const std::string& to, std::string& why);
+
 // Files this program reads are small: the largest, a traffic capture, stays
 // far below this.
 inline constexpr std::uintmax_t kMaxReadFileBytes = 64u * 1024u * 1024u;
@@ -70,7 +75,7 @@ class TReservedFile {
 
   private:
     std::string path_;
-    int fd_ = -1;
+    int fd_ = -1;  // on Windows the file handle (kernel handles fit in an int)
     bool created_ = false;
     bool committed_ = false;
 };

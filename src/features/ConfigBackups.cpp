@@ -1,6 +1,7 @@
 #include "features/ConfigBackups.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -9,6 +10,7 @@
 
 #include "config/AtomicFile.h"
 #include "config/IniFile.h"
+#include "config/SystemPaths.h"
 
 namespace orvan::features {
 
@@ -57,14 +59,20 @@ bool ParseStamp(std::string_view stamp, TBackupClock::time_point& out, int& sequ
     if (parts.tm_mon < 0 || parts.tm_mon > 11 || parts.tm_mday < 1 || parts.tm_mday > 31 ||
         parts.tm_hour > 23 || parts.tm_min > 59 || parts.tm_sec > 60)
         return false;
-    out = TBackupClock::from_time_t(timegm(&parts));
+    using namespace std::chrono;
+    // As timegm: a day past the month's end runs on into the next month.
+    const sys_days day =
+        year_month_day{year{parts.tm_year + 1900}, month{static_cast<unsigned>(parts.tm_mon + 1)},
+                       std::chrono::day{static_cast<unsigned>(parts.tm_mday)}};
+    out = TBackupClock::from_time_t(system_clock::to_time_t(
+        day + hours{parts.tm_hour} + minutes{parts.tm_min} + seconds{parts.tm_sec}));
     return true;
 }
 
 // The backup folder, created when missing; empty with `why` when it cannot be.
 bool MakeBackupDir(const std::string& dir, std::string& why) {
     if (dir.empty()) {
-        why = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
+        why = "no folder for backups (" + config::UserDataDirectoryNeeds() + ")";
         return false;
     }
     std::error_code ec;
@@ -80,15 +88,9 @@ bool MakeBackupDir(const std::string& dir, std::string& why) {
 }  // namespace
 
 std::string DefaultBackupDir() {
-    fs::path base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x != nullptr && x[0] == '/') {
-        base = x;
-    } else if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') {
-        base = fs::path(h) / ".local" / "share";
-    } else {
-        return {};
-    }
-    return (base / kAppFolder / "backups").string();
+    const std::string base = config::UserDataDirectory();
+    if (base.empty()) return {};
+    return (fs::path(base) / kAppFolder / "backups").string();
 }
 
 std::string BackupSerialPart(std::string_view serial) {

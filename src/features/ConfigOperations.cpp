@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "config/SystemPaths.h"
 #include "features/ConfigBackups.h"
 #include "features/ConfigTransfer.h"
 #include "features/SupervisorCore.h"
@@ -50,9 +51,8 @@ class TConfigWrite final : public TAttachedOperation<TConfigWrite>, public ITran
 
     TResult Check() override {
         if (core_.Operations().BackupDir().empty())
-            return TResult::Fail(
-                "no folder for backups (neither XDG_DATA_HOME nor HOME is set); nothing is "
-                "written to the board without a backup");
+            return TResult::Fail("no folder for backups (" + config::UserDataDirectoryNeeds() +
+                                 "); nothing is written to the board without a backup");
         return TResult::Ok();
     }
 

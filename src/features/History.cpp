@@ -1,9 +1,5 @@
 #include "features/History.h"
 
-#include <nettle/sha2.h>
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,9 +9,12 @@
 #include <fstream>
 #include <random>
 
+#include "config/AtomicFile.h"
 #include "config/Cfgwelder.h"
+#include "config/SystemPaths.h"
 #include "features/ConfigBackups.h"
 #include "features/Operations.h"
+#include "features/Sha256.h"
 #include "features/SqliteHistoryStore.h"
 
 namespace orvan::features {
@@ -32,18 +31,6 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
         out += digits[p[i] & 15];
     }
     return out;
-}
-
-std::string LoginName() {
-    if (const char* u = std::getenv("USER"); u != nullptr && u[0] != '\0') return u;
-    if (const passwd* pw = getpwuid(geteuid()); pw != nullptr && pw->pw_name) return pw->pw_name;
-    return "uid " + std::to_string(geteuid());
-}
-
-std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
 }
 
 std::string NewUid(const std::string& host, std::int64_t timeMs) {
@@ -96,21 +83,19 @@ bool FileSha256(const std::string& path, std::string& hex, std::uint64_t& size,
     if (ec || n > maxBytes) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    sha256_ctx ctx;
-    sha256_init(&ctx);
+    TSha256 hash;
     char buf[65536];
     std::uint64_t total = 0;
     while (in) {
         in.read(buf, sizeof buf);
         const std::streamsize got = in.gcount();
         if (got <= 0) break;
-        sha256_update(&ctx, static_cast<std::size_t>(got), reinterpret_cast<std::uint8_t*>(buf));
+        hash.Update(reinterpret_cast<const std::uint8_t*>(buf), static_cast<std::size_t>(got));
         total += static_cast<std::uint64_t>(got);
     }
     if (in.bad()) return false;
-    std::uint8_t digest[SHA256_DIGEST_SIZE];
-    sha256_digest(&ctx, SHA256_DIGEST_SIZE, digest);
-    hex = Hex(digest, SHA256_DIGEST_SIZE);
+    const TSha256::TDigest digest = hash.Final();
+    hex = Hex(digest.data(), digest.size());
     size = total;
     return true;
 }
@@ -169,7 +154,7 @@ std::string HistoryTimeText(std::int64_t timeMs) {
 
 // --- the core's history --------------------------------------------------------
 
-THistory::THistory() : user(LoginName()), host(HostName()) {}
+THistory::THistory() : user(config::LoginName()), host(config::HostName()) {}
 THistory::~THistory() = default;
 
 void THistory::Use(std::unique_ptr<IHistoryStore> store) {
@@ -359,7 +344,7 @@ THistoryResult THistory::Export(const std::string& serial, const std::string& pa
                                     "\"" + path + "\" exists already; give a new name");
     // Made beside the target under a name of its own, renamed when whole:
     // a reader never sees half an export.
-    const std::string temp = path + ".part-" + std::to_string(getpid());
+    const std::string temp = path + ".part-" + std::to_string(std::random_device{}());
     fs::remove(temp, ec);
     THistoryResult r = THistoryResult::Ok();
     {
@@ -375,10 +360,9 @@ THistoryResult THistory::Export(const std::string& serial, const std::string& pa
     fs::remove(temp + "-shm", ec);
     if (r) {
         // Never over a file that appeared meanwhile.
-        if (::link(temp.c_str(), path.c_str()) != 0)
-            r = THistoryResult::Fail(
-                THistoryFault::Refused,
-                "\"" + path + "\" cannot be written: " + std::string(std::strerror(errno)));
+        if (std::string why; !config::PlaceNewFile(temp, path, why))
+            r = THistoryResult::Fail(THistoryFault::Refused,
+                                     "\"" + path + "\" cannot be written: " + why);
     }
     fs::remove(temp, ec);
     return r;

@@ -1,13 +1,13 @@
 #include "features/Operations.h"
 
 #include <algorithm>
-#include <csignal>
 
 #include "commands/Builders.h"
 #include "commands/Catalogue.h"
 #include "features/ConfigBackups.h"
 #include "features/SupervisorCore.h"
 #include "link/MemoryMap.h"
+#include "link/StopSignals.h"
 
 namespace orvan::features {
 
@@ -32,11 +32,11 @@ std::string KeptText(const std::vector<std::string>& kept) {
 
 std::string SignalWord(int sig) {
     switch (sig) {
-        case SIGINT:
+        case link::kSignalInterrupt:
             return "SIGINT (Ctrl-C)";
-        case SIGTERM:
+        case link::kSignalTerminate:
             return "SIGTERM";
-        case SIGHUP:
+        case link::kSignalHangUp:
             return "SIGHUP";
         default:
             return "signal " + std::to_string(sig);
@@ -102,7 +102,7 @@ int ExitCode(const TOperationOutcome& o) {
         case TOutcomeKind::Refused:
             return 2;
         case TOutcomeKind::Interrupted:
-            return 128 + (o.signal > 0 ? o.signal : SIGINT);
+            return 128 + (o.signal > 0 ? o.signal : link::kSignalInterrupt);
     }
     return 1;
 }

@@ -10,7 +10,12 @@
 // within bounds, for the name, the connection, and in RFC 2217 mode for the
 // server to confirm 8N1, no flow control and the speed.
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <sys/socket.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -71,7 +76,7 @@ class TNetPort : public IDevicePort {
     [[nodiscard]] std::int32_t OpenPort(const char* name, std::int32_t speed,
                                         std::uint8_t parity) override;
     void ClosePort() override;
-    bool IsOpen() const override { return fd_ >= 0; }
+    bool IsOpen() const override { return sock_ != -1; }
     void WriteBytes(const std::uint8_t* data, std::size_t count) override;
     using ISerialPort::WriteByte;
     std::int32_t ReadBytes(std::uint8_t* dest, std::int32_t count) override;
@@ -79,7 +84,9 @@ class TNetPort : public IDevicePort {
     std::string LostReason() const override { return lost_; }
 
     std::string OpenErrorText(std::int32_t code) const override;
-    int Descriptor() const override { return fd_; }
+    // The socket; on Windows an event (as an int) kept signalled while bytes
+    // wait or once the connection is gone, which the waiters can use.
+    int Descriptor() const override;
     const std::string& GetPortName() const override { return portName_; }
     // The address as it was understood ("rfc2217://host:port").
     const std::string& GetDevicePath() const override { return devicePath_; }
@@ -114,7 +121,8 @@ class TNetPort : public IDevicePort {
     std::int32_t baudRate_ = 0;
     bool speedExact_ = false;
     std::optional<TNetAddress> address_;
-    int fd_ = -1;
+    std::intptr_t sock_ = -1;  // the socket (a SOCKET on Windows), -1 while closed
+    std::intptr_t wake_ = -1;  // Windows: the socket's event; -1 elsewhere
     std::string openError_;
     std::string lost_;
     bool peerClosed_ = false;  // the server ended the connection (EOF or reset)

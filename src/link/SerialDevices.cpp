@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+// On Windows the ports come from the device database (UsbAdapters_win.cpp).
+#ifndef _WIN32
+
 namespace orvan::link {
 
 namespace {
@@ -55,3 +58,5 @@ std::vector<std::string> DetectSerialDevices(const std::string& devDir) {
 }
 
 }  // namespace orvan::link
+
+#endif

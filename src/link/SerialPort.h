@@ -43,7 +43,9 @@ class IDevicePort : public ISerialPort {
     // ("absent: ...", "busy: ...", "refused: ..."); for a code without one
     // recorded, the text of the code.
     virtual std::string OpenErrorText(std::int32_t code) const = 0;
-    // The descriptor to wait on until bytes arrive, or -1 while closed.
+    // The descriptor to wait on until bytes arrive, or -1 while closed. On
+    // Windows: an event handle (as an int) the port keeps signalled while
+    // bytes wait or once the line is gone (link/TickDriver.h waits on it).
     virtual int Descriptor() const = 0;
     // The name as given to OpenPort, and what it was resolved to.
     virtual const std::string& GetPortName() const = 0;

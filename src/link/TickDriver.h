@@ -11,7 +11,9 @@ namespace orvan::link {
 inline constexpr int kExchangeTickMs = 30;
 
 // Fast exchange: between ticks, wait on the port's descriptor and call
-// `readable` as soon as bytes arrive (false from it stops the run).
+// `readable` as soon as bytes arrive (false from it stops the run). On
+// Windows the descriptor is the port's event handle (as an int), signalled
+// while bytes wait or once the line is gone.
 struct TReadableWake {
     int fd = -1;
     std::function<bool()> readable;

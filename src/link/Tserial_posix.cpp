@@ -105,8 +105,18 @@ void MakeLineSettings(termios& tio, std::uint8_t parity) {
     tio.c_cc[VTIME] = 0;
 }
 
+Tserial::Tserial() = default;
+
 Tserial::~Tserial() {
     Tserial::ClosePort();
+}
+
+bool Tserial::IsOpen() const {
+    return Handle >= 0;
+}
+
+int Tserial::Descriptor() const {
+    return Handle;
 }
 
 std::int32_t Tserial::OpenPort(const char* name, std::int32_t speed, std::uint8_t parity) {

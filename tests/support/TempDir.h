@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace orvan::test {
@@ -12,10 +13,19 @@ namespace orvan::test {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvan-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
+        // A new folder of a random name: create_directory says whether it
+        // was made here (and not found), on every system.
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::random_device rd;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate = base / ("orvan-test-" + std::to_string(rd()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) {
+                path_ = candidate;
+                return;
+            }
+        }
+        std::abort();
     }
     ~TempDir() {
         std::error_code ec;

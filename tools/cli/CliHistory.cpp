@@ -12,6 +12,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliRunner.h"
+#include "config/SystemPaths.h"
 #include "features/ConfigOperations.h"
 #include "features/History.h"
 
@@ -80,9 +81,8 @@ bool OpenHistory(THistory& h) {
     if (const std::string n = h.TakeNotice(); !n.empty())
         std::fprintf(stderr, "orvan-cli: %s\n", n.c_str());
     if (!on && path.empty())
-        std::fprintf(stderr,
-                     "orvan-cli: history: no data folder (neither XDG_DATA_HOME nor HOME "
-                     "is set)\n");
+        std::fprintf(stderr, "orvan-cli: history: no data folder (%s)\n",
+                     config::UserDataDirectoryNeeds().c_str());
     return on;
 }
 

@@ -4,13 +4,12 @@
 // whether everything was read: 0 complete, 1 when something is missing (the
 // file is still written, and says what).
 
-#include <unistd.h>
-
 #include <climits>
 #include <string>
 
 #include "cli/Cli.h"
 #include "cli/CliRunner.h"
+#include "cli/Console.h"
 #include "config/AtomicFile.h"
 #include "features/BoardOperations.h"
 #include "features/ConfigOperations.h"
@@ -18,16 +17,6 @@
 namespace orvan::cli {
 
 namespace {
-
-// The folder of the running program, where the machine naming files lie.
-std::string ProgramFolder() {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    std::string path(buf, static_cast<std::size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // The logs, read for the report to show; their outcomes are notes only.
 void ReadLogs(TBoard& b) {

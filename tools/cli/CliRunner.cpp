@@ -1,17 +1,14 @@
 #include "cli/CliRunner.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "cli/Console.h"
 #include "commands/BoardView.h"
 #include "commands/FrameMeaning.h"
 #include "config/AtomicFile.h"
@@ -26,59 +23,6 @@ namespace {
 
 using features::TOperationOutcome;
 using features::TOutcomeKind;
-
-// The first stop signal; the exchange loop cancels the running operation
-// when it sees it.
-volatile std::sig_atomic_t g_signal = 0;
-
-void OnStopSignal(int sig) {
-    if (g_signal != 0) {
-        // The user insists: end now. Only async-signal-safe calls here.
-        static const char kNote[] =
-            "orvan-cli: a second signal: ended at once; the board may be part way (the kept "
-            "copies are where the first note said)\n";
-        (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
-        ::_exit(128 + sig);
-    }
-    g_signal = sig;
-}
-
-// Catches the stop signals for as long as a board command runs; the exchange
-// loop sees the first on its next tick (30 ms at most).
-class TStopSignals {
-  public:
-    TStopSignals() {
-        g_signal = 0;
-        struct sigaction sa {};
-        sa.sa_handler = OnStopSignal;
-        sigemptyset(&sa.sa_mask);
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            (void)::sigaction(kSignals[i], &sa, &old_[i]);
-    }
-    ~TStopSignals() {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            (void)::sigaction(kSignals[i], &old_[i], nullptr);
-    }
-    TStopSignals(const TStopSignals&) = delete;
-    TStopSignals& operator=(const TStopSignals&) = delete;
-
-  private:
-    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
-    std::array<struct sigaction, 3> old_{};
-};
-
-std::string SignalText(int sig) {
-    switch (sig) {
-        case SIGINT:
-            return "SIGINT (Ctrl-C)";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        default:
-            return "signal " + std::to_string(sig);
-    }
-}
 
 // "Attenzione! Writing 2 bytes at address 0 ...", "Factory tuning: The ...".
 std::string QuestionText(const features::TQuestion& q) {
@@ -191,7 +135,7 @@ class TBoard::TPrinter : public features::IOperationView,
             ops.Answer(true);
             return;
         }
-        if (::isatty(STDIN_FILENO) == 0) {
+        if (!StdinIsTerminal()) {
             board_.Say(
                 asked + " Taken as no: standard input is not a terminal" +
                 (q.assumeWith.empty() ? std::string() : " (" + q.assumeWith + " answers yes)") +
@@ -207,11 +151,9 @@ class TBoard::TPrinter : public features::IOperationView,
     // The terminal's answer, once a whole line was typed.
     void PollAnswer() {
         if (!asking_) return;
-        pollfd pfd{STDIN_FILENO, POLLIN, 0};
-        if (::poll(&pfd, 1, 0) <= 0) return;
         char buf[128];
-        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;  // asked again next tick
+        const long n = ReadTypedInput(buf, sizeof buf);
+        if (n == 0) return;  // asked again next tick
         if (n > 0) {
             typed_.append(buf, static_cast<std::size_t>(n));
             if (typed_.find('\n') == std::string::npos && typed_.size() < 256) return;
@@ -303,7 +245,7 @@ class TBoard::TPrinter : public features::IOperationView,
 
   private:
     TBoard& board_;
-    const bool terminal_ = ::isatty(STDERR_FILENO) != 0;
+    const bool terminal_ = StderrIsTerminal();
     bool lineOpen_ = false;
     std::string phase_;
     int quarter_ = 0;
@@ -411,9 +353,9 @@ TOperationOutcome TBoard::Unstarted(const std::string& operation, TOutcomeKind k
 TOperationOutcome TBoard::Run(std::unique_ptr<features::TOperation> op, TShow show) {
     printer_->show = show;
     const std::string name = op->Name();
-    if (g_signal != 0)
-        return Unstarted(name, TOutcomeKind::Interrupted, "interrupted by " + SignalText(g_signal),
-                         g_signal);
+    if (const int sig = StopRequest(); sig != 0)
+        return Unstarted(name, TOutcomeKind::Interrupted, "interrupted by " + StopRequestText(sig),
+                         sig);
     // What the operation would be refused for is refused before the port is
     // touched: the runner's start gives that outcome without sending anything.
     if (!line_->Opened() && core_->Operations().WouldStart(*op)) {
@@ -432,17 +374,17 @@ int TBoard::Await(const std::function<bool()>& done, const std::string& what) {
     int idleTicks = 0;
     Drive(
         [&] {
-            if (done() || g_signal != 0 || printer_->timedOut || !printer_->refusal.empty())
+            if (done() || StopRequest() != 0 || printer_->timedOut || !printer_->refusal.empty())
                 return true;
             // Nothing queued or in flight and no end heard: it never will be.
             idleTicks = core_->Idle() ? idleTicks + 1 : 0;
             return idleTicks > 3;
         },
         false);
-    if (g_signal != 0) {
-        Say(what + " interrupted by " + SignalText(g_signal) +
+    if (const int sig = StopRequest(); sig != 0) {
+        Say(what + " interrupted by " + StopRequestText(sig) +
             "; it changes nothing on the board.");
-        return 128 + g_signal;
+        return 128 + sig;
     }
     const bool heard = !printer_->refusal.empty() || printer_->timedOut;
     if (done() && !heard) return 0;
@@ -460,11 +402,11 @@ void TBoard::Drive(const std::function<bool()>& done, bool cancelOnSignal) {
     bool cancelled = false;
     bool readerGone = false;
     const auto tick = [&] {
-        if (cancelOnSignal && g_signal != 0 && !cancelled) {
+        if (cancelOnSignal && StopRequest() != 0 && !cancelled) {
             cancelled = true;
             // The request in flight is answered first; the outcome says what
             // the board holds then.
-            core_->Operations().Cancel("interrupted", g_signal);
+            core_->Operations().Cancel("interrupted", StopRequest());
         }
         // Polling only makes results: nobody reads them any more. A write
         // goes on to its end.
@@ -521,7 +463,7 @@ void TBoard::Say(const std::string& line) {
 }
 
 int RunOnBoard(const Options& opt, const TPlan& plan) {
-    TStopSignals signals;
+    TStopRequests stops;
     TBoard board(opt);
     int status = board.Begin();
     if (status == 0) status = plan.board(board);

@@ -1,18 +1,17 @@
 // orvan-cli: the command-line companion. It drives the same core as the
 // window: the exchange engine on a serial device or on the built-in simulator.
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "boardsim/PtyBoard.h"
 #include "cli/Cli.h"
+#include "cli/Console.h"
+#include "cli/SimulatedBoard.h"
 #include "config/IniFile.h"
+#include "config/SystemPaths.h"
 #include "link/Version.h"
 
 namespace {
@@ -27,14 +26,10 @@ int Refuse(const std::string& why) {
 // The window's settings file as it is found for a user (the program's own
 // folder is not writable once installed); its [COM] Device when it names one.
 std::string WindowDevice(std::string& from) {
-    std::string base;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
-        base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h)
-        base = std::string(h) + "/.config";
+    const std::string base = orvan::config::UserConfigDirectory();
     if (base.empty()) return {};
-    from = base + "/OrvanSuperV/OrvanSuperV.cfg";
-    if (::access(from.c_str(), R_OK) != 0) return {};
+    from = base + "OrvanSuperV.cfg";
+    if (!orvan::config::PathExists(from)) return {};
     orvan::config::TIniFile ini(from);
     if (!ini.Load(nullptr)) return {};
     return ini.ReadString("COM", "Device", "");
@@ -59,7 +54,7 @@ void DefaultDevice(Options& opt) {
 int main(int argc, char** argv) {
     // A reader that went away (`| head`) is not a reason to stop half way:
     // a write to it fails and the command goes on to its end.
-    (void)std::signal(SIGPIPE, SIG_IGN);
+    orvan::cli::KeepRunningWhenReaderGoes();
 
     Options opt;
     bool help = false, version = false;
@@ -174,18 +169,13 @@ int main(int argc, char** argv) {
         return plan.exit;
     }
 
-    std::unique_ptr<orvan::sim::TPtyBoard> board;
+    orvan::cli::TSimulatedBoard board;
     if (opt.simulate) {
-        board = std::make_unique<orvan::sim::TPtyBoard>();
         std::string error;
-        if (!board->Open(&error) || !board->LoadOrCreateEeprom(&error)) {
+        if (!board.Start(opt.device, error)) {
             std::fprintf(stderr, "orvan-cli: simulator: %s\n", error.c_str());
             return 1;
         }
-        board->WithModel(
-            [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.liveValues = true; });
-        board->Start();
-        opt.device = board->DevicePath();
         if (!opt.quiet) std::fprintf(stderr, "simulated board on %s\n", opt.device.c_str());
     }
     return orvan::cli::RunOnBoard(opt, plan);

@@ -321,6 +321,12 @@ SaveResult SaveNewFile(const std::string& path, std::string_view content) {
     return r;
 }
 
+bool PlaceNewFile(const std::string& from, const std::string& to, std::string& why) {
+    if (::link(from.c_str(), to.c_str()) == 0) return true;
+    why = Reason(errno);
+    return false;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& content, std::string* error,
                    std::uintmax_t maxBytes) {
     const auto fail = [&](const std::string& why) {

@@ -1,0 +1,76 @@
+#include <windows.h>
+// After windows.h:
+#include <mmsystem.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+#include "link/TickDriver.h"
+
+namespace orvan::link {
+
+namespace {
+
+HANDLE WaitHandle(int descriptor) {
+    // Kernel handles fit in 32 bits on 64-bit Windows (their upper half is
+    // the sign extension), which is how a port hands its event over as an int.
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
+}
+
+// Waits until `until` on the port's event, handing readable bytes to the wake
+// as they come. False when the wake asked to stop.
+bool WaitReadable(const TReadableWake& wake, std::chrono::steady_clock::time_point until) {
+    using clock = std::chrono::steady_clock;
+    const HANDLE event = WaitHandle(wake.fd);
+    for (;;) {
+        const auto now = clock::now();
+        if (now >= until) return true;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+        const DWORD r = ::WaitForSingleObject(event, static_cast<DWORD>(left.count()));
+        if (r == WAIT_TIMEOUT) continue;  // the period is over: look at the clock
+        if (r != WAIT_OBJECT_0) {
+            std::this_thread::sleep_until(until);
+            return true;
+        }
+        if (!wake.readable()) return false;
+        // Still signalled although the bytes were taken: a line that is gone
+        // stays "readable". The tick will notice it; no spinning meanwhile.
+        if (::WaitForSingleObject(event, 0) == WAIT_OBJECT_0) {
+            std::this_thread::sleep_until(until);
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
+std::int64_t RunTicks(const std::function<bool()>& tick, int periodMs, std::int64_t limitMs,
+                      const TReadableWake* wake) {
+    using clock = std::chrono::steady_clock;
+    // The default timer resolution (15.6 ms) would stretch a 30 ms tick to
+    // 31 or 46 ms; one millisecond for as long as the ticks run.
+    ::timeBeginPeriod(1);
+    const auto start = clock::now();
+    const auto period = std::chrono::milliseconds(periodMs);
+    auto next = start;
+    std::int64_t ticks = 0;
+    for (;;) {
+        if (limitMs >= 0 && clock::now() - start >= std::chrono::milliseconds(limitMs)) break;
+        ++ticks;
+        if (!tick()) break;
+        next += period;
+        const auto now = clock::now();
+        // Behind by more than a period (the process was suspended): start afresh.
+        if (now > next + period) next = now;
+        if (wake != nullptr && wake->fd >= 0 && wake->fd != 0) {
+            if (!WaitReadable(*wake, next)) break;
+        } else {
+            std::this_thread::sleep_until(next);
+        }
+    }
+    ::timeEndPeriod(1);
+    return ticks;
+}
+
+}  // namespace orvan::link
