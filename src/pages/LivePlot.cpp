@@ -67,7 +67,7 @@ TLivePlot::TLivePlot(const link::IClock& clock, QWidget* parent)
     chart_->setLocalizeNumbers(true);
     axisX_ = new QValueAxis(chart_);
     axisX_->setTitleText(QStringLiteral("Time (s)"));
-    axisX_->setLabelFormat(QStringLiteral("%g"));
+    axisX_->setLabelFormat(QStringLiteral("%.4g"));
     axisY_ = new QValueAxis(chart_);
     axisY_->setTitleText(QStringLiteral("Voltage (V)"));
     chart_->addAxis(axisX_, Qt::AlignBottom);
@@ -77,7 +77,7 @@ TLivePlot::TLivePlot(const link::IClock& clock, QWidget* parent)
     for (std::size_t u = 0; u < unitAxes_.size(); ++u) {
         unitAxes_[u] = new QValueAxis(chart_);
         unitAxes_[u]->setTitleText(unitTitles[u]);
-        unitAxes_[u]->setLabelFormat(QStringLiteral("%g"));
+        unitAxes_[u]->setLabelFormat(QStringLiteral("%.4g"));
         chart_->addAxis(unitAxes_[u], u == 0 ? Qt::AlignLeft : Qt::AlignRight);
         unitAxes_[u]->hide();
     }

@@ -195,8 +195,11 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
         3,
         strTuningLog->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 14);
     stgTuningWA = Grid(grbLog, "stgTuningWA", 6, {QStringLiteral("W"), QStringLiteral("A")});
-    stgTuningWA->setMaximumWidth(150);
-    stgTuningWA->setColumnWidth(0, 55);
+    // Narrow enough that the log beside it shows its dates whole.
+    stgTuningWA->setColumnWidth(0, 48);
+    stgTuningWA->setColumnWidth(1, 48);
+    stgTuningWA->setMaximumWidth(48 * 2 + stgTuningWA->verticalHeader()->sizeHint().width() +
+                                 2 * stgTuningWA->frameWidth());
     ll->addWidget(strTuningLog, 2, 0, 1, 3);
     ll->addWidget(stgTuningWA, 2, 3);
     right->addWidget(grbLog);
@@ -207,12 +210,12 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
     chart_ = new QChart();
     chart_->legend()->setAlignment(Qt::AlignBottom);
     axisX_ = new QValueAxis(chart_);
-    axisX_->setTitleText(QStringLiteral("Expected power (W)"));
+    axisX_->setTitleText(QStringLiteral("Expected (W)"));
     axisY_ = new QValueAxis(chart_);
-    axisY_->setTitleText(QStringLiteral("Measured power (W)"));
+    axisY_->setTitleText(QStringLiteral("Measured (W)"));
     // Axis numbers in the user's decimal separator, without trailing zeros.
     chart_->setLocalizeNumbers(true);
-    for (QValueAxis* axis : {axisX_, axisY_}) axis->setLabelFormat(QStringLiteral("%g"));
+    for (QValueAxis* axis : {axisX_, axisY_}) axis->setLabelFormat(QStringLiteral("%.4g"));
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
     bandHigh_ = new QLineSeries(chart_);
