@@ -12,6 +12,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace orvan::pages {
@@ -28,6 +29,15 @@ constexpr TWindowChoice kWindows[] = {
 // Six colours told apart at a glance (the chart's theme repeats after five).
 constexpr QRgb kColours[features::kChannels] = {0x1f77b4, 0xd62728, 0x2ca02c,
                                                 0xff7f0e, 0x9467bd, 0x8c564b};
+
+// A round step (1, 2 or 5 times a power of ten) giving about five ticks.
+double RoundStep(double span) {
+    const double raw = std::max(span, 1e-9) / 5.0;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (raw <= m * magnitude) return m * magnitude;
+    return 10.0 * magnitude;
+}
 
 // The unit in a converted caption's brackets: "Power set (W)" -> 1 (W).
 std::size_t UnitIndex(std::string_view caption) {
@@ -160,9 +170,15 @@ void TLivePlot::Redraw() {
                            (converted ? QString() : QStringLiteral(" (V)")));
     }
     const double end = samples.empty() ? 0 : samples.back().ms / 1000.0;
-    axisX_->setRange(std::max(0.0, end - series_.WindowMs() / 1000.0), std::max(end, 1.0));
+    const double start = std::max(0.0, end - series_.WindowMs() / 1000.0);
+    axisX_->setRange(start, std::max(end, 1.0));
+    // Time ticks on round seconds, wherever the window starts.
+    axisX_->setTickType(QValueAxis::TicksDynamic);
+    axisX_->setTickAnchor(0);
+    axisX_->setTickInterval(RoundStep(axisX_->max() - start));
     axisY_->setVisible(!converted);
     axisY_->setRange(0, 5);
+    axisY_->setTickCount(6);
     for (std::size_t u = 0; u < unitAxes_.size(); ++u) {
         unitAxes_[u]->setVisible(converted && used[u]);
         if (!converted) continue;

@@ -274,6 +274,17 @@ TEST(LivePlot, EachSeriesItsColourAndEachUnitItsAxis) {
         EXPECT_TRUE(plot.AxisOf(c)->titleText().contains(QStringLiteral("(V)")));
     }
     EXPECT_EQ(colours.size(), orvan::features::kChannels);
+    // A minute of readings: the time axis ticks on round seconds.
+    for (int k = 0; k < 130; ++k) {
+        plot.OnAnalogDisplay(orvan::features::TAnalogDisplay{});
+        clock.Advance(500);
+    }
+    plot.Redraw();
+    for (QAbstractAxis* a : plot.chartView->chart()->axes(Qt::Horizontal)) {
+        auto* x = qobject_cast<QValueAxis*>(a);
+        ASSERT_NE(x, nullptr);
+        EXPECT_TRUE(RoundStep(x->tickInterval())) << x->tickInterval();
+    }
     plot.chkConverted->setChecked(true);
     for (std::size_t c = 0; c < orvan::features::kChannels; ++c) {
         const std::string_view caption = orvan::features::kConvertedCaptions[c];
