@@ -323,6 +323,7 @@ void TPageWelderTuning::OnPowerPoint(features::TProcedure p, const features::TPo
 }
 
 void TPageWelderTuning::OnProcedureText(const std::string& text) {
+    stxPMView->setToolTip(QString());
     stxPMView->setText(QString::fromStdString(text));
 }
 
@@ -332,8 +333,15 @@ void TPageWelderTuning::OnProcedureFinished(const features::TProcedureOutcome& o
     const bool refusedStart = o.outcome.why.rfind("the board refused to start", 0) == 0;
     if (!o.outcome.completed && !refusedStart) {
         // Never left looking like a run still going or one that finished.
-        text = QStringLiteral("Stopped: %1 (%2)")
-                   .arg(QString::fromStdString(o.text), QString::fromStdString(o.outcome.why));
+        // Said once: the reason, unless the procedure's own words already
+        // carry it ("Tuning interrupted by anomaly!").
+        const QString why = QString::fromStdString(o.outcome.why);
+        const QString said = QString::fromStdString(o.text);
+        const bool repeats =
+            why.isEmpty() || said.contains(QStringLiteral("interrupted"), Qt::CaseInsensitive);
+        text = repeats ? QStringLiteral("Stopped: %1").arg(said)
+                       : QStringLiteral("Stopped: %1 (%2)").arg(said, why);
+        stxPMView->setToolTip(text);
     }
     stxPMView->setText(text);
 }

@@ -250,6 +250,13 @@ TEST(TuningChart, RefusedTuningKeepsTheDiagnosisOnRoundAxes) {
     ASSERT_EQ(page.ChartPoints().size(), 4u);
     EXPECT_EQ(page.ChartProcedure(), TProcedure::MeterDiagnosis);
 
+    // An anomaly's stop is said once, not twice in other words.
+    orvan::features::TProcedureOutcome anomaly;
+    anomaly.text = "Tuning interrupted by anomaly!";
+    anomaly.outcome.why = "interrupted by an anomaly";
+    page.OnProcedureFinished(anomaly);
+    EXPECT_EQ(page.stxPMView->text(), QStringLiteral("Stopped: Tuning interrupted by anomaly!"));
+
     auto axes = page.chvPowerPoints->chart()->axes();
     ASSERT_EQ(axes.size(), 2);
     for (QAbstractAxis* a : axes) {
