@@ -172,7 +172,9 @@ TResult TAnalogCalibration::CopyGain(int channel, std::string_view gainText) {
 
 TResult TAnalogCalibration::CaptureLineVolts(TFeedbackLine line, double& volts, std::string& text) {
     if (TResult r = Capture(Names(line).channel, volts); !r) return r;
-    text = link::FormatReal(volts, decimalSeparator);
+    // To the millivolt, as the gain grid shows its readings: the converter's
+    // step is about 5 mV, the digits beyond it are noise.
+    text = link::FormatReal(std::round(volts * 1000.0) / 1000.0, decimalSeparator);
     return TResult::Ok();
 }
 

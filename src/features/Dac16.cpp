@@ -11,10 +11,10 @@ using namespace commands;
 namespace {
 
 constexpr TFieldSpec kFields[] = {
-    {"cspDac16", "dgt (0-65535)", Dac16Value, 0, 65535, 0, StepRule::None, 0, true, 0},
+    {"cspDac16", "DAC 16 bit > dgt (0-65535)", Dac16Value, 0, 65535, 0, StepRule::None, 0, true, 0},
     {"chkDac16Force", "Force", Dac16Force, 0, 1, 0, StepRule::None, 0, true, 0},
     // Not a board variable of its own: the counts in volts.
-    {"edtDac16ValueVolt", "V", 0, 0, 10, 0, StepRule::None, 0, false, 4},
+    {"edtDac16ValueVolt", "DAC 16 bit > V", 0, 0, 10, 0, StepRule::None, 0, false, 4},
 };
 
 }  // namespace

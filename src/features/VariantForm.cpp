@@ -93,6 +93,14 @@ double StepValue(const TFieldSpec& f, double value, bool up) {
     return next;
 }
 
+std::string FieldName(const TFieldSpec& f) {
+    // The technician reads captions; the trailing blanks some labels carry
+    // for their layout do not belong in a sentence.
+    std::string_view c = f.caption;
+    while (!c.empty() && c.back() == ' ') c.remove_suffix(1);
+    return std::string(c.empty() ? f.field : c);
+}
+
 std::string VariantNumberText(double v, int decimals, char separator) {
     std::string s = link::RoundedText(v, decimals);
     for (char& c : s)
@@ -130,8 +138,7 @@ TResult TVariableForm::Read(std::initializer_list<std::uint16_t> codes) {
 
 bool TVariableForm::ParseField(const TFieldSpec& f, std::string_view text, char separator,
                                double& out, std::string* why) const {
-    const std::string name =
-        std::string(f.caption.empty() ? f.field : f.caption) + " (" + std::string(f.field) + ")";
+    const std::string name = FieldName(f);
     double v = 0;
     if (f.integer) {
         std::int64_t i = 0;
@@ -192,10 +199,9 @@ TResult TVariableForm::WriteValues(std::uint16_t code, const std::map<std::strin
         double min = f->min, max = f->max;
         if (rangeOf) rangeOf(*f, min, max);
         if (v < min || v > max) {
-            char sep = '.';
-            return TResult::Fail(std::string(f->caption) + " (" + std::string(f->field) +
-                                 "): " + VariantNumberText(v, 6, sep) + " is outside " +
-                                 VariantNumberText(min, f->decimals, sep) + ".." +
+            const char sep = '.';
+            return TResult::Fail(FieldName(*f) + ": " + VariantNumberText(v, 6, sep) +
+                                 " is outside " + VariantNumberText(min, f->decimals, sep) + ".." +
                                  VariantNumberText(max, f->decimals, sep) + "; nothing sent");
         }
         values.push_back(v);

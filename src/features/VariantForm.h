@@ -66,6 +66,8 @@ const char* VariantName(Variant v);
 // The next value of an up/down press, clamped to the field's range and
 // rounded to its decimals.
 double StepValue(const TFieldSpec& f, double value, bool up);
+// The field as messages name it: its caption as the page shows it.
+std::string FieldName(const TFieldSpec& f);
 
 // What a machine page shows.
 class IVariantView {

@@ -44,7 +44,14 @@ void TBitRowFrame::BuildIndicators(int count) {
 }
 
 void TBitRowFrame::SetIndicatorName(int index, const QString& text) {
-    if (QLabel* l = Label(index)) l->setText(text);
+    QLabel* l = Label(index);
+    if (l == nullptr) return;
+    l->setText(text);
+    // A long name is shown whole: its label, and the frame with it, grow.
+    const int needs = l->sizeHint().width();
+    if (needs <= l->width()) return;
+    l->resize(needs, l->height());
+    if (l->geometry().right() >= width()) setFixedWidth(l->geometry().right() + 1);
 }
 
 void TBitRowFrame::ShowBitWord(std::uint64_t word) {

@@ -39,6 +39,9 @@ class TLivePlot : public QWidget, public features::IStatusPollingView {
     // Draws what the series holds now (the redraw timer calls it).
     void Redraw();
     int RedrawCount() const { return redraws_; }
+    // The line of a channel and the vertical axis it is drawn against now.
+    QLineSeries* Line(std::size_t channel) const { return lines_[channel]; }
+    QValueAxis* AxisOf(std::size_t channel) const;
 
     QComboBox* cmbWindow;
     QPushButton* cmdPause;
@@ -57,6 +60,8 @@ class TLivePlot : public QWidget, public features::IStatusPollingView {
     std::array<QLineSeries*, features::kChannels> lines_{};
     QValueAxis* axisX_;
     QValueAxis* axisY_;
+    // The converted values' axes, one per unit (A, W, degrees).
+    std::array<QValueAxis*, 3> unitAxes_{};
     QTimer* redraw_;
     bool dirty_ = false;
     int redraws_ = 0;

@@ -49,8 +49,10 @@ TPageDiameter::TPageDiameter(QWidget* parent) : TVariantPage("tshDiameterHeight"
                                            : QStringLiteral("Live voltage of analog channel 4"));
         btnBirWrVar[tag] = new QPushButton(QStringLiteral("Write"), box);
         btnBirWrVar[tag]->setObjectName(QStringLiteral("btnBirWrVar%1").arg(tag));
+        // "Get" beside the voltage it fills, "Write" beside the whole point:
+        // separate columns, so neither button lies over the other.
         g->addWidget(btnBirGet[tag], r + 1, 2);
-        g->addWidget(btnBirWrVar[tag], r, 2, 2, 1);
+        g->addWidget(btnBirWrVar[tag], r, 3, 2, 1);
     }
     sideBySide->addWidget(groups[0]);
     sideBySide->addWidget(groups[1]);

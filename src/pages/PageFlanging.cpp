@@ -71,13 +71,14 @@ TPageFlanging::TPageFlanging(QWidget* parent) : TVariantPage("tbsFlanging", pare
     stgFlangProgiles->setHorizontalHeaderLabels(
         {QString(), QStringLiteral("Amplitude"), QStringLiteral("Offset")});
     stgFlangProgiles->verticalHeader()->hide();
+    stgFlangProgiles->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     stgFlangProgiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgFlangProgiles->setToolTip(QStringLiteral("Click to read the profiles from the board"));
     stgFlangProgiles->setColumnWidth(0, 40);
     stgFlangProgiles->setColumnWidth(1, 90);
     stgFlangProgiles->setColumnWidth(2, 90);
     stgFlangProgiles->setMinimumWidth(40 + 90 + 90 + 24);
-    row->addWidget(stgFlangProgiles);
+    row->addWidget(stgFlangProgiles, 0, Qt::AlignTop);
     row->addStretch(1);
     OnFlangingProfileCount(8, "Speed (mm/s) (0-63)");
 }
@@ -96,13 +97,9 @@ void TPageFlanging::OnFlangingProfiles(const std::vector<features::FlangingProfi
         if (r.profile < 1 || r.profile > stgFlangProgiles->rowCount()) continue;
         const int at = r.profile - 1;
         stgFlangProgiles->setItem(
-            at, 1,
-            new QTableWidgetItem(QString::fromStdString(
-                features::VariantNumberText(r.amplitude, 3, DecimalSeparator()))));
-        stgFlangProgiles->setItem(
-            at, 2,
-            new QTableWidgetItem(QString::fromStdString(
-                features::VariantNumberText(r.offset, 3, DecimalSeparator()))));
+            at, 1, new QTableWidgetItem(ValueText("edtFlangWaveAmplitude", r.amplitude)));
+        stgFlangProgiles->setItem(at, 2,
+                                  new QTableWidgetItem(ValueText("edtFlangWaveOffset", r.offset)));
     }
 }
 
@@ -112,6 +109,10 @@ void TPageFlanging::OnFlangingProfileCount(int profiles, const std::string& spee
         stgFlangProgiles->setItem(k, 0, new QTableWidgetItem(QString::number(k)));
     for (int k = 8; k < 16; ++k) btnFlangingDefProf[k]->setVisible(profiles == 16);
     cseFlangingProfile->setMaximum(profiles - 1);
+    // Every profile in sight at once: the table is as tall as its rows.
+    int rows = stgFlangProgiles->horizontalHeader()->sizeHint().height();
+    for (int k = 0; k < profiles; ++k) rows += stgFlangProgiles->rowHeight(k);
+    stgFlangProgiles->setFixedHeight(rows + 2 * stgFlangProgiles->frameWidth());
     lblFlangSpeed->setText(QString::fromStdString(speedCaption));
 }
 

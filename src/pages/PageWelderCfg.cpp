@@ -418,8 +418,11 @@ void TPageWelderCfg::SetUpPages() {
     // Grid 3.
     {
         std::vector<int> w(13, 45);
-        w[0] = 65;
-        StrGridOptoInFilter->setFixedWidth(65 + 12 * 45 + 2 * StrGridOptoInFilter->frameWidth());
+        // The row's caption whole, whatever the font.
+        w[0] = std::max(65, StrGridOptoInFilter->fontMetrics().horizontalAdvance(
+                                QStringLiteral("Filtro (ms)")) +
+                                14);
+        StrGridOptoInFilter->setFixedWidth(w[0] + 12 * 45 + 2 * StrGridOptoInFilter->frameWidth());
         for (int c = 0; c < 13; ++c)
             StrGridOptoInFilter->setColumnWidth(c, w[static_cast<std::size_t>(c)]);
         SetCell(StrGridOptoInFilter, 0, 0, QStringLiteral("Filtro (ms)"));

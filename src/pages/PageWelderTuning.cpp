@@ -190,9 +190,16 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
     strTuningLog->setColumnWidth(0, 66);
     strTuningLog->setColumnWidth(1, 70);
     strTuningLog->setColumnWidth(2, 52);
+    // The date and time whole, as the board's log writes them.
+    strTuningLog->setColumnWidth(
+        3,
+        strTuningLog->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 14);
     stgTuningWA = Grid(grbLog, "stgTuningWA", 6, {QStringLiteral("W"), QStringLiteral("A")});
-    stgTuningWA->setMaximumWidth(150);
-    stgTuningWA->setColumnWidth(0, 55);
+    // Narrow enough that the log beside it shows its dates whole.
+    stgTuningWA->setColumnWidth(0, 48);
+    stgTuningWA->setColumnWidth(1, 48);
+    stgTuningWA->setMaximumWidth(48 * 2 + stgTuningWA->verticalHeader()->sizeHint().width() +
+                                 2 * stgTuningWA->frameWidth());
     ll->addWidget(strTuningLog, 2, 0, 1, 3);
     ll->addWidget(stgTuningWA, 2, 3);
     right->addWidget(grbLog);
@@ -203,9 +210,12 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
     chart_ = new QChart();
     chart_->legend()->setAlignment(Qt::AlignBottom);
     axisX_ = new QValueAxis(chart_);
-    axisX_->setTitleText(QStringLiteral("expected W"));
+    axisX_->setTitleText(QStringLiteral("Expected (W)"));
     axisY_ = new QValueAxis(chart_);
-    axisY_->setTitleText(QStringLiteral("measured W"));
+    axisY_->setTitleText(QStringLiteral("Measured (W)"));
+    // Axis numbers in the user's decimal separator, without trailing zeros.
+    chart_->setLocalizeNumbers(true);
+    for (QValueAxis* axis : {axisX_, axisY_}) axis->setLabelFormat(QStringLiteral("%.4g"));
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
     bandHigh_ = new QLineSeries(chart_);
@@ -259,6 +269,8 @@ void TPageWelderTuning::ResetChart(features::TProcedure p) {
     bandLow_->clear();
     axisX_->setRange(0, 10);
     axisY_->setRange(0, 10);
+    axisX_->setTickCount(6);
+    axisY_->setTickCount(6);
     btnSavePointsCsv->setEnabled(false);
 }
 
@@ -284,6 +296,12 @@ void TPageWelderTuning::OnPowerPoint(features::TProcedure p, const features::TPo
         stxPwPM[k]->setText(Num(q.measured, 2));
         stxPwErr[k]->setText(q.errorPercent ? Num(*q.errorPercent) : QStringLiteral("---"));
     }
+    // A tuning's reading before the board said it runs (a refused start,
+    // a reading that crossed the start) belongs to no run: the points of the
+    // last run stay, and no run that never happened is drawn.
+    const bool tuning =
+        p == features::TProcedure::FactoryTuning || p == features::TProcedure::SecondaryTuning;
+    if (tuning && q.step < 1) return;
     if (p != chartProcedure_) ResetChart(p);
     chartPoints_.push_back(q);
     measured_->append(q.expected, q.measured);
@@ -292,15 +310,20 @@ void TPageWelderTuning::OnPowerPoint(features::TProcedure p, const features::TPo
         top = std::max({top, x.expected, x.measured});
     top *= 1.15;
     const double tol = features::kPowerTolerancePercent / 100.0;
-    ideal_->replace(QList<QPointF>{{0, 0}, {top, top}});
-    bandHigh_->replace(QList<QPointF>{{0, 0}, {top, top * (1 + tol)}});
-    bandLow_->replace(QList<QPointF>{{0, 0}, {top, top * (1 - tol)}});
-    axisX_->setRange(0, top);
-    axisY_->setRange(0, top * (1 + tol));
+    // Round steps on both axes, and the same scale on both.
+    axisX_->setRange(0, top * (1 + tol));
+    axisX_->applyNiceNumbers();
+    axisY_->setRange(axisX_->min(), axisX_->max());
+    axisY_->setTickCount(axisX_->tickCount());
+    const double end = axisX_->max();
+    ideal_->replace(QList<QPointF>{{0, 0}, {end, end}});
+    bandHigh_->replace(QList<QPointF>{{0, 0}, {end, end * (1 + tol)}});
+    bandLow_->replace(QList<QPointF>{{0, 0}, {end, end * (1 - tol)}});
     btnSavePointsCsv->setEnabled(true);
 }
 
 void TPageWelderTuning::OnProcedureText(const std::string& text) {
+    stxPMView->setToolTip(QString());
     stxPMView->setText(QString::fromStdString(text));
 }
 
@@ -310,8 +333,15 @@ void TPageWelderTuning::OnProcedureFinished(const features::TProcedureOutcome& o
     const bool refusedStart = o.outcome.why.rfind("the board refused to start", 0) == 0;
     if (!o.outcome.completed && !refusedStart) {
         // Never left looking like a run still going or one that finished.
-        text = QStringLiteral("Stopped: %1 (%2)")
-                   .arg(QString::fromStdString(o.text), QString::fromStdString(o.outcome.why));
+        // Said once: the reason, unless the procedure's own words already
+        // carry it ("Tuning interrupted by anomaly!").
+        const QString why = QString::fromStdString(o.outcome.why);
+        const QString said = QString::fromStdString(o.text);
+        const bool repeats =
+            why.isEmpty() || said.contains(QStringLiteral("interrupted"), Qt::CaseInsensitive);
+        text = repeats ? QStringLiteral("Stopped: %1").arg(said)
+                       : QStringLiteral("Stopped: %1 (%2)").arg(said, why);
+        stxPMView->setToolTip(text);
     }
     stxPMView->setText(text);
 }

@@ -1,5 +1,7 @@
 #include "pages/VariantPage.h"
 
+#include <cmath>
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +17,17 @@ namespace {
 
 QString Q(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Every value of a field with the same number of decimals, whatever the
+// value: a step of the arrows or an answer never changes how the field reads.
+QString FieldText(const features::TFieldSpec& f, double value, char separator) {
+    const int decimals = f.integer ? 0 : f.decimals;
+    // A value that rounds to zero reads "0.00", never "-0.00".
+    if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
+    QString t = QString::number(value, 'f', decimals);
+    t.replace(QLatin1Char('.'), QLatin1Char(separator));
+    return t;
 }
 
 }  // namespace
@@ -76,6 +89,10 @@ void TVariantPage::Attach(const features::TVariableForm& form, char decimalSepar
     form_ = &form;
     decimal_ = decimalSeparator;
     for (const auto& [name, text] : initial_) {
+        if (const features::TFieldSpec* f = form.Field(name)) {
+            edits_[name]->setText(FieldText(*f, f->initial, decimal_));
+            continue;
+        }
         std::string t = text;
         for (char& c : t)
             if (c == '.') c = decimal_;
@@ -100,11 +117,15 @@ std::map<std::string, std::string> TVariantPage::Texts(
     return m;
 }
 
+QString TVariantPage::ValueText(const std::string& field, double value) const {
+    const features::TFieldSpec* f = form_ ? form_->Field(field) : nullptr;
+    return f ? FieldText(*f, value, decimal_) : Q(features::VariantNumberText(value, 3, decimal_));
+}
+
 void TVariantPage::ShowValue(const std::string& field, double value) {
     QLineEdit* e = EditOf(field);
     if (e == nullptr) return;
-    const features::TFieldSpec* f = form_ ? form_->Field(field) : nullptr;
-    e->setText(Q(features::VariantNumberText(value, f ? f->decimals : 3, decimal_)));
+    e->setText(ValueText(field, value));
     e->setModified(false);
 }
 

@@ -40,6 +40,8 @@ class TVariantPage : public QWidget, public virtual features::IVariantView {
     // field -> text for each of the fields.
     std::map<std::string, std::string> Texts(std::initializer_list<const char*> fields) const;
     QLineEdit* EditOf(const std::string& field) const;
+    // A value as the field shows it (its decimals, the user's separator).
+    QString ValueText(const std::string& field, double value) const;
 
     void ShowValue(const std::string& field, double value) override;
     void ShowServed(bool served, const std::string& why) override;

@@ -82,7 +82,7 @@ TEST_F(VariantWindow, PeltaPageOnAPeltaBoardOfProtocol222) {
     Start(0x0500, {2, 2, 2});
     orvan::pages::TPagePelta& p = *form_->tshPelta;
     EXPECT_TRUE(p.lblNotServed->isHidden());
-    EXPECT_EQ(p.EditOf("edtPeltaLaserPulse")->text(), QStringLiteral("1,00"));
+    EXPECT_EQ(p.EditOf("edtPeltaLaserPulse")->text(), QStringLiteral("1,000"));
     // Exactly 2.2.2: one shot every N, no strobe on/off counts.
     EXPECT_FALSE(p.EditOf("edtPeltaStrobe2Shot")->isHidden());
     EXPECT_TRUE(p.edtPeltaStrobeON->isHidden());
@@ -90,14 +90,14 @@ TEST_F(VariantWindow, PeltaPageOnAPeltaBoardOfProtocol222) {
 
     p.btnPeltaReadWork->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0700), Rd(0x0701), Rd(0x0709), Rd(0x0708)}));
-    EXPECT_EQ(p.EditOf("edtPeltaWork_f")->text(), QStringLiteral("2,5"));
-    EXPECT_EQ(p.EditOf("edtPeltaWork_d")->text(), QStringLiteral("15"));
+    EXPECT_EQ(p.EditOf("edtPeltaWork_f")->text(), QStringLiteral("2,50"));
+    EXPECT_EQ(p.EditOf("edtPeltaWork_d")->text(), QStringLiteral("15,0"));
 
     // The arrow steps the number the board answered, whatever the text shows.
     p.EditOf("edtPeltaWork_f")->setText(QStringLiteral("2.5 kHz"));
     p.upDowns["edtPeltaWork_f"]->up->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x00, 0x07, 0x96, 0x00, 0x04, 0x01}}));
-    EXPECT_EQ(p.EditOf("edtPeltaWork_f")->text(), QStringLiteral("2,6"));
+    EXPECT_EQ(p.EditOf("edtPeltaWork_f")->text(), QStringLiteral("2,60"));
 
     Type(p.EditOf("edtPeltaLaserPulse"), "1,5");
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x09, 0x07, 0x05, 0xDC}}));
@@ -109,7 +109,7 @@ TEST_F(VariantWindow, PeltaPageOnAPeltaBoardOfProtocol222) {
     Type(p.EditOf("edtPeltaLaserPulse"), "70");
     EXPECT_TRUE(Sent().empty());
     ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_NE(dialogs.messages[0].find("Duty cycle (edtPeltaWork_d): 'abc'"), std::string::npos);
+    EXPECT_NE(dialogs.messages[0].find("Duty cycle: 'abc'"), std::string::npos);
     EXPECT_NE(dialogs.messages[1].find("70 is outside 1..10"), std::string::npos);
     EXPECT_EQ(p.EditOf("edtPeltaLaserPulse")->text(), QStringLiteral("70"));  // kept
 }
@@ -145,7 +145,7 @@ TEST_F(VariantWindow, MultiHeadPageBuildsTheHeadsTheBoardReports) {
     m.btnMultiHGetHeadNum->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0800), Rd(0x0820), Rd(0x0821)}));
     EXPECT_EQ(m.EditOf("edtMultiHHeadsNum")->text(), QStringLiteral("3"));
-    EXPECT_EQ(m.EditOf("edtMultiHFreq")->text(), QStringLiteral("50"));
+    EXPECT_EQ(m.EditOf("edtMultiHFreq")->text(), QStringLiteral("50,00"));
     for (orvan::frames::TfraHorizBit* f :
          {m.fraMultiHHeadsTout, m.fraMultiHErrPos, m.fraMultiHCRCPos}) {
         ASSERT_EQ(f->Count(), 3);
@@ -175,11 +175,11 @@ TEST_F(VariantWindow, DiameterPageLoadsGetsAndWritesAPoint) {
     d.btnBirLoadCfg->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0900), Rd(0x0901), Rd(0x0902), Rd(0x0903)}));
     EXPECT_EQ(d.EditOf("edtBirHeightMmMax")->text(), QStringLiteral("40"));
-    EXPECT_EQ(d.EditOf("edtBirHeightVMax")->text(), QStringLiteral("5"));
+    EXPECT_EQ(d.EditOf("edtBirHeightVMax")->text(), QStringLiteral("5,000"));
     // "Get" of the diameter takes the power-set channel's voltage.
     Engine(*form_).session.analogVolts[4] = 2.5;
     d.btnBirGet[2]->click();
-    EXPECT_EQ(d.EditOf("edtBirDiamVmax")->text(), QStringLiteral("2,5"));
+    EXPECT_EQ(d.EditOf("edtBirDiamVmax")->text(), QStringLiteral("2,500"));
     d.btnBirWrVar[2]->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x02, 0x09, 0x00, 0x14, 0x01, 0xFF}}));
     d.EditOf("edtBirDiamMmMin")->setText(QStringLiteral("x"));
@@ -202,8 +202,8 @@ TEST_F(VariantWindow, FlangingPageWithSixteenProfiles) {
     const std::vector<Bytes> reads = Sent();
     EXPECT_EQ(reads, (std::vector<Bytes>{{0x02, 0x00, 32, 32}, {0x02, 0x00, 64, 32}}));
     ASSERT_NE(f.stgFlangProgiles->item(15, 1), nullptr);
-    EXPECT_EQ(f.stgFlangProgiles->item(15, 1)->text(), QStringLiteral("8"));
-    EXPECT_EQ(f.stgFlangProgiles->item(1, 2)->text(), QStringLiteral("0,25"));
+    EXPECT_EQ(f.stgFlangProgiles->item(15, 1)->text(), QStringLiteral("8,000"));
+    EXPECT_EQ(f.stgFlangProgiles->item(1, 2)->text(), QStringLiteral("0,250"));
 
     f.btnFlangingDefProf[12]->click();
     EXPECT_EQ(Sent(),

@@ -272,7 +272,7 @@ TEST(MachineVariants, BadTypedValuesSendNothingAndNameTheField) {
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaWork_f", {{"edtPeltaWork_f", "abc"}}, ',');
          },
-         "Fequenza (edtPeltaWork_f): 'abc' is not a number"},
+         "Fequenza: 'abc' is not a number"},
         {"a point where the user's separator is a comma", kBoardPelta,
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaWork_f", {{"edtPeltaWork_f", "1.5"}}, ',');
@@ -282,19 +282,25 @@ TEST(MachineVariants, BadTypedValuesSendNothingAndNameTheField) {
          [](TSupervisorCore& c) {
              return c.Pelta().Enter("edtPeltaLaserPulse", {{"edtPeltaLaserPulse", "70"}}, ',');
          },
-         "Durata impulso  (edtPeltaLaserPulse): 70 is outside 1..10; nothing sent"},
+         "Durata impulso: 70 is outside 1..10; nothing sent"},
+        {"a preionization beyond 5 us, named by its group", kBoardPelta,
+         [](TSupervisorCore& c) {
+             return c.Pelta().Enter("edtPeltaPreion1_d", {{"edtPeltaPreion1_d", "9"}}, ',');
+         },
+         "Parametri preionizzazione > Durata: 9 is outside 0,062..5; nothing sent"},
         {"negative DAC voltage", 0x0100,
-         [](TSupervisorCore& c) { return c.Dac16().SetVolts("-1", ','); }, "is outside 0..10"},
+         [](TSupervisorCore& c) { return c.Dac16().SetVolts("-1", ','); },
+         "DAC 16 bit > V: -1 is outside 0..10"},
         {"DAC counts beyond the word", 0x0100,
          [](TSupervisorCore& c) { return c.Dac16().SetCounts(70000); }, "outside 0..65535"},
         {"decimals in a whole number", kBoardMultiHead,
          [](TSupervisorCore& c) { return c.MultiHead().WriteCount("2,5"); },
-         "Heads num (edtMultiHHeadsNum): '2,5' is not a whole number"},
+         "Heads num: '2,5' is not a whole number"},
         {"more heads than the words have bits", kBoardMultiHead,
          [](TSupervisorCore& c) { return c.MultiHead().WriteCount("33"); }, "outside 0..32"},
         {"diameter voltage above 5 V", kBoardMultiHead,
          [](TSupervisorCore& c) { return c.DiameterHeight().WritePoint(0, "10", "5,5", ','); },
-         "Height max (V) (edtBirHeightVMax): 5,5 is outside"},
+         "Height max (V): 5,5 is outside"},
         {"speed 40 on a 16-profile board", kBoardFlanging16,
          [](TSupervisorCore& c) { return c.Flanging().WriteSpeed("40"); }, "outside 0..31"},
         {"power step 16", kBoardFlanging16,
