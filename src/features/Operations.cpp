@@ -30,19 +30,6 @@ std::string KeptText(const std::vector<std::string>& kept) {
     return t + ".";
 }
 
-std::string SignalWord(int sig) {
-    switch (sig) {
-        case link::kSignalInterrupt:
-            return "SIGINT (Ctrl-C)";
-        case link::kSignalTerminate:
-            return "SIGTERM";
-        case link::kSignalHangUp:
-            return "SIGHUP";
-        default:
-            return "signal " + std::to_string(sig);
-    }
-}
-
 }  // namespace
 
 TMemoryArea IdentityArea() {
@@ -677,7 +664,7 @@ void TOperations::Cancel(const std::string& why, int signal, bool foregroundOnly
         if (foregroundOnly && i == 1) continue;
         TRun* r = slots_[i].get();
         if (r == nullptr || r->finished || r->cancelWhy) continue;
-        r->cancelWhy = signal != 0 ? "interrupted by " + SignalWord(signal) : why;
+        r->cancelWhy = signal != 0 ? "interrupted by " + link::StopSignalText(signal) : why;
         r->cancelSignal = signal;
         // Nothing more goes out; the request in flight is answered first.
         if (i == 0 && !r->holding) {

@@ -9,6 +9,7 @@
 
 #include "link/Tserial.h"
 #include "link/WinComm.h"
+#include "link/WinText.h"
 
 namespace orvan::link {
 
@@ -83,16 +84,10 @@ bool CommErrorMeansGone(DWORD err) {
 }
 
 std::string SystemErrorText(DWORD err) {
-    char buffer[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, err, MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
-                                     buffer, sizeof buffer - 1, nullptr);
-    std::string text(buffer, n < sizeof buffer ? n : 0);
-    while (!text.empty() &&
-           (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
+    // The serial messages carry the code too, so a technician can look it up.
     const std::string code = "error " + std::to_string(err);
-    return text.empty() ? code : text + " (" + code + ")";
+    const std::string text = link::SystemErrorText(err);
+    return text == code ? code : text + " (" + code + ")";
 }
 
 std::string OpenFailureText(DWORD err, const std::string& portName) {

@@ -191,8 +191,8 @@ TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
         e.code = 7;
         e.values = {16 + 32 * 4};
         e.remaining = 1;
-        e.type = 0x02;  // ReadMemory: after four blocks
-        e.after = 4;
+        e.type = 0x02;  // ReadMemory: after the serial number and four blocks
+        e.after = 5;
         m.ForceError(e);
     });
     f->ConfigUploadClick();

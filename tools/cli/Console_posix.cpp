@@ -54,16 +54,7 @@ int StopRequest() {
 }
 
 std::string StopRequestText(int sig) {
-    switch (sig) {
-        case SIGINT:
-            return "SIGINT (Ctrl-C)";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        default:
-            return "signal " + std::to_string(sig);
-    }
+    return link::StopSignalText(sig);
 }
 
 void KeepRunningWhenReaderGoes() {

@@ -98,16 +98,7 @@ int StopRequest() {
 }
 
 std::string StopRequestText(int sig) {
-    switch (sig) {
-        case link::kSignalInterrupt:
-            return "SIGINT (Ctrl-C)";
-        case link::kSignalTerminate:
-            return "SIGTERM (Ctrl-Break)";
-        case link::kSignalHangUp:
-            return "SIGHUP (console closed)";
-        default:
-            return "signal " + std::to_string(sig);
-    }
+    return link::StopSignalText(sig);
 }
 
 void KeepRunningWhenReaderGoes() {
