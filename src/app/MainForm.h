@@ -435,7 +435,11 @@ class TMainForm : public QMainWindow,
     // setting (and the port now open).
     void ApplyFastExchange();
     void DropLineNotifier();
+#ifdef _WIN32
+    class QWinEventNotifier* lineNotifier_ = nullptr;
+#else
     class QSocketNotifier* lineNotifier_ = nullptr;
+#endif
     QString currentFile_;
     char decimal_ = '.';
     std::string sessionDevice_;

@@ -8,7 +8,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#ifdef _WIN32
+#include <QWinEventNotifier>
+#include <cstdint>
+#else
 #include <QSocketNotifier>
+#endif
 #include <QStatusBar>
 
 #include "app/Config.h"
@@ -58,8 +63,16 @@ void TMainForm::ApplyFastExchange() {
     DropLineNotifier();
     // An injected line has no descriptor: the exchange tick serves it.
     if (!on || options_.port != nullptr || !port_.IsOpen() || port_.Descriptor() < 0) return;
+#ifdef _WIN32
+    // There the descriptor is the event the port keeps signalled while bytes
+    // wait (or once the line is gone).
+    lineNotifier_ = new QWinEventNotifier(
+        reinterpret_cast<Qt::HANDLE>(static_cast<std::intptr_t>(port_.Descriptor())), this);
+    connect(lineNotifier_, &QWinEventNotifier::activated, this, &TMainForm::LineReadable);
+#else
     lineNotifier_ = new QSocketNotifier(port_.Descriptor(), QSocketNotifier::Read, this);
     connect(lineNotifier_, &QSocketNotifier::activated, this, &TMainForm::LineReadable);
+#endif
 }
 
 // It may be the notifier whose signal is running: it goes once that is over.

@@ -13,7 +13,9 @@
 #include "app/InstallLayout.h"
 #include "app/MainForm.h"
 #include "app/Screenshots.h"
+#ifndef _WIN32
 #include "boardsim/PtyBoard.h"
+#endif
 #include "link/Version.h"
 
 namespace {
@@ -136,6 +138,15 @@ int main(int argc, char** argv) {
         options.device = device;
         options.fast = fast;
         options.keepSettingsFile = !shots.empty();
+#ifdef _WIN32
+        // The simulator serves a pseudo-terminal, which Windows does not have.
+        if (simulate && device.empty()) {
+            std::fprintf(stderr,
+                         "orvan-supervisor: --simulate needs a pseudo-terminal; run orvan-boardsim "
+                         "--tcp PORT on a Linux machine and give --device tcp://HOST:PORT\n");
+            return 2;
+        }
+#else
         std::unique_ptr<orvan::sim::TPtyBoard> board;
         if (simulate && device.empty()) {
             board = std::make_unique<orvan::sim::TPtyBoard>();
@@ -150,6 +161,7 @@ int main(int argc, char** argv) {
             options.device = board->DevicePath();
             options.lineNote = "Simulated board on " + board->DevicePath();
         }
+#endif
         orvan::app::TMainForm window(options);
         if (!shots.empty()) {
             const int n =
