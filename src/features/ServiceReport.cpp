@@ -79,7 +79,9 @@ std::string DefaultPcTime() {
 }
 
 std::string ValueCell(std::int32_t raw, double value, bool engineering) {
-    return engineering ? link::NumberText(value) : std::to_string(raw);
+    // As the configuration pages show it (15 significant digits): the
+    // shortest form would keep a product's last-bit noise ("2.9330000000000003").
+    return engineering ? link::FormatReal(value, '.') : std::to_string(raw);
 }
 
 }  // namespace
@@ -368,8 +370,10 @@ void TLogsReportSection::Write(THtmlWriter& html) const {
                            tuningShown_->factoryTuningTime + ":");
             std::vector<std::vector<std::string>> rows;
             for (const tuninglog& e : tuningShown_->entries)
-                rows.push_back({e.dateTime, link::NumberText(e.current), link::NumberText(e.power),
-                                link::NumberText(e.hours)});
+                // The precision the tuning page shows: the log's currents come
+                // from a converter scale and would otherwise print 16 digits.
+                rows.push_back({e.dateTime, link::RoundedText(e.current, 2),
+                                link::RoundedText(e.power, 2), link::RoundedText(e.hours, 3)});
             html.Table({"Date", "Current (A)", "Power (W)", "Work time (h)"}, rows);
         } else if (tuningShown_) {
             html.Missing("Tuning log: " + tuningShown_->problem);

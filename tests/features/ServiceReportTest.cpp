@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "TransferRig.h"
 #include "features/ServiceReport.h"
 #include "link/TrafficTail.h"
@@ -85,7 +87,7 @@ TEST(ServiceReport, HoldsWhatTheBoardHolds) {
     board.LoadFromImage(rig.model.Eeprom().data() + 16);
     for (const config::TFieldInfo& f : config::Fields()) {
         const std::string value =
-            f.getValue ? link::NumberText(f.Value(board)) : std::to_string(f.Raw(board));
+            f.getValue ? link::FormatReal(f.Value(board), '.') : std::to_string(f.Raw(board));
         const std::string row = "<td>" + std::string(f.section) + "</td><td>" + f.key +
                                 "</td><td>" + value + "</td><td>" +
                                 (f.getValue ? std::string(f.unit) : std::string()) + "</td>";
@@ -230,6 +232,9 @@ TEST(ServiceReport, LogsSectionShowsBothLogsDecoded) {
     // The simulator's factory log: copy chosen, entries listed by date.
     EXPECT_TRUE(Has(html, "Tuning log, copy ")) << html;
     EXPECT_TRUE(Has(html, "<th>Current (A)</th>"));
+    // Values at the tuning page's precision: no cell carries more than three
+    // decimals (a converter-scaled current would print sixteen).
+    EXPECT_FALSE(std::regex_search(html, std::regex("<td>-?[0-9]+\\.[0-9]{4,}</td>"))) << html;
     // Every event the board holds is a row of its own, decoded.
     const features::TEventLogDecode events = features::DecodeEventLog(std::span<const std::uint8_t>(
         rig.model.Eeprom().data() + link::kEventLogAddress, commands::kEventLogSize));
