@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include "boardsim/PtyBoard.h"
 #include "features/SupervisorCore.h"
 #include "pages/LivePlot.h"
+#include "pages/PageMultiHead.h"
+#include "pages/PageWelderVelkor.h"
 
 namespace {
 
@@ -56,22 +59,24 @@ int main(int argc, char** argv) {
     window.resize(1024, 768);
     window.show();
     window.FormActivate();
-    window.SpeedButtonInfoClick();
+    window.Act_COMReqHWInfoExecute();
     RunFor(1500);
     for (QCheckBox* c : {window.chkPollOptoIO, window.chkPollAnalogInput, window.chkPollAnomaly,
-                         window.chkPollSourceTime, window.chkMultiHPolling})
+                         window.chkPollSourceTime,
+                         window.FindPage<orvan::pages::TPageMultiHead>()->chkMultiHPolling})
         c->setChecked(true);
-    window.cmdLivePlotClick();
+    window.FindPage<orvan::pages::TPageWelderVelkor>()->cmdLivePlot->click();
+    auto* plot = window.findChild<orvan::pages::TLivePlot*>();
     window.cmdPollingClick();
     RunFor(2000);  // the queue fills up to the guard
     const auto cyclesBefore = window.Core()->Polling().CyclesCompleted();
-    const int redrawsBefore = window.LivePlot->RedrawCount();
+    const int redrawsBefore = plot->RedrawCount();
     constexpr int kMeasureMs = 10000;
     const double cpu0 = ThreadCpuSeconds();
     RunFor(kMeasureMs);
     const double cpu = ThreadCpuSeconds() - cpu0;
     const auto cycles = window.Core()->Polling().CyclesCompleted() - cyclesBefore;
-    const int redraws = window.LivePlot->RedrawCount() - redrawsBefore;
+    const int redraws = plot->RedrawCount() - redrawsBefore;
     const double percent = 100.0 * cpu / (kMeasureMs / 1000.0);
     std::printf(
         "status polling in the window with the chart: %.2f %% of one core (%.3f s CPU in %d s, "

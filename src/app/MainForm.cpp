@@ -1,6 +1,5 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "features/FrameSend.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -22,22 +21,8 @@
 
 #include "app/BoardHistoryDialog.h"
 #include "app/Config.h"
-#include "app/JpegPicture.h"
 #include "app/WindowPlace.h"
 #include "features/ConfigOperations.h"
-#include "pages/LogView.h"
-#include "pages/PageComDebug.h"
-#include "pages/PageDiameter.h"
-#include "pages/PageEeprom.h"
-#include "pages/PageFlanging.h"
-#include "pages/PageIOStatus.h"
-#include "pages/PageMultiHead.h"
-#include "pages/PagePelta.h"
-#include "pages/PageTimeKeep.h"
-#include "pages/PageWelderCfg.h"
-#include "pages/PageWelderLog.h"
-#include "pages/PageWelderTuning.h"
-#include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
@@ -79,9 +64,8 @@ TMainForm::TMainForm(TStartOptions options, QWidget* parent)
     core_->Naming().SetDirectory(options_.namingDirectory.empty() ? options_.settingsDirectory
                                                                   : options_.namingDirectory);
     WirePages();
-    ConnectStatusControls();
+    ReadPollFlags();
     BuildBoardTools();
-    core_->SetTrafficLog(false, false);
     trace_.push_back("create protocol");
     trace_.push_back("create record");
     if (!options_.backupDirectory.empty())
@@ -120,21 +104,7 @@ void TMainForm::BuildPages() {
         point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
     for (const TPageEntry& entry : PageTable())
         PgcMain->addTab(entry.make(PgcMain), QString::fromLatin1(entry.caption));
-    // Named for the window's own controls and the tests.
-    TshCfgWelder = FindPage<pages::TPageWelderVelkor>();
-    TshWelderCfg = FindPage<pages::TPageWelderCfg>();
-    tshWelderTuning = FindPage<pages::TPageWelderTuning>();
-    tshWelderLog = FindPage<pages::TPageWelderLog>();
-    TshBrenta = FindPage<pages::TPageIOStatus>();
-    tshEEPROM = FindPage<pages::TPageEeprom>();
-    tshTimeKeep = FindPage<pages::TPageTimeKeep>();
-    TshComDebug = FindPage<pages::TPageComDebug>();
-    tshPelta = FindPage<pages::TPagePelta>();
-    tshMultiHead = FindPage<pages::TPageMultiHead>();
-    tshDiameterHeight = FindPage<pages::TPageDiameter>();
-    tbsFlanging = FindPage<pages::TPageFlanging>();
-    chkMultiHPolling = tshMultiHead->chkMultiHPolling;
-
+    BuildMachineTabs();
     auto* polling = new QHBoxLayout();
     cmdPolling = new QPushButton(QStringLiteral("Polling -> START"), central);
     chkPollAnomaly = new QCheckBox(QStringLiteral("Anomaly"), central);
@@ -159,25 +129,9 @@ void TMainForm::BuildPages() {
     }
     setCentralWidget(central);
     connect(cmdPolling, &QPushButton::clicked, this, &TMainForm::cmdPollingClick);
-
-    auto* dbg = TshComDebug;
-    connect(dbg->CmdClearRXLog, &QPushButton::clicked, this, &TMainForm::CmdClearRXLogClick);
-    connect(dbg->CmdClearTXLog, &QPushButton::clicked, this, &TMainForm::CmdClearTXLogClick);
-    connect(dbg->LsbCOMRxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMRxLogClick);
-    connect(dbg->LsbCOMTxLog, &pages::TLogView::clicked, this, &TMainForm::LsbCOMTxLogClick);
-    const auto logs = [this] {
-        if (core_)
-            core_->SetTrafficLog(TshComDebug->chkRxLogEnable->isChecked(),
-                                 TshComDebug->chkTxLogEnable->isChecked());
-    };
-    connect(dbg->chkRxLogEnable, &QCheckBox::toggled, this, logs);
-    connect(dbg->chkTxLogEnable, &QCheckBox::toggled, this, logs);
-    connect(TshCfgWelder, &pages::TPageWelderVelkor::InfoRequested, this,
-            &TMainForm::Act_COMReqHWInfoExecute);
-    connect(dbg, &pages::TPageComDebug::SendRequested, this, [this](const QString& text) {
-        if (core_)
-            Run(features::FrameSendOperation(*core_, {text.toStdString()}), TTold::QuietWhenDone);
-    });
+    // Each polling cycle reads what the boxes say when it starts.
+    for (QCheckBox* box : {chkPollOptoIO, chkPollAnalogInput, chkPollAnomaly, chkPollSourceTime})
+        connect(box, &QCheckBox::toggled, this, &TMainForm::ReadPollFlags);
 }
 
 void TMainForm::WirePages() {
@@ -300,7 +254,7 @@ void TMainForm::BuildSpeedBar() {
     SpeedBar->setObjectName(QStringLiteral("SpeedBar"));
     SpeedBar->setMovable(false);
     connect(SpeedBar->addAction(QStringLiteral("Info")), &QAction::triggered, this,
-            &TMainForm::SpeedButtonInfoClick);
+            &TMainForm::Act_COMReqHWInfoExecute);
     SpeedBar->addSeparator();
     const char* hints[4] = {"New|", "Open|", "Save|", "Save As|"};
     const char* texts[4] = {"New", "Open", "Save", "Save As"};
@@ -443,21 +397,24 @@ void TMainForm::SetUpPages() {
     for (int i = 2; i <= 5; ++i)
         panels_[static_cast<std::size_t>(i)]->setAlignment(Qt::AlignCenter);
     if (!options_.lineNote.empty()) SetPanelText(6, Q(options_.lineNote));
-    TshCfgWelder->SetBoardPicture(BoardPicture());
-    TshWelderCfg->SetUpPages();
     trace_.push_back("set up pages");
 }
 
 void TMainForm::ApplySettings() {
     // A page index the window does not have leaves the first page shown
     // rather than an empty window.
-    if (config_->lastTab >= 0 && config_->lastTab < kPageCount)
-        PgcMain->setCurrentIndex(config_->lastTab);
+    if (config_->lastTab >= 0 && config_->lastTab < kPageCount) {
+        if (PgcMain->isTabVisible(config_->lastTab))
+            PgcMain->setCurrentIndex(config_->lastTab);
+        else
+            pendingTab_ = config_->lastTab;
+    }
     chkPollAnalogInput->setChecked(config_->pollAnalog);
     chkPollOptoIO->setChecked(config_->pollOptoIO);
     chkPollAnomaly->setChecked(config_->pollAnomaly);
     chkPollSourceTime->setChecked(config_->pollSourceTime);
-    chkMultiHPolling->setChecked(config_->pollHeadAnomalies);
+    for (const auto& w : wirings_)
+        if (w) w->ApplySettings(*config_);
     trace_.push_back("apply settings");
 }
 
@@ -476,6 +433,8 @@ void TMainForm::FormClose() {
     trace_.push_back("port closed");
     // The controllers and the record go first, then the engine: queued
     // commands are dropped unsent with it.
+    for (const auto& w : wirings_)
+        if (w) w->StoreSettings(*config_);
     wirings_.clear();
     core_.reset();
     trace_.push_back("record destroyed");
@@ -485,12 +444,11 @@ void TMainForm::FormClose() {
         const QRect g = maximized ? normalGeometry() : geometry();
         config_->window = {g.left(), g.top(), g.width(), g.height(), maximized};
     }
-    config_->lastTab = PgcMain->currentIndex();
+    config_->lastTab = pendingTab_ >= 0 ? pendingTab_ : PgcMain->currentIndex();
     config_->pollAnalog = chkPollAnalogInput->isChecked();
     config_->pollOptoIO = chkPollOptoIO->isChecked();
     config_->pollAnomaly = chkPollAnomaly->isChecked();
     config_->pollSourceTime = chkPollSourceTime->isChecked();
-    config_->pollHeadAnomalies = chkMultiHPolling->isChecked();
     trace_.push_back("settings stored");
     if (!options_.keepSettingsFile) {
         std::string error;

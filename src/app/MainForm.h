@@ -54,20 +54,7 @@ class QTimer;
 class QToolBar;
 
 namespace orvan::pages {
-class TPageComDebug;
-class TPageDiameter;
-class TPageEeprom;
-class TPageFlanging;
-class TPageIOStatus;
-class TPageMultiHead;
-class TPagePelta;
-class TPageTimeKeep;
-class TVariantPage;
 class TPageWelderCfg;
-class TPageWelderLog;
-class TPageWelderTuning;
-class TPageWelderVelkor;
-class TLivePlot;
 }  // namespace orvan::pages
 
 namespace orvan::app {
@@ -192,18 +179,9 @@ class TMainForm : public QMainWindow,
 
     // Widgets.
     QTabWidget* PgcMain;
-    pages::TPageWelderVelkor* TshCfgWelder;
-    pages::TPageWelderCfg* TshWelderCfg;
-    pages::TPageWelderTuning* tshWelderTuning;
-    pages::TPageWelderLog* tshWelderLog;
-    pages::TPageIOStatus* TshBrenta;
-    pages::TPageEeprom* tshEEPROM;
-    pages::TPageTimeKeep* tshTimeKeep;
-    pages::TPageComDebug* TshComDebug;
-    pages::TPagePelta* tshPelta;
-    pages::TPageMultiHead* tshMultiHead;
-    pages::TPageDiameter* tshDiameterHeight;
-    pages::TPageFlanging* tbsFlanging;
+    // At the end of the tab strip until the board names its type: a click
+    // asks the board, its menu shows any machine page.
+    class QToolButton* btnMachinePages = nullptr;
 
     QTimer* TmrGestCOMCMD;
     QPushButton* cmdPolling;
@@ -211,7 +189,6 @@ class TMainForm : public QMainWindow,
     QCheckBox* chkPollSourceTime;
     QCheckBox* chkPollOptoIO;
     QCheckBox* chkPollAnalogInput;
-    QCheckBox* chkMultiHPolling;
 
     QMenu* mnuFile;
     QMenu* mnuConfig;
@@ -242,8 +219,6 @@ class TMainForm : public QMainWindow,
     // Shown while an operation runs, right of the panels; its room is kept
     // while it is hidden, so the panels never move.
     QProgressBar* cgaTransfer;
-    // Made when first asked for ("Live plot..." on the first page).
-    pages::TLivePlot* LivePlot = nullptr;
     // Fast exchange: the "Settings" item and the status-bar mark.
     QAction* Act_FastExchange = nullptr;
     QLabel* lblFastExchange = nullptr;
@@ -259,15 +234,6 @@ class TMainForm : public QMainWindow,
     void TmrGestCOMCMDTimer();
     // Status polling on and off; its 150 ms cadence is the core's.
     void cmdPollingClick();
-    // First page and "IO Status": reads and writes of status polling.
-    void CmdReadAnalogStatusClick();
-    void GrbAnomalyClick();
-    void grbPollingClick();
-    void edtAnomalyAndMaskKeyPress();
-    void CmdSetIOForceStatusClick();
-    void CmdResetIOForceStatusClick();
-    // The chart of the six analog channels, in a window of its own.
-    void cmdLivePlotClick();
     void Act_ChangeComPortExecute(int port);
     void Act_ChangeComSpeedExecute(int speed);
     // A device chosen by its path (detected, found, or typed on the command line).
@@ -275,13 +241,7 @@ class TMainForm : public QMainWindow,
     void Act_FindBoardExecute();
     void Act_NetworkBoardExecute();
     void FileExit();
-    void CmdClearRXLogClick();
-    void CmdClearTXLogClick();
-    void LsbCOMRxLogClick();
-    void LsbCOMTxLogClick();
     void RefreshPortDevices();
-    // "Info" on the speed-button bar: board type, serial number, versions.
-    void SpeedButtonInfoClick();
     void Act_SecurityCodeOnExecute();
     void Act_SecurityCodeOffExecute();
     // Configuration transfer and files.
@@ -297,17 +257,15 @@ class TMainForm : public QMainWindow,
     void FileBackups();
     // "Service report...": what the board holds, in one HTML file.
     void FileServiceReport();
-    // Board identity (MainFormBoardTools.cpp).
+    // Board identity (MainFormBoardTools.cpp); "Info" on the speed-button
+    // bar asks for board type, serial number and versions.
     void Act_COMReqHWInfoExecute();
     void SetSerialNumberClick();
     void SetWelderSourceWorkTimeClick();
     void SetWelderFactTuningDTClick();
-    // Fast exchange and the line capture (MainFormFast.cpp).
+    // Fast exchange (MainFormFast.cpp).
     void Act_FastExchangeExecute(bool on);
     void LineReadable();
-    void chkCaptureClick(bool on);
-    void CmdClearCaptureClick();
-    void CmdSaveCaptureClick();
     // "&Help" (MainFormHelp.cpp): the manual, its search, how to use it, About.
     void HelpContentsClick();
     void HelpSearchClick();
@@ -370,6 +328,11 @@ class TMainForm : public QMainWindow,
     void ShowStatus(const QString& text) override;
     char Decimal() const override { return decimal_; }
     TPageSignals& Signals() override { return pageSignals_; }
+    const link::IClock& Clock() const override {
+        return options_.clock ? *options_.clock : systemClock_;
+    }
+    // The page the File and Config menus edit the record on.
+    pages::TPageWelderCfg& ConfigEditor() const;
     // Closing during an operation: asked first; then the operation is
     // cancelled and followed to its end, and what the board holds is said.
     bool ConfirmCloseDuringOperation();
@@ -390,6 +353,7 @@ class TMainForm : public QMainWindow,
     void BuildSpeedBar();
     void BuildStatusBar();
     void BuildPages();
+    void BuildMachineTabs();
     void OpenConfiguredPort();
     void SetUpPages();
     // The place and size kept at the last close, when still sound; else the
@@ -399,11 +363,8 @@ class TMainForm : public QMainWindow,
     void StartStatusPolling();
     // IMachineNamingView: a missing naming file is said in the status bar.
     void OnMachineNames(const features::TMachineNames& names) override;
-    void ConnectStatusControls();
     // The polling check boxes into the controller.
     void ReadPollFlags();
-    // Outcome of a status write: a value that did not convert is told.
-    void SendOutcome(const commands::SendResult& r);
     // Configuration transfers and files (MainFormConfig.cpp).
     void StartWrite();
     void StartVerify();
@@ -429,7 +390,7 @@ class TMainForm : public QMainWindow,
     TPageSignals pageSignals_;
     // The pages' connections and attachments; released before the core.
     std::vector<std::unique_ptr<TPageWiring>> wirings_;
-    // Fast exchange and the line capture (MainFormFast.cpp).
+    // Fast exchange (MainFormFast.cpp).
     void BuildFastExchange();
     // The engine, the port's notifier and the status-bar mark follow the
     // setting (and the port now open).
@@ -441,6 +402,8 @@ class TMainForm : public QMainWindow,
     class QSocketNotifier* lineNotifier_ = nullptr;
 #endif
     QString currentFile_;
+    // A machine page left open at the last close: shown once the board has it.
+    int pendingTab_ = -1;
     char decimal_ = '.';
     std::string sessionDevice_;
     // The exact image of a restored backup, written back byte for byte while

@@ -7,7 +7,6 @@
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "features/BoardOperations.h"
-#include "pages/PageTimeKeep.h"
 
 namespace orvan::app {
 
@@ -49,13 +48,9 @@ void TMainForm::SetWelderSourceWorkTimeClick() {
     Run(features::HoursCounterOperation(*core_, typed->toStdString(), decimal_));
 }
 
+// The date and time typed on the page that shows the board's clock.
 void TMainForm::SetWelderFactTuningDTClick() {
-    if (!core_) return;
-    if (!Confirm(QStringLiteral("Factory tuning Date/Time"),
-                 QStringLiteral("Procedere con la scrittura della data/ora del tuning di "
-                                "fabbrica?")))
-        return;
-    Run(features::TuningDateOperation(*core_, tshTimeKeep->Date(), tshTimeKeep->TimeTexts()));
+    if (core_) emit pageSignals_.FactoryTuningDateRequested();
 }
 
 }  // namespace orvan::app

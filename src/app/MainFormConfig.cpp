@@ -9,8 +9,6 @@
 #include "app/QtText.h"
 #include "features/ConfigOperations.h"
 #include "pages/PageWelderCfg.h"
-#include "pages/PageWelderTuning.h"
-#include "pages/PageWelderVelkor.h"
 
 namespace orvan::app {
 
@@ -22,12 +20,14 @@ const QString kVerifyCaption = QStringLiteral("VERIFY   PC <--> Board");
 
 }  // namespace
 
+pages::TPageWelderCfg& TMainForm::ConfigEditor() const {
+    return *FindPage<pages::TPageWelderCfg>();
+}
+
 void TMainForm::ShowConfig() {
     if (!core_) return;
     const config::TCfgWelderRW& cfg = core_->Record();
-    TshWelderCfg->ShowConfig(cfg);
-    tshWelderTuning->ShowFactoryTuningImax(cfg.GetMaxPowerValue(), decimal_);
-    TshCfgWelder->ShowConfig(cfg, decimal_);
+    emit pageSignals_.RecordShown();
     SetPanelText(2, QStringLiteral("Cfg V.") + QString::number(cfg.GetVersion()));
     SetPanelText(3, QStringLiteral("Cfg Size=") + QString::number(cfg.GetSize()));
 }
@@ -36,9 +36,9 @@ bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
     if (!core_) return false;
     // The cells go into a copy; the core's document takes it whole.
     config::TCfgWelderRW edited = core_->Record();
-    const pages::TWriteBackResult r = TshWelderCfg->ReadPagesIntoConfig(edited, keepEditMarks);
+    const pages::TWriteBackResult r = ConfigEditor().ReadPagesIntoConfig(edited, keepEditMarks);
     if (!r.ok) {
-        PgcMain->setCurrentWidget(TshWelderCfg);
+        PgcMain->setCurrentWidget(&ConfigEditor());
         ShowMessage(QString::fromLatin1(kApplicationTitle), r.why);
         return false;
     }
@@ -52,12 +52,12 @@ bool TMainForm::ReadPagesIntoConfig(bool keepEditMarks) {
 }
 
 bool TMainForm::ConfirmDiscardEdits() {
-    if (!TshWelderCfg->HasUnwrittenEdits()) return true;
+    if (!ConfigEditor().HasUnwrittenEdits()) return true;
     return Confirm(
         QStringLiteral("Attenzione!"),
         QStringLiteral("%1 edited value(s) on the \"Welder CFG\" page are not written to the board "
                        "nor saved to a file. Discard them?")
-            .arg(TshWelderCfg->UnwrittenEditCount()));
+            .arg(ConfigEditor().UnwrittenEditCount()));
 }
 
 void TMainForm::StartWrite() {
@@ -72,7 +72,7 @@ void TMainForm::StartWrite() {
     Run(features::ConfigWriteOperation(*core_, std::move(request)), TTold::Box,
         [this](const features::TOperationOutcome& o) {
             if (!o.Completed()) return;
-            TshWelderCfg->ClearEditMarks();
+            ConfigEditor().ClearEditMarks();
             if (Confirm(kVerifyCaption,
                         QStringLiteral("Read the board back now and compare it with the "
                                        "configuration on the PC?")))
@@ -87,7 +87,7 @@ void TMainForm::StartVerify() {
             const auto& differences = core_->Transfer().Last().differences;
             if (!differences.empty())
                 dialogs_->ShowDifferences(kVerifyCaption,
-                                          TshWelderCfg->DifferenceRows(differences));
+                                          ConfigEditor().DifferenceRows(differences));
         });
 }
 
@@ -102,13 +102,13 @@ void TMainForm::ConfigDownloadClick() {
 void TMainForm::ConfigUploadClick() {
     if (closed_ || !core_) return;
     if (!ConfirmDiscardEdits()) return;
-    PgcMain->setCurrentWidget(TshWelderCfg);
+    PgcMain->setCurrentWidget(&ConfigEditor());
     Run(features::ConfigReadOperation(*core_, {}), TTold::Box,
         [this](const features::TOperationOutcome& o) {
             // The record changes only when a read completes; so do the pages.
             if (!o.Completed()) return;
             ShowConfig();
-            PgcMain->setCurrentWidget(TshWelderCfg);
+            PgcMain->setCurrentWidget(&ConfigEditor());
         });
 }
 
@@ -126,7 +126,7 @@ void TMainForm::FileNew() {
     core_->Document().New();
     ShowConfig();
     currentFile_.clear();
-    PgcMain->setCurrentWidget(TshWelderCfg);
+    PgcMain->setCurrentWidget(&ConfigEditor());
 }
 
 void TMainForm::FileOpen() {
@@ -147,7 +147,7 @@ void TMainForm::FileOpen() {
     }
     ShowConfig();
     currentFile_ = Q(r.path);
-    PgcMain->setCurrentWidget(TshWelderCfg);
+    PgcMain->setCurrentWidget(&ConfigEditor());
     if (!r.warnings.empty()) {
         QStringList lines;
         for (const std::string& w : r.warnings) lines << Q(w);
@@ -170,7 +170,7 @@ bool TMainForm::SaveConfigTo(const QString& chosen, bool replaceOtherKind) {
         features::ConfigSaveOperation(*core_, {chosen.toStdString(), true, replaceOtherKind}),
         TTold::QuietWhenDone, [this](const features::TOperationOutcome& o) {
             if (!o.Completed() || !core_) return;
-            TshWelderCfg->ClearEditMarks();
+            ConfigEditor().ClearEditMarks();
             if (!o.files.empty()) currentFile_ = Q(o.files.front());
             // Version and size as the file now has them.
             SetPanelText(2,
@@ -237,8 +237,8 @@ void TMainForm::FileBackups() {
     restoredImage_ = exact;
     ShowConfig();
     // Restored, not yet on any board: the technician writes it next.
-    TshWelderCfg->MarkAllEdited();
-    PgcMain->setCurrentWidget(TshWelderCfg);
+    ConfigEditor().MarkAllEdited();
+    PgcMain->setCurrentWidget(&ConfigEditor());
     ShowMessage(QStringLiteral("Backups"),
                 QStringLiteral(
                     "The configuration board %1 held at %2 is on the pages. Write it to the board "

@@ -1,13 +1,10 @@
-// The window's side of fast exchange and of the line capture: the "Settings"
-// check item kept in the settings file, the status-bar mark, the notifier
-// that hands the port's bytes to the engine as soon as they arrive, and the
-// capture controls of the line debug page.
+// The window's side of fast exchange: the "Settings" check item kept in the
+// settings file, the status-bar mark, and the notifier that hands the port's
+// bytes to the engine as soon as they arrive.
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #ifdef _WIN32
 #include <QWinEventNotifier>
 #include <cstdint>
@@ -19,8 +16,6 @@
 #include "app/Config.h"
 #include "app/MainForm.h"
 #include "app/QtText.h"
-#include "commands/FrameMeaning.h"
-#include "pages/PageComDebug.h"
 
 namespace orvan::app {
 
@@ -43,15 +38,6 @@ void TMainForm::BuildFastExchange() {
     // (only the last, stretching one gives up room while the mark shows).
     statusBar()->addPermanentWidget(lblFastExchange, 0);
 
-    core_->Capture().onFrame = [this](const link::TCaptureFrame& f) {
-        TshComDebug->AppendFrame(link::FormatCaptureLine(f),
-                                 commands::DescribeFrame(f.transmitted, f.bytes));
-    };
-    connect(TshComDebug->chkCapture, &QCheckBox::toggled, this, &TMainForm::chkCaptureClick);
-    connect(TshComDebug->CmdClearCapture, &QPushButton::clicked, this,
-            &TMainForm::CmdClearCaptureClick);
-    connect(TshComDebug->CmdSaveCapture, &QPushButton::clicked, this,
-            &TMainForm::CmdSaveCaptureClick);
     ApplyFastExchange();
 }
 
@@ -98,29 +84,6 @@ void TMainForm::Act_FastExchangeExecute(bool on) {
     if (closed_) return;
     config_->fastExchange = on;
     ApplyFastExchange();
-}
-
-void TMainForm::chkCaptureClick(bool on) {
-    if (core_) core_->SetCapturing(on);
-}
-
-void TMainForm::CmdClearCaptureClick() {
-    if (core_) core_->Capture().Clear();
-    TshComDebug->ClearFrames();
-}
-
-void TMainForm::CmdSaveCaptureClick() {
-    if (!core_) return;
-    TFileRequest req;
-    req.save = true;
-    req.caption = QStringLiteral("Save capture");
-    req.filters = {QStringLiteral("Line capture (*.cap)")};
-    req.defaultSuffix = QStringLiteral("cap");
-    const std::optional<TOutputChoice> c = ChooseOutput(req, features::TFileKind::Capture);
-    if (!c) return;
-    if (const TResult r = core_->SaveCapture(c->path, true, c->replaceOtherKind); !r)
-        ShowMessage(QStringLiteral("Attenzione!"),
-                    QStringLiteral("The capture was not saved:\n%1").arg(Q(r.why)));
 }
 
 }  // namespace orvan::app

@@ -1,13 +1,12 @@
 // The window's side of the exchange: the 30 ms exchange timer, the link state
-// in status panel 0, the line debug page's lists, the board's refusals (the
-// exchange waits while one is shown) and the security code.
+// in status panel 0, the traffic log lines handed to the pages, the board's
+// refusals (the exchange waits while one is shown) and the security code.
 
 #include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/QtText.h"
 #include "commands/Catalogue.h"
-#include "pages/PageComDebug.h"
 
 namespace orvan::app {
 
@@ -37,11 +36,11 @@ void TMainForm::OnAcknowledged(std::uint8_t type, std::uint16_t code) {
 }
 
 void TMainForm::OnTxLog(const std::string& line) {
-    TshComDebug->AppendTx(line);
+    emit pageSignals_.TrafficLine(true, line);
 }
 
 void TMainForm::OnRxLog(const std::string& line) {
-    TshComDebug->AppendRx(line);
+    emit pageSignals_.TrafficLine(false, line);
 }
 
 // Answers go to answer processing through the session cycle.
@@ -79,22 +78,6 @@ void TMainForm::Act_SecurityCodeOffExecute() {
     if (!core_) return;
     if (const TResult r = core_->SetSecurityCode(false); !r)
         ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
-}
-
-void TMainForm::CmdClearRXLogClick() {
-    TshComDebug->ClearRx();
-}
-
-void TMainForm::CmdClearTXLogClick() {
-    TshComDebug->ClearTx();
-}
-
-void TMainForm::LsbCOMRxLogClick() {
-    TshComDebug->CopySelectedRx();
-}
-
-void TMainForm::LsbCOMTxLogClick() {
-    TshComDebug->CopySelectedTx();
 }
 
 }  // namespace orvan::app

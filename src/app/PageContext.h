@@ -22,8 +22,12 @@
 #include "features/FileKindGuard.h"
 #include "features/Operation.h"
 #include "features/SupervisorCore.h"
+#include "features/VariantForm.h"
+#include "link/Clock.h"
 
 namespace orvan::app {
+
+class TConfig;
 
 inline constexpr const char* kApplicationTitle = "Velkor Orvan SuperVisor";
 
@@ -48,6 +52,14 @@ class TPageSignals : public QObject {
     // Values of the configuration record changed outside the pages' cells
     // (a current kept by "Welder Tuning").
     void RecordValuesChanged();
+    // The record was loaded anew (read from the board, a file, a backup):
+    // every page that shows its values shows them again.
+    void RecordShown();
+    // A line of the traffic log, as the exchange wrote it.
+    void TrafficLine(bool transmitted, const std::string& line);
+    // "Set welder factory tuning Date/Time" of the Config menu: the date and
+    // time are those typed on the page that shows the board's clock.
+    void FactoryTuningDateRequested();
 };
 
 // The window as its pages see it.
@@ -70,6 +82,14 @@ class IPageContext {
     // The user's decimal separator, for reals shown and typed.
     virtual char Decimal() const = 0;
     virtual TPageSignals& Signals() = 0;
+    // The time source of the run (the system clock, or the tests' own).
+    virtual const link::IClock& Clock() const = 0;
+    // A refusal of a plain call (nothing was sent) in a box.
+    void Tell(const TResult& r) {
+        if (!r.ok && !r.why.empty())
+            Dialogs().Message(QString::fromLatin1(kApplicationTitle),
+                              QString::fromStdString(r.why));
+    }
 };
 
 // What a page's wiring leaves behind: its connections and attachments, gone
@@ -77,6 +97,10 @@ class IPageContext {
 class TPageWiring : public QObject {
   public:
     ~TPageWiring() override = default;
+    // The page's own choices kept in the settings file: taken when the
+    // window starts, given back when it closes.
+    virtual void ApplySettings(const TConfig&) {}
+    virtual void StoreSettings(TConfig&) const {}
 };
 
 // Start controls of long operations, disabled while their operation runs:
@@ -108,30 +132,18 @@ struct TPageEntry {
     const char* caption;  // on the page's tab
     QWidget* (*make)(QWidget* parent);
     std::unique_ptr<TPageWiring> (*wire)(QWidget* page, IPageContext& context);
+    // A machine's page has a tab only while the board may have that machine.
+    std::optional<features::Variant> machine;
 };
 
 // The window's pages in tab order. A new page is one line of this table.
 const std::vector<TPageEntry>& PageTable();
 
 template <typename Page, std::unique_ptr<TPageWiring> (*Wire)(Page&, IPageContext&)>
-TPageEntry PageEntry() {
+TPageEntry PageEntry(std::optional<features::Variant> machine = std::nullopt) {
     return {Page::kCaption, [](QWidget* parent) -> QWidget* { return new Page(parent); },
-            [](QWidget* page, IPageContext& c) { return Wire(*static_cast<Page*>(page), c); }};
-}
-
-// A page that only hears the core.
-template <typename Page>
-class TAttachedPage : public TPageWiring {
-  public:
-    TAttachedPage(Page& page, IPageContext& c) : attached_(*c.Core(), page) {}
-
-  private:
-    features::TAttachment<Page> attached_;
-};
-
-template <typename Page>
-std::unique_ptr<TPageWiring> AttachPage(Page& page, IPageContext& c) {
-    return std::make_unique<TAttachedPage<Page>>(page, c);
+            [](QWidget* page, IPageContext& c) { return Wire(*static_cast<Page*>(page), c); },
+            machine};
 }
 
 }  // namespace orvan::app

@@ -16,29 +16,20 @@
 
 namespace orvan::app {
 
-namespace {
-
-// "COM Debug" hears the line through the window's exchange listener.
-std::unique_ptr<TPageWiring> NoWiring(pages::TPageComDebug&, IPageContext&) {
-    return nullptr;
-}
-
-}  // namespace
-
 const std::vector<TPageEntry>& PageTable() {
     static const std::vector<TPageEntry> table = {
-        PageEntry<pages::TPageWelderVelkor, AttachPage<pages::TPageWelderVelkor>>(),
+        PageEntry<pages::TPageWelderVelkor, WireWelderVelkorPage>(),
         PageEntry<pages::TPageWelderCfg, WireWelderCfgPage>(),
         PageEntry<pages::TPageWelderTuning, WireWelderTuningPage>(),
         PageEntry<pages::TPageWelderLog, WireWelderLogPage>(),
         PageEntry<pages::TPageIOStatus, WireIOStatusPage>(),
         PageEntry<pages::TPageEeprom, WireEepromPage>(),
         PageEntry<pages::TPageTimeKeep, WireTimeKeepPage>(),
-        PageEntry<pages::TPageComDebug, NoWiring>(),
-        PageEntry<pages::TPagePelta, WirePeltaPage>(),
-        PageEntry<pages::TPageMultiHead, WireMultiHeadPage>(),
-        PageEntry<pages::TPageDiameter, WireDiameterPage>(),
-        PageEntry<pages::TPageFlanging, WireFlangingPage>(),
+        PageEntry<pages::TPageComDebug, WireComDebugPage>(),
+        PageEntry<pages::TPagePelta, WirePeltaPage>(features::Variant::Pelta),
+        PageEntry<pages::TPageMultiHead, WireMultiHeadPage>(features::Variant::MultiHead),
+        PageEntry<pages::TPageDiameter, WireDiameterPage>(features::Variant::DiameterHeight),
+        PageEntry<pages::TPageFlanging, WireFlangingPage>(features::Variant::Flanging),
     };
     return table;
 }

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <map>
 
+#include "app/Config.h"
 #include "app/PageWirings.h"
 #include "app/QtText.h"
 #include "features/BoardOperations.h"
@@ -79,6 +80,16 @@ class TIOStatusWiring : public TMachineWiring<pages::TPageIOStatus> {
                 [](features::TSupervisorCore& core) { return core.Dac16().Read(); });
         connect(io.cmdLoadHWInfo, &QPushButton::clicked, this, [this] {
             if (features::TSupervisorCore* core = c_.Core()) (void)core->Identity().RequestInfo();
+        });
+        // Forcing relays and LEDs: the marks of the indicators and the two masks.
+        OnClick(io.CmdSetIOForceStatus, [this](features::TSupervisorCore& core) {
+            return core.Polling().ForceIo(page_.ForceMarks(),
+                                          page_.edtReleLedForceON->text().toStdString(),
+                                          page_.edtReleLedForceOFF->text().toStdString());
+        });
+        OnClick(io.CmdResetIOForceStatus, [this](features::TSupervisorCore& core) {
+            page_.ClearForceMarks();
+            return core.Polling().ResetForce();
         });
     }
 };
@@ -160,6 +171,17 @@ class TMultiHeadWiring : public TMachineWiring<pages::TPageMultiHead> {
         });
         OnClick(m.btnMultiHHeadAnomaly, [](Core& core) { return core.MultiHead().GetAnomaly(); });
         ReadCountOnDoubleClick(*this, m, c);
+        // Each polling cycle reads the heads' anomalies while the box is ticked.
+        connect(m.chkMultiHPolling, &QCheckBox::toggled, this, [this](bool on) {
+            if (features::TSupervisorCore* core = c_.Core()) core->Polling().flags.multiHead = on;
+        });
+        c.Core()->Polling().flags.multiHead = m.chkMultiHPolling->isChecked();
+    }
+    void ApplySettings(const TConfig& config) override {
+        page_.chkMultiHPolling->setChecked(config.pollHeadAnomalies);
+    }
+    void StoreSettings(TConfig& config) const override {
+        config.pollHeadAnomalies = page_.chkMultiHPolling->isChecked();
     }
 };
 

@@ -36,6 +36,15 @@ class TTimeKeepWiring : public TPageWiring {
             if (features::TSupervisorCore* core = c_.Core())
                 c_.Run(features::ClockRunOperation(*core, page_.chkTKClockEN->isChecked()));
         });
+        connect(&c.Signals(), &TPageSignals::FactoryTuningDateRequested, this, [this] {
+            features::TSupervisorCore* core = c_.Core();
+            if (!core || !c_.Dialogs().Question(
+                             QStringLiteral("Factory tuning Date/Time"),
+                             QStringLiteral("Procedere con la scrittura della data/ora del tuning "
+                                            "di fabbrica?")))
+                return;
+            c_.Run(features::TuningDateOperation(*core, page_.Date(), page_.TimeTexts()));
+        });
     }
 
   private:

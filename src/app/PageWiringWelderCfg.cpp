@@ -81,6 +81,10 @@ class TWelderCfgWiring : public TPageWiring, public features::ITuningLogView {
                     page_.stgWATable, 1, 6,
                     Q(pages::FormatReal(co->Record().GetWATableAValue(5), c_.Decimal())));
         });
+        connect(&c.Signals(), &TPageSignals::RecordShown, this, [this] {
+            if (features::TSupervisorCore* co = c_.Core()) page_.ShowConfig(co->Record());
+        });
+        page.SetUpPages();
     }
 
   private:

@@ -54,6 +54,10 @@ class TWelderTuningWiring : public TPageWiring {
         });
         click(page.btnSaveTuningLog, [this](features::TSupervisorCore&) { SaveTuningLog(); });
         click(page.btnSavePointsCsv, [this](features::TSupervisorCore&) { SavePointsCsv(); });
+        connect(&c.Signals(), &TPageSignals::RecordShown, this, [this] {
+            if (features::TSupervisorCore* core = c_.Core())
+                page_.ShowFactoryTuningImax(core->Record().GetMaxPowerValue(), c_.Decimal());
+        });
     }
 
   private:

@@ -23,6 +23,8 @@ class TPageWelderVelkor;
 
 namespace orvan::app {
 
+std::unique_ptr<TPageWiring> WireWelderVelkorPage(pages::TPageWelderVelkor& page, IPageContext& c);
+std::unique_ptr<TPageWiring> WireComDebugPage(pages::TPageComDebug& page, IPageContext& c);
 std::unique_ptr<TPageWiring> WireEepromPage(pages::TPageEeprom& page, IPageContext& c);
 std::unique_ptr<TPageWiring> WireTimeKeepPage(pages::TPageTimeKeep& page, IPageContext& c);
 std::unique_ptr<TPageWiring> WireIOStatusPage(pages::TPageIOStatus& page, IPageContext& c);

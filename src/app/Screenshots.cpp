@@ -46,11 +46,11 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     window.resize(1024, 768);
     window.show();
     window.FormActivate();
-    window.TshComDebug->chkRxLogEnable->setChecked(true);
-    window.TshComDebug->chkTxLogEnable->setChecked(true);
+    window.FindPage<pages::TPageComDebug>()->chkRxLogEnable->setChecked(true);
+    window.FindPage<pages::TPageComDebug>()->chkTxLogEnable->setChecked(true);
     if (const link::TComProtocol* p = window.Protocol()) {
         // Board type, serial number, firmware and protocol versions.
-        window.SpeedButtonInfoClick();
+        window.Act_COMReqHWInfoExecute();
         QDeadlineTimer until(4000);
         while (!until.hasExpired() && (p->QueueCount() > 0 || p->InFlight())) Pump(30);
     }
@@ -61,17 +61,20 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
     }
     // Indicators as the naming file and the multi-head page would build them,
     // so the reviewer sees the frames filled.
-    window.TshCfgWelder->fraAnomaly1->BuildIndicators(16);
-    window.TshCfgWelder->fraAnomaly1->ShowBitWord(0x0025);
-    for (frames::TfraHorizBit* h :
-         {window.tshMultiHead->fraMultiHHeadsTout, window.tshMultiHead->fraMultiHErrPos,
-          window.tshMultiHead->fraMultiHCRCPos}) {
+    window.FindPage<pages::TPageWelderVelkor>()->fraAnomaly1->BuildIndicators(16);
+    window.FindPage<pages::TPageWelderVelkor>()->fraAnomaly1->ShowBitWord(0x0025);
+    for (frames::TfraHorizBit* h : {window.FindPage<pages::TPageMultiHead>()->fraMultiHHeadsTout,
+                                    window.FindPage<pages::TPageMultiHead>()->fraMultiHErrPos,
+                                    window.FindPage<pages::TPageMultiHead>()->fraMultiHCRCPos}) {
         h->BuildIndicators(24);
-        h->ShowBitWord(h == window.tshMultiHead->fraMultiHErrPos ? 0x000810 : 0);
+        h->ShowBitWord(h == window.FindPage<pages::TPageMultiHead>()->fraMultiHErrPos ? 0x000810
+                                                                                      : 0);
     }
-    window.TshBrenta->fraBrentaOptoInputCPU->ShowBitWord(0x0013);
-    window.TshBrenta->fraBrentaOptoInputCPU->IndicatorMouseDown(6, Qt::ControlModifier);
-    window.TshBrenta->fraBrentaOptoInputCPU->IndicatorMouseDown(7, Qt::ShiftModifier);
+    window.FindPage<pages::TPageIOStatus>()->fraBrentaOptoInputCPU->ShowBitWord(0x0013);
+    window.FindPage<pages::TPageIOStatus>()->fraBrentaOptoInputCPU->IndicatorMouseDown(
+        6, Qt::ControlModifier);
+    window.FindPage<pages::TPageIOStatus>()->fraBrentaOptoInputCPU->IndicatorMouseDown(
+        7, Qt::ShiftModifier);
     int written = 0;
     for (int i = 0; i < window.PgcMain->count(); ++i) {
         // A machine's page the board lacks has no tab; the manual shows it
@@ -83,8 +86,8 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
         const QString file = QDir(dir).filePath(FileStem(i, window.PgcMain->tabText(i)));
         if (window.grab().save(file, "PNG")) ++written;
         // The configuration page holds four sub-pages; each gets its own file.
-        if (window.PgcMain->widget(i) == window.TshWelderCfg) {
-            QTabWidget* sub = window.TshWelderCfg->PgcWelderCfg;
+        if (window.PgcMain->widget(i) == window.FindPage<pages::TPageWelderCfg>()) {
+            QTabWidget* sub = window.FindPage<pages::TPageWelderCfg>()->PgcWelderCfg;
             for (int k = 1; k < sub->count(); ++k) {
                 sub->setCurrentIndex(k);
                 Pump(30);

@@ -50,7 +50,7 @@ class BoardToolsWindow : public ::testing::Test {
             if (!b.empty() && b[0] == type) r.push_back(b);
         return r;
     }
-    orvan::pages::TPageTimeKeep& Page() { return *form_->tshTimeKeep; }
+    orvan::pages::TPageTimeKeep& Page() { return *form_->FindPage<orvan::pages::TPageTimeKeep>(); }
 
     QTemporaryDir dir_;
     TInProcessBoard board_;
@@ -194,7 +194,7 @@ TEST_F(BoardToolsWindow, HoursCounterAndFactoryTuningDate) {
 }
 
 TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
-    auto& e = *form_->tshEEPROM;
+    auto& e = *form_->FindPage<orvan::pages::TPageEeprom>();
     e.RBCmdActive[1]->setChecked(true);
     e.TxtParameters[1]->setText(QStringLiteral("AB"));
     e.TxtAddress[1]->setText(QStringLiteral("300"));
@@ -236,7 +236,7 @@ TEST_F(BoardToolsWindow, EepromWriteReadAndDumpListing) {
 // would put the text over the serial number: the core asks, saying what is
 // there, and "no" writes nothing.
 TEST_F(BoardToolsWindow, WriteSelectedByteOverTheSerialNumberAsksFirst) {
-    auto& e = *form_->tshEEPROM;
+    auto& e = *form_->FindPage<orvan::pages::TPageEeprom>();
     ASSERT_EQ(e.SelectedRow(), 0);
     ASSERT_EQ(e.RowAddress(0), QStringLiteral("0"));
     ASSERT_EQ(e.RowText(0), QStringLiteral("CfgData123"));
@@ -276,7 +276,7 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     const auto original = board_.model.Eeprom();
     const std::string file = dir_.path().toStdString() + "/kept.bin";
     dialogs.answer = false;
-    form_->tshEEPROM->cmdE2PFormat->click();
+    form_->FindPage<orvan::pages::TPageEeprom>()->cmdE2PFormat->click();
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(Bodies(0x02).empty()) << "declined: nothing read nor written";
     ASSERT_EQ(dialogs.questions.size(), 1u);
@@ -285,7 +285,7 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     // The core asks again once it has kept the memory, naming the board.
     dialogs.answer = true;
     dialogs.chosen = file;
-    form_->tshEEPROM->cmdE2PFormat->click();
+    form_->FindPage<orvan::pages::TPageEeprom>()->cmdE2PFormat->click();
     ASSERT_TRUE(Idle());
     ASSERT_EQ(dialogs.questions.size(), 3u);
     EXPECT_TRUE(Has(dialogs.questions[2], "SIM-000001")) << dialogs.questions[2];
@@ -298,7 +298,7 @@ TEST_F(BoardToolsWindow, FormatAsksKeepsADumpAndRestoreGivesItBack) {
     EXPECT_TRUE(std::equal(kept.begin(), kept.end(), original.begin()));
 
     // The erased board has no serial number: the restore asks first.
-    form_->tshEEPROM->cmdE2PRestoreDump->click();
+    form_->FindPage<orvan::pages::TPageEeprom>()->cmdE2PRestoreDump->click();
     ASSERT_TRUE(Idle());
     ASSERT_EQ(dialogs.questions.size(), 4u);
     EXPECT_TRUE(Has(dialogs.questions.back(), "differs from the dump's \"SIM-000001\""))

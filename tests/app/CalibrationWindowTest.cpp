@@ -80,7 +80,7 @@ class CalibrationWindow : public ::testing::Test {
 
 TEST_F(CalibrationWindow, CalibratedCellsAreUnwrittenEdits) {
     ReadConfiguration();
-    orvan::pages::TPageWelderCfg* cfg = form_->TshWelderCfg;
+    orvan::pages::TPageWelderCfg* cfg = form_->FindPage<orvan::pages::TPageWelderCfg>();
     ASSERT_FALSE(cfg->HasUnwrittenEdits());
     const int writesBefore = board_.model.requestsByType[0x01];
 
@@ -153,7 +153,7 @@ TEST_F(CalibrationWindow, CalibratedCellsAreUnwrittenEdits) {
 }
 
 TEST_F(CalibrationWindow, EventLogPageListsTheBoardsEvents) {
-    orvan::pages::TPageWelderLog* page = form_->tshWelderLog;
+    orvan::pages::TPageWelderLog* page = form_->FindPage<orvan::pages::TPageWelderLog>();
     page->btnReadEventLog->click();
     ASSERT_TRUE(
         StepUntil(*form_, board_.clock, [&] { return page->strWelderLog->rowCount() > 2; }));

@@ -32,13 +32,13 @@ TEST(CompanionWords, TheWindowAndOrvanCliSayTheSameThing) {
         {"a write over the serial number, declined",
          [](TMainForm& f, orvan::test::TRecordingDialogs& d) {
              d.answer = false;  // the page opens with "CfgData123" at address 0
-             f.tshEEPROM->cmdE2PWriteBytes->click();
+             f.FindPage<orvan::pages::TPageEeprom>()->cmdE2PWriteBytes->click();
          },
          "eeprom-write 0 CfgData123"},
         {"a dump file that is a device",
          [](TMainForm& f, orvan::test::TRecordingDialogs& d) {
              d.chosen = "/dev/zero";
-             f.tshEEPROM->cmdE2PRestoreDump->click();
+             f.FindPage<orvan::pages::TPageEeprom>()->cmdE2PRestoreDump->click();
          },
          "eeprom-restore /dev/zero"},
     };

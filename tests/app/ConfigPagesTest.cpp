@@ -323,9 +323,9 @@ TEST_F(WindowConfig, ShowConfigFillsTheDependentDisplays) {
     EXPECT_TRUE(f->ConfigLoaded());
     EXPECT_EQ(f->PanelText(2), "Cfg V.3");
     EXPECT_EQ(f->PanelText(3), "Cfg Size=218");
-    EXPECT_EQ(f->tshWelderTuning->stxFactoryTuningImax->text(), "48 A");
-    EXPECT_EQ(f->TshCfgWelder->lblPowerMin->text(), "6 A");
-    EXPECT_EQ(f->TshCfgWelder->cgaPowerSet->maximum(), 48);
+    EXPECT_EQ(f->FindPage<orvan::pages::TPageWelderTuning>()->stxFactoryTuningImax->text(), "48 A");
+    EXPECT_EQ(f->FindPage<orvan::pages::TPageWelderVelkor>()->lblPowerMin->text(), "6 A");
+    EXPECT_EQ(f->FindPage<orvan::pages::TPageWelderVelkor>()->cgaPowerSet->maximum(), 48);
 }
 
 TEST_F(WindowConfig, SwappedTemperatureLimitsDoNotStopShowConfig) {
@@ -337,31 +337,36 @@ TEST_F(WindowConfig, SwappedTemperatureLimitsDoNotStopShowConfig) {
     rec->SetTempWorkMin(hot);
     f->ShowConfig();
     EXPECT_TRUE(f->ConfigLoaded());
-    const QRect canvas = f->TshCfgWelder->pnlTemperature->rect();
-    EXPECT_TRUE(canvas.contains(f->TshCfgWelder->lblTempDiodeMin->geometry()));
-    EXPECT_TRUE(canvas.contains(f->TshCfgWelder->lblTempDiodeMax->geometry()));
+    const QRect canvas = f->FindPage<orvan::pages::TPageWelderVelkor>()->pnlTemperature->rect();
+    EXPECT_TRUE(canvas.contains(
+        f->FindPage<orvan::pages::TPageWelderVelkor>()->lblTempDiodeMin->geometry()));
+    EXPECT_TRUE(canvas.contains(
+        f->FindPage<orvan::pages::TPageWelderVelkor>()->lblTempDiodeMax->geometry()));
     // Equal limits leave no span at all.
     rec->SetTempWorkMin(rec->GetTempWorkMax());
     f->ShowConfig();
     rec->SetTempWorkMin(
         static_cast<std::uint16_t>(rec->GetTempWorkMax() - 300));  // 36 degrees above the maximum
     f->ShowConfig();
-    EXPECT_TRUE(canvas.contains(f->TshCfgWelder->lblTempDiodeMin->geometry()));
+    EXPECT_TRUE(canvas.contains(
+        f->FindPage<orvan::pages::TPageWelderVelkor>()->lblTempDiodeMin->geometry()));
     // Sound limits place the labels by temperature again.
     static_cast<TWelderCfgBlank&>(*rec) = orvan::config::DefaultConfiguration();
     f->ShowConfig();
-    EXPECT_LT(f->TshCfgWelder->lblTempDiodeMax->y(), f->TshCfgWelder->lblTempDiodeMin->y());
+    EXPECT_LT(f->FindPage<orvan::pages::TPageWelderVelkor>()->lblTempDiodeMax->y(),
+              f->FindPage<orvan::pages::TPageWelderVelkor>()->lblTempDiodeMin->y());
 }
 
 TEST_F(WindowConfig, ConversionErrorIsShownAndRefused) {
     auto f = Start();
     f->ShowConfig();
-    TPageWelderCfg::SetCell(f->TshWelderCfg->StrGridTemperature, 1, 0, "abc");
+    TPageWelderCfg::SetCell(f->FindPage<orvan::pages::TPageWelderCfg>()->StrGridTemperature, 1, 0,
+                            "abc");
     EXPECT_FALSE(f->ReadPagesIntoConfig());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("'abc' is not a valid floating point value"), std::string::npos)
         << messages[0];
-    EXPECT_EQ(f->PgcMain->currentWidget(), f->TshWelderCfg);
+    EXPECT_EQ(f->PgcMain->currentWidget(), f->FindPage<orvan::pages::TPageWelderCfg>());
 }
 
 TEST_F(WindowConfig, ClosingOverUnwrittenEditsAsksFirst) {
@@ -371,7 +376,8 @@ TEST_F(WindowConfig, ClosingOverUnwrittenEditsAsksFirst) {
     EXPECT_EQ(Questions(), 0);
     auto g = Start();
     g->ShowConfig();
-    TPageWelderCfg::SetCell(g->TshWelderCfg->StrGridOptoInFilter, 2, 0, "33");
+    TPageWelderCfg::SetCell(g->FindPage<orvan::pages::TPageWelderCfg>()->StrGridOptoInFilter, 2, 0,
+                            "33");
     answer = false;
     EXPECT_FALSE(g->close());
     EXPECT_EQ(Questions(), 1);

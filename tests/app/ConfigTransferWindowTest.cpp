@@ -87,7 +87,7 @@ class ConfigTransferWindow : public ::testing::Test {
 
 TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
     auto f = StartSimulated();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     const auto held = board_->model.Eeprom();
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "17");
@@ -154,7 +154,7 @@ TEST_F(ConfigTransferWindow, WriteThenReadThroughTheMenusGivesTheSameValues) {
 
 TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues) {
     auto f = StartSimulated();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 4, "33");
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
@@ -185,7 +185,7 @@ TEST_F(ConfigTransferWindow, RefusedBlockStopsTheWriteAndThePagesKeepTheirValues
 
 TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
     auto f = StartSimulated();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     board_->WithModel([](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) {
         orvan::sim::ForcedError e;
         e.code = 7;
@@ -208,7 +208,7 @@ TEST_F(ConfigTransferWindow, ReadFillsThePagesOnlyWhenItCompletes) {
 
 TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterChanges) {
     auto f = StartSimulated();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     // ADCOffset_4 changed behind the checksum's back.
     board_->WithModel(
         [](orvan::sim::TBoardModel& m, orvan::sim::BoardFaults&) { m.Eeprom()[16 + 22] = 99; });
@@ -270,7 +270,7 @@ TEST_F(ConfigTransferWindow, DamagedImageIsShownWithAWarningAndVerifyListsLaterC
 
 TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
     auto f = Start();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 2, "71");
     EditCell(cfg->StrGridTemperature, 1, 6, "abc");
@@ -357,7 +357,7 @@ TEST_F(ConfigTransferWindow, OpenAndSaveRoundTrip) {
 
 TEST_F(ConfigTransferWindow, ALimitedValueIsSavedAndShownAsStored) {
     auto f = Start();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     f->FileNew();
     EditCell(cfg->StrGridAnOffsetAverage, 1, 1, "300");
     chosen = Dir() + "limited.wcf";
@@ -402,7 +402,7 @@ TEST_F(ConfigTransferWindow, SaveAsksBeforeReplacingAnotherKindOfFile) {
 
 TEST_F(ConfigTransferWindow, BackupsAreListedNewestFirstAndRestoredAsUnwritten) {
     auto f = Start();
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     orvan::config::TWelderCfgBlank older = orvan::config::DefaultConfiguration();
     orvan::config::TWelderCfgBlank newer = older;
     const auto* offset = orvan::config::FindField("ADCOffset_2");

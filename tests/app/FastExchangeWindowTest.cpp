@@ -149,13 +149,13 @@ TEST_F(FastWindow, ConfigurationReadTakesFarFewerTicks) {
 
 TEST_F(FastWindow, ComDebugListsFramesWithTheirMeaningAndSavesTheCapture) {
     auto f = Start();
-    auto& page = *f->TshComDebug;
-    f->SpeedButtonInfoClick();
+    auto& page = *f->FindPage<orvan::pages::TPageComDebug>();
+    f->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(StepUntil(*f, board_.clock, [&] { return f->Core()->Idle(); }));
     EXPECT_EQ(page.FrameModel()->Count(), 0) << "nothing is captured before the box is ticked";
 
     page.chkCapture->setChecked(true);
-    f->SpeedButtonInfoClick();
+    f->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(StepUntil(*f, board_.clock, [&] { return f->Core()->Idle(); }));
     ASSERT_GE(page.FrameModel()->Count(), 2);
     const std::string tx(page.FrameModel()->Line(0));
@@ -183,7 +183,7 @@ TEST_F(FastWindow, ComDebugListsFramesWithTheirMeaningAndSavesTheCapture) {
     page.chkCapture->setChecked(false);
     page.CmdClearCapture->click();
     EXPECT_EQ(page.FrameModel()->Count(), 0);
-    f->SpeedButtonInfoClick();
+    f->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(StepUntil(*f, board_.clock, [&] { return f->Core()->Idle(); }));
     EXPECT_EQ(page.FrameModel()->Count(), 0);
 }
@@ -203,7 +203,7 @@ TEST_F(FastWindow, RefusalBoxHoldsTheExchange) {
     dialogs.whileMessage = [&](const QString& caption, const QString&) {
         if (!caption.startsWith(QStringLiteral("Comunication error!"))) return;
         const std::size_t before = board_.port.bodies.size();
-        f->SpeedButtonInfoClick();  // queued while the box is open
+        f->Act_COMReqHWInfoExecute();  // queued while the box is open
         for (int i = 0; i < 20; ++i) {
             f->TmrGestCOMCMDTimer();
             (void)f->Core()->OnLineReadable();

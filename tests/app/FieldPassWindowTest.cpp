@@ -76,8 +76,9 @@ class FieldPassWindow : public ::testing::TestWithParam<const char*> {
 // "Update" and "Load HW Info" ask what "Info" asks, and the group shows it.
 TEST_P(FieldPassWindow, InfoGroupShowsWhatTheBoardSaysFromEachButton) {
     ASSERT_TRUE(Idle());
-    auto& page = *form_->TshCfgWelder;
-    QPushButton* buttons[] = {page.cmdInfoUpdate, form_->TshBrenta->cmdLoadHWInfo};
+    auto& page = *form_->FindPage<orvan::pages::TPageWelderVelkor>();
+    QPushButton* buttons[] = {page.cmdInfoUpdate,
+                              form_->FindPage<orvan::pages::TPageIOStatus>()->cmdLoadHWInfo};
     for (QPushButton* b : buttons) {
         page.stxFWVer->clear();
         page.stxProtVer->clear();
@@ -101,8 +102,8 @@ TEST_P(FieldPassWindow, InfoGroupShowsWhatTheBoardSaysFromEachButton) {
 // goes; a text that is not a sound request is refused and nothing is sent.
 TEST_P(FieldPassWindow, TypedRequestsAreCheckedSentAndAnswered) {
     ASSERT_TRUE(Idle());
-    auto& dbg = *form_->TshComDebug;
-    auto& page = *form_->TshCfgWelder;
+    auto& dbg = *form_->FindPage<orvan::pages::TPageComDebug>();
+    auto& page = *form_->FindPage<orvan::pages::TPageWelderVelkor>();
     page.stxFWVer->clear();
     // ReadVariable FirmwareVersion, checksum 0B, as the TX log shows it.
     dbg.TxtStringTx2->setText(QStringLiteral("0b 00 00 0B"));
@@ -159,10 +160,10 @@ TEST_P(FieldPassWindow, TabStripHoldsEveryPageOfTheBoard) {
     QTabWidget& tabs = *form_->PgcMain;
     const std::uint16_t type = preset_.boardType;
     const std::pair<QWidget*, bool> machines[] = {
-        {form_->tshPelta, type == 0x0500},
-        {form_->tshMultiHead, type == 0x0800},
-        {form_->tshDiameterHeight, type == 0x0800},
-        {form_->tbsFlanging, type == 0x0A00},
+        {form_->FindPage<orvan::pages::TPagePelta>(), type == 0x0500},
+        {form_->FindPage<orvan::pages::TPageMultiHead>(), type == 0x0800},
+        {form_->FindPage<orvan::pages::TPageDiameter>(), type == 0x0800},
+        {form_->FindPage<orvan::pages::TPageFlanging>(), type == 0x0A00},
     };
     for (const auto& [page, served] : machines)
         EXPECT_EQ(tabs.isTabVisible(tabs.indexOf(page)), served)
@@ -194,7 +195,7 @@ TEST(PowerMeterPicture, FitDrawsTheLineOnTheScale) {
     orvan::test::TRecordingDialogs dialogs;
     form.SetDialogs(&dialogs);
     form.FormActivate();
-    auto& page = *form.TshWelderCfg;
+    auto& page = *form.FindPage<orvan::pages::TPageWelderCfg>();
     using orvan::pages::TResponsePicture;
     const int h = TResponsePicture::kHeight;
     EXPECT_EQ(TResponsePicture::At(0, 0), QPoint(50, h - 30));

@@ -105,7 +105,7 @@ TEST_F(HelpWindow, AboutNamesReleaseBoardAndLicences) {
          {"Lesser General Public License", "IJG", "Runtime Library Exception"})
         EXPECT_NE(before.find(licence), std::string::npos) << licence;
 
-    form_->SpeedButtonInfoClick();
+    form_->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return form_->Core()->Idle(); }));
     form_->HelpAboutClick();
     ASSERT_EQ(dialogs.messages.size(), 2u);

@@ -19,8 +19,10 @@
 #include "frames/Fraiostatus.h"
 #include "frames/IndicatorShape.h"
 #include "pages/LogListModel.h"
+#include "pages/LogView.h"
 #include "pages/PageComDebug.h"
 #include "pages/PageIOStatus.h"
+#include "pages/PageMultiHead.h"
 #include "pages/PageWelderVelkor.h"
 #include "support/TempDir.h"
 
@@ -88,7 +90,7 @@ TEST_F(MainFormTest, StartsAndClosesInOrderWithDefaults) {
     EXPECT_FALSE(f->chkPollOptoIO->isChecked());  // ticked in the form, cleared by the settings
     EXPECT_FALSE(f->chkPollAnomaly->isChecked());
     EXPECT_FALSE(f->chkPollSourceTime->isChecked());
-    EXPECT_FALSE(f->chkMultiHPolling->isChecked());
+    EXPECT_FALSE(f->FindPage<orvan::pages::TPageMultiHead>()->chkMultiHPolling->isChecked());
     EXPECT_TRUE(f->TmrGestCOMCMD->isActive());
     EXPECT_EQ(f->TmrGestCOMCMD->interval(), 30);
     EXPECT_FALSE(f->Core()->Operations().BackgroundBusy()) << "no polling before the button";
@@ -140,7 +142,7 @@ TEST_F(MainFormTest, PagesCarryTheirCaptionsAndIndices) {
         EXPECT_EQ(f->PgcMain->tabText(i), captions[i]);
         EXPECT_EQ(f->PgcMain->widget(i)->objectName(), names[i]);
     }
-    EXPECT_EQ(f->PgcMain->widget(7), f->TshComDebug);
+    EXPECT_EQ(f->PgcMain->widget(7), f->FindPage<orvan::pages::TPageComDebug>());
     EXPECT_EQ(f->PortCom[29]->text(), "COM30");
     EXPECT_EQ(f->PortSpeed[3]->text(), "56700");
     EXPECT_EQ(f->cmdPolling->text(), "Polling -> START");
@@ -154,7 +156,7 @@ TEST_F(MainFormTest, ChoicesSurviveARestart) {
         f->PgcMain->setCurrentIndex(7);
         f->chkPollAnomaly->setChecked(true);
         f->chkPollAnalogInput->setChecked(false);
-        f->chkMultiHPolling->setChecked(true);
+        f->FindPage<orvan::pages::TPageMultiHead>()->chkMultiHPolling->setChecked(true);
         f->FormClose();
     }
     auto f = Start();
@@ -166,7 +168,7 @@ TEST_F(MainFormTest, ChoicesSurviveARestart) {
     EXPECT_EQ(f->PgcMain->currentIndex(), 7);
     EXPECT_TRUE(f->chkPollAnomaly->isChecked());
     EXPECT_FALSE(f->chkPollAnalogInput->isChecked());
-    EXPECT_TRUE(f->chkMultiHPolling->isChecked());
+    EXPECT_TRUE(f->FindPage<orvan::pages::TPageMultiHead>()->chkMultiHPolling->isChecked());
 }
 
 TEST_F(MainFormTest, OddStoredValues) {
@@ -231,7 +233,7 @@ TEST_F(MainFormTest, UnwritableFileIsReportedAndCloseCompletes) {
 
 TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
     auto f = StartInMemory();
-    auto* dbg = f->TshComDebug;
+    auto* dbg = f->FindPage<orvan::pages::TPageComDebug>();
     auto exchange = [&] {
         const std::uint32_t before = Engine(*f).cycle.Cycle().RxCounter();
         (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x00}));
@@ -257,13 +259,13 @@ TEST_F(MainFormTest, ExchangeShowsInBothLogsAndPanelZero) {
     EXPECT_EQ(f->PanelText(0), "ACK");
 
     // Clearing keeps the numbering going.
-    f->CmdClearTXLogClick();
+    dbg->CmdClearTXLog->click();
     EXPECT_EQ(dbg->TxModel()->Count(), 0);
     ASSERT_TRUE(exchange());
     ASSERT_EQ(dbg->TxModel()->Count(), 1);
     EXPECT_EQ(std::string(dbg->TxModel()->Line(0)).rfind("[ 3 ", 0), 0u);
     EXPECT_EQ(dbg->RxModel()->Count(), 2);
-    f->LsbCOMRxLogClick();
+    emit dbg->LsbCOMRxLog->clicked(dbg->LsbCOMRxLog->currentIndex());
     EXPECT_EQ(dbg->TxtRxLogString->text().toStdString(), std::string(dbg->RxModel()->Line(1)));
 }
 
@@ -289,7 +291,7 @@ TEST_F(MainFormTest, RefusalBoxHoldsTheExchangeWhileOpen) {
 
 TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
     auto f = StartInMemory();
-    f->SpeedButtonInfoClick();
+    f->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(Step(*f, [&] { return !f->PanelText(5).isEmpty() && !f->PanelText(4).isEmpty(); }));
     EXPECT_EQ(f->PanelText(5), "FW Ver. 1.02.07");
     EXPECT_EQ(f->PanelText(4), "SN: SIM-000001");
@@ -299,20 +301,20 @@ TEST_F(MainFormTest, InfoShowsSerialNumberAndFirmware) {
 TEST_F(MainFormTest, LiveStatusAnswersReachTheirPages) {
     auto f = StartInMemory();
     sim_.model.anomalies = 0x00000005;
-    f->TshCfgWelder->fraAnomaly1->BuildIndicators(4);
+    f->FindPage<orvan::pages::TPageWelderVelkor>()->fraAnomaly1->BuildIndicators(4);
     const std::uint32_t before = Engine(*f).cycle.Cycle().RxCounter();
     (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x01}));  // AnomalyStatus
     (void)Engine(*f).protocol.QueueCommand(orvan::link::TCmd(0x0B, {0x00, 0x02}));  // IoStatus
     ASSERT_TRUE(Step(*f, [&] { return Engine(*f).cycle.Cycle().RxCounter() == before + 2; }));
     const QColor red(255, 0, 0), lime(0, 255, 0), white(255, 255, 255);
-    const auto* anomalies = f->TshCfgWelder->fraAnomaly1;
+    const auto* anomalies = f->FindPage<orvan::pages::TPageWelderVelkor>()->fraAnomaly1;
     const QColor shown[4] = {red, white, red, white};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(anomalies->Shape(i)->Fill(), shown[i]) << "anomaly " << i;
     // The simulator's inputs: CPU 0x005, expansion 1 0x321, expansion 2 0x654.
     const std::pair<orvan::frames::TfraIOStatus*, std::uint32_t> io[] = {
-        {f->TshBrenta->fraBrentaOptoInputCPU, 0x005},
-        {f->TshBrenta->fraBrentaOptoInputEXP1, 0x321},
-        {f->TshBrenta->fraBrentaOptoInputEXP2, 0x654}};
+        {f->FindPage<orvan::pages::TPageIOStatus>()->fraBrentaOptoInputCPU, 0x005},
+        {f->FindPage<orvan::pages::TPageIOStatus>()->fraBrentaOptoInputEXP1, 0x321},
+        {f->FindPage<orvan::pages::TPageIOStatus>()->fraBrentaOptoInputEXP2, 0x654}};
     for (const auto& [frame, word] : io)
         for (int i = 0; i < orvan::frames::TfraIOStatus::kCount; ++i)
             EXPECT_EQ(frame->Colour(i), (word >> i) & 1 ? red : lime)

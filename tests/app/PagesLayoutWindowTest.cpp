@@ -88,7 +88,7 @@ class PagesAt1024 : public ::testing::TestWithParam<Case> {
 
 // Each "Get" and its "Write" side by side, both whole.
 TEST_P(PagesAt1024, DiameterButtonsDoNotCoverEachOther) {
-    orvan::pages::TPageDiameter& d = *form_->tshDiameterHeight;
+    orvan::pages::TPageDiameter& d = *form_->FindPage<orvan::pages::TPageDiameter>();
     Show(&d);
     std::vector<QRect> all;
     for (int tag = 0; tag < 4; ++tag) {
@@ -134,7 +134,7 @@ TEST_P(PagesAt1024, NoTextIsCutOnAnyPage) {
 
 // The flanging table shows every profile the board has, without scrolling.
 TEST_P(PagesAt1024, FlangingTableShowsEveryProfileRow) {
-    orvan::pages::TPageFlanging& f = *form_->tbsFlanging;
+    orvan::pages::TPageFlanging& f = *form_->FindPage<orvan::pages::TPageFlanging>();
     Show(&f);
     const int profiles = type_ == orvan::features::kBoardFlanging16 ? 16 : 8;
     ASSERT_EQ(f.stgFlangProgiles->rowCount(), profiles);
@@ -183,7 +183,7 @@ TEST_P(PeltaArrows, FieldsKeepTheirFormatThroughAnArrowClick) {
     form.Act_COMReqHWInfoExecute();
     auto idle = [&] { return StepUntil(form, board.clock, [&] { return Settled(form); }); };
     ASSERT_TRUE(idle());
-    orvan::pages::TPagePelta& p = *form.tshPelta;
+    orvan::pages::TPagePelta& p = *form.FindPage<orvan::pages::TPagePelta>();
     struct Row {
         const char* field;
         int decimals;

@@ -7,12 +7,16 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
 
 #include "FormTestSupport.h"
@@ -23,6 +27,8 @@
 #include "app/WindowPlace.h"
 #include "link/ExchangeCycle.h"
 #include "pages/PageDiameter.h"
+#include "pages/PageFlanging.h"
+#include "pages/PagePelta.h"
 #include "pages/PageWelderLog.h"
 #include "support/TempDir.h"
 
@@ -227,7 +233,7 @@ TEST_F(ShellWindow, AnInstalledProgramKeepsItsSettingsInTheUsersFolder) {
 
 TEST_F(ShellWindow, TheEventLogReadCountsItsBytesAndCannotBeStartedOverItself) {
     auto f = Start();
-    QPushButton* read = f->tshWelderLog->btnReadEventLog;
+    QPushButton* read = f->FindPage<orvan::pages::TPageWelderLog>()->btnReadEventLog;
     read->click();
     ASSERT_TRUE(Step(*f, [&] { return f->cgaTransfer->value() > 0; }));
     EXPECT_FALSE(read->isEnabled());
@@ -275,7 +281,7 @@ TEST_F(ShellWindow, APagesWriteSaysWhatTheBoardAnswered) {
     auto f = Start();
     f->Act_COMReqHWInfoExecute();
     ASSERT_TRUE(Step(*f, [&] { return Settled(*f); }));
-    orvan::pages::TPageDiameter& d = *f->tshDiameterHeight;
+    orvan::pages::TPageDiameter& d = *f->FindPage<orvan::pages::TPageDiameter>();
     d.btnBirLoadCfg->click();
     ASSERT_TRUE(Step(*f, [&] { return Settled(*f); }));
     f->statusBar()->clearMessage();
@@ -295,6 +301,46 @@ TEST_F(ShellWindow, APagesWriteSaysWhatTheBoardAnswered) {
     EXPECT_EQ(f->statusBar()->currentMessage().toStdString().find("acknowledged"),
               std::string::npos);
     f->FormClose();
+}
+
+// Until the board names its type the machine pages wait behind one button,
+// so the strip fits 1024 px; the page left open at the last close comes back
+// once the board has it.
+TEST_F(ShellWindow, TheMachinePagesWaitForTheBoardToNameItsType) {
+    board_.model.boardType = 0x0500;  // pelta
+    QTabWidget* tabs = nullptr;
+    int pelta = -1;
+    {
+        auto f = Start();
+        tabs = f->PgcMain;
+        QToolButton* more = f->btnMachinePages;
+        pelta = tabs->indexOf(f->FindPage<orvan::pages::TPagePelta>());
+        const int flanging = tabs->indexOf(f->FindPage<orvan::pages::TPageFlanging>());
+        int shown = 0;
+        for (int i = 0; i < tabs->count(); ++i) shown += tabs->isTabVisible(i) ? 1 : 0;
+        EXPECT_EQ(shown, tabs->count() - 4);
+        EXPECT_TRUE(more->isVisible());
+        EXPECT_LE(tabs->tabBar()->sizeHint().width() + more->sizeHint().width(), 1000);
+        // Without a board, any machine page is one choice away.
+        const QList<QAction*> items = more->menu()->actions();
+        ASSERT_EQ(items.size(), 4);
+        items.back()->trigger();
+        EXPECT_TRUE(tabs->isTabVisible(flanging));
+        EXPECT_EQ(tabs->currentIndex(), flanging);
+        // The button asks the board; its pages alone keep their tabs.
+        more->click();
+        ASSERT_TRUE(Step(*f, [&] { return !more->isVisible(); }));
+        EXPECT_TRUE(tabs->isTabVisible(pelta));
+        EXPECT_FALSE(tabs->isTabVisible(flanging));
+        tabs->setCurrentIndex(pelta);
+        f->close();
+    }
+    auto f = Start();
+    EXPECT_NE(f->PgcMain->currentIndex(), pelta) << "not before the board said it has it";
+    f->Act_COMReqHWInfoExecute();
+    ASSERT_TRUE(Step(*f, [&] { return !f->btnMachinePages->isVisible(); }));
+    EXPECT_EQ(f->PgcMain->currentIndex(), pelta);
+    f->close();
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ class StatusWindow : public ::testing::Test {
         QCoreApplication::processEvents();
     }
     void Identify() {
-        form_->SpeedButtonInfoClick();
+        form_->Act_COMReqHWInfoExecute();
         ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] {
             return form_->Protocol()->QueueCount() == 0 && !form_->Protocol()->InFlight();
         }));
@@ -65,8 +65,8 @@ class StatusWindow : public ::testing::Test {
 TEST_F(StatusWindow, PollingFillsTheFirstPageAndIoStatus) {
     auto f = Start();
     Identify();
-    auto* first = f->TshCfgWelder;
-    auto* io = f->TshBrenta;
+    auto* first = f->FindPage<orvan::pages::TPageWelderVelkor>();
+    auto* io = f->FindPage<orvan::pages::TPageIOStatus>();
     EXPECT_EQ(first->stxBoardType->text(), "Orvan diode source");
     EXPECT_EQ(io->fraBrentaOptoInputCPU->Label(0)->text(), "Emergency stop OK");
     EXPECT_EQ(io->fraBrentaOptoOutputEXP2->Label(0)->text(), "Diode driver 1");
@@ -146,16 +146,16 @@ TEST_F(StatusWindow, TheButtonStartsAndStopsTheCoresPolling) {
 
 TEST_F(StatusWindow, ForcingReachesTheBoardAndResetClearsTheMarks) {
     auto f = Start();
-    auto* io = f->TshBrenta;
+    auto* io = f->FindPage<orvan::pages::TPageIOStatus>();
     io->fraBrentaOptoOutputCPU->IndicatorMouseDown(4, Qt::ControlModifier);
     io->edtReleLedForceON->setText("4");
-    f->CmdSetIOForceStatusClick();
+    io->CmdSetIOForceStatus->click();
     f->cmdPollingClick();
     Run(40);
     EXPECT_EQ(io->stxOutRele->text(), "5") << "relay 2 forced on beside relay 0";
     EXPECT_EQ(io->fraBrentaOptoOutputCPU->Colour(4), QColor(Qt::black)) << "the mark stays";
 
-    f->CmdResetIOForceStatusClick();
+    io->CmdResetIOForceStatus->click();
     EXPECT_EQ(io->edtReleLedForceON->text(), "00");
     EXPECT_EQ(io->fraBrentaOptoOutputCPU->ForcedOnMask(), 0u);
     // Behind the status reads already queued.
@@ -169,7 +169,7 @@ TEST_F(StatusWindow, ForcingReachesTheBoardAndResetClearsTheMarks) {
     }));
     const std::size_t sent = board_.port.bodies.size();
     io->edtReleLedForceOFF->setText("300");
-    f->CmdSetIOForceStatusClick();
+    io->CmdSetIOForceStatus->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("Relay force OFF"), std::string::npos)
         << dialogs.messages[0];
@@ -182,37 +182,45 @@ TEST_F(StatusWindow, AMissingNamingFileIsNamedWithoutABox) {
     QTemporaryDir empty;
     auto f = Start(empty.path().toStdString());
     Identify();
-    EXPECT_EQ(f->TshCfgWelder->stxBoardType->text(), "Unknown");
+    EXPECT_EQ(f->FindPage<orvan::pages::TPageWelderVelkor>()->stxBoardType->text(), "Unknown");
     EXPECT_TRUE(f->statusBar()->currentMessage().contains("IOC_0100_10207.ini"))
         << f->statusBar()->currentMessage().toStdString();
-    EXPECT_TRUE(f->TshBrenta->fraBrentaOptoInputCPU->toolTip().contains("IOC_0100_10207.ini"));
-    EXPECT_EQ(f->TshBrenta->fraBrentaOptoInputCPU->Label(0)->text(), "");
+    EXPECT_TRUE(
+        f->FindPage<orvan::pages::TPageIOStatus>()->fraBrentaOptoInputCPU->toolTip().contains(
+            "IOC_0100_10207.ini"));
+    EXPECT_EQ(f->FindPage<orvan::pages::TPageIOStatus>()->fraBrentaOptoInputCPU->Label(0)->text(),
+              "");
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(StatusWindow, AnomalyMaskAndTheLivePlot) {
     auto f = Start();
+    auto* first = f->FindPage<orvan::pages::TPageWelderVelkor>();
     board_.model.anomalies = 0x0F;
-    f->TshCfgWelder->edtAnomalyAndMask->setText("5");
-    f->edtAnomalyAndMaskKeyPress();
-    f->TshCfgWelder->edtAnomalyAndMask->setText("five");
-    f->edtAnomalyAndMaskKeyPress();
+    first->edtAnomalyAndMask->setText("5");
+    emit first->edtAnomalyAndMask->returnPressed();
+    first->edtAnomalyAndMask->setText("five");
+    emit first->edtAnomalyAndMask->returnPressed();
     EXPECT_EQ(dialogs.messages.size(), 1u);
-    f->GrbAnomalyClick();
+    emit first->AnomalyGroupClicked();
     Run(20);
     EXPECT_EQ(board_.model.anomalies, 0x0Au);
-    EXPECT_EQ(f->TshCfgWelder->fraAnomaly1->Count(), 0) << "no naming applied yet";
+    EXPECT_EQ(first->fraAnomaly1->Count(), 0) << "no naming applied yet";
 
-    f->cmdLivePlotClick();
-    ASSERT_NE(f->LivePlot, nullptr);
+    first->cmdLivePlot->click();
+    auto* plot = f->findChild<orvan::pages::TLivePlot*>();
+    ASSERT_NE(plot, nullptr);
     f->cmdPollingClick();
     Run(100);
-    EXPECT_GT(f->LivePlot->Series().Samples().size(), 3u);
-    f->LivePlot->Redraw();
-    f->LivePlot->cmdPause->click();
-    const auto n = f->LivePlot->Series().Samples().size();
+    EXPECT_GT(plot->Series().Samples().size(), 3u);
+    plot->Redraw();
+    plot->cmdPause->click();
+    const auto n = plot->Series().Samples().size();
     Run(50);
-    EXPECT_EQ(f->LivePlot->Series().Samples().size(), n) << "paused";
+    EXPECT_EQ(plot->Series().Samples().size(), n) << "paused";
+    // A second click shows the same window.
+    first->cmdLivePlot->click();
+    EXPECT_EQ(f->findChildren<orvan::pages::TLivePlot*>().size(), 1);
 }
 
 }  // namespace

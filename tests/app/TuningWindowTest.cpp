@@ -44,7 +44,9 @@ class TuningWindow : public ::testing::Test {
         form_->ConfigUploadClick();
         ASSERT_TRUE(Until([&] { return form_->ConfigLoaded() && form_->Core()->Idle(); }));
     }
-    orvan::pages::TPageWelderTuning& Page() { return *form_->tshWelderTuning; }
+    orvan::pages::TPageWelderTuning& Page() {
+        return *form_->FindPage<orvan::pages::TPageWelderTuning>();
+    }
     int LogRows() {
         int n = 0;
         while (n < Page().strTuningLog->rowCount() && Page().strTuningLog->item(n, 3) &&
@@ -63,16 +65,16 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
     ReadConfiguration();
     EXPECT_EQ(LogRows(), 3) << "the factory log read with the configuration";
     EXPECT_EQ(Page().stxFactoryTuningDT->text(), QStringLiteral("15/01/2026 10:00:00"));
-    EXPECT_TRUE(form_->TshWelderCfg->WATableStruck());
+    EXPECT_TRUE(form_->FindPage<orvan::pages::TPageWelderCfg>()->WATableStruck());
 
     dialogs.answer = false;
-    form_->tshWelderTuning->cmdPwFactoryTuing->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->cmdPwFactoryTuing->click();
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_NE(dialogs.questions[0].find("!!! Attenzione !!!"), std::string::npos);
     EXPECT_TRUE(form_->Core()->Idle()) << "Cancel sends nothing";
 
     dialogs.answer = true;
-    form_->tshWelderTuning->cmdPwFactoryTuing->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->cmdPwFactoryTuing->click();
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text().startsWith("Running..."); }));
     ASSERT_TRUE(Until([&] { return LogRows() == 4 && Settled(*form_); }));
     EXPECT_EQ(Page().stxPMView->text(), QStringLiteral("Terminated"));
@@ -83,7 +85,7 @@ TEST_F(TuningWindow, FactoryTuningEndsWithTheNewTuningLogShown) {
 
 TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
     ReadConfiguration();
-    form_->tshWelderTuning->btnPwDiagnosis->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnPwDiagnosis->click();
     // Once the board's protocol version is known, the run starts.
     ASSERT_TRUE(Until([&] { return Page().stxPwPM[0]->text() == QStringLiteral("..."); }));
     ASSERT_TRUE(Until([&] {
@@ -95,7 +97,7 @@ TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
     EXPECT_EQ(Page().stxPwErr[0]->text(), QStringLiteral("2"));
     ASSERT_EQ(Page().ChartPoints().size(), 4u);
     dialogs.chosen = dir_.filePath(QStringLiteral("points.csv")).toStdString();
-    form_->tshWelderTuning->btnSavePointsCsv->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnSavePointsCsv->click();
     std::string csv;
     ASSERT_TRUE(orvan::config::ReadWholeFile(dialogs.chosen, csv));
     EXPECT_NE(csv.find("1;20;20.4;2;yes\n"), std::string::npos) << csv;
@@ -103,7 +105,7 @@ TEST_F(TuningWindow, DiagnosisFillsTheCellsAndTheChartAndSavesItsPoints) {
 
 TEST_F(TuningWindow, ARunStoppedByTheLineIsShownStopped) {
     ReadConfiguration();
-    form_->tshWelderTuning->btnPwDiagnosisPD->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnPwDiagnosisPD->click();
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text() == QStringLiteral("Executing..."); }));
     board_.port.silent = true;
     ASSERT_TRUE(Until([&] { return Page().stxPMView->text().startsWith("Stopped"); }));
@@ -112,21 +114,22 @@ TEST_F(TuningWindow, ARunStoppedByTheLineIsShownStopped) {
 
 TEST_F(TuningWindow, NothingSavedBeforeAReadAndTheImaxReachesTheConfigurationGrid) {
     dialogs.chosen = dir_.filePath(QStringLiteral("early.log")).toStdString();
-    form_->tshWelderTuning->btnSaveTuningLog->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnSaveTuningLog->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("Get tuning log"), std::string::npos);
     EXPECT_TRUE(dialogs.requests.empty()) << "no dialog for nothing";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dialogs.chosen)));
 
-    form_->tshWelderTuning->cmdTuningLog->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->cmdTuningLog->click();
     EXPECT_NE(dialogs.messages.back().find("Leggere la configurazione"), std::string::npos);
 
     ReadConfiguration();
     Page().edtImax->setText(QStringLiteral("30"));
-    form_->tshWelderTuning->btnWriteImax->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnWriteImax->click();
     ASSERT_TRUE(Until([&] { return form_->Core()->Idle(); }));
     EXPECT_EQ(Page().edtImax->text(), QStringLiteral("30"));
-    EXPECT_EQ(orvan::pages::TPageWelderCfg::Cell(form_->TshWelderCfg->stgWATable, 1, 6),
+    EXPECT_EQ(orvan::pages::TPageWelderCfg::Cell(
+                  form_->FindPage<orvan::pages::TPageWelderCfg>()->stgWATable, 1, 6),
               QStringLiteral("30"));
 }
 
@@ -135,7 +138,7 @@ TEST_F(TuningWindow, SavedLogEqualsTheCompanionsFile) {
     ReadConfiguration();
     const QString pagePath = dir_.filePath(QStringLiteral("page.log"));
     dialogs.chosen = pagePath.toStdString();
-    form_->tshWelderTuning->btnSaveTuningLog->click();
+    form_->FindPage<orvan::pages::TPageWelderTuning>()->btnSaveTuningLog->click();
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].filterIndex, 2);
     std::string page;

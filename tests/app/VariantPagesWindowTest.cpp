@@ -80,7 +80,7 @@ class VariantWindow : public ::testing::Test {
 
 TEST_F(VariantWindow, PeltaPageOnAPeltaBoardOfProtocol222) {
     Start(0x0500, {2, 2, 2});
-    orvan::pages::TPagePelta& p = *form_->tshPelta;
+    orvan::pages::TPagePelta& p = *form_->FindPage<orvan::pages::TPagePelta>();
     EXPECT_TRUE(p.lblNotServed->isHidden());
     EXPECT_EQ(p.EditOf("edtPeltaLaserPulse")->text(), QStringLiteral("1,000"));
     // Exactly 2.2.2: one shot every N, no strobe on/off counts.
@@ -116,7 +116,7 @@ TEST_F(VariantWindow, PeltaPageOnAPeltaBoardOfProtocol222) {
 
 TEST_F(VariantWindow, PeltaPageOfNewerProtocolKeepsEnterOfTheDelayToItself) {
     Start(0x0500, {2, 2, 9});
-    orvan::pages::TPagePelta& p = *form_->tshPelta;
+    orvan::pages::TPagePelta& p = *form_->FindPage<orvan::pages::TPagePelta>();
     EXPECT_TRUE(p.EditOf("edtPeltaStrobe2Shot")->isHidden());
     EXPECT_FALSE(p.edtPeltaStrobeON->isHidden());
     Type(p.EditOf("edtPeltaStrobeDelay"), "3");
@@ -129,18 +129,18 @@ TEST_F(VariantWindow, PeltaPageOfNewerProtocolKeepsEnterOfTheDelayToItself) {
 
 TEST_F(VariantWindow, PeltaPageOnADiodeSourceSaysSo) {
     Start(0x0100);
-    orvan::pages::TPagePelta& p = *form_->tshPelta;
+    orvan::pages::TPagePelta& p = *form_->FindPage<orvan::pages::TPagePelta>();
     EXPECT_FALSE(p.lblNotServed->isHidden());
     EXPECT_TRUE(p.lblNotServed->text().contains(QStringLiteral("type 0x0100")));
     EXPECT_FALSE(p.btnPeltaReadWork->isEnabled());
-    EXPECT_FALSE(form_->tbsFlanging->lblNotServed->isHidden());
-    EXPECT_FALSE(form_->tshMultiHead->lblNotServed->isHidden());
+    EXPECT_FALSE(form_->FindPage<orvan::pages::TPageFlanging>()->lblNotServed->isHidden());
+    EXPECT_FALSE(form_->FindPage<orvan::pages::TPageMultiHead>()->lblNotServed->isHidden());
 }
 
 TEST_F(VariantWindow, MultiHeadPageBuildsTheHeadsTheBoardReports) {
     board_.model.Variables()[0x0800].fields = {3};
     Start(0x0800);
-    orvan::pages::TPageMultiHead& m = *form_->tshMultiHead;
+    orvan::pages::TPageMultiHead& m = *form_->FindPage<orvan::pages::TPageMultiHead>();
     EXPECT_TRUE(m.lblNotServed->isHidden());
     m.btnMultiHGetHeadNum->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0800), Rd(0x0820), Rd(0x0821)}));
@@ -171,7 +171,7 @@ TEST_F(VariantWindow, MultiHeadPageBuildsTheHeadsTheBoardReports) {
 
 TEST_F(VariantWindow, DiameterPageLoadsGetsAndWritesAPoint) {
     Start(0x0800);
-    orvan::pages::TPageDiameter& d = *form_->tshDiameterHeight;
+    orvan::pages::TPageDiameter& d = *form_->FindPage<orvan::pages::TPageDiameter>();
     d.btnBirLoadCfg->click();
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Rd(0x0900), Rd(0x0901), Rd(0x0902), Rd(0x0903)}));
     EXPECT_EQ(d.EditOf("edtBirHeightMmMax")->text(), QStringLiteral("40"));
@@ -192,7 +192,7 @@ TEST_F(VariantWindow, DiameterPageLoadsGetsAndWritesAPoint) {
 TEST_F(VariantWindow, FlangingPageWithSixteenProfiles) {
     orvan::sim::SeedFlangingProfiles(board_.model.Eeprom());
     Start(0x0A00);
-    orvan::pages::TPageFlanging& f = *form_->tbsFlanging;
+    orvan::pages::TPageFlanging& f = *form_->FindPage<orvan::pages::TPageFlanging>();
     EXPECT_TRUE(f.lblNotServed->isHidden());
     EXPECT_EQ(f.stgFlangProgiles->rowCount(), 16);
     EXPECT_FALSE(f.btnFlangingDefProf[15]->isHidden());
@@ -238,7 +238,7 @@ TEST_F(VariantWindow, FlangingPageWithSixteenProfiles) {
 
 TEST_F(VariantWindow, FlangingPageOfAnEightProfileBoard) {
     Start(0x0C00);
-    orvan::pages::TPageFlanging& f = *form_->tbsFlanging;
+    orvan::pages::TPageFlanging& f = *form_->FindPage<orvan::pages::TPageFlanging>();
     EXPECT_EQ(f.stgFlangProgiles->rowCount(), 8);
     EXPECT_TRUE(f.btnFlangingDefProf[8]->isHidden());
     EXPECT_EQ(f.lblFlangSpeed->text(), QStringLiteral("Speed (mm/s) (0-63)"));
@@ -248,7 +248,7 @@ TEST_F(VariantWindow, FlangingPageOfAnEightProfileBoard) {
 
 TEST_F(VariantWindow, Dac16GroupForcesAndSetsInVolts) {
     Start(0x0100);
-    orvan::pages::TPageIOStatus& io = *form_->TshBrenta;
+    orvan::pages::TPageIOStatus& io = *form_->FindPage<orvan::pages::TPageIOStatus>();
     EXPECT_FALSE(io.cspDac16->isEnabled());
     io.chkDac16Force->setChecked(true);
     EXPECT_EQ(Sent(), (std::vector<Bytes>{{0x0A, 0x0B, 0x02, 0x01}, Rd(0x0202)}));

@@ -108,7 +108,7 @@ TEST_F(WindowOnPty, WriteThenReadAtTheFastestSpeed) {
     auto f = StartSimulated();
     f->Act_ChangeComSpeedExecute(56700);
     ASSERT_TRUE(PumpUntil([&] { return board_->LineSpeed() == 56700; }, 2000));
-    auto* cfg = f->TshWelderCfg;
+    auto* cfg = f->FindPage<orvan::pages::TPageWelderCfg>();
     f->FileNew();
     TPageWelderCfg::SetCell(cfg->StrGridAnOffsetAverage, 1, 1, QStringLiteral("17"));
     f->ConfigDownloadClick();

@@ -77,18 +77,19 @@ TEST_F(WindowFit, EveryPageFitsItsWidthOrScrolls) {
     std::vector<std::pair<QWidget*, QString>> pages;
     for (int i = 0; i < f->PgcMain->count(); ++i)
         pages.emplace_back(f->PgcMain->widget(i), f->PgcMain->tabText(i));
-    QTabWidget* sub = f->TshWelderCfg->PgcWelderCfg;
+    QTabWidget* sub = f->FindPage<orvan::pages::TPageWelderCfg>()->PgcWelderCfg;
     for (int i = 0; i < sub->count(); ++i) pages.emplace_back(sub->widget(i), sub->tabText(i));
     for (const auto& [page, caption] : pages) {
         SCOPED_TRACE(caption.toStdString());
         if (auto* tabs = page->parentWidget() ? page->parentWidget()->parentWidget() : nullptr)
             if (auto* t = qobject_cast<QTabWidget*>(tabs)) t->setCurrentWidget(page);
-        f->PgcMain->setCurrentWidget(page == f->TshWelderCfg || sub->indexOf(page) >= 0
-                                         ? static_cast<QWidget*>(f->TshWelderCfg)
-                                         : page);
+        f->PgcMain->setCurrentWidget(
+            page == f->FindPage<orvan::pages::TPageWelderCfg>() || sub->indexOf(page) >= 0
+                ? static_cast<QWidget*>(f->FindPage<orvan::pages::TPageWelderCfg>())
+                : page);
         Settle();
         QScrollArea* area = page->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
-        if (page == f->TshWelderCfg) {
+        if (page == f->FindPage<orvan::pages::TPageWelderCfg>()) {
             EXPECT_EQ(area, nullptr) << "its sub-pages scroll, the sub-page tabs stay";
             continue;
         }
@@ -185,7 +186,7 @@ TEST_F(WindowFit, FirstPageGaugesCarryUnits) {
     auto f = Start();
     f->Core()->Document().New();
     f->ShowConfig();
-    const auto* p = f->TshCfgWelder;
+    const auto* p = f->FindPage<orvan::pages::TPageWelderVelkor>();
     const std::pair<QLabel*, const char*> rows[] = {
         {p->lblPowerMin, " A"},
         {p->lblPowerMax, " A"},
