@@ -309,16 +309,32 @@ void TMainForm::BuildStatusBar() {
 }
 
 QString TMainForm::PanelText(int panel) const {
-    return (panel >= 0 && panel < kPanelCount) ? panels_[static_cast<std::size_t>(panel)]->text()
+    return (panel >= 0 && panel < kPanelCount) ? panelTexts_[static_cast<std::size_t>(panel)]
                                                : QString();
 }
 
 void TMainForm::SetPanelText(int panel, const QString& text) {
     if (panel < 0 || panel >= kPanelCount) return;
-    QLabel* l = panels_[static_cast<std::size_t>(panel)];
-    l->setText(text);
-    // A text wider than its panel can still be read whole.
+    const auto i = static_cast<std::size_t>(panel);
+    panelTexts_[i] = text;
+    ShowPanelText(panel);
+}
+
+void TMainForm::ShowPanelText(int panel) {
+    const auto i = static_cast<std::size_t>(panel);
+    QLabel* l = panels_[i];
+    const QString& text = panelTexts_[i];
+    // The panels keep their widths, so that no text pushes the others
+    // aside: a longer one ends in an ellipsis, and is whole in the tooltip.
+    const int room = l->contentsRect().width() - 2 * l->margin() - l->indent() - 4;
+    l->setText(room > 0 ? l->fontMetrics().elidedText(text, Qt::ElideRight, room) : text);
     l->setToolTip(text);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The last panel's width follows the window's.
+    for (int i = 0; i < kPanelCount; ++i) ShowPanelText(i);
 }
 
 void TMainForm::ShowStatus(const QString& text) {

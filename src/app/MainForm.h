@@ -282,6 +282,7 @@ class TMainForm : public QMainWindow,
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     // IExchangeListener
@@ -427,6 +428,9 @@ class TMainForm : public QMainWindow,
     void TellHeld();
 
     std::array<QLabel*, kPanelCount> panels_{};
+    // The panels' whole texts; a panel shows as much as its width holds.
+    std::array<QString, kPanelCount> panelTexts_{};
+    void ShowPanelText(int panel);
     QActionGroup* portGroup_;
     QActionGroup* speedGroup_;
     bool activated_ = false;

@@ -122,6 +122,16 @@ TEST_F(WindowFit, StatusPanelsStayInPlaceWhileATransferRuns) {
     EXPECT_GE(six->contentsRect().width(),
               six->fontMetrics().horizontalAdvance(QString::fromStdString(note)));
     EXPECT_LE(f->cgaTransfer->geometry().right(), kScreenWidth);
+    // A text longer than a fixed panel holds ends in an ellipsis and is whole
+    // in its tooltip; the panels do not move.
+    const QString phase = QStringLiteral("keeping what the board holds before the write");
+    f->SetPanelText(1, phase);
+    QLabel* one = f->statusBar()->findChild<QLabel*>(QStringLiteral("StbMainPanel1"));
+    EXPECT_EQ(f->PanelText(1), phase);
+    EXPECT_EQ(one->toolTip(), phase);
+    EXPECT_TRUE(one->text().endsWith(QChar(0x2026))) << one->text().toStdString();
+    EXPECT_LE(one->fontMetrics().horizontalAdvance(one->text()), one->contentsRect().width());
+    EXPECT_EQ(PanelGeometries(*f), before);
 }
 
 TEST_F(WindowFit, SpeedButtonHintsShowTheShortPart) {
