@@ -89,8 +89,7 @@ class TWelderVelkorWiring : public TPageWiring {
 
 }  // namespace
 
-std::unique_ptr<TPageWiring> WireWelderVelkorPage(pages::TPageWelderVelkor& page,
-                                                  IPageContext& c) {
+std::unique_ptr<TPageWiring> WireWelderVelkorPage(pages::TPageWelderVelkor& page, IPageContext& c) {
     return std::make_unique<TWelderVelkorWiring>(page, c);
 }
 

@@ -214,7 +214,22 @@ TResult TVariableForm::WriteValues(std::uint16_t code, const std::map<std::strin
         values_[field] = v;
         Show(field, v);
     }
+    pending_[code].assign(taken.begin(), taken.end());
     return r;
+}
+
+void TVariableForm::OnAcknowledged(std::uint8_t type, std::uint16_t code) {
+    if (type != commands::kWriteVariable) return;
+    const auto it = pending_.find(code);
+    if (it == pending_.end()) return;
+    const std::vector<std::pair<std::string, double>> written = std::move(it->second);
+    pending_.erase(it);
+    if (broadcast_) broadcast_([&](IVariantView& v) { v.ShowAcknowledged(written); });
+}
+
+// A refused write has its own box; no later acknowledge stands for it.
+void TVariableForm::OnRefusal(const std::string&) {
+    pending_.clear();
 }
 
 TResult TVariableForm::Step(std::string_view field, bool up) {

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "commands/BoardView.h"
@@ -77,10 +78,14 @@ class IVariantView {
     virtual void ShowValue(const std::string& /*field*/, double /*value*/) {}
     // The board type changed whether the page serves this board.
     virtual void ShowServed(bool /*served*/, const std::string& /*why*/) {}
+    // The board acknowledged a write of these fields with these numbers.
+    virtual void ShowAcknowledged(const std::vector<std::pair<std::string, double>>& /*written*/) {}
 };
 
 // The fields of one page and their numbers.
-class TVariableForm : public commands::IVariableView, public commands::IIdentityView {
+class TVariableForm : public commands::IVariableView,
+                      public commands::IIdentityView,
+                      public commands::ILinkView {
   public:
     TVariableForm(commands::TSession& session, Variant variant, std::span<const TFieldSpec> fields);
 
@@ -122,6 +127,8 @@ class TVariableForm : public commands::IVariableView, public commands::IIdentity
     // Board events.
     void OnVariable(const commands::DecodedVariable& v) override;
     void OnBoardType(std::uint16_t boardType) override;
+    void OnAcknowledged(std::uint8_t type, std::uint16_t code) override;
+    void OnRefusal(const std::string& text) override;
 
   protected:
     void Show(const std::string& field, double value);
@@ -132,6 +139,8 @@ class TVariableForm : public commands::IVariableView, public commands::IIdentity
     std::span<const TFieldSpec> fields_;
     std::map<std::string, double, std::less<>> values_;
     TBroadcast broadcast_;
+    // Writes on their way, by variable: what the acknowledge confirms.
+    std::map<std::uint16_t, std::vector<std::pair<std::string, double>>> pending_;
 };
 
 // The broadcast of a typed fan-out of views derived from IVariantView.

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -133,6 +134,16 @@ void TVariantPage::ShowServed(bool served, const std::string& why) {
     lblNotServed->setText(Q(why));
     lblNotServed->setVisible(!served);
     content_->setEnabled(served);
+}
+
+void TVariantPage::ShowAcknowledged(const std::vector<std::pair<std::string, double>>& written) {
+    QStringList parts;
+    for (const auto& [field, value] : written) {
+        const features::TFieldSpec* f = form_ ? form_->Field(field) : nullptr;
+        parts << (f ? Q(features::FieldName(*f)) : Q(field)) + QLatin1Char(' ') +
+                     ValueText(field, value);
+    }
+    ShowNote(QStringLiteral("The board acknowledged ") + parts.join(QStringLiteral(", ")));
 }
 
 void TVariantPage::ShowNote(const QString& text) {

@@ -45,6 +45,9 @@ class TVariantPage : public QWidget, public virtual features::IVariantView {
 
     void ShowValue(const std::string& field, double value) override;
     void ShowServed(bool served, const std::string& why) override;
+    // "The board acknowledged Fequenza (kHz) 12.5": the note says what was
+    // written, as the fields show it.
+    void ShowAcknowledged(const std::vector<std::pair<std::string, double>>& written) override;
     // A note under the page's caption ("" hides it).
     void ShowNote(const QString& text);
 

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -291,6 +293,13 @@ TEST_F(ShellWindow, APagesWriteSaysWhatTheBoardAnswered) {
     EXPECT_NE(said.find("acknowledged"), std::string::npos) << said;
     EXPECT_NE(said.find("0x0902"), std::string::npos) << said;
     EXPECT_TRUE(dialogs_.messages.empty());
+    // The page says which of its fields the board took, with the values sent.
+    const QString note = d.lblNote->text();
+    EXPECT_TRUE(d.lblNote->isVisibleTo(&d));
+    EXPECT_TRUE(note.startsWith("The board acknowledged ")) << note.toStdString();
+    for (const char* field : {"edtBirDiamMmMax", "edtBirDiamVmax"})
+        EXPECT_TRUE(note.contains(d.EditOf(field)->text())) << field << " " << note.toStdString();
+    EXPECT_TRUE(note.contains("Diameter max (V)")) << note.toStdString();
     // A board that takes the request but never answers is not said to have
     // acknowledged it.
     f->statusBar()->clearMessage();
