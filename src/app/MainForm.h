@@ -1,20 +1,19 @@
 #pragma once
-// TMainForm: the one main window. It owns the port, the settings and the
-// core, runs the 30 ms exchange timer, carries the menus, the speed-button bar
-// and the status bar, and hosts the twelve main pages. It is a renderer of
-// the core: every long or board-changing sequence is an operation of the
-// core that the window starts, whose questions it asks through IDialogs and
-// whose progress and outcome it shows. Each page writes its own widgets and
-// hears the board events and feature news it shows (attached to the core);
-// the window's slots carry the handler names the technicians' documentation
-// uses and read the controls.
+// TMainForm: the one main window, a shell. It owns the port, the settings
+// and the core, runs the 30 ms exchange timer, carries the menus, the
+// speed-button bar, the tabs of the page table, the polling row and the
+// status bar. It is a renderer of the core: every long or board-changing
+// sequence is an operation of the core that the window or a page starts,
+// whose questions it asks through IDialogs and whose progress and outcome it
+// shows. Each page is wired to its controller by its own wiring (the page
+// table) and writes its own widgets; the window's slots are the menus'.
 //
 // The slot bodies are grouped by area: MainForm.cpp (start, close, menus,
 // status bar), MainFormOperations.cpp (starting operations, their progress,
 // questions and outcomes), MainFormPort.cpp (port and speed), MainFormLink.cpp
-// (exchange timer, line debug, refusals), MainFormStatus.cpp (polling, board
-// identity), MainFormConfig.cpp (configuration pages, transfers, files,
-// backups).
+// (exchange timer, traffic lines, refusals), MainFormStatus.cpp (polling,
+// board identity), MainFormConfig.cpp (the record's transfers, files,
+// backups), MainFormVariants.cpp (the machine pages' tabs).
 
 #include <QMainWindow>
 #include <QStringList>
