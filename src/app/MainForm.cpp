@@ -93,9 +93,9 @@ void TMainForm::BuildPages() {
     auto* column = new QVBoxLayout(central);
     PgcMain = new QTabWidget(central);
     PgcMain->setObjectName(QStringLiteral("PgcMain"));
-    // Narrower tabs: the pages of a multi-head board fit a 1024-pixel screen
-    // without the strip's scroll arrows.
-    PgcMain->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
+    // Narrower tabs: the pages of a multi-head board fit a 1024-pixel screen,
+    // window frame included, without the strip's scroll arrows.
+    PgcMain->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
     column->addWidget(PgcMain, 1);
 
     // Reals are shown and typed with the user's decimal separator.

@@ -354,6 +354,7 @@ class TMainForm : public QMainWindow,
     void BuildStatusBar();
     void BuildPages();
     void BuildMachineTabs();
+    void ShowMachineTab(int index, bool shown);
     void OpenConfiguredPort();
     void SetUpPages();
     // The place and size kept at the last close, when still sound; else the

@@ -26,10 +26,10 @@ void TMainForm::BuildMachineTabs() {
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (!table[i].machine) continue;
         const int index = static_cast<int>(i);
-        PgcMain->setTabVisible(index, false);
+        ShowMachineTab(index, false);
         connect(menu->addAction(QString::fromLatin1(table[i].caption)), &QAction::triggered, this,
                 [this, index] {
-                    PgcMain->setTabVisible(index, true);
+                    ShowMachineTab(index, true);
                     PgcMain->setCurrentIndex(index);
                 });
     }
@@ -38,15 +38,24 @@ void TMainForm::BuildMachineTabs() {
     PgcMain->setCornerWidget(btnMachinePages, Qt::TopRightCorner);
 }
 
+// Ctrl+Tab walks the enabled tabs: a hidden one must not be among them.
+void TMainForm::ShowMachineTab(int index, bool shown) {
+    PgcMain->setTabVisible(index, shown);
+    PgcMain->setTabEnabled(index, shown);
+}
+
 void TMainForm::OnBoardType(std::uint16_t boardType) {
     const std::vector<TPageEntry>& table = PageTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (!table[i].machine) continue;
         const int index = static_cast<int>(i);
         const bool served = features::VariantServes(*table[i].machine, boardType);
-        if (PgcMain->isTabVisible(index) != served) PgcMain->setTabVisible(index, served);
+        if (PgcMain->isTabVisible(index) != served) ShowMachineTab(index, served);
     }
+    // Its room goes back to the tabs.
     btnMachinePages->hide();
+    if (PgcMain->cornerWidget(Qt::TopRightCorner) == btnMachinePages)
+        PgcMain->setCornerWidget(nullptr, Qt::TopRightCorner);
     // The page left open at the last close, once the board has it.
     if (pendingTab_ >= 0 && PgcMain->isTabVisible(pendingTab_))
         PgcMain->setCurrentIndex(pendingTab_);

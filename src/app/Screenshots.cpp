@@ -80,7 +80,10 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
         // A machine's page the board lacks has no tab; the manual shows it
         // with its tab, as on the board that has it.
         const bool hidden = !window.PgcMain->isTabVisible(i);
-        if (hidden) window.PgcMain->setTabVisible(i, true);
+        if (hidden) {
+            window.PgcMain->setTabVisible(i, true);
+            window.PgcMain->setTabEnabled(i, true);
+        }
         window.PgcMain->setCurrentIndex(i);
         Pump(50);
         const QString file = QDir(dir).filePath(FileStem(i, window.PgcMain->tabText(i)));
@@ -104,6 +107,7 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
         if (hidden) {
             window.PgcMain->setCurrentIndex(0);
             window.PgcMain->setTabVisible(i, false);
+            window.PgcMain->setTabEnabled(i, false);
         }
     }
     return written;

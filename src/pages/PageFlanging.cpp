@@ -77,7 +77,12 @@ TPageFlanging::TPageFlanging(QWidget* parent) : TVariantPage("tbsFlanging", pare
     stgFlangProgiles->setColumnWidth(0, 40);
     stgFlangProgiles->setColumnWidth(1, 90);
     stgFlangProgiles->setColumnWidth(2, 90);
-    stgFlangProgiles->setMinimumWidth(40 + 90 + 90 + 24);
+    // Every row is in sight (see OnFlangingProfileCount): no room is kept
+    // for a scroll bar that never shows.
+    stgFlangProgiles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stgFlangProgiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stgFlangProgiles->horizontalHeader()->setStretchLastSection(true);
+    stgFlangProgiles->setFixedWidth(40 + 90 + 90 + 2 * stgFlangProgiles->frameWidth());
     row->addWidget(stgFlangProgiles, 0, Qt::AlignTop);
     row->addStretch(1);
     OnFlangingProfileCount(8, "Speed (mm/s) (0-63)");

@@ -1,5 +1,6 @@
 #include "pages/PageWelderTuning.h"
 
+#include <QGraphicsLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -209,6 +210,10 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
     auto* cl = new QVBoxLayout(grbChart);
     chart_ = new QChart();
     chart_->legend()->setAlignment(Qt::AlignBottom);
+    // The frame around the plot is room the axis titles need on a small screen.
+    chart_->setMargins(QMargins(2, 2, 2, 2));
+    chart_->layout()->setContentsMargins(0, 0, 0, 0);
+    chart_->setBackgroundRoundness(0);
     axisX_ = new QValueAxis(chart_);
     axisX_->setTitleText(QStringLiteral("Expected (W)"));
     axisY_ = new QValueAxis(chart_);

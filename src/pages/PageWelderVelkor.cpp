@@ -59,6 +59,8 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     il->addRow(QStringLiteral("Cfg Size"), stxCfgSize);
     stxBoardType = new QLabel(grbInfo);
     stxBoardType->setObjectName(QStringLiteral("stxBoardType"));
+    // A long machine name takes two lines rather than the anomaly column's room.
+    stxBoardType->setWordWrap(true);
     il->addRow(QStringLiteral("Board type"), stxBoardType);
     const auto value = [this](const char* name) {
         auto* l = new QLabel(grbInfo);
@@ -81,6 +83,8 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
 
     auto* grbAnalog = new QGroupBox(QStringLiteral("Analog input "), body);
     auto* al = new QGridLayout(grbAnalog);
+    // Rows close together: the page fits the height of a 1024x768 screen.
+    al->setVerticalSpacing(2);
     // The gauges' scale, once above them.
     al->addWidget(Limit(QStringLiteral("0 V"), grbAnalog, Qt::AlignLeft), 0, 1);
     al->addWidget(Limit(QStringLiteral("5 V"), grbAnalog, Qt::AlignRight), 0, 1);
@@ -106,6 +110,7 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
 
     auto* grbConv = new QGroupBox(QStringLiteral("Orvan "), body);
     auto* cl = new QGridLayout(grbConv);
+    cl->setVerticalSpacing(2);
     int row = 0;
     auto gaugeRow = [&](const char* caption, QLabel*& minLabel, QProgressBar*& gauge, int max,
                         QLabel*& maxLabel, const QString& minText, QLabel*& value,
@@ -141,18 +146,20 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     grid->addWidget(grbConv, 1, 1);
 
     pnlTemperature = new QWidget(body);
-    pnlTemperature->setFixedSize(110, 240);
-    auto* tcaption = new QLabel(QStringLiteral("Diode temp (°C)"), pnlTemperature);
-    tcaption->setGeometry(4, 0, 106, 16);
+    // Narrow, its caption on two lines: the anomaly column beside it keeps
+    // its room on a 1024-pixel screen.
+    pnlTemperature->setFixedSize(88, 256);
+    auto* tcaption = new QLabel(QStringLiteral("Diode temp\n(°C)"), pnlTemperature);
+    tcaption->setGeometry(4, 0, 84, 32);
     cgaTemperature = Gauge(pnlTemperature, 100);
     cgaTemperature->setOrientation(Qt::Vertical);
-    cgaTemperature->setGeometry(10, 20, 24, 190);
+    cgaTemperature->setGeometry(10, 36, 24, 190);
     lblTempDiodeMax = new QLabel(pnlTemperature);
-    lblTempDiodeMax->setGeometry(40, 20, 66, 16);
+    lblTempDiodeMax->setGeometry(40, 36, 48, 16);
     lblTempDiodeMin = new QLabel(pnlTemperature);
-    lblTempDiodeMin->setGeometry(40, 190, 66, 16);
+    lblTempDiodeMin->setGeometry(40, 206, 48, 16);
     lblTemperature = new QLabel(pnlTemperature);
-    lblTemperature->setGeometry(4, 216, 100, 16);
+    lblTemperature->setGeometry(4, 232, 84, 16);
     grid->addWidget(pnlTemperature, 0, 2, 2, 1);
 
     GrbAnomaly = new QGroupBox(QStringLiteral("Active anomaly "), body);
@@ -170,11 +177,16 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     fraAnomaly1->installEventFilter(this);
 
     grbOrvanReadings = new QGroupBox(QStringLiteral("Orvan readings "), body);
-    auto* orl = new QFormLayout(grbOrvanReadings);
+    // Two columns of readings: the page fits the height of a small screen.
+    auto* orl = new QGridLayout(grbOrvanReadings);
+    int readings = 0;
     auto reading = [&](const char* caption, const char* name) {
         auto* l = new QLabel(grbOrvanReadings);
         l->setObjectName(QString::fromLatin1(name));
-        orl->addRow(QString::fromUtf8(caption), l);
+        const int row = readings % 3, col = (readings / 3) * 2;
+        orl->addWidget(new QLabel(QString::fromUtf8(caption), grbOrvanReadings), row, col);
+        orl->addWidget(l, row, col + 1);
+        ++readings;
         return l;
     };
     stxOrvanPwPD = reading("Photo diode", "stxOrvanPwPD");
@@ -182,6 +194,8 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     stxOrvanIAlim = reading("Alim current", "stxOrvanIAlim");
     stxOrvanTemp = reading("Diode temp", "stxOrvanTemp");
     stxOrvanPwSet = reading("Power set", "stxOrvanPwSet");
+    orl->setColumnStretch(1, 1);
+    orl->setColumnStretch(3, 1);
     grid->addWidget(grbOrvanReadings, 2, 1, Qt::AlignTop);
 
     grbPolling = new QGroupBox(QStringLiteral("Source work time"), body);

@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -31,6 +33,7 @@
 #include "pages/LivePlot.h"
 #include "pages/PageDiameter.h"
 #include "pages/PageFlanging.h"
+#include "pages/PageIOStatus.h"
 #include "pages/PagePelta.h"
 #include "pages/PageWelderTuning.h"
 
@@ -74,6 +77,7 @@ class PagesAt1024 : public ::testing::TestWithParam<Case> {
     void Show(QWidget* page) {
         QTabWidget& tabs = *form_->PgcMain;
         tabs.setTabVisible(tabs.indexOf(page), true);
+        tabs.setTabEnabled(tabs.indexOf(page), true);
         tabs.setCurrentWidget(page);
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     }
@@ -129,6 +133,27 @@ TEST_P(PagesAt1024, NoTextIsCutOnAnyPage) {
                 << tabs.tabText(i).toStdString() << ": " << b->objectName().toStdString() << " '"
                 << b->text().toStdString() << "'";
         }
+    }
+}
+
+// Inside a window frame on a 1024x768 screen with a task bar the window has
+// 1000x690: every page but "IO Status" (six indicator frames of a fixed
+// size) shows whole there, without scroll bars.
+TEST_P(PagesAt1024, PagesNeedNoScrollingInAFramedWindow) {
+    form_->resize(1000, 690);
+    QTabWidget& tabs = *form_->PgcMain;
+    EXPECT_FALSE(tabs.tabBar()->findChild<QToolButton*>() &&
+                 tabs.tabBar()->findChild<QToolButton*>()->isVisible())
+        << "the tab strip scrolls";
+    for (int i = 0; i < tabs.count(); ++i) {
+        QWidget* page = tabs.widget(i);
+        if (page == form_->FindPage<orvan::pages::TPageIOStatus>()) continue;
+        Show(page);
+        auto* area = page->findChild<QScrollArea*>(page->objectName() + "Scroll",
+                                                   Qt::FindDirectChildrenOnly);
+        if (!area) continue;
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible()) << tabs.tabText(i).toStdString();
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible()) << tabs.tabText(i).toStdString();
     }
 }
 
