@@ -1,4 +1,5 @@
 #include "config/AtomicFile.h"
+#include "config/AtomicFileParts.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -160,10 +161,8 @@ bool HeldByAnotherRun(const std::string& path) {
     return held;
 }
 
-namespace {
-
 // The rename of a finished temporary file over `path`.
-SaveResult ReplaceWith(const std::string& path, std::string_view content) {
+SaveResult detail::ReplaceWith(const std::string& path, std::string_view content) {
     SaveResult r;
     std::string tmp;
     const int fd = WriteTemp(path, content, tmp, r);
@@ -182,35 +181,6 @@ SaveResult ReplaceWith(const std::string& path, std::string_view content) {
     SyncFolder(path);
     r.ok = true;
     return r;
-}
-
-}  // namespace
-
-SaveResult SaveFileAtomically(const std::string& path, std::string_view content) {
-    if (path.empty()) return SaveResult{{false, "cannot save: no file name given"}, false};
-    // A name another run holds is its output: replacing it would lose one
-    // of the two.
-    if (HeldByAnotherRun(path))
-        return SaveResult{{false, "\"" + path + "\" is being written by another run; not replaced"},
-                          true};
-    return ReplaceWith(path, content);
-}
-
-TReservedFile::TReservedFile(TReservedFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      fd_(std::exchange(other.fd_, -1)),
-      created_(other.created_),
-      committed_(other.committed_) {}
-
-TReservedFile& TReservedFile::operator=(TReservedFile&& other) noexcept {
-    if (this != &other) {
-        Release();
-        path_ = std::move(other.path_);
-        fd_ = std::exchange(other.fd_, -1);
-        created_ = other.created_;
-        committed_ = other.committed_;
-    }
-    return *this;
 }
 
 SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
@@ -269,7 +239,7 @@ SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {
 
 SaveResult TReservedFile::Commit(std::string_view content) {
     if (fd_ < 0) return SaveResult{{false, "\"" + path_ + "\" is not reserved"}, false};
-    const SaveResult r = ReplaceWith(path_, content);
+    const SaveResult r = detail::ReplaceWith(path_, content);
     if (r) committed_ = true;
     return r;
 }

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "config/AtomicFile.h"
+#include "config/AtomicFileParts.h"
 #include "link/WinText.h"
 
 namespace orvan::config {
@@ -206,7 +207,9 @@ DWORD PutInPlace(HANDLE h, const std::string& tmp, const std::string& path, bool
     return err;
 }
 
-SaveResult ReplaceWith(const std::string& path, std::string_view content) {
+}  // namespace
+
+SaveResult detail::ReplaceWith(const std::string& path, std::string_view content) {
     SaveResult r;
     std::string tmp;
     const HANDLE h = WriteTemp(path, content, tmp, r);
@@ -218,8 +221,6 @@ SaveResult ReplaceWith(const std::string& path, std::string_view content) {
     r.ok = true;
     return r;
 }
-
-}  // namespace
 
 int RemoveStaleTemporaryFiles(const std::string& folder) {
     WIN32_FIND_DATAW found{};
@@ -260,33 +261,6 @@ bool HeldByAnotherRun(const std::string& path) {
     }
     ::CloseHandle(h);
     return held;
-}
-
-SaveResult SaveFileAtomically(const std::string& path, std::string_view content) {
-    if (path.empty()) return SaveResult{{false, "cannot save: no file name given"}, false};
-    // A name another run holds is its output: replacing it would lose one
-    // of the two.
-    if (HeldByAnotherRun(path))
-        return SaveResult{{false, "\"" + path + "\" is being written by another run; not replaced"},
-                          true};
-    return ReplaceWith(path, content);
-}
-
-TReservedFile::TReservedFile(TReservedFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      fd_(std::exchange(other.fd_, -1)),
-      created_(other.created_),
-      committed_(other.committed_) {}
-
-TReservedFile& TReservedFile::operator=(TReservedFile&& other) noexcept {
-    if (this != &other) {
-        Release();
-        path_ = std::move(other.path_);
-        fd_ = std::exchange(other.fd_, -1);
-        created_ = other.created_;
-        committed_ = other.committed_;
-    }
-    return *this;
 }
 
 SaveResult TReservedFile::Reserve(const std::string& path, bool mayReplace) {

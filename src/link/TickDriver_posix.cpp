@@ -1,16 +1,16 @@
-#include "link/TickDriver.h"
-
 #include <poll.h>
 
 #include <chrono>
 #include <thread>
 
-namespace orvan::link {
+#include "link/TickWait.h"
 
-namespace {
+namespace orvan::link::detail {
 
-// Waits until `until`, handing readable bytes to the wake as they come. False
-// when the wake asked to stop.
+bool CanWait(const TReadableWake& wake) {
+    return wake.fd >= 0;
+}
+
 bool WaitReadable(const TReadableWake& wake, std::chrono::steady_clock::time_point until) {
     using clock = std::chrono::steady_clock;
     for (;;) {
@@ -29,30 +29,8 @@ bool WaitReadable(const TReadableWake& wake, std::chrono::steady_clock::time_poi
     }
 }
 
-}  // namespace
+// The sleeps here are as fine as a tick needs already.
+TFineTimer::TFineTimer() = default;
+TFineTimer::~TFineTimer() = default;
 
-std::int64_t RunTicks(const std::function<bool()>& tick, int periodMs, std::int64_t limitMs,
-                      const TReadableWake* wake) {
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
-    const auto period = std::chrono::milliseconds(periodMs);
-    auto next = start;
-    std::int64_t ticks = 0;
-    for (;;) {
-        if (limitMs >= 0 && clock::now() - start >= std::chrono::milliseconds(limitMs)) break;
-        ++ticks;
-        if (!tick()) break;
-        next += period;
-        const auto now = clock::now();
-        // Behind by more than a period (the process was stopped): start afresh.
-        if (now > next + period) next = now;
-        if (wake != nullptr && wake->fd >= 0) {
-            if (!WaitReadable(*wake, next)) break;
-        } else {
-            std::this_thread::sleep_until(next);
-        }
-    }
-    return ticks;
-}
-
-}  // namespace orvan::link
+}  // namespace orvan::link::detail

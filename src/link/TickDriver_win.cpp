@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <thread>
 
-#include "link/TickDriver.h"
+#include "link/TickWait.h"
 
-namespace orvan::link {
+namespace orvan::link::detail {
 
 namespace {
 
@@ -18,8 +18,13 @@ HANDLE WaitHandle(int descriptor) {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(descriptor));
 }
 
-// Waits until `until` on the port's event, handing readable bytes to the wake
-// as they come. False when the wake asked to stop.
+}  // namespace
+
+bool CanWait(const TReadableWake& wake) {
+    return wake.fd > 0;
+}
+
+// Waits on the port's event.
 bool WaitReadable(const TReadableWake& wake, std::chrono::steady_clock::time_point until) {
     using clock = std::chrono::steady_clock;
     const HANDLE event = WaitHandle(wake.fd);
@@ -43,34 +48,14 @@ bool WaitReadable(const TReadableWake& wake, std::chrono::steady_clock::time_poi
     }
 }
 
-}  // namespace
-
-std::int64_t RunTicks(const std::function<bool()>& tick, int periodMs, std::int64_t limitMs,
-                      const TReadableWake* wake) {
-    using clock = std::chrono::steady_clock;
-    // The default timer resolution (15.6 ms) would stretch a 30 ms tick to
-    // 31 or 46 ms; one millisecond for as long as the ticks run.
+// The default timer resolution (15.6 ms) would stretch a 30 ms tick to 31 or
+// 46 ms; one millisecond for as long as the ticks run.
+TFineTimer::TFineTimer() {
     ::timeBeginPeriod(1);
-    const auto start = clock::now();
-    const auto period = std::chrono::milliseconds(periodMs);
-    auto next = start;
-    std::int64_t ticks = 0;
-    for (;;) {
-        if (limitMs >= 0 && clock::now() - start >= std::chrono::milliseconds(limitMs)) break;
-        ++ticks;
-        if (!tick()) break;
-        next += period;
-        const auto now = clock::now();
-        // Behind by more than a period (the process was suspended): start afresh.
-        if (now > next + period) next = now;
-        if (wake != nullptr && wake->fd >= 0 && wake->fd != 0) {
-            if (!WaitReadable(*wake, next)) break;
-        } else {
-            std::this_thread::sleep_until(next);
-        }
-    }
-    ::timeEndPeriod(1);
-    return ticks;
 }
 
-}  // namespace orvan::link
+TFineTimer::~TFineTimer() {
+    ::timeEndPeriod(1);
+}
+
+}  // namespace orvan::link::detail
