@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QThread>
 
@@ -13,6 +14,7 @@
 #include "frames/Fraanomaly.h"
 #include "frames/Frahorizbit.h"
 #include "frames/Fraiostatus.h"
+#include "pages/LivePlot.h"
 #include "pages/PageComDebug.h"
 #include "pages/PageIOStatus.h"
 #include "pages/PageMultiHead.h"
@@ -108,6 +110,23 @@ int RenderScreenshots(TMainForm& window, const QString& dir) {
             window.PgcMain->setCurrentIndex(0);
             window.PgcMain->setTabVisible(i, false);
             window.PgcMain->setTabEnabled(i, false);
+        }
+    }
+    // The chart of the analog channels, after a few seconds of polling.
+    window.PgcMain->setCurrentIndex(0);
+    auto* first = window.FindPage<pages::TPageWelderVelkor>();
+    if (window.Core() && first) {
+        first->cmdLivePlot->click();
+        if (auto* plot = window.findChild<pages::TLivePlot*>()) {
+            plot->resize(900, 560);
+            window.cmdPollingClick();
+            Pump(3000);
+            window.cmdPollingClick();
+            Pump(300);
+            plot->Redraw();
+            if (plot->grab().save(QDir(dir).filePath(QStringLiteral("12-Live_plot.png")), "PNG"))
+                ++written;
+            plot->close();
         }
     }
     return written;
