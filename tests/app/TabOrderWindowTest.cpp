@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <set>
@@ -18,6 +19,7 @@
 #include "FormTestSupport.h"
 #include "RecordingDialogs.h"
 #include "app/MainForm.h"
+#include "pages/PageWelderCfg.h"
 
 using namespace orvan::app;
 
@@ -100,10 +102,10 @@ std::set<QWidget*> TabStops(QWidget* page) {
     return stops;
 }
 
-class TabOrderWindow : public ::testing::TestWithParam<const char*> {
+class TabOrderWindow : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(GetParam());
+    void Start(const char* machine) {
+        const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(machine);
         ASSERT_NE(p, nullptr);
         board_.model.boardType = p->boardType;
         board_.model.firmware = p->firmware;
@@ -168,7 +170,12 @@ class TabOrderWindow : public ::testing::TestWithParam<const char*> {
     std::unique_ptr<TMainForm> form_;
 };
 
-TEST_P(TabOrderWindow, TabFollowsEveryPage) {
+class TabOrderOnMachine : public TabOrderWindow, public ::testing::WithParamInterface<const char*> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+TEST_P(TabOrderOnMachine, TabFollowsEveryPage) {
     QTabWidget& tabs = *form_->PgcMain;
     for (int i = 0; i < tabs.count(); ++i) {
         QWidget* page = tabs.widget(i);
@@ -185,8 +192,38 @@ TEST_P(TabOrderWindow, TabFollowsEveryPage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Machines, TabOrderWindow,
+INSTANTIATE_TEST_SUITE_P(Machines, TabOrderOnMachine,
                          ::testing::Values("source", "pelta", "multihead", "flanging"),
                          [](const auto& info) { return std::string(info.param); });
+
+// A grid holds Tab only while a cell is typed in: Tab keeps the typed value
+// and types on in the next cell of the row; once typing ends, Tab moves on.
+TEST_F(TabOrderWindow, GridKeepsTabOnlyWhileACellIsTyped) {
+    Start("source");
+    auto* cfg = form_->FindPage<orvan::pages::TPageWelderCfg>();
+    ASSERT_NE(cfg, nullptr);
+    form_->PgcMain->setCurrentWidget(cfg);
+    cfg->PgcWelderCfg->setCurrentWidget(cfg->TshCfgInput);
+    QTableWidget* grid = cfg->StrGridOptoInFilter;
+    QCoreApplication::processEvents();
+    grid->setFocus(Qt::TabFocusReason);
+    grid->setCurrentCell(0, 1);
+    // A cell's editor has the focus inside the grid.
+    const auto typing = [&] {
+        QWidget* at = form_->focusWidget();
+        return at != grid && grid->isAncestorOf(at);
+    };
+    QTest::keyClicks(grid, QStringLiteral("7"));
+    ASSERT_TRUE(typing());
+    QTest::keyClick(form_->focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("7"));
+    EXPECT_EQ(grid->currentColumn(), 2);
+    EXPECT_TRUE(typing());
+    QTest::keyClick(form_->focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(form_->focusWidget(), grid);
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_NE(form_->focusWidget(), grid);
+    EXPECT_EQ(grid->currentColumn(), 2);
+}
 
 }  // namespace
