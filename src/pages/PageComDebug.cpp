@@ -10,6 +10,7 @@
 #include "pages/LogListModel.h"
 #include "pages/LogView.h"
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -104,6 +105,7 @@ TPageComDebug::TPageComDebug(QWidget* parent)
     grid->addWidget(chkCapture, row, 1);
     grid->addWidget(CmdSaveCapture, row++, 2);
     grid->setColumnStretch(1, 1);
+    SetTabOrderByLayout(this);
 }
 
 void TPageComDebug::Append(TLogView* view, TLogListModel* model, std::string_view line) {

@@ -1,4 +1,5 @@
 #include "pages/PageDiameter.h"
+#include "pages/TabOrder.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -63,6 +64,7 @@ TPageDiameter::TPageDiameter(QWidget* parent) : TVariantPage("tshDiameterHeight"
     buttons->addWidget(btnBirLoadCfg);
     buttons->addStretch(1);
     column->addLayout(buttons);
+    SetTabOrderByLayout(this);
 }
 
 }  // namespace orvan::pages

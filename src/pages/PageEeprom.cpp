@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -96,6 +97,7 @@ TPageEeprom::TPageEeprom(QWidget* parent) : QWidget(parent) {
     strEEPROM->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     strEEPROM->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     row->addWidget(strEEPROM, 1);
+    SetTabOrderByLayout(this);
 }
 
 int TPageEeprom::SelectedRow() const {

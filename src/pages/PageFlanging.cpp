@@ -1,4 +1,5 @@
 #include "pages/PageFlanging.h"
+#include "pages/TabOrder.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -86,6 +87,7 @@ TPageFlanging::TPageFlanging(QWidget* parent) : TVariantPage("tbsFlanging", pare
     row->addWidget(stgFlangProgiles, 0, Qt::AlignTop);
     row->addStretch(1);
     OnFlangingProfileCount(8, "Speed (mm/s) (0-63)");
+    SetTabOrderByLayout(this);
 }
 
 void TPageFlanging::ShowValue(const std::string& field, double value) {

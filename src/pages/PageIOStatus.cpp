@@ -13,6 +13,7 @@
 #include "frames/Fraiostatus.h"
 #include "frames/IndicatorShape.h"
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -95,6 +96,7 @@ TPageIOStatus::TPageIOStatus(QWidget* parent) : QWidget(parent) {
     grid->addLayout(side, 0, 3, 2, 1);
     grid->setColumnStretch(4, 1);
     grid->setRowStretch(2, 1);
+    SetTabOrderByLayout(this);
 }
 
 QGroupBox* TPageIOStatus::BuildDac16(QWidget* body) {

@@ -10,6 +10,7 @@
 
 #include "commands/Catalogue.h"
 #include "frames/Frahorizbit.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -75,6 +76,7 @@ TPageMultiHead::TPageMultiHead(QWidget* parent) : TVariantPage("tshMultiHead", p
     fraMultiHHeadsTout = Framed(column, " Timeout error ", "fraMultiHHeadsTout", Content());
     fraMultiHErrPos = Framed(column, "Positioning Error", "fraMultiHErrPos", Content());
     fraMultiHCRCPos = Framed(column, "CRC Error", "fraMultiHCRCPos", Content());
+    SetTabOrderByLayout(this);
 }
 
 void TPageMultiHead::BuildHeads(int shown, int reported) {

@@ -1,4 +1,5 @@
 #include "pages/PagePelta.h"
+#include "pages/TabOrder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -122,6 +123,7 @@ TPagePelta::TPagePelta(QWidget* parent) : TVariantPage("tshPelta", parent) {
 
     // Until a Pelta board tells its protocol: the layout of the newest one.
     ShowPeltaLayout(features::PeltaLayoutFor(0x020209));
+    SetTabOrderByLayout(this);
 }
 
 void TPagePelta::ShowValue(const std::string& field, double value) {

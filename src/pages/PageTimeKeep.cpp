@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -89,6 +90,7 @@ TPageTimeKeep::TPageTimeKeep(QWidget* parent) : QWidget(parent) {
 
     column->addWidget(group);
     column->addStretch(1);
+    SetTabOrderByLayout(this);
 }
 
 features::TDate TPageTimeKeep::Date() const {

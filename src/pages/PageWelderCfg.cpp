@@ -22,6 +22,7 @@
 #include "pages/NumberText.h"
 #include "pages/ResponsePicture.h"
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -317,6 +318,7 @@ TPageWelderCfg::TPageWelderCfg(QWidget* parent) : QWidget(parent) {
     for (QLineEdit* e :
          {edtTempCoeffM, edtTempCoeffQ, edtPMCoeffM, edtPMCoeffQ, edtIAlimCoeffM, edtIAlimCoeffQ})
         connect(e, &QLineEdit::textEdited, this, [this, e] { MarkEdited(e, 0, 0, true); });
+    SetTabOrderByLayout(this);
 }
 
 void TPageWelderCfg::Bind(QTableWidget* grid, int col, int row, const char* key, Kind kind,

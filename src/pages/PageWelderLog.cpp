@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -57,6 +58,7 @@ TPageWelderLog::TPageWelderLog(QWidget* parent) : QWidget(parent) {
     lblEventLogNote->setObjectName(QStringLiteral("lblEventLogNote"));
     lblEventLogNote->setWordWrap(true);
     l->addWidget(lblEventLogNote);
+    SetTabOrderByLayout(this);
 }
 
 void TPageWelderLog::OnEventLogRead(const features::TSequenceOutcome& outcome,

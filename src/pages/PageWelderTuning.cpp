@@ -21,6 +21,7 @@
 #include "link/NumberText.h"
 #include "pages/NumberText.h"
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -251,6 +252,7 @@ TPageWelderTuning::TPageWelderTuning(QWidget* parent) : QWidget(parent) {
     cl->addWidget(btnSavePointsCsv, 0, Qt::AlignRight);
     right->addWidget(grbChart, 1);
     ResetChart(features::TProcedure::None);
+    SetTabOrderByLayout(this);
 }
 
 QString TPageWelderTuning::Num(double v, int decimals) const {

@@ -17,6 +17,7 @@
 #include "frames/Fraanomaly.h"
 #include "pages/NumberText.h"
 #include "pages/ScrollBody.h"
+#include "pages/TabOrder.h"
 
 namespace orvan::pages {
 
@@ -212,6 +213,7 @@ TPageWelderVelkor::TPageWelderVelkor(QWidget* parent) : QWidget(parent) {
     grid->addWidget(GrbAnomaly, 0, 3, 2, 1);
     grid->setColumnStretch(4, 1);
     grid->setRowStretch(3, 1);
+    SetTabOrderByLayout(this);
 }
 
 void TPageWelderVelkor::SetBoardPicture(const QImage& picture) {

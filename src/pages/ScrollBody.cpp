@@ -13,6 +13,9 @@ QWidget* ScrollBody(QWidget* page) {
     area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
+    // No Tab stop of its own: Tab goes to the controls, and the area scrolls
+    // to the one that takes the focus.
+    area->setFocusPolicy(Qt::NoFocus);
     auto* body = new QWidget(area);
     body->setObjectName(page->objectName() + QStringLiteral("Body"));
     area->setWidget(body);
