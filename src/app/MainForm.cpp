@@ -306,6 +306,10 @@ void TMainForm::BuildStatusBar() {
     cgaTransfer->setSizePolicy(keep);
     cgaTransfer->hide();
     sb->addPermanentWidget(cgaTransfer, 0);
+    connect(sb, &QStatusBar::messageChanged, this, [this](const QString& note) {
+        passingNote_ = note;
+        ShowPanelText(kPanelCount - 1);
+    });
 }
 
 QString TMainForm::PanelText(int panel) const {
@@ -323,7 +327,11 @@ void TMainForm::SetPanelText(int panel, const QString& text) {
 void TMainForm::ShowPanelText(int panel) {
     const auto i = static_cast<std::size_t>(panel);
     QLabel* l = panels_[i];
-    const QString& text = panelTexts_[i];
+    // The panels fill the whole bar, so the bar's passing notes (a write
+    // acknowledged, a menu item's hint) are shown in the last panel while
+    // they last.
+    const QString& text =
+        panel == kPanelCount - 1 && !passingNote_.isEmpty() ? passingNote_ : panelTexts_[i];
     // The panels keep their widths, so that no text pushes the others
     // aside: a longer one ends in an ellipsis, and is whole in the tooltip.
     const int room = l->contentsRect().width() - 2 * l->margin() - l->indent() - 4;

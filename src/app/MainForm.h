@@ -430,6 +430,8 @@ class TMainForm : public QMainWindow,
     std::array<QLabel*, kPanelCount> panels_{};
     // The panels' whole texts; a panel shows as much as its width holds.
     std::array<QString, kPanelCount> panelTexts_{};
+    // The status bar's passing note, shown in the last panel while it lasts.
+    QString passingNote_;
     void ShowPanelText(int panel);
     QActionGroup* portGroup_;
     QActionGroup* speedGroup_;

@@ -292,6 +292,15 @@ TEST_F(ShellWindow, APagesWriteSaysWhatTheBoardAnswered) {
     const std::string said = f->statusBar()->currentMessage().toStdString();
     EXPECT_NE(said.find("acknowledged"), std::string::npos) << said;
     EXPECT_NE(said.find("0x0902"), std::string::npos) << said;
+    // The note is seen: in the last panel while it lasts, then the line again.
+    auto* last = f->statusBar()->findChild<QLabel*>(
+        QStringLiteral("StbMainPanel%1").arg(TMainForm::kPanelCount - 1));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->toolTip().toStdString(), said);
+    EXPECT_TRUE(last->isVisible());
+    const QString line = f->PanelText(TMainForm::kPanelCount - 1);
+    f->statusBar()->clearMessage();
+    EXPECT_EQ(last->toolTip(), line);
     EXPECT_TRUE(dialogs_.messages.empty());
     // The page says which of its fields the board took, with the values sent.
     const QString note = d.lblNote->text();
