@@ -179,7 +179,9 @@ TEST_F(BoardToolsWindow, HoursCounterAndFactoryTuningDate) {
     EXPECT_EQ(Bodies(0x0A).size(), 1u) << "declined: nothing sent";
     dialogs.answer = true;
     form_->SetFactoryTuningDateItem->trigger();
-    ASSERT_TRUE(Idle());
+    // The outcome is told after the tick that ended the operation.
+    ASSERT_TRUE(StepUntil(*form_, board_.clock,
+                          [&] { return Settled(*form_) && dialogs.messages.size() == 3; }));
     EXPECT_EQ(dialogs.questions.back(),
               "Procedere con la scrittura della data/ora del tuning di fabbrica?");
     EXPECT_EQ(Bodies(0x0A).back(), (Bytes{0x0A, 0x07, 0x06, 0x80, 0x67, 0x16, 0x6B}));
