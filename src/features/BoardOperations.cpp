@@ -331,7 +331,10 @@ class TVariableRead final : public TAttachedOperation<TVariableRead>,
     void Done() {
         if (!pending_.empty() || serialPending_) return;
         if (info_) ctx_->Detail("serial number: " + SerialNumberText(serial_));
-        ctx_->Finish(TOutcomeKind::Completed, {}, Name() + " read.");
+        // "Read ClockTime (0x0300)" is done as "ClockTime (0x0300) read."
+        const std::string& name = Name();
+        const std::string what = name.rfind("Read ", 0) == 0 ? name.substr(5) : name;
+        ctx_->Finish(TOutcomeKind::Completed, {}, what + " read.");
     }
     static std::string Label(std::uint16_t code) {
         return code == FirmwareVersion   ? "firmware version"

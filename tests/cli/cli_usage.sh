@@ -47,7 +47,8 @@ has "boardsim --help lists the fault options" "$work/out" "--error-on TYPE:CODE[
 check "boardsim --version" 0 "*" "" -- "$sim" --version
 has "boardsim --version names the program" "$work/out" "orvan-boardsim "
 for bad in "--frobnicate" "--tcp=70000" "--speed 12" "--protocol 1.2" "--board-type 1FFFF" \
-    "--error-on 01" "--error-on 01:10:x" "--flip-read 1:0" "--layout 2" "--bursts 0" \
+    "--error-on 01" "--error-on 01:10:x" "--error-on 01:10:4a" "--error-on 1G:10" \
+    "--error-on 01:10:4:1:1" "--flip-read 1:0" "--flip-read 1x" "--layout 2" "--bursts 0" \
     "--damage-tuning-log c" "--machine nosuch" "--eeprom=" "--delay" "-- extra"; do
     # shellcheck disable=SC2086
     timeout 5 "$sim" $bad >"$work/out" 2>"$work/err"  # taken, it would serve until stopped
@@ -92,6 +93,9 @@ json "read-var --json: no silent rounding" \
     'r["fields"][0]["raw"] == 1999 and r["fields"][0]["value"] == 1.999 and r["fields"][0]["text"] == "1" and r["fields"][0]["field"] == "Filtro"' -- \
     "$cli" --device "$dev" --fast -q read-var PeltaStrobeFilter --json
 grep -q '"value":1.999,' "$work/out" && ok "the exact value printed as it is" || fail "value text: $(cat "$work/out")"
+"$cli" --device "$dev" --fast read-var PeltaStrobeFilter >/dev/null 2>"$work/err"
+lacks "read-var: the end does not say read twice" "$work/err" "Read "
+has "read-var: the end names what was read" "$work/err" " read."
 stop_sim
 start_sim --still --firmware 0.0.255 --board-type FFFF --eeprom "$work/board.bin"
 json "clock-get --json" 'len(r["date"]) == 10 and r["running"] in (True, False)' -- "$cli" --device "$dev" --fast -q clock-get --json

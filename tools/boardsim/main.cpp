@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -64,35 +65,52 @@ bool ParseBursts(std::string v, orvan::sim::BoardFaults* into) {
     return true;
 }
 
+// The colon-separated numbers of an option ("01:10:4:1"), at most `most` of
+// them; each a whole word, so "01:10:4a" is refused, not read as 4.
+bool SplitParts(const std::string& v, std::size_t most, std::vector<std::string>& parts) {
+    parts.clear();
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t colon = v.find(':', from);
+        parts.push_back(
+            v.substr(from, colon == std::string::npos ? std::string::npos : colon - from));
+        if (parts.back().empty() || parts.size() > most) return false;
+        if (colon == std::string::npos) return true;
+        from = colon + 1;
+    }
+}
+
+// A COUNT: -1 for every one, or 1 and more.
+bool ParseCount(const std::string& t, long& out) {
+    return ParseInt(t.c_str(), -1, INT_MAX, out) && out != 0;
+}
+
 bool ParseErrorOn(const std::string& v, orvan::sim::ForcedError* into) {
-    unsigned type = 0, code = 0;
-    int after = 0, count = -1;
-    // Whole words only: "01:10:x" is no AFTER.
-    for (char c : v)
-        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '-') return false;
-    if (v.empty() || v.back() == ':' || v.find("::") != std::string::npos) return false;
-    char tail = 0;
-    const int got = std::sscanf(v.c_str(), "%x:%u:%d:%d%c", &type, &code, &after, &count, &tail);
-    if (got < 2 || got > 4 || type > 0xFF || code < 1 || code > 255 || after < 0 || count == 0 ||
-        count < -1)
+    std::vector<std::string> p;
+    long type = 0, code = 0, after = 0, count = -1;
+    if (!SplitParts(v, 4, p) || p.size() < 2 || !ParseInt(p[0].c_str(), 0, 0xFF, type, 16) ||
+        !ParseInt(p[1].c_str(), 1, 255, code) ||
+        (p.size() > 2 && !ParseInt(p[2].c_str(), 0, INT_MAX, after)) ||
+        (p.size() > 3 && !ParseCount(p[3], count)))
         return false;
     if (into != nullptr) {
         into->type = static_cast<int>(type);
         into->code = static_cast<std::uint8_t>(code);
-        into->after = after;
-        into->remaining = count;
+        into->after = static_cast<int>(after);
+        into->remaining = static_cast<int>(count);
     }
     return true;
 }
 
 bool ParseFlip(const std::string& v, orvan::sim::ReadCorruption* into) {
-    int after = 0, count = 1;
-    char tail = 0;
-    const int got = std::sscanf(v.c_str(), "%d:%d%c", &after, &count, &tail);
-    if (got < 1 || got > 2 || after < 0 || count == 0 || count < -1) return false;
+    std::vector<std::string> p;
+    long after = 0, count = 1;
+    if (!SplitParts(v, 2, p) || !ParseInt(p[0].c_str(), 0, INT_MAX, after) ||
+        (p.size() > 1 && !ParseCount(p[1], count)))
+        return false;
     if (into != nullptr) {
-        into->after = after;
-        into->remaining = count;
+        into->after = static_cast<int>(after);
+        into->remaining = static_cast<int>(count);
     }
     return true;
 }
