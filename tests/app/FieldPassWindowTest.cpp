@@ -39,18 +39,9 @@ class FieldPassWindow : public ::testing::TestWithParam<const char*> {
         const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(GetParam());
         ASSERT_NE(p, nullptr);
         preset_ = *p;
-        board_.model.boardType = p->boardType;
-        board_.model.firmware = p->firmware;
-        board_.model.protocol = p->protocol;
-        TStartOptions o;
-        o.settingsDirectory = dir_.path().toStdString() + "/";
-        o.backupDirectory = o.settingsDirectory + "backups";
-        o.keepSettingsFile = true;
-        board_.Connect(o);
-        form_ = std::make_unique<TMainForm>(o);
-        form_->SetDialogs(&dialogs_);
-        form_->FormActivate();
-        form_->Act_COMReqHWInfoExecute();
+        board_.Become(*p);
+        form_ = board_.StartWindow(dir_.path().toStdString(), dialogs_,
+                                   dir_.path().toStdString() + "/backups");
     }
     bool Idle() {
         return StepUntil(*form_, board_.clock, [&] { return Settled(*form_); });

@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "app/MainForm.h"
 #include "boardsim/BoardModel.h"
@@ -41,6 +43,28 @@ struct TInProcessBoard {
         o.port = &port;
         o.clock = &clock;
         o.lineNote = "Simulated board in memory";
+    }
+    // The board of one of the simulator's machines.
+    void Become(const orvan::sim::TMachinePreset& p) {
+        model.boardType = p.boardType;
+        model.firmware = p.firmware;
+        model.protocol = p.protocol;
+    }
+    // A window on this board with its settings (kept as they are) in
+    // `folder`, started and asked for the board's identity, not yet answered.
+    std::unique_ptr<orvan::app::TMainForm> StartWindow(const std::string& folder,
+                                                       orvan::app::IDialogs& dialogs,
+                                                       const std::string& backups = {}) {
+        orvan::app::TStartOptions o;
+        o.settingsDirectory = folder + "/";
+        o.backupDirectory = backups;
+        o.keepSettingsFile = true;
+        Connect(o);
+        auto form = std::make_unique<orvan::app::TMainForm>(o);
+        form->SetDialogs(&dialogs);
+        form->FormActivate();
+        form->Act_COMReqHWInfoExecute();
+        return form;
     }
     // As the pseudo-terminal board offers it (the faults are those of the port).
     template <typename F>

@@ -108,17 +108,8 @@ class TabOrderWindow : public ::testing::Test {
     void Start(const char* machine) {
         const orvan::sim::TMachinePreset* p = orvan::sim::FindMachinePreset(machine);
         ASSERT_NE(p, nullptr);
-        board_.model.boardType = p->boardType;
-        board_.model.firmware = p->firmware;
-        board_.model.protocol = p->protocol;
-        TStartOptions o;
-        o.settingsDirectory = dir_.path().toStdString() + "/";
-        o.keepSettingsFile = true;
-        board_.Connect(o);
-        form_ = std::make_unique<TMainForm>(o);
-        form_->SetDialogs(&dialogs_);
-        form_->FormActivate();
-        form_->Act_COMReqHWInfoExecute();
+        board_.Become(*p);
+        form_ = board_.StartWindow(dir_.path().toStdString(), dialogs_);
         ASSERT_TRUE(StepUntil(*form_, board_.clock, [&] { return Settled(*form_); }));
         form_->resize(1024, 768);
         form_->show();

@@ -41,14 +41,7 @@ class VariantWindow : public ::testing::Test {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         board_.model.boardType = type;
         board_.model.protocol = protocol;
-        TStartOptions o;
-        o.settingsDirectory = dir_.path().toStdString() + "/";
-        o.keepSettingsFile = true;
-        board_.Connect(o);
-        form_ = std::make_unique<TMainForm>(o);
-        form_->SetDialogs(&dialogs);
-        form_->FormActivate();
-        form_->Act_COMReqHWInfoExecute();
+        form_ = board_.StartWindow(dir_.path().toStdString(), dialogs);
         ASSERT_TRUE(Idle());
         Sent();
     }
