@@ -70,14 +70,12 @@ void TMainForm::ShowMissingAck(std::string_view caption, std::string_view text) 
 
 void TMainForm::Act_SecurityCodeOnExecute() {
     if (!core_) return;
-    if (const TResult r = core_->SetSecurityCode(true); !r)
-        ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
+    IPageContext::Tell(core_->SetSecurityCode(true));
 }
 
 void TMainForm::Act_SecurityCodeOffExecute() {
     if (!core_) return;
-    if (const TResult r = core_->SetSecurityCode(false); !r)
-        ShowMessage(QString::fromLatin1(kApplicationTitle), Q(r.why));
+    IPageContext::Tell(core_->SetSecurityCode(false));
 }
 
 }  // namespace orvan::app

@@ -37,8 +37,7 @@ class TMachineWiring : public TPageWiring {
   protected:
     // A refusal in a box; a note of a done action on the page.
     void Outcome(const TResult& r, pages::TVariantPage* page) {
-        if (!r.ok && !r.why.empty())
-            c_.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
+        c_.Tell(r);
         if (r.ok && page) page->ShowNote(QString());
     }
     template <typename Act>
@@ -144,11 +143,7 @@ class TPeltaWiring : public TMachineWiring<pages::TPagePelta> {
 template <typename Page>
 void ReadCountOnDoubleClick(TMachineWiring<Page>& w, Page& page, IPageContext& c) {
     QObject::connect(&page, &pages::TVariantPage::EditDoubleClicked, &w, [&c] {
-        if (features::TSupervisorCore* core = c.Core()) {
-            const TResult r = core->MultiHead().ReadCount();
-            if (!r.ok && !r.why.empty())
-                c.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
-        }
+        if (features::TSupervisorCore* core = c.Core()) c.Tell(core->MultiHead().ReadCount());
     });
 }
 

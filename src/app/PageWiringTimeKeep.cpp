@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "app/PageWirings.h"
-#include "app/QtText.h"
 #include "features/BoardOperations.h"
 #include "pages/PageTimeKeep.h"
 
@@ -19,10 +18,7 @@ class TTimeKeepWiring : public TPageWiring {
     TTimeKeepWiring(pages::TPageTimeKeep& page, IPageContext& c)
         : page_(page), c_(c), attached_(*c.Core(), page) {
         connect(page.cmdGetOrvanTime, &QPushButton::clicked, this, [this] {
-            features::TSupervisorCore* core = c_.Core();
-            if (!core) return;
-            if (const auto r = core->BoardClock().Read(); !r)
-                c_.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
+            if (features::TSupervisorCore* core = c_.Core()) c_.Tell(core->BoardClock().Read());
         });
         connect(page.cmdGetPcTime, &QPushButton::clicked, this, [this] {
             if (features::TSupervisorCore* core = c_.Core())

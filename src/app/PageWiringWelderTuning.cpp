@@ -78,9 +78,7 @@ class TWelderTuningWiring : public TPageWiring {
         Procedure(features::TProcedure::FactoryTuning, true);
     }
 
-    void Sent(const commands::SendResult& r) {
-        if (!r) c_.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
-    }
+    void Sent(const commands::SendResult& r) { c_.Tell(r); }
 
     void WriteImax(bool store) {
         features::TSupervisorCore* core = c_.Core();

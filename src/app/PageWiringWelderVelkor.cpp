@@ -10,7 +10,6 @@
 
 #include "app/JpegPicture.h"
 #include "app/PageWirings.h"
-#include "app/QtText.h"
 #include "config/AtomicFile.h"
 #include "pages/LivePlot.h"
 #include "pages/PageWelderVelkor.h"
@@ -78,7 +77,7 @@ class TWelderVelkorWiring : public TPageWiring {
         if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
         const config::SaveResult r =
             config::SaveFileAtomically(path.toStdString(), plot_->Series().Csv());
-        if (!r) c_.Dialogs().Message(QString::fromLatin1(kApplicationTitle), Q(r.why));
+        c_.Tell(r);
     }
 
     pages::TPageWelderVelkor& page_;
